@@ -1,0 +1,26 @@
+// korvex-cli: every analysis of KORVEX without the desktop, for scripts and batch work.
+#include <algorithm>
+#include <map>
+
+#include "command_registry.h"
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"KORVEX power-integrity and thermal analysis, command line"};
+    app.require_subcommand(1);
+    auto& commands = RegisteredCommands();
+    std::sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    std::map<CLI::App*, CommandRun> runs;
+    for (auto& command : commands) {
+        CLI::App* sub = app.add_subcommand(command.name, command.description);
+        runs[sub] = command.setup(*sub);
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    }
+    for (auto& [sub, run] : runs)
+        if (sub->parsed()) return run();
+    return 1;
+}

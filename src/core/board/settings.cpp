@@ -1,0 +1,3 @@
+#include "board/settings.h"
+
+Settings gSettings;
