@@ -1,0 +1,203 @@
+#include "raw/raw_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "util/debug_log.h"
+
+namespace {
+size_t Find(const std::vector<char>& buf, std::string_view needle, size_t from = 0)
+{
+    const std::string_view hay(buf.data(), buf.size() - 1);
+    const size_t pos = hay.find(needle, from);
+    return pos;
+}
+
+std::string Utf16(std::string_view ascii)
+{
+    std::string out;
+    for (char c : ascii) {
+        out.push_back(c);
+        out.push_back('\0');
+    }
+    return out;
+}
+
+int Fail(std::string* error, std::string reason)
+{
+    if (error) *error = std::move(reason);
+    return -1;
+}
+
+// Reads "<label><number>" where the number is unsigned decimal within 20 characters.
+bool ReadCount(const std::vector<char>& buf, size_t labelEnd, unsigned* value)
+{
+    size_t i = labelEnd;
+    const size_t end = std::min(buf.size() - 1, labelEnd + 20);
+    while (i < end && buf[i] == ' ') ++i;
+    uint64_t v = 0;
+    size_t digits = 0;
+    while (i < end && buf[i] >= '0' && buf[i] <= '9') {
+        v = v * 10 + static_cast<unsigned>(buf[i] - '0');
+        if (v > 0xFFFFFFFFu) return false;
+        ++i;
+        ++digits;
+    }
+    if (digits == 0) return false;
+    *value = static_cast<unsigned>(v);
+    return true;
+}
+}  // namespace
+
+bool RawFile::RealValue(size_t v, double* out) const
+{
+    const size_t offset = BinaryStart + 8 * v;
+    if (v >= (BinaryBytes() / 8)) return false;
+    std::memcpy(out, Buffer.data() + offset, 8);
+    return true;
+}
+
+bool RawFile::ComplexValue(size_t p, size_t v, size_t variables, double* re, double* im) const
+{
+    const size_t index = p * variables + v;
+    if (v >= variables || index >= BinaryBytes() / 16) return false;
+    const char* at = Buffer.data() + BinaryStart + 16 * index;
+    std::memcpy(re, at, 8);
+    std::memcpy(im, at + 8, 8);
+    return true;
+}
+
+int LoadRawFile(const char* path, RawFile* raw, bool needCounts, std::string* error)
+{
+    std::FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) {
+        printDebug("Datei %s nicht gefunden", path);
+        return Fail(error, std::string("result file ") + path + " not found");
+    }
+    std::vector<char> bytes;
+    char chunk[1 << 16];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    std::fclose(f);
+    printDebug("Total size of test%s = %d bytes\r\n", path, static_cast<int>(bytes.size()));
+    printDebug("File closed\r\n");
+    return ParseRawFile(std::move(bytes), raw, needCounts, error);
+}
+
+int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::string* error)
+{
+    *raw = RawFile{};
+    bytes.push_back('\0');
+    size_t binary = Find(bytes, "Binary:");
+    if (binary == std::string_view::npos) {
+        printDebug("\"Binary:\" nicht gefunden\r\n");
+        const size_t wide = Find(bytes, Utf16("Binary:"));
+        if (wide == std::string_view::npos) return Fail(error, "result file has no \"Binary:\" line");
+        printDebug("64-Bit Version RAW Data\r\n");
+        // The header up to and including the line feed after "Binary:" is narrowed
+        // to its low bytes; the binary section follows unchanged.
+        const size_t headerEnd = wide + 16;
+        if (headerEnd > bytes.size() - 1) {
+            printDebug("Error in 64-Bit RAW\r\n");
+            return Fail(error, "result file ends inside its header");
+        }
+        std::vector<char> narrow;
+        narrow.reserve(bytes.size());
+        for (size_t i = 0; i + 1 < headerEnd; i += 2) narrow.push_back(bytes[i]);
+        narrow.insert(narrow.end(), bytes.begin() + static_cast<long>(headerEnd), bytes.end());
+        bytes = std::move(narrow);
+        binary = Find(bytes, "Binary:");
+        if (binary == std::string_view::npos) {
+            printDebug("Error in 64-Bit RAW\r\n");
+            return Fail(error, "result file has a damaged UTF-16 header");
+        }
+    }
+    raw->BinaryStart = binary + 8;
+    if (raw->BinaryStart > bytes.size() - 1 || bytes[binary + 7] != '\n')
+        return Fail(error, "result file ends after \"Binary:\"");
+
+    const size_t nv = Find(bytes, "No. Variables:");
+    const size_t np = nv == std::string_view::npos ? nv : Find(bytes, "No. Points:", nv);
+    if (nv != std::string_view::npos && nv < binary && np != std::string_view::npos && np < binary) {
+        raw->HasCounts = ReadCount(bytes, nv + 14, &raw->DeclaredVariables) &&
+                         ReadCount(bytes, np + 11, &raw->DeclaredPoints);
+    }
+    if (needCounts) {
+        if (nv == std::string_view::npos || nv > binary) {
+            printDebug("No. Variables: not found\r\n");
+            return Fail(error, "result file has no \"No. Variables:\" line");
+        }
+        if (np == std::string_view::npos || np > binary) {
+            printDebug("No. Points: not found\r\n");
+            return Fail(error, "result file has no \"No. Points:\" line");
+        }
+        if (!raw->HasCounts) {
+            printDebug("No. Variables: couldn't read'\r\n");
+            return Fail(error, "result file has unreadable variable or point counts");
+        }
+        printDebug("No. Variables = %u\r\n", raw->DeclaredVariables);
+        printDebug("No. Points = %u\r\n", raw->DeclaredPoints);
+    }
+
+    const size_t list = Find(bytes, "Variables:", np == std::string_view::npos ? 0 : np);
+    size_t listAt = list;
+    // "No. Variables:" contains "Variables:" too; the list is the line that starts with it.
+    while (listAt != std::string_view::npos && listAt > 0 && bytes[listAt - 1] != '\n')
+        listAt = Find(bytes, "Variables:", listAt + 1);
+    if (listAt == std::string_view::npos || listAt > binary) {
+        printDebug("Variables: nicht gefunden\r\n");
+        return Fail(error, "result file has no variable list");
+    }
+    // Each variable line: TAB index TAB name TAB type LF, up to the "Binary:" line.
+    size_t pos = Find(bytes, "\n", listAt);
+    while (pos != std::string_view::npos && pos + 1 < binary) {
+        const size_t lineStart = pos + 1;
+        size_t lineEnd = Find(bytes, "\n", lineStart);
+        if (lineEnd == std::string_view::npos || lineEnd > binary) lineEnd = binary;
+        std::string_view line(bytes.data() + lineStart, lineEnd - lineStart);
+        pos = lineEnd;
+        if (line.empty() || line[0] != '\t') break;
+        const size_t tab2 = line.find('\t', 1);
+        if (tab2 == std::string_view::npos) break;
+        size_t nameEnd = line.find_first_of("\t\r", tab2 + 1);
+        if (nameEnd == std::string_view::npos) nameEnd = line.size();
+        RawVariable var;
+        var.Index = static_cast<unsigned>(raw->Variables.size());
+        var.Name.assign(line.substr(tab2 + 1, nameEnd - tab2 - 1));
+        raw->Variables.push_back(std::move(var));
+    }
+    raw->Buffer = std::move(bytes);
+    return 0;
+}
+
+bool ParseUnsigned(const std::string& text, size_t* pos, uint64_t* value)
+{
+    size_t i = *pos;
+    uint64_t v = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+        if (v > (UINT64_MAX - digit) / 10) return false;
+        v = v * 10 + digit;
+        ++i;
+    }
+    if (i == *pos) return false;
+    *pos = i;
+    *value = v;
+    return true;
+}
+
+bool ParseLayerId(const std::string& text, size_t pos, unsigned* layer, uint64_t* id, unsigned* direction)
+{
+    if (pos >= text.size() || text[pos] < '0' || text[pos] > '9') return false;
+    *layer = static_cast<unsigned>(text[pos] - '0');
+    ++pos;
+    if (pos >= text.size() || text[pos] != '_') return false;
+    ++pos;
+    if (!ParseUnsigned(text, &pos, id)) return false;
+    if (direction == nullptr) return pos >= text.size() || text[pos] == ')';
+    if (pos + 1 >= text.size() || text[pos] != '_' || text[pos + 1] < '0' || text[pos + 1] > '9') return false;
+    *direction = static_cast<unsigned>(text[pos + 1] - '0');
+    pos += 2;
+    return pos >= text.size() || text[pos] == ')';
+}

@@ -1,0 +1,45 @@
+#pragma once
+// A simulator result file held in memory: the header (8-bit or UTF-16LE, which
+// is narrowed to 8 bits), the variable list and the binary values that follow
+// "Binary:" and its line feed. Every value access is bounds-checked.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RawVariable {
+    unsigned Index = 0;  // position in the list, counting from 0
+    std::string Name;    // as listed, e.g. "V(n1_000042)"
+};
+
+struct RawFile {
+    std::vector<char> Buffer;          // narrowed header, then the binary section
+    size_t BinaryStart = 0;            // offset of the first value byte
+    bool HasCounts = false;            // "No. Variables:" and "No. Points:" were read
+    unsigned DeclaredVariables = 0;
+    unsigned DeclaredPoints = 0;
+    std::vector<RawVariable> Variables;
+
+    size_t BinaryBytes() const { return Buffer.size() - 1 - BinaryStart; }
+    // Real value of variable v in an operating-point record; false when the file
+    // is too short to hold it.
+    bool RealValue(size_t v, double* out) const;
+    // Complex value of variable v at point p of an AC record of `variables` values.
+    bool ComplexValue(size_t p, size_t v, size_t variables, double* re, double* im) const;
+};
+
+// Reads the file, narrows a UTF-16 header and reads the variable list, logging
+// as the result readers do ("Datei %s nicht gefunden", "64-Bit Version RAW Data"
+// ...). `needCounts` also requires "No. Variables:" and "No. Points:" (AC files).
+// Returns 0, or -1 with a one-line reason in *error.
+int LoadRawFile(const char* path, RawFile* raw, bool needCounts, std::string* error);
+// The same from bytes already in memory (tests, pipes).
+int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::string* error);
+
+// Reads an unsigned decimal number at text[*pos], advancing *pos past its digits;
+// false when no digit stands there or the number does not fit 64 bits. Names of
+// any length parse (node IDs of 1,000,000 and more).
+bool ParseUnsigned(const std::string& text, size_t* pos, uint64_t* value);
+// Parses "<layer digit>_<id>" then, when `direction` is not null, "_<digit>",
+// starting at `pos`; the layer and direction are single digits, the ID any length.
+bool ParseLayerId(const std::string& text, size_t pos, unsigned* layer, uint64_t* id, unsigned* direction);
