@@ -6,7 +6,7 @@
 #include <string>
 
 // "35µ" for 3.5e-5, "1.500k" for 1500, "-10m" for -0.01, "0" for 0. Values of
-// 9.9e11 and more are written in exponent form ("1.000e+12"), NaN as "nan".
+// 9.9e11 and more are written in exponent form ("1.500e+12"), NaN as "nan".
 // The micro sign is written in UTF-8.
 std::string FloatToChar(float value);
 
