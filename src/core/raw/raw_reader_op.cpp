@@ -1,0 +1,142 @@
+#include "raw/raw_reader_op.h"
+
+#include <cctype>
+#include <cstdint>
+
+#include "board/sim_matrix.h"
+#include "mesh/mesh_model.h"
+#include "mesh/mesh_results.h"
+#include "mesh/part_lookup.h"
+#include "util/debug_log.h"
+
+namespace {
+bool StartsWithNoCase(const std::string& s, const char* prefix)
+{
+    size_t i = 0;
+    for (; prefix[i] != '\0'; ++i)
+        if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
+    return true;
+}
+
+MeshNode* NodeOf(const Mesh* mesh, uint64_t id)
+{
+    return id > UINT32_MAX ? nullptr : IDToAddress(mesh, static_cast<uint32_t>(id));
+}
+
+// The text of a variable line from its opening parenthesis, at most 32 characters.
+std::string Shown(const std::string& name)
+{
+    const size_t paren = name.find('(');
+    return name.substr(paren == std::string::npos ? 0 : paren, 32);
+}
+
+// Text between a prefix and the closing parenthesis, at most 20 characters.
+std::string NetAfter(const std::string& name, size_t prefixLength)
+{
+    const size_t close = name.find(')', prefixLength);
+    const size_t end = close == std::string::npos ? name.size() : close;
+    return name.substr(prefixLength, std::min<size_t>(end - prefixLength, 20));
+}
+}  // namespace
+
+int CheckOperatingPointFile(const RawFile& raw, std::string* error)
+{
+    if (raw.Variables.empty()) {
+        if (error) *error = "result file lists no variables";
+        return -1;
+    }
+    if (raw.HasCounts && raw.DeclaredVariables != raw.Variables.size()) {
+        printDebug("Variable list does not match No. Variables\r\n");
+        if (error)
+            *error = "result file announces " + std::to_string(raw.DeclaredVariables) + " variables but lists " +
+                     std::to_string(raw.Variables.size());
+        return -1;
+    }
+    if (raw.BinaryBytes() < 8 * raw.Variables.size()) {
+        printDebug("RAW data too short\r\n");
+        if (error)
+            *error = "result file is truncated: " + std::to_string(raw.BinaryBytes()) + " bytes of values for " +
+                     std::to_string(raw.Variables.size()) + " variables";
+        return -1;
+    }
+    return 0;
+}
+
+void MapElectricalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
+{
+    for (const RawVariable& var : raw.Variables) {
+        const std::string& name = var.Name;
+        double value = 0;
+        raw.RealValue(var.Index, &value);
+        unsigned layer = 0, direction = 0;
+        uint64_t id = 0;
+        if (StartsWithNoCase(name, "v(n")) {
+            if (ParseLayerId(name, 3, &layer, &id, nullptr))
+                SetVoltage(NodeOf(mesh, id), static_cast<int>(layer), value);
+            continue;
+        }
+        // A voltage of a net that is not a mesh node (a net named on a part):
+        // skipped, its value slot passed over, so later variables still map.
+        if (!StartsWithNoCase(name, "i") || name.size() < 4) continue;
+        const char kind = static_cast<char>(std::tolower(static_cast<unsigned char>(name[3])));
+        if (kind == 'c') {
+            if (ParseLayerId(name, 4, &layer, &id, &direction))
+                SetCurrent(NodeOf(mesh, id), static_cast<int>(direction), static_cast<int>(layer), value);
+            else
+                printDebug("Unknown Variable %s %f\r\n", Shown(name).c_str(), value);
+        } else if (kind == 'v') {
+            size_t pos = 4;
+            uint64_t key = 0;
+            if (ParseUnsigned(name, &pos, &key) && pos + 1 < name.size() && name[pos] == '_' &&
+                std::isdigit(static_cast<unsigned char>(name[pos + 1]))) {
+                if (SetViaCurrent(board, key, name[pos + 1] - '0', value) != 0) printDebug("ViaCurrent Error\r\n");
+            } else {
+                printDebug("Unknown Variable %s %f\r\n", Shown(name).c_str(), value);
+            }
+        }
+        // Currents of the parts' own resistors and sources carry no mesh result.
+    }
+}
+
+void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
+{
+    for (const RawVariable& var : raw.Variables) {
+        const std::string& name = var.Name;
+        if (!StartsWithNoCase(name, "v(")) continue;  // currents: nothing to map
+        double value = 0;
+        raw.RealValue(var.Index, &value);
+        unsigned layer = 0;
+        uint64_t id = 0;
+        if (StartsWithNoCase(name, "v(junction")) {
+            HeatSourceSetTemperature(board, NetAfter(name, 10).c_str(), value);
+        } else if (StartsWithNoCase(name, "v(heatsink")) {
+            HeatSinkSetTemperature(board, NetAfter(name, 10).c_str(), value);
+        } else if (StartsWithNoCase(name, "v(n") && ParseLayerId(name, 3, &layer, &id, nullptr)) {
+            SetTemperature(NodeOf(mesh, id), static_cast<int>(layer), value);
+        }
+    }
+}
+
+namespace {
+int LoadChecked(const char* path, RawFile* raw, std::string* error)
+{
+    if (LoadRawFile(path, raw, false, error) != 0) return -1;
+    return CheckOperatingPointFile(*raw, error);
+}
+}  // namespace
+
+int RawToMeshElectrical(SimMatrix* board, Mesh* mesh, const char* path, std::string* error)
+{
+    RawFile raw;
+    if (LoadChecked(path, &raw, error) != 0) return -1;
+    MapElectricalResults(raw, board, mesh);
+    return 0;
+}
+
+int RawToMeshThermal(SimMatrix* board, Mesh* mesh, const char* path, std::string* error)
+{
+    RawFile raw;
+    if (LoadChecked(path, &raw, error) != 0) return -1;
+    MapThermalResults(raw, board, mesh);
+    return 0;
+}
