@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "util/debug_log.h"
+
 namespace korvex {
 namespace {
 
@@ -147,3 +149,19 @@ void NetlistWriter::Discard()
 }
 
 }  // namespace korvex
+
+int WriteNetlistFile(const char* path, const std::function<void(korvex::NetlistWriter&)>& body)
+{
+    korvex::NetlistWriter out;
+    if (path == nullptr || out.Open(path) != 0) {
+        printDebug("Netlist %s could not be written: %s\r\n", path != nullptr ? path : "(none)",
+                   path != nullptr ? out.Error().c_str() : "no path");
+        return -1;
+    }
+    body(out);
+    if (out.Close() != 0) {
+        printDebug("Netlist %s could not be written: %s\r\n", path, out.Error().c_str());
+        return -1;
+    }
+    return 0;
+}

@@ -5,6 +5,7 @@
 // disk) never leaves a half-written netlist behind for a simulation to pick up.
 // The first error is kept; later output is dropped and Close() reports it.
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -77,3 +78,8 @@ private:
 };
 
 }  // namespace korvex
+
+// Opens `path`, lets `body` write the netlist and closes it. 0 on success; -1
+// when the file could not be created or written, reported on the debug log as
+// "Netlist <path> could not be written: <reason>"; no file is left behind then.
+int WriteNetlistFile(const char* path, const std::function<void(korvex::NetlistWriter&)>& body);
