@@ -1,6 +1,9 @@
 #pragma once
 // Small boards and meshes for the netlist tests, built node by node so that
 // every value in a netlist can be worked out by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
 #include <cstdlib>
 #include <initializer_list>
 #include <sstream>
@@ -106,6 +109,33 @@ inline double Field(const std::string& line, int index)
     std::string token;
     for (int i = 0; i <= index; ++i) in >> token;
     return std::strtod(token.c_str(), nullptr);
+}
+
+// A line expected as its text up to the last field and, in the last field, a
+// value computed by hand in exact arithmetic (the writers work in single
+// precision, so the printed value may differ in its seventh significant digit).
+struct ValueLine {
+    std::string head;
+    double value;
+};
+
+inline ::testing::AssertionResult MatchesValueLines(const std::vector<std::string>& actual,
+                                                    const std::vector<ValueLine>& expected)
+{
+    if (actual.size() != expected.size())
+        return ::testing::AssertionFailure() << actual.size() << " lines instead of " << expected.size();
+    for (size_t i = 0; i < actual.size(); ++i) {
+        const std::string& line = actual[i];
+        const size_t lastBlank = line.find_last_of(' ', line.size() - 2);
+        const std::string head = line.substr(0, lastBlank);
+        const double value = std::strtod(line.c_str() + lastBlank + 1, nullptr);
+        const double tolerance = 2e-6 * std::fabs(expected[i].value) + 1e-6;
+        if (head != expected[i].head || std::fabs(value - expected[i].value) > tolerance)
+            return ::testing::AssertionFailure()
+                   << "line " << i << ": \"" << line << "\" expected \"" << expected[i].head << " "
+                   << expected[i].value << "\"";
+    }
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace netlist_test
