@@ -21,6 +21,17 @@ int Layers(const SimMatrix* board)
     return std::clamp(board->LayerCount, 0, kMaxLayers);
 }
 
+// Visits the nodes in list order through the ID table: the same order as the
+// list (IDs grow along it), but the loads do not depend on each other, which
+// matters when millions of nodes lie scattered in memory.
+template <class Visit>
+void ForEachNodeByID(Mesh* mesh, Visit visit)
+{
+    if (mesh->FirstNode == nullptr) return;
+    for (uint32_t id = mesh->FirstNode->ID; id <= mesh->LastID; ++id)
+        if (MeshNode* node = mesh->IDToNode[id]) visit(node);
+}
+
 void Repaint(JobObserver* window)
 {
     if (window != nullptr) window->Repaint();
@@ -296,11 +307,11 @@ int UpdatebCopper(const SimMatrix* board, Mesh* mesh)
 {
     if (board == nullptr || mesh == nullptr || board->CopperMatrix == nullptr) return -1;
     const int layers = Layers(board);
-    for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) {
-        if (node->x >= board->CountPixelX || node->y >= board->CountPixelY) continue;
+    ForEachNodeByID(mesh, [&](MeshNode* node) {
+        if (node->x >= board->CountPixelX || node->y >= board->CountPixelY) return;
         const float* pixel = board->CopperMatrix[node->x][node->y];
         for (int l = 0; l < layers; ++l) node->bCopper[l] = pixel[l] > 0.0f ? 1 : 0;
-    }
+    });
     return 0;
 }
 
@@ -308,10 +319,10 @@ int UpdateTemperature(const SimMatrix* board, Mesh* mesh)
 {
     if (board == nullptr || mesh == nullptr || board->TemperatureMatrix == nullptr) return -1;
     const int layers = Layers(board);
-    for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) {
-        if (node->x >= board->CountPixelX || node->y >= board->CountPixelY) continue;
+    ForEachNodeByID(mesh, [&](MeshNode* node) {
+        if (node->x >= board->CountPixelX || node->y >= board->CountPixelY) return;
         const float* pixel = board->TemperatureMatrix[node->x][node->y];
         for (int l = 0; l < layers; ++l) node->Temperature[l] = pixel[l];
-    }
+    });
     return 0;
 }
