@@ -1,0 +1,16 @@
+#pragma once
+// The board checks that the plane model needs before the AC analyses without
+// a port dialog (9094, 9095, 9087, 9090): 2 or 4 layers with full reference
+// planes. The front end shows a refusal as a warning box with an OK button.
+#include <cstdint>
+
+struct SimMatrix;
+
+struct AcRefusal {
+    const char* Text = nullptr;
+    const char* Caption = nullptr;
+};
+
+// 0 when the board may run `mode` (the dialog modes are not checked); -1 with
+// the refusal's text and caption otherwise.
+int CheckAcPreconditions(const SimMatrix* board, uint32_t mode, AcRefusal* refusal);

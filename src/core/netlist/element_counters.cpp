@@ -1,0 +1,3 @@
+#include "netlist/element_counters.h"
+
+ElementCounters gElementCounters;

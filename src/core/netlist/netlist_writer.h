@@ -1,0 +1,85 @@
+#pragma once
+// Buffered output of netlist text. A file is written under a temporary name in
+// the target's folder and renamed over the target only when everything was
+// written and closed without error, so a failed write (missing folder, full
+// disk) never leaves a half-written netlist behind for a simulation to pick up.
+// The first error is kept; later output is dropped and Close() reports it.
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "netlist/netlist_format.h"
+#include "netlist/number_format.h"
+
+namespace korvex {
+
+class NetlistWriter {
+public:
+    NetlistWriter();
+    ~NetlistWriter();  // an unclosed file is discarded
+    NetlistWriter(const NetlistWriter&) = delete;
+    NetlistWriter& operator=(const NetlistWriter&) = delete;
+
+    // Starts a netlist at `path`; 0, or -1 with Error() set.
+    int Open(const std::string& path);
+    // Collects the text in memory instead (tests, benchmarks); `target` is appended to.
+    void OpenMemory(std::string* target);
+
+    // Flushes and closes; the file appears at its path only now. 0, or -1 with
+    // Error() set when anything failed since Open.
+    int Close();
+
+    bool Failed() const { return failed_; }
+    const std::string& Error() const { return error_; }
+    const std::string& Path() const { return path_; }
+
+    template <class... Args>
+    void Format(NetlistFormat<std::type_identity_t<Args>...> format, const Args&... args)
+    {
+        const FormatArg packed[sizeof...(Args) + 1] = {FormatArg(args)..., FormatArg("")};
+        const size_t bound = ExpandedLengthBound(format.text, packed, sizeof...(Args));
+        if (bound <= kFastBound) {
+            if (capacity_ - used_ < bound) {
+                Flush();
+                if (capacity_ < bound) return;  // no buffer: the failure is already recorded
+            }
+            used_ = static_cast<size_t>(ExpandFormat(buffer_ + used_, format.text, packed) - buffer_);
+        } else {
+            FormatLong(format.text, packed, bound);
+        }
+    }
+    void Text(std::string_view text);
+
+    // Number of bytes handed to the writer since Open.
+    unsigned long long BytesWritten() const { return flushed_ + used_; }
+
+private:
+    static constexpr size_t kCapacity = 1 << 20;
+    // Lines up to this bound are expanded in place; longer ones (subcircuit
+    // bodies) go through FormatLong.
+    static constexpr size_t kFastBound = 16 * 1024;
+
+    void Flush();
+    void FormatLong(std::string_view format, const FormatArg* args, size_t bound);
+    void Fail(const std::string& what, int errnoValue);
+    void Discard();
+
+    char* buffer_;
+    size_t capacity_ = kCapacity;
+    size_t used_ = 0;
+    unsigned long long flushed_ = 0;
+    std::FILE* file_ = nullptr;
+    std::string* memory_ = nullptr;
+    std::string path_;
+    std::string temporaryPath_;
+    bool failed_ = false;
+    std::string error_;
+};
+
+}  // namespace korvex
+
+// Opens `path`, lets `body` write the netlist and closes it. 0 on success; -1
+// when the file could not be created or written, reported on the debug log as
+// "Netlist <path> could not be written: <reason>"; no file is left behind then.
+int WriteNetlistFile(const char* path, const std::function<void(korvex::NetlistWriter&)>& body);
