@@ -1,0 +1,73 @@
+#pragma once
+// What the simulating subcommands of korvex-cli share: the project they work
+// on (board, mesh, diagram and the lists a project file carries), the common
+// options, the settings and simulator they resolve, and progress on stderr.
+#include <memory>
+#include <string>
+
+#include "board/settings.h"
+#include "board/sim_matrix.h"
+#include "command_registry.h"
+#include "diagram/diagram.h"
+#include "jobs/simulation_job.h"
+#include "mesh/mesh_model.h"
+#include "pdn/cap_database.h"
+#include "pdn/simulate_s_capacitor.h"
+#include "pdn/voltage_noise_param.h"
+#include "util/debug_log.h"
+#include "util/job_observer.h"
+
+struct CliOptions {
+    std::string Project;
+    std::string WorkDir;       // work files and Settings.set; default: current directory
+    std::string SettingsFile;  // a Settings.set to use instead of the work folder's
+    std::string Simulator;     // simulator executable to use instead of the settings'
+    std::string Csv;           // curves as CSV
+    std::string Bmps;          // folder for the five bitmaps per layer
+    bool Save = false;         // store the results into the project
+    bool Verbose = false;      // the whole debug log on stderr
+};
+
+// Adds PROJECT.sav and the options every simulating subcommand takes.
+void AddCommonOptions(CLI::App& sub, CliOptions& options, bool withCsv);
+
+// Progress and job log lines on stderr.
+class CliObserver : public JobObserver {
+public:
+    void LogLine(std::string_view line) override;
+    void Progress(std::string_view stage, double fraction) override;
+
+private:
+    std::string lastStage_;
+};
+
+struct CliSession {
+    CliOptions Options;
+    SimMatrix Board;
+    Mesh MeshRecord;
+    Settings SettingsRecord;
+    Diagram DiagramRecord;
+    SimulateSCapacitorData SParameters;
+    CapDatabase Caps;
+    VoltageNoiseTimeParam NoiseParam;
+    CliObserver Observer;
+    DebugSink PreviousSink;
+
+    explicit CliSession(CliOptions options);
+    ~CliSession();
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
+
+    // Loads the project, the settings and finds the simulator. 0, or -1 with the reason.
+    int Open(std::string* reason);
+    // Builds the mesh, reporting node counts on stderr. 0, or -1 with the reason.
+    int BuildMesh(std::string* reason);
+    JobEnvironment Environment();
+    // After a job: bitmaps and the project when asked for. 0, or 1 after printing the reason.
+    int Finish();
+    // A failed job: the reason and the simulator log's tail on stderr; exit code 1.
+    int Failed(const JobOutcome& outcome);
+};
+
+// Writes every diagram curve as CSV: "frequency,NAME.re,NAME.im,..." then one row per point.
+bool WriteCurvesCsv(const Diagram& diagram, const std::string& path, std::string* error);
