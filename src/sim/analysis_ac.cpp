@@ -24,6 +24,19 @@ std::unique_ptr<LinearSolver<Complex>> chooseComplexSolver(SolverKind kind, SimL
     }
 }
 
+// The next solver to try after a failed factorisation: selected inversion -> MUMPS -> KLU.
+std::unique_ptr<LinearSolver<Complex>> fallbackSolver(const std::string& failed)
+{
+    if (failed == "KLU") return nullptr;
+    if (failed != "MUMPS") {
+        try {
+            return makeMumpsSolver();
+        } catch (const SimError&) {
+        }
+    }
+    return makeKluComplexSolver();
+}
+
 Complex netValue(const NetValues& values, NetQuantity q) { return values[static_cast<int>(q)]; }
 
 }  // namespace
@@ -83,7 +96,13 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
         if (!solver || structureChanged(map, next)) {
             map = std::move(next);
             system.build(circuit, map);
-            solver = chooseComplexSolver(options.solver, log);
+            nets.prepare(circuit, map);
+            // Many port impedances on a purely nodal system: LDL^T with selected inversion.
+            if (options.solver == SolverKind::Automatic && !map.hasBranches() &&
+                nets.inverseEntryCount() >= options.selectedInverseThreshold)
+                solver = makeSelectedInverseSolver();
+            else
+                solver = chooseComplexSolver(options.solver, log);
             if (map.size > 0) solver->analyse(system.pattern());
             log.line("AC matrix " + std::to_string(map.size) + " x " + std::to_string(map.size) + ", " +
                      std::to_string(system.pattern().nonZeros()) + " non-zeros, solver " + solver->name() +
@@ -93,17 +112,18 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
         const bool selected = nets.inverseEntryCount() >= options.selectedInverseThreshold;
         if (s == 0 && nets.inverseEntryCount() > 0)
             log.line(std::to_string(nets.inverseEntryCount()) + " inverse entries per point for one-port .net, by " +
-                     (selected ? std::string(solver->name()) + " selected inversion" : std::string("unit solves")));
+                     (selected ? std::string("the selected-inverse mode of ") + solver->name() : std::string("unit solves")));
         for (double f : sweeps[s]) {
             const AnalysisPoint point{false, 2 * M_PI * f};
             system.assemble(circuit, map, point, plan.needsSolution);
             assembleTime += timer.lap();
             if (map.size > 0) {
                 FactorResult result = solver->factor(system.values.data());
-                if (!result.ok && std::string(solver->name()) != "KLU") {
-                    // KLU names the column of a zero pivot; it also rescues a failed LDL^T.
-                    log.line(std::string("Note: ") + solver->name() + ": " + result.message + "; retrying with KLU");
-                    solver = makeKluComplexSolver();
+                while (!result.ok) {
+                    auto next = fallbackSolver(solver->name());
+                    if (!next) break;
+                    log.line(std::string("Note: ") + solver->name() + ": " + result.message + "; retrying with " + next->name());
+                    solver = std::move(next);
                     solver->analyse(system.pattern());
                     result = solver->factor(system.values.data());
                 }

@@ -42,6 +42,8 @@ std::unique_ptr<LinearSolver<double>> makeCholmodSolver();
 std::unique_ptr<LinearSolver<double>> makeKluRealSolver();
 std::unique_ptr<LinearSolver<Complex>> makeKluComplexSolver();
 std::unique_ptr<LinearSolver<Complex>> makeMumpsSolver();
+// LDL^T without pivoting plus Takahashi's selected inversion, for many port impedances.
+std::unique_ptr<LinearSolver<Complex>> makeSelectedInverseSolver();
 
 const char* solverKindName(SolverKind kind);
 bool parseSolverKind(const std::string& text, SolverKind& kind);
