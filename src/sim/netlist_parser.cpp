@@ -80,10 +80,8 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     NodeScope top;
     std::vector<Token> tokens;
     bool ended = false;
-    int lastLine = 0;
 
     for (const LogicalLine& logical : text.lines()) {
-        lastLine = logical.line;
         tokenize(logical.text, logical.line, tokens);
         if (tokens.empty()) continue;
         std::string_view first = tokens[0].text;
@@ -134,7 +132,7 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     Flattener flattener(circuit, defs);
     for (const StoredLine& instance : instances) flattener.expand(instance, top);
 
-    if (!circuit.op && !circuit.ac) throw SimError(lastLine, "no analysis: the netlist needs .op or .ac");
+    if (!circuit.op && !circuit.ac) throw SimError(0, "no analysis: the netlist needs .op or .ac");
 
     circuit.elementIndex.reserve(circuit.elements.size());
     for (uint32_t k = 0; k < circuit.elements.size(); ++k) {

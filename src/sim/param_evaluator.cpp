@@ -58,7 +58,7 @@ void ParamEvaluator::applyToElements(Circuit& circuit)
         try {
             element.values[d.slot] = evaluate(d.expr);
         } catch (const SimError& e) {
-            throw SimError(element.line, std::string(e.what()) + " (element " + element.name + ")");
+            throw SimError(e.line() > 0 ? e.line() : element.line, std::string(e.what()) + " (element " + element.name + ")");
         }
     }
     validateElements(circuit);

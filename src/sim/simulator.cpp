@@ -49,7 +49,11 @@ int runSimulator(const std::string& netlistPath, const SimulatorOptions& options
         log.line("Parsed " + std::to_string(text.lines().size()) + " lines: " + std::to_string(circuit.elements.size()) +
                  " elements, " + std::to_string(circuit.nodeCount() - 1) + " nodes, " + std::to_string(circuit.params.size()) +
                  " parameters in " + formatSeconds(timer.lap()));
-        if (circuit.options.gshunt > 0) log.line("Gshunt " + std::to_string(circuit.options.gshunt) + " S from every node to ground");
+        if (circuit.options.gshunt > 0) {
+            char text[96];
+            std::snprintf(text, sizeof text, "Gshunt %g S from every node to ground", circuit.options.gshunt);
+            log.line(text);
+        }
         AnalysisOptions analysis;
         analysis.solver = options.solver;
         analysis.utf16 = options.utf16;
