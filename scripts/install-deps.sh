@@ -12,6 +12,7 @@ packages=(
   libbenchmark-dev
   libcli11-dev
   nlohmann-json3-dev
+  ngspice
 )
 if [ "${KORVEX_WITH_GUI:-0}" = 1 ]; then
   packages+=(qt6-base-dev)

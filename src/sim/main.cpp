@@ -1,8 +1,11 @@
-// korvex-sim entry point (the simulator itself is not built yet).
-#include <cstdio>
+// korvex-sim entry point.
+#include <string>
+#include <vector>
 
-int main()
+#include "simulator.h"
+
+int main(int argc, char** argv)
 {
-    std::fprintf(stderr, "korvex-sim: not built yet\n");
-    return 2;
+    std::vector<std::string> args(argv, argv + argc);
+    return korvex::sim::simulatorMain(args);
 }

@@ -1,0 +1,96 @@
+// Operating point: real nodal system, CHOLMOD when it is positive definite, KLU otherwise.
+#include <sstream>
+
+#include "analysis.h"
+#include "mna_system.h"
+#include "raw_writer.h"
+#include "sim_error.h"
+
+namespace korvex::sim {
+
+namespace {
+
+std::unique_ptr<LinearSolver<double>> chooseRealSolver(SolverKind kind, const UnknownMap& map, SimLog& log)
+{
+    if (kind == SolverKind::Klu) return makeKluRealSolver();
+    if (map.hasBranches()) {
+        if (kind == SolverKind::Cholmod) log.line("Note: branch currents make the system indefinite; using KLU instead of CHOLMOD");
+        return makeKluRealSolver();
+    }
+    if (kind == SolverKind::Mumps) log.line("Note: MUMPS serves the AC analysis; the operating point uses CHOLMOD");
+    return makeCholmodSolver();
+}
+
+}  // namespace
+
+void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& options, const std::string& rawPath)
+{
+    StageTimer timer;
+    ParamEvaluator evaluator(circuit);
+    const std::vector<double> steps = stepValues(circuit);
+    const OutputPlan plan = makeOutputPlan(circuit, false);
+    if (!circuit.nets.empty()) log.line("Note: .net is evaluated by the .ac analysis only; ignored for .op");
+
+    RawHeader header;
+    header.title = circuit.title;
+    header.plotname = "Operating Point";
+    header.flags = steps.size() > 1 ? "real forward stepped" : "real forward";
+    header.variables = plan.rawVariables(false);
+    header.points = steps.size();
+    header.utf16 = options.utf16;
+    RawWriter raw;
+    raw.open(rawPath, header);
+
+    UnknownMap map;
+    MnaSystem<double> system;
+    std::unique_ptr<LinearSolver<double>> solver;
+    std::vector<double> record(plan.variables.size());
+    double assembleTime = 0, factorTime = 0, solveTime = 0, outputTime = 0;
+    timer.lap();
+    for (size_t s = 0; s < steps.size(); ++s) {
+        if (circuit.step.active) {
+            evaluator.setStepValue(circuit.step.param, steps[s]);
+            std::ostringstream text;
+            text << "Step " << s + 1 << "/" << steps.size() << ": " << circuit.step.param << " = " << steps[s];
+            log.line(text.str());
+        }
+        evaluator.applyToElements(circuit);
+        UnknownMap next = buildUnknownMap(circuit, true);
+        if (!solver || structureChanged(map, next)) {
+            map = std::move(next);
+            system.build(circuit, map);
+            solver = chooseRealSolver(options.solver, map, log);
+            if (map.size > 0) solver->analyse(system.pattern());
+            log.line("Operating point: matrix " + std::to_string(map.size) + " x " + std::to_string(map.size) + ", " +
+                     std::to_string(system.pattern().nonZeros()) + " non-zeros, " +
+                     std::to_string(map.fixedSource.size()) + " nodes held by grounded sources, solver " +
+                     solver->name() + "; pattern and analysis " + formatSeconds(timer.lap()));
+        }
+        const AnalysisPoint point{true, 0.0};
+        system.assemble(circuit, map, point, true);
+        assembleTime += timer.lap();
+        FactorResult result;
+        if (map.size > 0) result = solver->factor(system.values.data());
+        if (!result.ok && result.notPositiveDefinite && options.solver != SolverKind::Cholmod) {
+            log.line("Note: matrix is not positive definite; falling back to KLU");
+            solver = makeKluRealSolver();
+            solver->analyse(system.pattern());
+            result = solver->factor(system.values.data());
+        }
+        if (!result.ok) throwSingular(circuit, map, result, 0);
+        factorTime += timer.lap();
+        std::vector<double> x = system.rhs;
+        if (map.size > 0) solver->solve(x.data(), 1);
+        solveTime += timer.lap();
+        fillSolutionValues(plan, circuit, map, x.data(), system.fixed.data(), point, record, 0);
+        raw.writeReal(record);
+        outputTime += timer.lap();
+    }
+    raw.finish();
+    outputTime += timer.lap();
+    log.line("Times: assemble " + formatSeconds(assembleTime) + ", factor " + formatSeconds(factorTime) + ", solve " +
+             formatSeconds(solveTime) + ", results and RAW " + formatSeconds(outputTime));
+    log.line("RAW: " + std::to_string(plan.variables.size()) + " variables, " + std::to_string(steps.size()) + " point(s)");
+}
+
+}  // namespace korvex::sim

@@ -1,0 +1,38 @@
+// Small helpers of the circuit record.
+#include "circuit.h"
+
+#include <cctype>
+
+namespace korvex::sim {
+
+uint32_t ExprTable::intern(std::string_view text, int line)
+{
+    std::string key(text);
+    auto found = byText.find(key);
+    if (found != byText.end()) return found->second;
+    exprs.push_back(parseExpression(text, line));
+    lines.push_back(line);
+    uint32_t id = static_cast<uint32_t>(exprs.size() - 1);
+    byText.emplace(std::move(key), id);
+    return id;
+}
+
+int Circuit::node(std::string_view name)
+{
+    std::string key(name);
+    auto found = nodeIndex.find(key);
+    if (found != nodeIndex.end()) return found->second;
+    int index = static_cast<int>(nodeNames.size());
+    nodeNames.push_back(key);
+    nodeIndex.emplace(std::move(key), index);
+    return index;
+}
+
+std::string rawElementName(const std::string& name)
+{
+    std::string out = name;
+    if (!out.empty()) out[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[0])));
+    return out;
+}
+
+}  // namespace korvex::sim

@@ -1,0 +1,119 @@
+// The flattened circuit: nodes, elements with their values, parameters, analyses and outputs.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "expression.h"
+
+namespace korvex::sim {
+
+enum class ElementKind : uint8_t { Resistor, Capacitor, Inductor, VoltageSource, CurrentSource, TLine };
+
+// Value slots of an element, by kind.
+enum ValueSlot : uint8_t {
+    kValue = 0,  // R: ohms; C: farads; L: henries
+    kRser = 1,   // C, L: series resistance
+    kLser = 2,   // C: series inductance
+    kCpar = 3,   // C, L: parallel capacitance
+    kRpar = 4,   // C, L: parallel resistance (0: none)
+    kDc = 0,     // V, I: DC value
+    kAcMag = 1,  // V, I: AC amplitude
+    kAcPhase = 2,  // V, I: AC phase in degrees
+    kSrcRser = 3,  // V: series resistance (0: ideal)
+    kTd = 0,       // T: delay in seconds
+    kZ0 = 1,       // T: characteristic impedance
+};
+constexpr int kValueSlots = 5;
+
+struct Element {
+    ElementKind kind = ElementKind::Resistor;
+    int nodes[4] = {0, 0, 0, 0};  // circuit node indices; 0 is ground
+    int line = 0;                 // netlist line
+    double values[kValueSlots] = {0, 0, 0, 0, 0};
+    std::string name;             // lower case; flattened names carry the instance path
+    int nodeCount() const { return kind == ElementKind::TLine ? 4 : 2; }
+};
+
+// An element value given as an expression, re-evaluated at every step.
+struct DeferredValue {
+    uint32_t element;
+    uint8_t slot;
+    uint32_t expr;
+};
+
+struct ExprTable {
+    std::vector<ExprPtr> exprs;
+    std::vector<int> lines;  // line of the first use
+    std::unordered_map<std::string, uint32_t> byText;
+    uint32_t intern(std::string_view text, int line);
+};
+
+struct ParamDef {
+    uint32_t expr;
+    int line;
+};
+
+// .step param NAME START STOP INCR, or .step param NAME list V1 V2 ...; arguments are expressions.
+struct StepSpec {
+    bool active = false;
+    bool list = false;
+    std::string param;
+    std::vector<uint32_t> args;
+    int line = 0;
+};
+
+struct AcSpec {
+    enum class Sweep { Dec, Oct, Lin, List } sweep = Sweep::Dec;
+    std::vector<uint32_t> args;  // expressions: points, start, stop; or the list of frequencies
+    int line = 0;
+};
+
+// .net directive: one port (source only) or two ports (output resistor and source).
+struct NetSpec {
+    std::string source;  // element name of the driving source
+    std::string output;  // two-port: the terminating resistor; empty for one port
+    int line = 0;
+    double rin = 0;      // reference impedances given on the line (0: from the elements)
+    double rout = 0;
+};
+
+struct SaveSpec {
+    enum class Kind { Voltage, Current, Network } kind = Kind::Voltage;
+    std::string target;    // node, element or .net source (lower case)
+    std::string quantity;  // network: "zin", "s11", "s21", "s12", "s22"
+    int line = 0;
+};
+
+struct Options {
+    double gshunt = 0.0;
+    int numdgt = 6;
+};
+
+struct Circuit {
+    std::string title;
+    std::vector<std::string> nodeNames{"0"};  // index 0 is ground
+    std::unordered_map<std::string, int> nodeIndex{{"0", 0}, {"gnd", 0}};
+    std::vector<Element> elements;
+    std::unordered_map<std::string, uint32_t> elementIndex;
+    std::vector<DeferredValue> deferred;
+    ExprTable exprTable;
+    std::unordered_map<std::string, ParamDef> params;
+    StepSpec step;
+    bool op = false;
+    int opLine = 0;
+    bool ac = false;
+    AcSpec acSpec;
+    std::vector<NetSpec> nets;
+    std::vector<SaveSpec> saves;
+    Options options;
+
+    int node(std::string_view name);
+    int nodeCount() const { return static_cast<int>(nodeNames.size()); }
+};
+
+// Name of an element as it appears in the RAW file: first letter upper case, rest lower case.
+std::string rawElementName(const std::string& name);
+
+}  // namespace korvex::sim

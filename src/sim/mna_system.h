@@ -1,0 +1,37 @@
+// The nodal system of one analysis: pattern (built once), values and right-hand side
+// (assembled per step and frequency point).
+#pragma once
+#include <vector>
+
+#include "circuit.h"
+#include "stamper.h"
+#include "unknown_map.h"
+
+namespace korvex::sim {
+
+// Compressed sparse columns of the full (both triangles) matrix, rows sorted in each column.
+struct SparsePattern {
+    int n = 0;
+    std::vector<int> colPtr;
+    std::vector<int> rowIdx;
+    size_t nonZeros() const { return rowIdx.size(); }
+};
+
+template <class S>
+class MnaSystem {
+public:
+    void build(const Circuit& circuit, const UnknownMap& map);
+    // Fills values, the fixed node voltages and (when wanted) the excitation right-hand side.
+    void assemble(const Circuit& circuit, const UnknownMap& map, AnalysisPoint point, bool withRhs);
+
+    const SparsePattern& pattern() const { return pattern_; }
+    std::vector<S> values;
+    std::vector<S> rhs;
+    std::vector<S> fixed;
+
+private:
+    SparsePattern pattern_;
+    std::vector<int> slots_;
+};
+
+}  // namespace korvex::sim

@@ -1,0 +1,145 @@
+// The structure pass: top-level lines, .subckt definitions and their expansion.
+#include "netlist_parser.h"
+
+#include <map>
+#include <memory>
+
+#include "sim_error.h"
+
+namespace korvex::sim {
+
+namespace {
+
+std::string str(std::string_view v) { return std::string(v); }
+
+struct StoredLine {
+    int line;
+    std::vector<Token> tokens;
+};
+
+struct SubcktDef {
+    std::string name;
+    std::vector<std::string> ports;
+    std::vector<StoredLine> body;
+    int line = 0;
+};
+
+class Flattener {
+public:
+    Flattener(Circuit& circuit, const std::map<std::string, std::unique_ptr<SubcktDef>>& defs)
+        : circuit_(circuit), defs_(defs) {}
+
+    void expand(const StoredLine& instance, const NodeScope& parent)
+    {
+        const std::vector<Token>& tokens = instance.tokens;
+        const int line = instance.line;
+        size_t end = tokens.size();
+        while (end > 0 && tokens[end - 1].assign) --end;
+        if (end > 0 && tokens[end - 1].text == "params:") --end;
+        for (size_t k = end; k < tokens.size(); ++k)
+            if (tokens[k].assign) throw SimError(line, "subcircuit parameters are not supported");
+        if (end < 2) throw SimError(line, "instance " + str(tokens[0].text) + " needs nodes and a subcircuit name");
+        const std::string defName = str(tokens[end - 1].text);
+        auto found = defs_.find(defName);
+        if (found == defs_.end()) throw SimError(line, "undefined subcircuit '" + defName + "'");
+        const SubcktDef& def = *found->second;
+        const size_t nodeCount = end - 2;
+        if (nodeCount != def.ports.size())
+            throw SimError(line, "instance " + str(tokens[0].text) + " has " + std::to_string(nodeCount) +
+                                     " nodes, subcircuit " + def.name + " has " + std::to_string(def.ports.size()));
+        for (const std::string& open : stack_)
+            if (open == def.name) throw SimError(line, "subcircuit " + def.name + " instantiates itself");
+
+        std::unordered_map<std::string, int> ports;
+        for (size_t k = 0; k < nodeCount; ++k) ports[def.ports[k]] = parent.resolve(circuit_, tokens[1 + k].text);
+        NodeScope scope;
+        scope.path = parent.path.empty() ? str(tokens[0].text) : parent.path + ":" + str(tokens[0].text);
+        scope.ports = &ports;
+        stack_.push_back(def.name);
+        for (const StoredLine& body : def.body) {
+            if (body.tokens[0].text[0] == 'x') expand(body, scope);
+            else addElement(circuit_, body.tokens, body.line, scope);
+        }
+        stack_.pop_back();
+    }
+
+private:
+    Circuit& circuit_;
+    const std::map<std::string, std::unique_ptr<SubcktDef>>& defs_;
+    std::vector<std::string> stack_;
+};
+
+}  // namespace
+
+void parseNetlist(const NetlistText& text, Circuit& circuit)
+{
+    circuit.title = text.title();
+    std::map<std::string, std::unique_ptr<SubcktDef>> defs;
+    std::vector<SubcktDef*> open;  // definitions being read, innermost last
+    std::vector<StoredLine> instances;
+    NodeScope top;
+    std::vector<Token> tokens;
+    bool ended = false;
+
+    for (const LogicalLine& logical : text.lines()) {
+        tokenize(logical.text, logical.line, tokens);
+        if (tokens.empty()) continue;
+        std::string_view first = tokens[0].text;
+        const int line = logical.line;
+        if (first == ".end") {
+            ended = true;
+            break;
+        }
+        if (first == ".subckt") {
+            if (tokens.size() < 2 || tokens[1].assign) throw SimError(line, ".subckt needs a name");
+            auto def = std::make_unique<SubcktDef>();
+            def->name = str(tokens[1].text);
+            def->line = line;
+            for (size_t k = 2; k < tokens.size(); ++k) {
+                if (tokens[k].assign || tokens[k].text == "params:")
+                    throw SimError(line, "subcircuit parameters are not supported");
+                def->ports.push_back(str(tokens[k].text));
+            }
+            if (defs.count(def->name)) throw SimError(line, "subcircuit " + def->name + " defined twice");
+            open.push_back(def.get());
+            defs.emplace(def->name, std::move(def));
+            continue;
+        }
+        if (first == ".ends") {
+            if (open.empty()) throw SimError(line, ".ends without .subckt");
+            if (tokens.size() > 1 && tokens[1].text != open.back()->name)
+                throw SimError(line, ".ends " + str(tokens[1].text) + " closes subcircuit " + open.back()->name);
+            open.pop_back();
+            continue;
+        }
+        if (first[0] == '.') {
+            if (!open.empty() && first != ".param")
+                throw SimError(line, "directive " + str(first) + " is not allowed inside a subcircuit");
+            addDirective(circuit, tokens, line);  // .param inside a subcircuit is global
+            continue;
+        }
+        if (!open.empty()) {
+            open.back()->body.push_back({line, tokens});
+        } else if (first[0] == 'x') {
+            instances.push_back({line, tokens});
+        } else {
+            addElement(circuit, tokens, line, top);
+        }
+    }
+    (void)ended;  // a missing .end is accepted, as most simulators do
+    if (!open.empty()) throw SimError(open.back()->line, "subcircuit " + open.back()->name + " has no .ends");
+
+    Flattener flattener(circuit, defs);
+    for (const StoredLine& instance : instances) flattener.expand(instance, top);
+
+    if (!circuit.op && !circuit.ac) throw SimError(0, "no analysis: the netlist needs .op or .ac");
+
+    circuit.elementIndex.reserve(circuit.elements.size());
+    for (uint32_t k = 0; k < circuit.elements.size(); ++k) {
+        auto [it, inserted] = circuit.elementIndex.emplace(circuit.elements[k].name, k);
+        if (!inserted)
+            throw SimError(circuit.elements[k].line, "element name " + circuit.elements[k].name + " used twice");
+    }
+}
+
+}  // namespace korvex::sim

@@ -1,0 +1,103 @@
+// RAW file writing.
+#include "raw_writer.h"
+
+#include <bit>
+#include <cstring>
+#include <filesystem>
+
+#include "sim_error.h"
+
+namespace korvex::sim {
+
+static_assert(std::endian::native == std::endian::little, "RAW values are written as little-endian doubles");
+
+std::string rawHeaderText(const RawHeader& header, const std::string& date)
+{
+    std::string text;
+    text.reserve(256 + header.variables.size() * 32);
+    text += "Title: " + header.title + "\n";
+    text += "Date: " + date + "\n";
+    text += "Plotname: " + header.plotname + "\n";
+    text += "Flags: " + header.flags + "\n";
+    text += "No. Variables: " + std::to_string(header.variables.size()) + "\n";
+    text += "No. Points: " + std::to_string(header.points) + "\n";
+    text += "Offset: 0.0000000000000000e+00\n";
+    text += "Command: korvex-sim\n";
+    text += "Variables:\n";
+    for (size_t k = 0; k < header.variables.size(); ++k) {
+        text += '\t';
+        text += std::to_string(k);
+        text += '\t';
+        text += header.variables[k].name;
+        text += '\t';
+        text += header.variables[k].type;
+        text += '\n';
+    }
+    text += "Binary:\n";
+    return text;
+}
+
+RawWriter::~RawWriter() { abandon(); }
+
+void RawWriter::open(const std::string& path, const RawHeader& header)
+{
+    path_ = path;
+    tempPath_ = path + ".part";
+    file_ = std::fopen(tempPath_.c_str(), "wb");
+    if (!file_) throw SimError("cannot create RAW file '" + tempPath_ + "'");
+    std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+    char date[64];
+    std::time_t now = std::time(nullptr);
+    std::strftime(date, sizeof date, "%a %b %e %H:%M:%S %Y", std::localtime(&now));
+    const std::string text = rawHeaderText(header, date);
+    if (header.utf16) {
+        std::string wide(text.size() * 2, '\0');
+        for (size_t k = 0; k < text.size(); ++k) wide[2 * k] = text[k];
+        write(wide.data(), wide.size());
+    } else {
+        write(text.data(), text.size());
+    }
+    expectedRecords_ = header.points;
+}
+
+void RawWriter::write(const void* data, size_t bytes)
+{
+    if (bytes && std::fwrite(data, 1, bytes, file_) != bytes) throw SimError("cannot write RAW file '" + tempPath_ + "' (disk full?)");
+}
+
+void RawWriter::writeReal(const std::vector<double>& record)
+{
+    write(record.data(), record.size() * sizeof(double));
+    ++records_;
+}
+
+void RawWriter::writeComplex(const std::vector<Complex>& record)
+{
+    write(record.data(), record.size() * sizeof(Complex));
+    ++records_;
+}
+
+void RawWriter::finish()
+{
+    if (records_ != expectedRecords_)
+        throw SimError("internal error: " + std::to_string(records_) + " RAW points written, " +
+                       std::to_string(expectedRecords_) + " announced");
+    const bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
+    std::fclose(file_);
+    file_ = nullptr;
+    if (!ok) throw SimError("cannot write RAW file '" + tempPath_ + "'");
+    std::error_code error;
+    std::filesystem::rename(tempPath_, path_, error);
+    if (error) throw SimError("cannot rename '" + tempPath_ + "' to '" + path_ + "': " + error.message());
+}
+
+void RawWriter::abandon()
+{
+    if (!file_) return;
+    std::fclose(file_);
+    file_ = nullptr;
+    std::error_code ignored;
+    std::filesystem::remove(tempPath_, ignored);
+}
+
+}  // namespace korvex::sim

@@ -1,0 +1,50 @@
+// Writes the binary RAW result file: text header (8-bit or UTF-16LE) and little-endian
+// doubles or complex doubles. The file is written under a temporary name and renamed when
+// complete, so a failed run never leaves a RAW file that looks complete.
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "stamper.h"
+
+namespace korvex::sim {
+
+struct RawVariable {
+    std::string name;
+    std::string type;
+};
+
+struct RawHeader {
+    std::string title;
+    std::string plotname;
+    std::string flags;
+    std::vector<RawVariable> variables;
+    size_t points = 0;
+    bool utf16 = false;
+};
+
+// The header text as it goes into the file (before UTF-16 widening).
+std::string rawHeaderText(const RawHeader& header, const std::string& date);
+
+class RawWriter {
+public:
+    ~RawWriter();
+    // Throws SimError when the file cannot be created.
+    void open(const std::string& path, const RawHeader& header);
+    void writeReal(const std::vector<double>& record);
+    void writeComplex(const std::vector<Complex>& record);
+    // Closes and renames to the final name; throws SimError on write errors.
+    void finish();
+    void abandon();
+
+private:
+    void write(const void* data, size_t bytes);
+    std::FILE* file_ = nullptr;
+    std::string path_;
+    std::string tempPath_;
+    size_t expectedRecords_ = 0;
+    size_t records_ = 0;
+};
+
+}  // namespace korvex::sim

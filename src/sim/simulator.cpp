@@ -1,0 +1,115 @@
+// The simulator run: netlist in, RAW and log out, every error into the log with its line.
+#include "simulator.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <new>
+
+#include "analysis.h"
+#include "netlist_parser.h"
+#include "netlist_text.h"
+#include "sim_error.h"
+#include "sim_log.h"
+
+namespace korvex::sim {
+
+namespace {
+
+std::string withExtension(const std::string& path, const char* extension)
+{
+    std::filesystem::path p(path);
+    p.replace_extension(extension);
+    return p.string();
+}
+
+}  // namespace
+
+const char* simulatorVersion() { return "0.1"; }
+
+int runSimulator(const std::string& netlistPath, const SimulatorOptions& options)
+{
+    const std::string rawPath = withExtension(netlistPath, ".raw");
+    const std::string logPath = withExtension(netlistPath, ".log");
+    SimLog log;
+    log.setEcho(options.echo);
+    if (!log.open(logPath)) std::fprintf(stderr, "korvex-sim: cannot write log file '%s'\n", logPath.c_str());
+    std::error_code ignored;
+    std::filesystem::remove(rawPath, ignored);  // a stale result must not pass for this run's
+
+    StageTimer timer;
+    NetlistText text;
+    Circuit circuit;
+    log.line(std::string("korvex-sim ") + simulatorVersion());
+    log.line("Netlist: " + netlistPath);
+    try {
+        std::string error;
+        if (!text.loadFile(netlistPath, error)) throw SimError(error);
+        parseNetlist(text, circuit);
+        log.line("Title: " + circuit.title);
+        log.line("Parsed " + std::to_string(text.lines().size()) + " lines: " + std::to_string(circuit.elements.size()) +
+                 " elements, " + std::to_string(circuit.nodeCount() - 1) + " nodes, " + std::to_string(circuit.params.size()) +
+                 " parameters in " + formatSeconds(timer.lap()));
+        if (circuit.options.gshunt > 0) {
+            char text[96];
+            std::snprintf(text, sizeof text, "Gshunt %g S from every node to ground", circuit.options.gshunt);
+            log.line(text);
+        }
+        AnalysisOptions analysis;
+        analysis.solver = options.solver;
+        analysis.utf16 = options.utf16;
+        if (circuit.op) runOperatingPoint(circuit, log, analysis, rawPath);
+        else runAcAnalysis(circuit, log, analysis, rawPath);
+        log.line("Total time " + formatSeconds(timer.total()));
+        log.line("Finished: " + rawPath);
+        return 0;
+    } catch (const SimError& e) {
+        std::string message = "Error";
+        if (e.line() > 0) message += " on line " + std::to_string(e.line());
+        message += ": " + std::string(e.what());
+        log.line(message);
+        if (e.line() > 0) log.line("  " + std::to_string(e.line()) + ": " + text.originalLine(e.line()));
+        if (!log.isOpen()) std::fprintf(stderr, "korvex-sim: %s\n", message.c_str());
+    } catch (const std::bad_alloc&) {
+        log.line("Error: out of memory");
+    } catch (const std::exception& e) {
+        log.line(std::string("Error: ") + e.what());
+    }
+    std::filesystem::remove(rawPath, ignored);
+    log.line("Simulation failed; no RAW file written");
+    return 1;
+}
+
+int simulatorMain(const std::vector<std::string>& args)
+{
+    SimulatorOptions options;
+    std::string netlist;
+    for (size_t k = 1; k < args.size(); ++k) {
+        const std::string& a = args[k];
+        if (a == "-b") options.batch = true;
+        else if (a == "--utf16") options.utf16 = true;
+        else if (a == "-v" || a == "--verbose") options.echo = true;
+        else if (a.rfind("--solver=", 0) == 0) {
+            if (!parseSolverKind(a.substr(9), options.solver)) {
+                std::fprintf(stderr, "korvex-sim: unknown solver '%s' (auto, cholmod, klu, mumps)\n", a.c_str() + 9);
+                return 2;
+            }
+        } else if (a == "--version") {
+            std::printf("korvex-sim %s\n", simulatorVersion());
+            return 0;
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "korvex-sim: unknown option '%s'\n", a.c_str());
+            return 2;
+        } else if (netlist.empty()) netlist = a;
+        else {
+            std::fprintf(stderr, "korvex-sim: only one netlist may be given\n");
+            return 2;
+        }
+    }
+    if (netlist.empty()) {
+        std::fprintf(stderr, "usage: korvex-sim [-b] [--utf16] [--solver=auto|cholmod|klu|mumps] [-v] NETLIST.cir\n");
+        return 2;
+    }
+    return runSimulator(netlist, options);
+}
+
+}  // namespace korvex::sim

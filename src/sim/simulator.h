@@ -1,0 +1,26 @@
+// korvex-sim as a library call: reads NETLIST.cir, writes NETLIST.raw and NETLIST.log
+// beside it. Returns the process exit code: 0 on success, 1 on any error (the reason and the
+// netlist line are in the log), 2 for bad command-line use.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "linear_solver.h"
+
+namespace korvex::sim {
+
+struct SimulatorOptions {
+    bool batch = false;
+    bool utf16 = false;
+    bool echo = false;  // progress lines to stdout as well
+    SolverKind solver = SolverKind::Automatic;
+};
+
+int runSimulator(const std::string& netlistPath, const SimulatorOptions& options);
+
+// Parses argv (korvex-sim [-b] [--utf16] [--solver=auto|cholmod|klu|mumps] NETLIST.cir) and runs.
+int simulatorMain(const std::vector<std::string>& args);
+
+const char* simulatorVersion();
+
+}  // namespace korvex::sim

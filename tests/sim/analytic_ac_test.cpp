@@ -1,0 +1,131 @@
+// Lossless line against its textbook impedance, and the solvers against each other.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <random>
+#include <sstream>
+
+#include "sim_test_support.h"
+#include "sim_netlist_generators.h"
+
+namespace korvex::sim::test {
+namespace {
+
+using C = std::complex<double>;
+const C j(0, 1);
+
+// Zin = Z0 (ZL + j Z0 tan(bl)) / (Z0 + j ZL tan(bl)), bl = omega * Td.
+C lineInputImpedance(double z0, double zl, double td, double f)
+{
+    const double t = std::tan(2 * M_PI * f * td);
+    return z0 * (zl + j * z0 * t) / (z0 + j * zl * t);
+}
+
+TEST(LosslessLine, InputImpedanceFollowsTheLineEquation)
+{
+    // From far below the first resonance (where a difference of large terms would lose all
+    // digits) up to a few wavelengths; 4-terminal line with a floating reference as well.
+    // At 1 Hz the line is a 3e-7 ohm link to the load: the elimination itself costs digits in
+    // any nodal solver, hence 1e-8 rather than machine precision.
+    const double td = 1e-9, z0 = 50, zl = 10;
+    const DeckRun run = runDeck(
+        "* line\nI1 0 a AC 1\nT1 a 0 b 0 Td=1n Z0=50\nRL b 0 10\n"
+        "I2 0 c AC 1\nRr r 0 1e-3\nT2 c r d r Td=1n Z0=50\nRL2 d r 10\n"
+        ".save V(a) V(c)\n.ac dec 5 1 10g\n.end\n");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    ASSERT_GT(run.raw.points, 40u);
+    const int va = run.raw.index("V(a)"), vc = run.raw.index("V(c)");
+    for (size_t p = 0; p < run.raw.points; ++p) {
+        const double f = run.raw.value(p, 0).real();
+        const C want = lineInputImpedance(z0, zl, td, f);
+        EXPECT_LE(std::abs(run.raw.value(p, va) - want), 1e-8 * std::abs(want)) << "f = " << f;
+        const C floating = want + 1e-3;  // the reference resistor is in series
+        EXPECT_LE(std::abs(run.raw.value(p, vc) - floating), 1e-8 * std::abs(floating)) << "f = " << f;
+    }
+}
+
+TEST(LosslessLine, MatchedLineHasNoReflectionAndAPureDelay)
+{
+    const DeckRun run = runDeck("* matched\nV1 in 0 RSER=50 AC=1\nT1 in 0 out 0 Td=0.3n Z0=50\nRterm out 0 50\n"
+                                ".net I(Rterm) V1\n.ac lin 7 10meg 3g\n.end\n");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    const int s11 = run.raw.index("S11(v1)"), s21 = run.raw.index("S21(v1)"), s12 = run.raw.index("S12(v1)"),
+              s22 = run.raw.index("S22(v1)");
+    ASSERT_GE(s11, 0);
+    for (size_t p = 0; p < run.raw.points; ++p) {
+        const double w = 2 * M_PI * run.raw.value(p, 0).real();
+        const C delay = std::exp(-j * w * 0.3e-9);
+        EXPECT_LT(std::abs(run.raw.value(p, s11)), 1e-12);
+        EXPECT_LT(std::abs(run.raw.value(p, s22)), 1e-12);
+        EXPECT_LT(std::abs(run.raw.value(p, s21) - delay), 1e-12);
+        EXPECT_LT(std::abs(run.raw.value(p, s12) - delay), 1e-12);
+    }
+}
+
+// A small random ladder with every element kind, solved by every backend.
+std::string randomNetwork(unsigned seed, bool ac)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(0.5, 2.0);
+    std::ostringstream deck;
+    deck << "* random\n";
+    const int nodes = 12;
+    for (int k = 1; k <= nodes; ++k) {
+        deck << "R" << k << " n" << k << " " << (k > 1 ? "n" + std::to_string(k - 1) : "0") << " " << 10 * u(rng) << "\n";
+        deck << "Rg" << k << " n" << k << " 0 " << 100 * u(rng) << "\n";
+        if (ac) {
+            deck << "C" << k << " n" << k << " 0 " << u(rng) * 1e-9 << " Rser=" << u(rng) * 0.1 << " Lser=" << u(rng) * 1e-9 << "\n";
+            deck << "L" << k << " n" << k << " n" << (k % nodes) + 1 << " " << u(rng) * 1e-7 << " Rser=" << u(rng) << " Cpar=1p\n";
+        }
+        if (k % 4 == 0) deck << "T" << k << " n" << k << " 0 n" << (k + 5) % nodes + 1 << " 0 Td=" << u(rng) * 1e-9 << " Z0=" << 40 * u(rng) << "\n";
+    }
+    deck << "I1 0 n3 " << (ac ? "AC 1" : "1") << "\nV1 n7 0 " << (ac ? "AC 1 30" : "2") << " RSER=5\n";
+    deck << "I_p n9 0 AC 0\n.net I_p\n";
+    deck << (ac ? ".ac dec 3 1meg 1g\n" : ".op\n") << ".end\n";
+    return deck.str();
+}
+
+void expectSameResults(const DeckRun& a, const DeckRun& b, double tolerance)
+{
+    ASSERT_EQ(a.exitCode, 0) << a.log;
+    ASSERT_EQ(b.exitCode, 0) << b.log;
+    ASSERT_EQ(a.raw.names, b.raw.names);
+    ASSERT_EQ(a.raw.points, b.raw.points);
+    for (size_t p = 0; p < a.raw.points; ++p) {
+        for (size_t v = 0; v < a.raw.names.size(); ++v) {
+            const C x = a.raw.value(p, v), y = b.raw.value(p, v);
+            EXPECT_LE(std::abs(x - y), tolerance * std::max(std::abs(y), 1e-6)) << a.raw.names[v] << " point " << p;
+        }
+    }
+}
+
+TEST(Solvers, AllBackendsAgree)
+{
+    SimulatorOptions klu, mumps;
+    klu.solver = SolverKind::Klu;
+    mumps.solver = SolverKind::Mumps;
+    expectSameResults(runDeck(randomNetwork(7, false), {}, "cholmod"), runDeck(randomNetwork(7, false), klu, "klu"), 1e-10);
+    expectSameResults(runDeck(randomNetwork(7, true), mumps, "mumps"), runDeck(randomNetwork(7, true), klu, "klu"), 1e-9);
+}
+
+TEST(Solvers, SelectedInversionMatchesUnitSolves)
+{
+    // A plane pair with one .net per node takes the selected-inversion path.
+    const auto dir = scratchDir();
+    bench::PlanePair plane;
+    plane.n = 12;
+    const std::string path = (dir / "zdist.cir").string();
+    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, true, 300e6));
+    const std::string text = readText(path);
+    const DeckRun selected = runDeck(text, {}, "selected");
+    SimulatorOptions klu;
+    klu.solver = SolverKind::Klu;
+    const DeckRun reference = runDeck(text, klu, "reference");
+    EXPECT_NE(selected.log.find("selected inversion"), std::string::npos) << selected.log;
+    EXPECT_EQ(selected.raw.names.size(), 145u);
+    expectSameResults(selected, reference, 1e-9);
+}
+
+}  // namespace
+}  // namespace korvex::sim::test

@@ -1,0 +1,113 @@
+// Expressions, numbers with suffixes and tokens.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "expression.h"
+#include "netlist_text.h"
+#include "sim_error.h"
+
+namespace korvex::sim {
+namespace {
+
+double eval(const std::string& text)
+{
+    auto expr = parseExpression(text, 1);
+    return evaluateExpression(
+        *expr, [](const std::string& name) -> double {
+            if (name == "x") return 0.25;
+            if (name == "two") return 2;
+            throw SimError(1, "undefined parameter '" + name + "'");
+        },
+        1);
+}
+
+struct Case {
+    const char* text;
+    double value;
+};
+
+TEST(Expression, EvaluatesOperatorsFunctionsAndSuffixes)
+{
+    const Case cases[] = {
+        {"1+2*3", 7}, {"(1+2)*3", 9}, {"2^3^2", 512}, {"2**3", 8}, {"-2^2", -4}, {"-(-3)", 3},
+        {"10/4/5", 0.5}, {"1k", 1e3}, {"1meg", 1e6}, {"1m", 1e-3}, {"3u*2", 6e-6}, {"5n", 5e-9},
+        {"2p", 2e-12}, {"7f", 7e-15}, {"1g", 1e9}, {"1t", 1e12}, {"1.5e3", 1500}, {".5", 0.5},
+        {"sqrt(16)", 4}, {"pow(2, 10)", 1024}, {"hypot(3,4)", 5}, {"abs(-2)", 2}, {"exp(0)", 1},
+        {"log(exp(2))", 2}, {"log10(1000)", 3}, {"sin(0)+cos(0)", 1}, {"tan(0)", 0}, {"atan(0)", 0},
+        {"min(3, 1, 2)", 1}, {"max(3, 1, 2)", 3}, {"pi", M_PI}, {"2*pi*x", M_PI / 2}, {"two*x", 0.5},
+        {"table(x, 0, 10, 1, 20)", 12.5}, {"table(-1, 0, 10, 1, 20)", 10}, {"table(5, 0, 10, 1, 20)", 20},
+        {"table(1.5, 0, 0, 1, 10, 2, 30)", 20}, {"table(x+0.75, 0, 1, 1, 2)", 2},
+    };
+    for (const Case& c : cases) EXPECT_NEAR(eval(c.text), c.value, 1e-12 * std::max(1.0, std::fabs(c.value))) << c.text;
+}
+
+TEST(Expression, RefusesBadInputWithAReason)
+{
+    const struct {
+        const char* text;
+        const char* reason;
+    } cases[] = {
+        {"1/0", "division by zero"}, {"1/(x-0.25)", "division by zero"}, {"foo(1)", "unknown function"},
+        {"sqrt(1,2)", "wrong number of arguments"}, {"table(1, 2)", "arguments for table"}, {"(1+2", "missing ')'"},
+        {"1+", "missing operand"}, {"2x", "bad number"}, {"y+1", "undefined parameter 'y'"},
+        {"sqrt(-1)", "sqrt of a negative"}, {"log(0)", "not positive"}, {"exp(1000)", "not finite"},
+        {"table(0.5, 1, 0, 0, 1)", "ascend"}, {"1 2", "unexpected"},
+    };
+    for (const auto& c : cases) {
+        try {
+            eval(c.text);
+            ADD_FAILURE() << c.text << " was accepted";
+        } catch (const SimError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << c.text << ": " << e.what();
+        }
+    }
+}
+
+TEST(SpiceNumber, AcceptsUnitsAndRefusesGarbage)
+{
+    double v = 0;
+    EXPECT_TRUE(parseSpiceNumber("10uF", v));
+    EXPECT_DOUBLE_EQ(v, 10e-6);
+    EXPECT_TRUE(parseSpiceNumber("2.2megohm", v));
+    EXPECT_DOUBLE_EQ(v, 2.2e6);
+    EXPECT_TRUE(parseSpiceNumber("-1.000000e-03", v));
+    EXPECT_DOUBLE_EQ(v, -1e-3);
+    EXPECT_TRUE(parseSpiceNumber("+4", v));
+    EXPECT_DOUBLE_EQ(v, 4);
+    for (const char* bad : {"", "k", "abc", "1.5.3", "1e3/2", "inf", "nan", "-", "{1}"})
+        EXPECT_FALSE(parseSpiceNumber(bad, v)) << bad;
+}
+
+TEST(Tokenize, KeepsBracketsAndJoinsAssignments)
+{
+    std::vector<Token> tokens;
+    tokenize("v1 a 0 rser = 50 ac=1 {1 + 2} table(x, 0, 1) cpar= 1p lser =2n", 1, tokens);
+    ASSERT_EQ(tokens.size(), 9u);
+    EXPECT_TRUE(tokens[3].assign);
+    EXPECT_EQ(tokens[3].key, "rser");
+    EXPECT_EQ(tokens[3].value, "50");
+    EXPECT_EQ(tokens[5].text, "{1 + 2}");
+    EXPECT_EQ(tokens[6].text, "table(x, 0, 1)");
+    EXPECT_EQ(tokens[7].value, "1p");
+    EXPECT_EQ(tokens[8].key, "lser");
+    EXPECT_EQ(tokens[8].value, "2n");
+    EXPECT_THROW(tokenize("r1 a b {1+(2}", 1, tokens), SimError);
+    EXPECT_THROW(tokenize("r1 a b 1)", 1, tokens), SimError);
+    EXPECT_THROW(tokenize("r1 a b rser=", 1, tokens), SimError);
+}
+
+TEST(NetlistText, JoinsContinuationsAndDropsComments)
+{
+    NetlistText text;
+    text.loadString("Title Line\r\n* comment\nR1 A B ; tail\n+ 10K\n\n  ; only a comment\nC1 a 0 1u\n");
+    ASSERT_EQ(text.lines().size(), 2u);
+    EXPECT_EQ(text.title(), "Title Line");
+    EXPECT_EQ(text.lines()[0].line, 3);
+    EXPECT_EQ(text.lines()[0].text, "r1 a b  10k");
+    EXPECT_EQ(text.lines()[1].line, 7);
+    EXPECT_EQ(text.originalLine(3), "R1 A B ; tail");
+}
+
+}  // namespace
+}  // namespace korvex::sim

@@ -1,0 +1,117 @@
+// The RAW file byte by byte, and the executable's command line and exit codes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <sys/wait.h>
+
+#include "raw_writer.h"
+#include "sim_test_support.h"
+
+namespace korvex::sim::test {
+namespace {
+
+const char* kDeck = "* layout deck\nI1 0 N1_000042 2\nRC1_000042_3 N1_000042 Node_B 1\nR_L1_N000001_P0 Node_B 0 1\n.op\n.end\n";
+
+TEST(RawLayout, HeaderLinesAndValueOffsets)
+{
+    const DeckRun run = runDeck(kDeck);
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    const std::string& bytes = run.raw.bytes;
+    const size_t binary = bytes.find("Binary:\n");
+    ASSERT_NE(binary, std::string::npos);
+    const std::string header = bytes.substr(0, binary + 8);
+    // Fixed line order; the date line varies.
+    EXPECT_EQ(header.rfind("Title: * layout deck\nDate: ", 0), 0u) << header;
+    const size_t plot = header.find("\nPlotname: ");
+    ASSERT_NE(plot, std::string::npos);
+    EXPECT_EQ(header.substr(plot),
+              "\nPlotname: Operating Point\nFlags: real forward\nNo. Variables: 5\nNo. Points: 1\n"
+              "Offset: 0.0000000000000000e+00\nCommand: korvex-sim\nVariables:\n"
+              "\t0\tV(n1_000042)\tvoltage\n\t1\tV(node_b)\tvoltage\n\t2\tI(I1)\tdevice_current\n"
+              "\t3\tI(Rc1_000042_3)\tdevice_current\n\t4\tI(R_l1_n000001_p0)\tdevice_current\nBinary:\n");
+    // Value i starts 8*i bytes after the line feed of "Binary:"; nothing follows the record.
+    ASSERT_EQ(bytes.size(), binary + 8 + 5 * 8);
+    const double expected[] = {4.0, 2.0, 2.0, 2.0, 2.0};
+    for (int i = 0; i < 5; ++i) {
+        double v;
+        std::memcpy(&v, bytes.data() + binary + 8 + 8 * i, 8);
+        EXPECT_DOUBLE_EQ(v, expected[i]) << i;
+    }
+}
+
+TEST(RawLayout, Utf16HeaderCarriesTheSameTextAndBinaryData)
+{
+    SimulatorOptions wide;
+    wide.utf16 = true;
+    const DeckRun narrow = runDeck(kDeck, {}, "narrow");
+    const DeckRun run = runDeck(kDeck, wide, "wide");
+    ASSERT_EQ(run.exitCode, 0);
+    const std::string& bytes = run.raw.bytes;
+    const std::string marker("B\0i\0n\0a\0r\0y\0:\0\n\0", 16);
+    const size_t binary = bytes.find(marker);
+    ASSERT_NE(binary, std::string::npos);
+    for (size_t k = 1; k < binary + 16; k += 2) ASSERT_EQ(bytes[k], '\0') << k;
+    std::string text;
+    for (size_t k = 0; k < binary + 16; k += 2) text += bytes[k];
+    auto withoutDate = [](std::string s) { return s.erase(s.find("Date:"), s.find('\n', s.find("Date:")) - s.find("Date:")); };
+    EXPECT_EQ(withoutDate(text), withoutDate(narrow.raw.header));
+    EXPECT_EQ(bytes.substr(binary + 16), narrow.raw.bytes.substr(narrow.raw.dataOffset));
+}
+
+TEST(RawLayout, SteppedAcConcatenatesStepsWithFrequencyFirst)
+{
+    const DeckRun run = runDeck("* stepped\nI1 0 a AC 1\nR1 a 0 {r}\n.step param r list 1 2 3\n.ac lin 2 1k 2k\n.end\n");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_NE(run.raw.header.find("Flags: complex forward stepped\n"), std::string::npos);
+    EXPECT_NE(run.raw.header.find("No. Points: 6\n"), std::string::npos);
+    ASSERT_EQ(run.raw.names.front(), "frequency");
+    ASSERT_EQ(run.raw.bytes.size(), run.raw.dataOffset + 6 * run.raw.names.size() * 16);
+    const int va = run.raw.index("V(a)");
+    for (size_t p = 0; p < 6; ++p) {
+        EXPECT_DOUBLE_EQ(run.raw.value(p, 0).real(), p % 2 ? 2000.0 : 1000.0);
+        EXPECT_DOUBLE_EQ(run.raw.value(p, va).real(), static_cast<double>(p / 2 + 1));
+    }
+}
+
+TEST(RawLayout, NetworkNamesAreLowerCaseInsideTheQuantity)
+{
+    const DeckRun run = runDeck("* names\nI_L0_N000001 N_L0_N000001 0 AC 0\nR1 N_L0_N000001 0 50\n.net I_L0_N000001\n"
+                                ".save Zin(I_L0_N000001) V(N_L0_N000001) I(R1)\n.ac list 1meg\n.end\n");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_EQ(run.raw.names, (std::vector<std::string>{"frequency", "Zin(i_l0_n000001)", "V(n_l0_n000001)", "I(R1)"}));
+    EXPECT_NEAR(run.raw.value(0, 1).real(), 50.0, 1e-12);
+}
+
+int runExecutable(const std::string& arguments)
+{
+    const std::string command = std::string(KORVEX_SIM) + " " + arguments + " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Executable, ExitCodesAndFilesBesideTheNetlist)
+{
+    const auto dir = scratchDir();
+    const std::string good = writeFile(dir / "good.cir", kDeck);
+    EXPECT_EQ(runExecutable("-b " + good), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir / "good.raw"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "good.log"));
+    EXPECT_EQ(runExecutable("-b --utf16 " + good), 0);
+    EXPECT_EQ(runExecutable("--solver=klu " + good), 0);
+
+    // A failing run removes the RAW file of an earlier run.
+    writeFile(dir / "good.cir", "* broken\nR1 a 0\n.op\n");
+    EXPECT_EQ(runExecutable("-b " + good), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "good.raw"));
+    EXPECT_NE(readText(dir / "good.log").find("Error on line 2"), std::string::npos);
+
+    EXPECT_EQ(runExecutable("-b " + (dir / "missing.cir").string()), 1);
+    EXPECT_NE(readText(dir / "missing.log").find("cannot open netlist"), std::string::npos);
+    EXPECT_EQ(runExecutable(""), 2);
+    EXPECT_EQ(runExecutable("--solver=magic " + good), 2);
+    EXPECT_EQ(runExecutable("--frobnicate " + good), 2);
+}
+
+}  // namespace
+}  // namespace korvex::sim::test
