@@ -28,8 +28,12 @@ template <class Visit>
 void ForEachNodeByID(Mesh* mesh, Visit visit)
 {
     if (mesh->FirstNode == nullptr) return;
-    for (uint32_t id = mesh->FirstNode->ID; id <= mesh->LastID; ++id)
+    constexpr uint32_t kAhead = 16;
+    for (uint32_t id = mesh->FirstNode->ID; id <= mesh->LastID; ++id) {
+        if (id + kAhead <= mesh->LastID && mesh->IDToNode[id + kAhead] != nullptr)
+            __builtin_prefetch(mesh->IDToNode[id + kAhead]);
         if (MeshNode* node = mesh->IDToNode[id]) visit(node);
+    }
 }
 
 void Repaint(JobObserver* window)

@@ -272,3 +272,19 @@ TEST(MeshGeneration, OptimisationStepsMatchTheRestartingWalkOnUnbalancedMeshes)
             }
     }
 }
+
+// A single pixel deep inside one huge node: every split cascades through all
+// sizes, and the balancing keeps neighbours within 2x.
+TEST(MeshGeneration, DeepBalancingCascade)
+{
+    Board board(1024, 1024, 1, 1.0f);
+    Via via;
+    via.x = 511;
+    via.y = 512;
+    AddPart(&board.b, PART_VIA, &via);
+    MeshHolder mesh;
+    const Settings s = Options(10, 0);
+    ASSERT_EQ(CreateMesh(&board.b, &mesh.m, nullptr, &s), 0);
+    EXPECT_EQ(CheckMesh(&board.b, &mesh.m, {}), "");
+    EXPECT_LT(CountNodes(&mesh.m), 200);
+}
