@@ -1,12 +1,31 @@
 #!/usr/bin/env bash
-# The README's first command: builds everything and shows KORVEX at work on the
-# example board kept in examples/.
+# The README's first command: writes the example board and runs the DC, thermal
+# and impedance analyses on it. Everything lands in demo-out/: the project,
+# the bitmaps of every layer, the impedance curve as CSV and a summary.
 set -euo pipefail
 build=${1:-build}
-cli="$build/bin/korvex-cli"
-mkdir -p demo-out
-if [ -f examples/demo.sav ]; then
-  "$cli" info examples/demo.sav | tee demo-out/info.txt
-else
-  "$cli" --help
-fi
+cli="$(pwd)/$build/bin/korvex-cli"
+sim="$(pwd)/$build/bin/korvex-sim"
+out=demo-out
+rm -rf "$out"
+mkdir -p "$out/work"
+summary="$out/summary.txt"
+common=(--workdir "$out/work" --simulator "$sim")
+
+"$cli" example "$out/demo.sav" | tee "$summary"
+{
+  echo
+  echo "== Board"
+  "$cli" info "$out/demo.sav"
+  echo
+  echo "== DC voltage drop and current density"
+  "$cli" dc "$out/demo.sav" "${common[@]}" --bmps "$out/dc" --save
+  echo
+  echo "== Temperatures"
+  "$cli" thermal "$out/demo.sav" "${common[@]}" --bmps "$out/thermal" --save
+  echo
+  echo "== Impedance at port 0"
+  "$cli" ac "$out/demo.sav" "${common[@]}" --mode zin --csv "$out/zin.csv"
+} | tee -a "$summary"
+echo
+echo "Results in $out/: summary.txt, zin.csv, dc/ and thermal/ bitmaps, demo.sav with the results stored."

@@ -1,0 +1,206 @@
+// End-to-end physics on small boards: mesh, netlist, the real korvex-sim, the
+// result readers and the maps, checked against textbook values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "board/settings_file.h"
+#include "board/sim_matrix.h"
+#include "diagram/diagram.h"
+#include "jobs/commands.h"
+#include "mesh/mesh_model.h"
+#include "pdn/simulate_s_capacitor.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+struct Bench {
+    SimMatrix board;
+    Mesh mesh;
+    Settings settings = DefaultSettings();
+    Diagram diagram;
+    SimulateSCapacitorData sparams;
+    fs::path folder;
+
+    Bench(uint32_t nx, uint32_t ny, int layers, float pitch)
+    {
+        folder = fs::temp_directory_path() / ("korvex_e2e_" + std::to_string(::getpid()) + "_" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(folder);
+        InitSimulationMatrix(&board);
+        SetLayerCount(&board, layers);
+        SetSize(&board, pitch * static_cast<float>(nx), pitch * static_cast<float>(ny), nx, ny, nullptr, nullptr);
+        MallocAllMatrices(&board);
+        settings.BatchMode = 0;
+    }
+    ~Bench()
+    {
+        FreeMesh(&mesh);
+        freeSimulationMatrix(&board);
+        FreeSimulateSCapacitor(&sparams);
+        fs::remove_all(folder);
+    }
+    void Fill(int layer)
+    {
+        for (uint32_t x = 0; x < board.CountPixelX; ++x)
+            for (uint32_t y = 0; y < board.CountPixelY; ++y) board.CopperMatrix[x][y][layer] = 1.0f;
+    }
+    JobEnvironment Env()
+    {
+        JobEnvironment env;
+        env.Board = &board;
+        env.Mesh = &mesh;
+        env.Settings = &settings;
+        env.Diagram = &diagram;
+        env.SParameters = &sparams;
+        env.WorkFolder = folder.string();
+        env.Simulator = KORVEX_SIM;
+        return env;
+    }
+    void BuildMesh()
+    {
+        std::string reason;
+        ASSERT_EQ(CommandCreateMesh(Env(), nullptr, &reason), 0) << reason;
+    }
+};
+
+void Ground(SimMatrix* b, uint32_t x, uint32_t y, uint32_t layer)
+{
+    Resistor r;
+    r.Net1X = r.Net2X = x;
+    r.Net1Y = r.Net2Y = y;
+    r.Net1Z = r.Net2Z = layer;
+    CopyName(r.Net2Name, "0");
+    r.Rser = 1e-6f;
+    AddPart(b, PART_RESISTOR, &r);
+}
+
+void Source(SimMatrix* b, uint32_t x, uint32_t y, uint32_t layer, double amps)
+{
+    Current c;
+    c.Net1X = c.Net2X = x;
+    c.Net1Y = c.Net2Y = y;
+    c.Net1Z = c.Net2Z = layer;
+    CopyName(c.Net2Name, "0");
+    c.Current = amps;
+    AddPart(b, PART_CURRENT, &c);
+}
+}  // namespace
+
+TEST(EndToEnd, StripVoltageDropMatchesSheetResistance)
+{
+    // 100 x 10 mm strip of 35 um copper, fed along its left edge and grounded along its right edge.
+    Bench t(100, 10, 1, 1e-3f);
+    t.board.TemperatureCoefficient = 0;
+    t.Fill(0);
+    for (uint32_t y = 0; y < 10; ++y) {
+        Source(&t.board, 0, y, 0, 0.1);
+        Ground(&t.board, 99, y, 0);
+    }
+    t.BuildMesh();
+    const JobOutcome out = CommandSimulateElectrical(t.Env());
+    ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
+    const double sigma = t.board.ElectricalConductivity, thick = t.board.CopperThickness[0], width = 0.01;
+    // Nodes are larger than a pixel: compare the voltages of two nodes with
+    // the distance between their centres.
+    const MeshNode* a = CoordinateToAddress(&t.mesh, {20, 5});
+    const MeshNode* b = CoordinateToAddress(&t.mesh, {80, 5});
+    ASSERT_TRUE(a && b);
+    const double length = 1e-3 * ((b->x + b->OrderX / 2.0) - (a->x + a->OrderX / 2.0));
+    const double expected = 1.0 * length / (sigma * thick * width);
+    EXPECT_NEAR(std::fabs(a->Voltage[0] - b->Voltage[0]), expected, 0.01 * expected);
+    // The current density map carries the whole current across the strip.
+    double current = 0;
+    for (uint32_t y = 0; y < 10; ++y) current += t.board.CurrentXMatrix[50][y][0];
+    EXPECT_NEAR(std::fabs(current), 1.0, 0.01);
+}
+
+TEST(EndToEnd, ViaAddsItsBarrelResistance)
+{
+    // A source on layer 1 at one corner, ground on layer 2: the current passes one via.
+    Bench t(20, 20, 2, 1e-3f);
+    t.board.TemperatureCoefficient = 0;
+    t.Fill(0);
+    t.Fill(1);
+    Source(&t.board, 10, 10, 0, 1.0);
+    Ground(&t.board, 10, 10, 1);
+    Via via;
+    via.x = 10;
+    via.y = 10;
+    AddPart(&t.board, PART_VIA, &via);
+    t.BuildMesh();
+    const JobOutcome out = CommandSimulateElectrical(t.Env());
+    ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
+    const double d = via.Diameter, c = via.CopperThickness;
+    const double area = 3.1415 * (d + 2 * c) * (d + 2 * c) / 4 - 3.1415 * d * d / 4;
+    const double barrel = t.board.SizeZ[0] / (t.board.ElectricalConductivity * area);
+    const double drop = t.board.VoltageMatrix[10][10][0] - t.board.VoltageMatrix[10][10][1];
+    EXPECT_NEAR(std::fabs(drop), barrel, 0.01 * barrel);
+    EXPECT_NEAR(std::fabs(PartRecord<Via>(GetFirstPart(&t.board)->pNext->pNext)->Current[0]), 1.0, 1e-3);
+}
+
+TEST(EndToEnd, HeatedPlateRisesByConvectionAndRadiationBalance)
+{
+    // A 50 x 50 mm one-layer plate heated evenly by a source over all of it.
+    Bench t(50, 50, 1, 1e-3f);
+    t.Fill(0);
+    HeatSource h;
+    h.RectBX = 49;
+    h.RectBY = 49;
+    h.Power = 1.0;
+    AddPart(&t.board, PART_HEATSOURCE, &h);
+    t.BuildMesh();
+    const JobOutcome out = CommandSimulateThermal(t.Env());
+    ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
+    const double ta = t.board.TAmbient, area = 0.05 * 0.05;
+    const double hr = t.board.Epsilon * 5.67e-8 * (std::pow(ta + 0.1 + 273.15, 4) - std::pow(ta + 273.15, 4)) / 0.1;
+    const double rise = h.Power / (2 * area * (t.board.Alpha + hr));  // both faces
+    const double measured = t.board.TemperatureMatrix[25][25][0] - ta;
+    EXPECT_NEAR(measured, rise, 0.02 * rise);
+    EXPECT_GT(PartRecord<HeatSource>(GetFirstPart(&t.board))->Temperature, t.board.TemperatureMatrix[25][25][0]);
+}
+
+TEST(EndToEnd, PlanePairIsACapacitorAndResonatesAtHalfAWavelength)
+{
+    // 100 x 100 mm plane pair, 1 mm of FR4 between, port at a corner.
+    Bench t(100, 100, 2, 1e-3f);
+    t.board.SizeZ[0] = 1e-3f;
+    t.board.Df[0] = 0;
+    t.settings.ComputeStrayCapacitance = 0;
+    t.Fill(0);
+    t.Fill(1);
+    Port port;
+    port.x = 0;
+    port.y = 0;
+    AddPart(&t.board, PART_PORT, &port);
+    t.BuildMesh();
+
+    t.settings.StartFrequency = 1e5;
+    t.settings.StopFrequency = 1e6;
+    t.settings.NumberOfPoints = 2;
+    t.settings.Steps = 1;
+    t.settings.LogFrequencyAxis = 0;
+    AcJob job;
+    job.Mode = AC_MODE_ZIN_OF_PORTS;
+    JobOutcome out = CommandSimulateAc(t.Env(), job);
+    ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
+    ASSERT_GE(t.diagram.Curve[0].PointCount, 1);
+    const double f = t.diagram.Curve[0].pX[0];
+    const double c = 8.854187817e-12 * t.board.Er[0] * 0.01 / 1e-3;
+    const double expectedX = -1 / (2 * M_PI * f * c);
+    EXPECT_NEAR(t.diagram.Curve[0].pZ[0], expectedX, 0.02 * std::fabs(expectedX));
+
+    // First cavity resonance: c0 / (2 a sqrt(er)), seen as the first impedance peak.
+    const double resonance = 299792458.0 / (2 * 0.1 * std::sqrt(t.board.Er[0]));
+    t.settings.StartFrequency = 0.8 * resonance;
+    t.settings.StopFrequency = 1.2 * resonance;
+    t.settings.NumberOfPoints = 201;
+    out = CommandSimulateAc(t.Env(), job);
+    ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
+    const DiagramCurve& curve = t.diagram.Curve[0];
+    int peak = 0;
+    for (int i = 0; i < curve.PointCount; ++i)
+        if (std::hypot(curve.pY[i], curve.pZ[i]) > std::hypot(curve.pY[peak], curve.pZ[peak])) peak = i;
+    EXPECT_NEAR(curve.pX[peak], resonance, 0.03 * resonance);
+}
