@@ -1,3 +1,6 @@
 #include "board/settings.h"
 
-Settings gSettings;
+#include "board/settings_file.h"
+
+// Built-in defaults, with the simulator beside the program when it is there.
+Settings gSettings = DefaultSettings();

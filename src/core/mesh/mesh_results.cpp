@@ -1,0 +1,208 @@
+#include "mesh/mesh_results.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "board/sim_matrix.h"
+#include "util/debug_log.h"
+
+namespace {
+bool ValidLayer(int layer)
+{
+    return layer >= 0 && layer < kMaxLayers;
+}
+
+int Layers(const SimMatrix* board)
+{
+    return std::clamp(board->LayerCount, 0, kMaxLayers);
+}
+
+// Calls paint(x, y) for every pixel of the node that lies on the board.
+template <class Paint>
+void ForEachPixel(const SimMatrix* board, const MeshNode* node, Paint paint)
+{
+    const int64_t x1 = std::min<int64_t>(int64_t(node->x) + node->OrderX, board->CountPixelX);
+    const int64_t y1 = std::min<int64_t>(int64_t(node->y) + node->OrderY, board->CountPixelY);
+    for (int64_t x = node->x; x < x1; ++x)
+        for (int64_t y = node->y; y < y1; ++y) paint(static_cast<int>(x), static_cast<int>(y));
+}
+
+// Paints one value per node and layer into a raster.
+template <class Value>
+int PaintNodes(const Mesh* mesh, SimMatrix* board, float*** raster, Value value)
+{
+    if (mesh == nullptr || board == nullptr || raster == nullptr) return -1;
+    const int layers = Layers(board);
+    for (const MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode)
+        for (int l = 0; l < layers; ++l) {
+            const float v = static_cast<float>(value(node, l));
+            ForEachPixel(board, node, [&](int x, int y) { raster[x][y][l] = v; });
+        }
+    return 0;
+}
+
+// Current that neighbour `other` sends into `node` through one of its two slots
+// on the shared side, when `other` spans that side beyond `node`.
+double CurrentFromWiderNeighbour(const MeshNode* node, uint32_t firstID, uint32_t secondID, const double* first,
+                                 const double* second, int layer)
+{
+    if (firstID == node->ID) return first[layer];
+    if (secondID == node->ID) return second[layer];
+    printDebug("Fehler in GetCurrent\r\n");
+    return 0.0;
+}
+}  // namespace
+
+int SetVoltage(MeshNode* node, int layer, double value)
+{
+    if (node == nullptr || !ValidLayer(layer)) return -1;
+    node->Voltage[layer] = value;
+    return 0;
+}
+
+int SetTemperature(MeshNode* node, int layer, double value)
+{
+    if (node == nullptr || !ValidLayer(layer)) return -1;
+    node->Temperature[layer] = value;
+    return 0;
+}
+
+int SetNodeZin(MeshNode* node, int layer, float value)
+{
+    if (node == nullptr || !ValidLayer(layer)) return -1;
+    node->Zin[layer] = value;
+    return 0;
+}
+
+int SetCurrent(MeshNode* node, int direction, int layer, double value)
+{
+    if (node == nullptr || !ValidLayer(layer)) return -1;
+    switch (direction) {
+    case kCurrentRightTop: node->CurrentRT[layer] = value; break;
+    case kCurrentRightBottom: node->CurrentRB[layer] = value; break;
+    case kCurrentBottomLeft: node->CurrentBL[layer] = value; break;
+    case kCurrentBottomRight: node->CurrentBR[layer] = value; break;
+    default: break;
+    }
+    return 0;
+}
+
+int ResetCurrent(MeshNode* node)
+{
+    if (node == nullptr) return -1;
+    for (int l = 0; l < kMaxLayers; ++l)
+        node->CurrentRT[l] = node->CurrentRB[l] = node->CurrentBL[l] = node->CurrentBR[l] =
+            node->CurrentDensity[l] = 0.0;
+    return 0;
+}
+
+int ResetVoltage(MeshNode* node)
+{
+    if (node == nullptr) return -1;
+    std::fill(std::begin(node->Voltage), std::end(node->Voltage), 0.0);
+    return 0;
+}
+
+int ResetTemperature(MeshNode* node, double value)
+{
+    if (node == nullptr) return -1;
+    std::fill(std::begin(node->Temperature), std::end(node->Temperature), value);
+    return 0;
+}
+
+double GetCurrentTL(const Mesh* mesh, const MeshNode* node, int layer)
+{
+    if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
+    const MeshNode* top = IDToAddress(mesh, node->IDTopL);
+    if (top == nullptr) return 0.0;
+    if (!IsHigherOrderX(node, top)) return top->CurrentBL[layer];
+    return CurrentFromWiderNeighbour(node, top->IDBotL, top->IDBotR, top->CurrentBL, top->CurrentBR, layer);
+}
+
+double GetCurrentTR(const Mesh* mesh, const MeshNode* node, int layer)
+{
+    if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
+    const MeshNode* top = IDToAddress(mesh, node->IDTopR);
+    // A neighbour as wide as the node or wider is the top-left one, counted there.
+    if (top == nullptr || !IsLowerOrderX(node, top)) return 0.0;
+    return top->CurrentBL[layer];
+}
+
+double GetCurrentLT(const Mesh* mesh, const MeshNode* node, int layer)
+{
+    if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
+    const MeshNode* left = IDToAddress(mesh, node->IDLeftT);
+    if (left == nullptr) return 0.0;
+    if (!IsHigherOrderY(node, left)) return left->CurrentRT[layer];
+    return CurrentFromWiderNeighbour(node, left->IDRightT, left->IDRightB, left->CurrentRT, left->CurrentRB,
+                                     layer);
+}
+
+double GetCurrentLB(const Mesh* mesh, const MeshNode* node, int layer)
+{
+    if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
+    const MeshNode* left = IDToAddress(mesh, node->IDLeftB);
+    if (left == nullptr || !IsLowerOrderY(node, left)) return 0.0;
+    return left->CurrentRT[layer];
+}
+
+int MeshToVoltageMatrix(const Mesh* mesh, SimMatrix* board)
+{
+    if (board == nullptr) return -1;
+    return PaintNodes(mesh, board, board->VoltageMatrix, [](const MeshNode* n, int l) { return n->Voltage[l]; });
+}
+
+int MeshToTemperatureMatrix(const Mesh* mesh, SimMatrix* board)
+{
+    if (board == nullptr) return -1;
+    return PaintNodes(mesh, board, board->TemperatureMatrix,
+                      [](const MeshNode* n, int l) { return n->Temperature[l]; });
+}
+
+int MeshToZinMatrix(const Mesh* mesh, SimMatrix* board)
+{
+    if (mesh == nullptr || board == nullptr || board->ZinMatrix == nullptr) return -1;
+    ClearMatrix3D(board, board->ZinMatrix);
+    return PaintNodes(mesh, board, board->ZinMatrix, [](const MeshNode* n, int l) { return n->Zin[l]; });
+}
+
+int ClearMatrix3D(const SimMatrix* board, float*** matrix)
+{
+    if (board == nullptr || matrix == nullptr) return -1;
+    const int layers = Layers(board);
+    for (uint32_t x = 0; x < board->CountPixelX; ++x)
+        for (uint32_t y = 0; y < board->CountPixelY; ++y)
+            for (int l = 0; l < layers; ++l) matrix[x][y][l] = 0.0f;
+    return 0;
+}
+
+int MeshToCurrentDensity(SimMatrix* board, Mesh* mesh)
+{
+    if (board == nullptr || mesh == nullptr || board->CurrentXMatrix == nullptr ||
+        board->CurrentYMatrix == nullptr || board->CurrentDensityMatrix == nullptr)
+        return -1;
+    const int layers = Layers(board);
+    for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) {
+        const double width = node->OrderX, height = node->OrderY;
+        for (int l = 0; l < layers; ++l) {
+            // Mean of what leaves through one side and enters through the opposite one.
+            const double ix = 0.5 * (node->CurrentRT[l] + node->CurrentRB[l] + GetCurrentLT(mesh, node, l) +
+                                     GetCurrentLB(mesh, node, l));
+            const double iy = 0.5 * (node->CurrentBL[l] + node->CurrentBR[l] + GetCurrentTL(mesh, node, l) +
+                                     GetCurrentTR(mesh, node, l));
+            node->CurrentX[l] = ix;
+            node->CurrentY[l] = iy;
+            // Per pixel of cross-section: x current spreads over the rows, y over the columns.
+            const double jx = ix / height, jy = iy / width;
+            const double density = std::sqrt(jx * jx + jy * jy);
+            node->CurrentDensity[l] = density;
+            const float fj = static_cast<float>(density), fx = static_cast<float>(jx), fy = static_cast<float>(jy);
+            ForEachPixel(board, node, [&](int x, int y) {
+                board->CurrentDensityMatrix[x][y][l] = fj;
+                board->CurrentXMatrix[x][y][l] = fx;
+                board->CurrentYMatrix[x][y][l] = fy;
+            });
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Per-node results (voltages, branch currents, temperatures, impedances), the
+// currents a node exchanges through its top and left sides (stored by the
+// neighbours there), the derived current density, and the painting of node
+// values into the board's per-pixel result rasters.
+#include "mesh/mesh_model.h"
+
+struct SimMatrix;
+
+// Branch slots of SetCurrent.
+enum MeshCurrentDirection : int {
+    kCurrentRightTop = 0,     // CurrentRT
+    kCurrentRightBottom = 1,  // CurrentRB
+    kCurrentBottomLeft = 2,   // CurrentBL
+    kCurrentBottomRight = 3,  // CurrentBR
+};
+
+// Setters: -1 for a null node or a layer outside 0 ... 7 (nothing written).
+int SetVoltage(MeshNode* node, int layer, double value);
+int SetTemperature(MeshNode* node, int layer, double value);
+int SetNodeZin(MeshNode* node, int layer, float value);
+// Direction 0 ... 3 as above; any other direction writes nothing and gives 0.
+int SetCurrent(MeshNode* node, int direction, int layer, double value);
+int ResetCurrent(MeshNode* node);
+int ResetVoltage(MeshNode* node);
+int ResetTemperature(MeshNode* node, double value);
+
+// Current flowing into the node through its top side (downwards) or its left
+// side (rightwards), read from the neighbours there. 0 for a null mesh or node,
+// a missing neighbour or a layer outside 0 ... 7.
+double GetCurrentTL(const Mesh* mesh, const MeshNode* node, int layer);
+double GetCurrentTR(const Mesh* mesh, const MeshNode* node, int layer);
+double GetCurrentLT(const Mesh* mesh, const MeshNode* node, int layer);
+double GetCurrentLB(const Mesh* mesh, const MeshNode* node, int layer);
+
+// Painting node values into the rasters: 0, or -1 for a null argument or a
+// missing raster.
+int MeshToVoltageMatrix(const Mesh* mesh, SimMatrix* board);
+int MeshToTemperatureMatrix(const Mesh* mesh, SimMatrix* board);
+int MeshToZinMatrix(const Mesh* mesh, SimMatrix* board);
+int ClearMatrix3D(const SimMatrix* board, float*** matrix);
+
+// CurrentX, CurrentY and CurrentDensity of every node and layer from the branch
+// currents, painted into CurrentXMatrix, CurrentYMatrix, CurrentDensityMatrix.
+int MeshToCurrentDensity(SimMatrix* board, Mesh* mesh);

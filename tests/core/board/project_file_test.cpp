@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+
+#include "board/project_file.h"
+#include "board/project_sections.h"
+#include "board_fixtures.h"
+#include "pdn/cap_database.h"
+#include "pdn/voltage_noise_param.h"
+#include "util/byte_io.h"
+#include "util/debug_log.h"
+
+using namespace testing_board;
+using korvex::GetU32LE;
+
+namespace {
+
+float F32At(const std::vector<uint8_t>& b, size_t off)
+{
+    return std::bit_cast<float>(GetU32LE(&b[off]));
+}
+
+double F64At(const std::vector<uint8_t>& b, size_t off)
+{
+    return std::bit_cast<double>(korvex::GetU64LE(&b[off]));
+}
+
+bool AllZero(const std::vector<uint8_t>& b, size_t from, size_t n)
+{
+    for (size_t i = from; i < from + n; ++i)
+        if (b[i] != 0) return false;
+    return true;
+}
+
+// Owns the board and the section lists a test saves or loads.
+struct Project {
+    SimMatrix board;
+    CapDatabase caps;
+    VoltageNoiseTimeParam noise;
+    ~Project()
+    {
+        freeSimulationMatrix(&board);
+        FreeCapDatabase(&caps);
+    }
+    ProjectSections Sections() { return ProjectSections{&caps, &noise}; }
+};
+
+void ExpectSameBoard(const SimMatrix& a, const SimMatrix& b)
+{
+    EXPECT_EQ(Encoded(SimMatrixHeaderLayout(), &a), Encoded(SimMatrixHeaderLayout(), &b));
+    const size_t n = size_t(a.CountPixelX) * a.CountPixelY * a.LayerCount;
+    const auto ra = korvex::ProjectRasterOrder(a), rb = korvex::ProjectRasterOrder(b);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(0, std::memcmp(RasterData(ra[i], a.CountPixelX, a.CountPixelY),
+                                 RasterData(rb[i], b.CountPixelX, b.CountPixelY), n * 4))
+            << korvex::ProjectRasterName(i);
+    const Part* pa = a.pFirstPart;
+    const Part* pb = b.pFirstPart;
+    for (; pa != nullptr && pb != nullptr; pa = pa->pNext, pb = pb->pNext) {
+        ASSERT_EQ(pa->Kind, pb->Kind);
+        const RecordLayout& layout = *PartRecordLayout(pa->Kind);
+        EXPECT_EQ(Encoded(layout, pa->pRecord), Encoded(layout, pb->pRecord)) << layout.Name;
+    }
+    EXPECT_EQ(pa, nullptr);
+    EXPECT_EQ(pb, nullptr);
+}
+
+}  // namespace
+
+TEST(ProjectFile, HeaderAndRasterLayout)
+{
+    TempFolder t("proj_header");
+    Project p;
+    MakeBoard(&p.board, 3, 2, 2);
+    p.board.SizeX = 0.5f;
+    p.board.SizeZ[7] = 7e-4f;
+    p.board.CopperThickness[0] = 1.5e-5f;
+    p.board.Er[3] = 3.3f;
+    p.board.Df[7] = 0.07f;
+    p.board.RdcX[0] = 11.0f;
+    p.board.RdcY[7] = 12.0f;
+    p.board.RthCopper[0] = 13.0f;
+    p.board.RthDielectric[0] = 14.0f;
+    p.board.RthLayer[7] = 15.0f;
+    p.board.TAmbient = 40.0f;
+    const std::string path = t.Path("h.sav");
+    ASSERT_EQ(SaveProject(path.c_str(), &p.board, false, ProjectSections{nullptr, nullptr}), 0);
+    const auto b = ReadBytes(path);
+    ASSERT_EQ(b.size(), 408u + 28u * 3 * 2 * 2);  // nothing after the rasters
+    EXPECT_EQ(GetU32LE(&b[0]), 3u);
+    EXPECT_EQ(GetU32LE(&b[4]), 2u);
+    EXPECT_EQ(GetU32LE(&b[8]), 2u);
+    EXPECT_EQ(F32At(b, 12), 0.5f);
+    EXPECT_EQ(F32At(b, 20 + 28), 7e-4f);
+    EXPECT_EQ(F32At(b, 52), 1.5e-5f);
+    EXPECT_EQ(F32At(b, 84 + 12), 3.3f);
+    EXPECT_EQ(F32At(b, 116 + 28), 0.07f);
+    EXPECT_EQ(F32At(b, 148), 5.62e7f);
+    EXPECT_EQ(F32At(b, 152), 0.0039f);
+    EXPECT_EQ(F32At(b, 156), 11.0f);
+    EXPECT_EQ(F32At(b, 188 + 28), 12.0f);
+    EXPECT_TRUE(AllZero(b, 220, 44));  // padding and five raster slots
+    EXPECT_EQ(F32At(b, 264), 360.0f);
+    EXPECT_EQ(F32At(b, 268), 0.25f);
+    EXPECT_EQ(F32At(b, 276), 13.0f);
+    EXPECT_EQ(F32At(b, 308), 14.0f);
+    EXPECT_EQ(F32At(b, 340 + 28), 15.0f);
+    EXPECT_EQ(F32At(b, 372), 5.0f);
+    EXPECT_EQ(F32At(b, 376), 0.95f);
+    EXPECT_EQ(F32At(b, 380), 40.0f);
+    EXPECT_TRUE(AllZero(b, 384, 24));
+    // Raster order copper, current density, x, y, temperature, voltage, Zin;
+    // element (x, y, l) at (x * ny + y) * layers + l.
+    const size_t raster = 3 * 2 * 2 * 4;
+    EXPECT_EQ(F32At(b, 408 + ((2 * 2 + 1) * 2 + 1) * 4), p.board.CopperMatrix[2][1][1]);
+    EXPECT_EQ(F32At(b, 408 + raster), p.board.CurrentDensityMatrix[0][0][0]);
+    EXPECT_EQ(F32At(b, 408 + 4 * raster + 4), p.board.TemperatureMatrix[0][0][1]);
+    EXPECT_EQ(F32At(b, 408 + 5 * raster), p.board.VoltageMatrix[0][0][0]);
+    EXPECT_EQ(F32At(b, 408 + 6 * raster + 8), p.board.ZinMatrix[0][1][0]);
+}
+
+TEST(ProjectFile, SectionLayouts)
+{
+    TempFolder t("proj_sections");
+    Project p;
+    MakeBoard(&p.board, 1, 1, 1);
+    AddEveryPartKind(&p.board);
+    CapRecord rec;
+    rec.Ref = 5;
+    rec.Capacitance = 2e-6f;
+    rec.ESR = 0.02f;
+    rec.ESL = 3e-10f;
+    rec.Reserved = 0xFFFFFFFF;  // not part of the file
+    AddCap(&p.caps, 0, &rec);
+    AddCap(&p.caps, 0, &rec);
+    p.noise.nHarmonics = 250;
+    p.noise.MaxZ = 42.0f;
+    p.noise.Window = &p;  // run-time only
+    const std::string path = t.Path("s.sav");
+    ASSERT_EQ(SaveProject(path.c_str(), &p.board, false, p.Sections()), 0);
+    const auto b = ReadBytes(path);
+    size_t at = 408 + 28;
+    const uint32_t sizes[] = {80, 76, 48, 104, 80, 16, 28, 28, 10076, 10088};
+    const uint32_t kinds[] = {1, 4, 6, 7, 8, 9, 10, 10, 11, 12};
+    std::vector<size_t> records;
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_LE(at + 30 + sizes[i], b.size());
+        EXPECT_EQ(std::string(b.begin() + at, b.begin() + at + 6), "[Part]");
+        EXPECT_EQ(GetU32LE(&b[at + 6]), kinds[i]);
+        EXPECT_TRUE(AllZero(b, at + 10, 20));
+        records.push_back(at + 30);
+        at += 30 + sizes[i];
+    }
+    EXPECT_EQ(GetU32LE(&b[records[0] + 64]), 1u);  // Current.Flags
+    EXPECT_EQ(F64At(b, records[0] + 72), 2.5);     // Current.Current
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[0] + 24])), "VCC");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[1] + 44])), "0");  // Resistor.Net2Name
+    EXPECT_EQ(F32At(b, records[1] + 64), 1e-6f);
+    EXPECT_EQ(F32At(b, records[2] + 16 + 28), 0.125f);  // Via.Current[7]
+    EXPECT_EQ(F64At(b, records[3] + 32), 3.25);         // HeatSource.Power
+    EXPECT_EQ(F64At(b, records[3] + 72), 77.5);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[3] + 80])), "U1");
+    EXPECT_EQ(F64At(b, records[4] + 24), 4.5);  // HeatSink.ThermalResistance
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[4] + 56])), "Heatsink1");
+    EXPECT_EQ(GetU32LE(&b[records[5] + 8]), 3u);  // Port.ID
+    EXPECT_EQ(F32At(b, records[6] + 24), 5e-10f);  // Cap.ESL
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[8] + 76])), "R1 A B 10\nC1 B 0 1u");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[9] + 28])), "Filter");
+    EXPECT_EQ(GetU32LE(&b[records[9] + 24]), 10u);
+    for (int i = 0; i < 2; ++i, at += 38) {
+        EXPECT_EQ(std::string(b.begin() + at, b.begin() + at + 6), "[CAPS]");
+        EXPECT_EQ(GetU32LE(&b[at + 6]), static_cast<uint32_t>(i));  // Index
+        EXPECT_EQ(GetU32LE(&b[at + 10]), 5u);
+        EXPECT_EQ(F32At(b, at + 14), 2e-6f);
+        EXPECT_EQ(F32At(b, at + 22), 3e-10f);
+        EXPECT_TRUE(AllZero(b, at + 30, 8));  // part pointer
+    }
+    EXPECT_EQ(at, b.size());  // a plain file carries no [VNTM]
+
+    const std::string gz = t.Path("s.gz.sav");
+    ASSERT_EQ(SaveProject(gz.c_str(), &p.board, true, p.Sections()), 0);
+    const auto raw = ReadBytes(gz);
+    ASSERT_GE(raw.size(), 2u);
+    EXPECT_EQ(raw[0], 0x1F);
+    EXPECT_EQ(raw[1], 0x8B);
+    // Inflate through the gz reader and look at the [VNTM] record at the end.
+    gzFile f = gzopen(gz.c_str(), "rb");
+    std::vector<uint8_t> plain(b.size() + 6 + 128 + 1);
+    const int n = gzread(f, plain.data(), static_cast<unsigned>(plain.size()));
+    gzclose(f);
+    ASSERT_EQ(static_cast<size_t>(n), b.size() + 6 + 128);
+    const size_t v = b.size();
+    EXPECT_EQ(std::string(plain.begin() + v, plain.begin() + v + 6), "[VNTM]");
+    EXPECT_TRUE(AllZero(plain, v + 6, 32));
+    EXPECT_EQ(GetU32LE(&plain[v + 6 + 32]), 0x646464u);
+    EXPECT_EQ(F32At(plain, v + 6 + 36), 1e-8f);
+    EXPECT_EQ(GetU32LE(&plain[v + 6 + 56]), 250u);
+    EXPECT_EQ(F32At(plain, v + 6 + 124), 42.0f);
+}
+
+class ProjectRoundTrip : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ProjectRoundTrip, EveryPartKindRastersAndSections)
+{
+    const bool compressed = GetParam();
+    TempFolder t("proj_roundtrip");
+    Project saved;
+    MakeBoard(&saved.board, 7, 5, 3);
+    AddEveryPartKind(&saved.board);
+    InitCapDatabaseCreateSpice(&saved.caps);
+    CapRecord inductor;
+    inductor.Capacitance = 200.0f;
+    inductor.ESL = 1e-6f;
+    AddCap(&saved.caps, 1, &inductor);
+    saved.noise.T = 2e-6f;
+    saved.noise.LogX = 0;
+    const std::string path = t.Path("r.sav");
+    ASSERT_EQ(SaveProject(path.c_str(), &saved.board, compressed, saved.Sections()), 0);
+
+    Project loaded;
+    MakeBoard(&loaded.board, 2, 2, 1);  // replaced by the load
+    int marker = 0;
+    loaded.noise.Window = &marker;
+    std::string error;
+    ASSERT_EQ(LoadProject(path.c_str(), &loaded.board, true, loaded.Sections(), &error), 1) << error;
+    ExpectSameBoard(saved.board, loaded.board);
+    ASSERT_EQ(loaded.caps.Count, 2);
+    EXPECT_EQ(loaded.caps.Caps[1].Capacitance, 200.0f);
+    EXPECT_EQ(loaded.caps.Caps[1].Index, 1u);
+    if (compressed) {
+        EXPECT_EQ(loaded.noise.T, 2e-6f);
+        EXPECT_EQ(loaded.noise.LogX, 0);
+    } else {
+        EXPECT_EQ(loaded.noise.T, 1e-7f);  // plain files leave the noise parameters alone
+    }
+    EXPECT_EQ(loaded.noise.Window, &marker);  // run-time handles survive a load
+
+    // The plain reader takes plain files only; the gzip reader takes both.
+    Project again;
+    const int plainResult = LoadProject(path.c_str(), &again.board, false, again.Sections(), &error);
+    EXPECT_EQ(plainResult, compressed ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndCompressed, ProjectRoundTrip, ::testing::Values(false, true));
+
+TEST(ProjectFile, GlobalEntryPointsUseProgramWideLists)
+{
+    TempFolder t("proj_global");
+    SimMatrix board;
+    MakeBoard(&board, 4, 4, 2);
+    InitCapDatabaseCreateSpice(&gCapDatabaseCreateSpice);
+    const std::string path = t.Path("g.sav");
+    ASSERT_EQ(gzSaveSimMatrix(path.c_str(), &board), 0);
+    EmptyCapDatabase(&gCapDatabaseCreateSpice);
+    SimMatrix back;
+    DebugCapture log;
+    ASSERT_EQ(gzLoadSimMatrix(path.c_str(), &back), 1);
+    EXPECT_EQ(gCapDatabaseCreateSpice.Count, 1);
+    EXPECT_TRUE(log.Contains("[CAPS] found... Read Cap\r\n"));
+    EXPECT_TRUE(log.Contains("[VNTM] found... Read VoltageNoiseTimeParam\r\n"));
+    EXPECT_EQ(LoadSimMatrix(path.c_str(), &back), 0);
+    EXPECT_TRUE(log.Contains("Detected compressed data\r\n"));
+    ASSERT_EQ(SaveSimMatrix(path.c_str(), &board), 0);
+    EXPECT_EQ(LoadSimMatrix(path.c_str(), &back), 1);
+    EXPECT_EQ(back.CountPixelX, 4u);
+    FreeCapDatabase(&gCapDatabaseCreateSpice);
+    freeSimulationMatrix(&board);
+    freeSimulationMatrix(&back);
+}
+
+TEST(ProjectFile, WidthWithLowByte31LoadsWithThePlainReader)
+{
+    TempFolder t("proj_31");
+    for (uint32_t width : {31u, 287u}) {
+        Project p;
+        MakeBoard(&p.board, width, 2, 1);
+        const std::string path = t.Path("w.sav");
+        ASSERT_EQ(SaveProject(path.c_str(), &p.board, false, p.Sections()), 0);
+        EXPECT_FALSE(IsCompressedProject(path.c_str()));
+        Project back;
+        std::string error;
+        ASSERT_EQ(LoadProject(path.c_str(), &back.board, false, back.Sections(), &error), 1) << error;
+        EXPECT_EQ(back.board.CountPixelX, width);
+    }
+}

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <bit>
+#include <cstring>
+
+#include "board/settings_file.h"
+#include "board_fixtures.h"
+#include "util/byte_io.h"
+#include "util/debug_log.h"
+
+using namespace testing_board;
+using korvex::GetU32LE;
+
+namespace {
+Settings Distinct()
+{
+    Settings s;
+    CopyName(s.LTspicePath, "/opt/sim/bin/korvex-sim");
+    s.ShowConsole = 0;
+    s.MaxMeshOrder = 6;
+    s.CompressFiles = 0;
+    s.StartFrequency = 123.0;
+    s.StopFrequency = 4.5e9;
+    s.NumberOfPoints = 77;
+    s.Steps = 3;
+    s.ZinDistributionFrequency = 2.5e8;
+    s.YAxisMode = 2;
+    s.DiagramClickMode = 1;
+    s.Reserved1 = 9;
+    s.AutoMinMax = 0;
+    s.MinValue = -1.5f;
+    s.MaxValue = 8.25f;
+    return s;
+}
+
+// Keeps gszFolderSettings pointed at a test folder for one test.
+struct SettingsFolder : TempFolder {
+    std::string saved = gszFolderSettings;
+    explicit SettingsFolder(const char* tag) : TempFolder(tag) { gszFolderSettings = dir.string(); }
+    ~SettingsFolder() { gszFolderSettings = saved; }
+};
+}  // namespace
+
+TEST(SettingsFile, ByteLayout)
+{
+    SettingsFolder t("settings_layout");
+    const Settings s = Distinct();
+    ASSERT_EQ(WriteSettingsFile(&s, t.dir.string()), 0);
+    const auto b = ReadBytes(t.Path("Settings.set"));
+    ASSERT_EQ(b.size(), 368u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(b.data()), "/opt/sim/bin/korvex-sim");
+    EXPECT_EQ(b[259], 0);
+    EXPECT_EQ(GetU32LE(&b[260]), 0u);  // ShowConsole
+    EXPECT_EQ(GetU32LE(&b[264]), 1u);  // BatchMode
+    EXPECT_EQ(GetU32LE(&b[284]), 6u);  // MaxMeshOrder
+    EXPECT_EQ(GetU32LE(&b[288]), 0u);  // CompressFiles
+    EXPECT_EQ(GetU32LE(&b[292]), 0u);  // padding
+    EXPECT_EQ(std::bit_cast<double>(korvex::GetU64LE(&b[296])), 123.0);
+    EXPECT_EQ(std::bit_cast<double>(korvex::GetU64LE(&b[304])), 4.5e9);
+    EXPECT_EQ(GetU32LE(&b[312]), 77u);
+    EXPECT_EQ(GetU32LE(&b[316]), 3u);
+    EXPECT_EQ(std::bit_cast<double>(korvex::GetU64LE(&b[320])), 2.5e8);
+    EXPECT_EQ(GetU32LE(&b[328]), 2u);  // YAxisMode
+    EXPECT_EQ(GetU32LE(&b[340]), 1u);  // DiagramClickMode
+    EXPECT_EQ(GetU32LE(&b[344]), 1u);  // LinkEditAndViewWindow
+    EXPECT_EQ(GetU32LE(&b[348]), 9u);  // reserved word, stored as held
+    EXPECT_EQ(GetU32LE(&b[352]), 0u);  // AutoMinMax
+    EXPECT_EQ(std::bit_cast<float>(GetU32LE(&b[356])), -1.5f);
+    EXPECT_EQ(std::bit_cast<float>(GetU32LE(&b[360])), 8.25f);
+    EXPECT_EQ(GetU32LE(&b[364]), 0u);
+
+    Settings back;
+    ASSERT_EQ(ReadSettingsFile(&back, t.dir.string()), 0);
+    EXPECT_EQ(Encoded(SettingsLayout(), &back), b);
+}
+
+TEST(SettingsFile, ShortOrMissingFileKeepsSettingsInForce)
+{
+    SettingsFolder t("settings_short");
+    Settings s = Distinct();
+    std::string message, caption;
+    DebugCapture log;
+    EXPECT_EQ(CheckLTSpicePath(&s, &message, &caption), -1);
+    EXPECT_EQ(message, "Set Correct LTSpice File");
+    EXPECT_EQ(caption, "Error");
+    EXPECT_TRUE(log.Contains("Settings.set " + t.Path("Settings.set") + " konnte nicht gefunden werden"));
+
+    std::vector<uint8_t> shortFile(367, 0xAB);
+    WriteBytes(t.Path("Settings.set"), shortFile);
+    std::string reason;
+    EXPECT_EQ(ReadSettingsFile(&s, t.dir.string(), &reason), -1);
+    EXPECT_NE(reason.find("367 of 368"), std::string::npos);
+    EXPECT_EQ(CheckLTSpicePath(&s), -1);
+    const Settings expected = Distinct();
+    EXPECT_EQ(Encoded(SettingsLayout(), &s), Encoded(SettingsLayout(), &expected));
+}
+
+TEST(SettingsFile, SimulatorPathMustBeAFile)
+{
+    SettingsFolder t("settings_path");
+    const std::string sim = t.Path("sim");
+    WriteBytes(sim, {'#', '!'});
+    fs::create_directories(t.dir / "folder");
+    struct Case {
+        std::string path;
+        int result;
+        const char* log;
+    };
+    const Case cases[] = {
+        {sim, 0, "exists\r\n"},
+        {t.Path("folder"), -1, "does not exist\r\n"},
+        {t.Path("absent"), -1, "does not exist\r\n"},
+        {"NoPathSelected", -1, "does not exist\r\n"},
+    };
+    for (const Case& c : cases) {
+        Settings s;
+        CopyName(s.LTspicePath, c.path.c_str());
+        ASSERT_EQ(WriteSettingsFile(&s, t.dir.string()), 0);
+        Settings loaded;
+        DebugCapture log;
+        EXPECT_EQ(CheckLTSpicePath(&loaded), c.result) << c.path;
+        EXPECT_STREQ(loaded.LTspicePath, c.path.c_str());
+        EXPECT_TRUE(log.Contains("LTSpice File " + c.path + " " + c.log)) << log.Text();
+    }
+}
+
+TEST(SettingsFile, DefaultSimulatorIsTheOneBesideTheProgram)
+{
+    TempFolder t("settings_default");
+    EXPECT_EQ(DefaultLTspicePath(t.dir.string()), "NoPathSelected");
+    EXPECT_EQ(DefaultLTspicePath(""), "NoPathSelected");
+    const std::string sim = t.Path("korvex-sim");
+    WriteBytes(sim, {'x'});
+    EXPECT_EQ(DefaultLTspicePath(t.dir.string()), "NoPathSelected");  // not executable
+    ::chmod(sim.c_str(), 0755);
+    EXPECT_EQ(DefaultLTspicePath(t.dir.string()), sim);
+    EXPECT_FALSE(ProgramFolder().empty());
+}
+
+TEST(SettingsFile, FailedWriteIsReportedAndKeepsOldFile)
+{
+    TempFolder t("settings_fail");
+    std::string reason;
+    DebugCapture log;
+    const Settings s;
+    EXPECT_EQ(WriteSettingsFile(&s, t.Path("missing"), &reason), -1);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_TRUE(log.Contains("konnte nicht angelegt werden"));
+    fs::create_directories(t.dir / "Settings.set");  // a folder in the way
+    EXPECT_EQ(WriteSettingsFile(&s, t.dir.string(), &reason), -1);
+    EXPECT_TRUE(fs::is_directory(t.dir / "Settings.set"));
+}
