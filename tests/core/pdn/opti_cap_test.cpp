@@ -180,4 +180,16 @@ TEST_F(OptiCapFixture, DescentNeverRaisesTheError)
     EXPECT_EQ(bank.Count, 4u);
 }
 
+TEST_F(OptiCapFixture, PlacementStopsWhenReferencesRunOut)
+{
+    for (uint32_t ref = 0; ref < 199; ++ref) AddCapacitor(b.board, ref);
+    Port port;
+    CapBank bank;
+    bank.Count = 3;
+    DebugCapture log;
+    EXPECT_EQ(PlaceCapBank(&b.board, port, &bank), 1u);  // only reference 199 is left
+    EXPECT_EQ(PlacedCaps().back().Ref, 199u);
+    EXPECT_TRUE(log.Contains("No free capacitor reference left"));
+}
+
 }  // namespace
