@@ -18,9 +18,18 @@ struct Sparameters : SPARAM {
 
 void PrintSummary(const SPARAM& data, const Diagram& diagram)
 {
+    // The points' own frequencies: for list files the x axis reaches one step
+    // beyond the last point.
+    float first = 0, last = 0;
+    for (const DiagramCurve& curve : diagram.RefCurve)
+        if (DiagramCurveHasData(curve)) {
+            first = curve.pX[0];
+            last = curve.pX[curve.PointCount - 1];
+            break;
+        }
     std::printf("Points: %u, %s frequencies from %sHz to %sHz\n", data.Count,
-                data.LogSpacing == 1 ? "list of" : "segment of", FloatToChar(diagram.fMinX).c_str(),
-                FloatToChar(diagram.fMaxX).c_str());
+                data.LogSpacing == 1 ? "list of" : "segment of", FloatToChar(first).c_str(),
+                FloatToChar(last).c_str());
     std::printf("Curves:");
     for (const DiagramCurve& curve : diagram.RefCurve)
         if (DiagramCurveHasData(curve)) std::printf(" %s", curve.szName);
