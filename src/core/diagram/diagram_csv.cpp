@@ -19,7 +19,7 @@ void AppendNumber(std::string& out, float value)
 
 }  // namespace
 
-std::string DiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set)
+std::string DiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const char* xName)
 {
     if (diagram == nullptr) return {};
     std::lock_guard<std::mutex> guard(diagram->Lock);
@@ -33,7 +33,7 @@ std::string DiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set)
             rows = std::max(rows, curves[i].PointCount);
         }
     if (used.empty()) return {};
-    std::string out = "frequency";
+    std::string out = xName != nullptr ? xName : "frequency";
     for (const DiagramCurve* c : used) {
         out += ',';
         out += c->szName;
@@ -59,10 +59,11 @@ std::string DiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set)
     return out;
 }
 
-int SaveDiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const char* path, std::string* error)
+int SaveDiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const char* path, std::string* error,
+                         const char* xName)
 {
     if (path == nullptr) return -1;
-    const std::string text = DiagramCurvesCsv(diagram, set);
+    const std::string text = DiagramCurvesCsv(diagram, set, xName);
     if (text.empty()) {
         if (error != nullptr) *error = "the diagram holds no curve to write";
         return -1;

@@ -12,9 +12,11 @@ enum DiagramCurveSet {
 };
 
 // The curves of the set that hold data (shown or not) as CSV text; the empty
-// string when none does.
-std::string DiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set);
+// string when none does. `xName` heads the first column ("time" for the time
+// diagram).
+std::string DiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const char* xName = "frequency");
 
 // Writes that text to `path`, replacing the file safely. 0, or -1 with the
 // reason in *error (nothing to write, or the file could not be written).
-int SaveDiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const char* path, std::string* error);
+int SaveDiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const char* path, std::string* error,
+                         const char* xName = "frequency");

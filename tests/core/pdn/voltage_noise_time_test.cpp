@@ -5,6 +5,7 @@
 
 #include "board/settings.h"
 #include "diagram/diagram.h"
+#include "diagram/diagram_csv.h"
 #include "pdn/complex.h"
 #include "pdn/voltage_noise_time.h"
 
@@ -247,6 +248,33 @@ TEST(VoltageNoiseTime, DiagramPreparationAndSweepSettings)
     EXPECT_EQ(s.LogFrequencyAxis, 0u);
     p.Source = 1;
     EXPECT_EQ(VoltageNoiseSimulateSettings(&p, &s, nullptr), 9088);
+}
+
+// The road the command line takes: sweep settings from the record, a Zin
+// curve on that linear sweep (as the AC reader stores it), then the recompute.
+TEST(VoltageNoiseTime, SweepSettingsGridFeedsTheRecompute)
+{
+    VoltageNoiseTimeParam p;
+    p.T = 3e-7f;  // f0 is not a round number
+    p.nHarmonics = 64;
+    p.ZinCurve = 1;
+    Settings s;
+    ASSERT_EQ(VoltageNoiseSimulateSettings(&p, &s, nullptr), 9094);
+    Diagram time, main;
+    const int n = static_cast<int>(s.NumberOfPoints);
+    ASSERT_EQ(InitDiagramData(&main, "Zin(i000)", 1, n), 0);
+    for (int k = 0; k < n; ++k) {
+        const double f = s.StartFrequency + k * (s.StopFrequency - s.StartFrequency) / (n - 1);
+        SetDataPoint(&main, 1, k, static_cast<float>(f), 0.25f, 0);
+    }
+    PdnMessage message;
+    ASSERT_EQ(RecomputeVoltageNoiseTime(&p, &time, &main, &message), 0);
+    EXPECT_EQ(message.Text, "");
+    for (int k = 0; k < p.Datapoints; ++k)
+        EXPECT_NEAR(time.Curve[kTimeVoltageCurve].pY[k], -0.25 * time.Curve[kTimeCurrentCurve].pY[k], 1e-5);
+    const std::string csv = DiagramCurvesCsv(&time, kDiagramDataCurves, "time");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')),
+              "time,Current Stimulus.re,Current Stimulus.im,Voltage Response.re,Voltage Response.im");
 }
 
 }  // namespace
