@@ -164,14 +164,4 @@ TEST(DiagramAxes, RoundUpToOneSignificantDigit)
     EXPECT_TRUE(std::isnan(RoundUpToOneSignificantDigit(NAN)));
 }
 
-TEST(DiagramAxes, PlotValueIsMagnitudeOrSignedReal)
-{
-    Diagram d;
-    ASSERT_EQ(InitDiagramData(&d, "c", 0, 1), 0);
-    SetDataPoint(&d, 0, 0, 1, -3, 4);
-    EXPECT_FLOAT_EQ(DiagramPlotValue(d, d.Curve[0], 0), 5.0f);
-    d.YAxis = kYAxisSignedLinear;
-    EXPECT_FLOAT_EQ(DiagramPlotValue(d, d.Curve[0], 0), -3.0f);
-}
-
 }  // namespace

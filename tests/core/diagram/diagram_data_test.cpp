@@ -21,17 +21,9 @@ TEST(DiagramData, InitSetsDefaultsAndKeepsWindowWhenNoneGiven)
     d.bLogX = 1;
     ASSERT_EQ(InitDiagram(&d, nullptr), 0);
     EXPECT_EQ(d.hWnd, &window);
-    EXPECT_FLOAT_EQ(d.fMinX, 1e6f);
     EXPECT_FLOAT_EQ(d.fMaxX, 1e9f);
-    EXPECT_FLOAT_EQ(d.fMinY, 0.01f);
-    EXPECT_FLOAT_EQ(d.fMaxY, 1.0f);
-    EXPECT_FLOAT_EQ(d.fGridX, 1e8f);
-    EXPECT_FLOAT_EQ(d.fGridY, 0.1f);
     EXPECT_EQ(d.YAxis, 0u);
     EXPECT_EQ(d.bLogX, 0u);
-    EXPECT_EQ(d.FontHeight, 18u);
-    EXPECT_EQ(d.FontWidth, 6u);
-    EXPECT_EQ(d.Margin, 3u);
     EXPECT_EQ(InitDiagram(nullptr, nullptr), -1);
     EXPECT_EQ(UpdateDiagram(&d), 0);
     EXPECT_EQ(window.calls, 1);

@@ -180,17 +180,9 @@ TEST(CapTuning, ResonanceAndQualityKeepEachOther)
     EXPECT_EQ(ScaleCapQuantity(&c, &zeroEsr, &esl, kCapQuality, 2.0), -1);
     EXPECT_EQ(ScaleCapQuantity(&c, &esr, &esl, 7, 2.0), -1);
 
-    WheelFactors wheel;
     FitSchedule schedule;
-    EXPECT_EQ(GetWheelFactors(0, &wheel), 0);
-    EXPECT_FLOAT_EQ(wheel.Down, 0.990099f);
-    EXPECT_EQ(GetFitSchedule(0, &schedule), 0);
-    EXPECT_EQ(schedule.Passes, 5);
-    EXPECT_FLOAT_EQ(schedule.Factor, 1.01f);
-    EXPECT_EQ(GetFitSchedule(2, &schedule), 0);
-    EXPECT_EQ(schedule.Passes, 30);
-    EXPECT_FLOAT_EQ(schedule.Factor, 1.05f);
-    EXPECT_EQ(GetWheelFactors(3, &wheel), -1);
+    EXPECT_EQ(GetFitSchedule(3, &schedule), -1);
+    EXPECT_EQ(schedule.Passes, 20);  // unknown sensitivities fall back to "10 %"
 }
 
 }  // namespace
