@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "util/number_text.h"
+
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
@@ -25,8 +27,9 @@ int GridSteps(float range, float step)
 // floor(log10 min) and ceil(log10 max), with at least one decade between them.
 void Decades(float minValue, float maxValue, float* decadeMin, float* decadeMax)
 {
-    double lo = std::floor(std::log10(static_cast<double>(minValue)));
-    double hi = maxValue > 0 ? std::ceil(std::log10(static_cast<double>(maxValue))) : lo + 1;
+    // In single precision, like the fields: 0.01f (0.0099999998) is decade -2.
+    double lo = std::floor(std::log10(minValue));
+    double hi = maxValue > 0 ? std::ceil(std::log10(maxValue)) : lo + 1;
     if (!std::isfinite(lo)) lo = 0;
     if (!std::isfinite(hi) || hi <= lo) hi = lo + 1;
     if (hi - lo > kDiagramMaxGridLines) hi = lo + kDiagramMaxGridLines;
@@ -258,6 +261,21 @@ int DiagramReadoutAt(const Diagram& d, int px, int py, DiagramReadout* readout)
     r.Decibel = r.Value > 0 ? 20.0 * std::log10(r.Value) : 0;
     *readout = r;
     return 0;
+}
+
+DiagramReadoutText FormatDiagramReadout(const Diagram& d, const DiagramReadout& r, int px)
+{
+    DiagramReadoutText text;
+    text.RightAligned = px > d.rectPlot.right - 180;
+    const std::string frequency = FloatToChar(static_cast<float>(r.Frequency)) + "Hz";
+    if (d.YAxis == kYAxisDb) {
+        text.Line1 = frequency + " " + FloatToChar(static_cast<float>(r.Decibel)) + "dB";
+        return text;
+    }
+    text.Line1 = frequency + " " + FloatToChar(static_cast<float>(r.Value)) + "Ohm";
+    text.Line2 = "C=" + FloatToChar(static_cast<float>(r.Capacitance)) + "F L=" +
+                 FloatToChar(static_cast<float>(r.Inductance)) + "H";
+    return text;
 }
 
 int DiagramClickCommand(uint32_t clickMode)

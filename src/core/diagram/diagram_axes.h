@@ -4,6 +4,7 @@
 // read-out) and the command a click starts. The painter only draws what these
 // functions compute; tests check them without any window.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "diagram/diagram.h"
@@ -67,6 +68,17 @@ int DiagramPointInPlot(const Diagram& diagram, int px, int py);
 // The read-out at (px, py) (after ComputeDiagramAxes); -1 when the point lies
 // outside the plot.
 int DiagramReadoutAt(const Diagram& diagram, int px, int py, DiagramReadout* readout);
+
+// The read-out as shown beside the mouse: "<f>Hz <v>Ohm" and "C=<c>F L=<l>H"
+// on linear and log axes, the single line "<f>Hz <v>dB" on a dB axis (numbers
+// in engineering notation). Right-aligned left of the mouse when it is within
+// 180 pixels of the plot's right edge.
+struct DiagramReadoutText {
+    std::string Line1;
+    std::string Line2;  // empty on a dB axis
+    bool RightAligned = false;
+};
+DiagramReadoutText FormatDiagramReadout(const Diagram& diagram, const DiagramReadout& readout, int px);
 
 // The analysis a click into the plot starts, by the setting DiagramClickMode:
 // 0 "Simulate Z @f" (9095), 1 "Simulate Current Density @f" (9087),

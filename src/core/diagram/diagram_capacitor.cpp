@@ -15,9 +15,9 @@ using Guard = std::lock_guard<std::mutex>;
 // depend on a picture having been drawn first.
 void SweepDecades(const Diagram* d, double* lo, double* hi)
 {
-    const double minX = d->fMinX > 0 ? d->fMinX : 1.0;
+    const float minX = d->fMinX > 0 ? d->fMinX : 1.0f;
     *lo = std::floor(std::log10(minX));
-    *hi = d->fMaxX > 0 ? std::ceil(std::log10(static_cast<double>(d->fMaxX))) : *lo + 1;
+    *hi = d->fMaxX > 0 ? std::ceil(std::log10(d->fMaxX)) : *lo + 1;
     if (!(*hi > *lo)) *hi = *lo + 1;
 }
 

@@ -5,6 +5,7 @@
 
 #include "board/sim_matrix.h"
 #include "diagram/diagram.h"
+#include "mesh/part_lookup.h"
 #include "pdn/complex.h"
 #include "util/debug_log.h"
 
@@ -13,7 +14,6 @@ OptiCapParam gOptiCapParam;
 namespace {
 
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
-constexpr uint32_t kMaxReference = 200;
 
 // Admittance of a series R-L-C branch at angular frequency w (w and the
 // reactance in single precision, the division in double).
@@ -34,15 +34,6 @@ void PutCatalogueRecord(CapBank* bank, uint32_t slot, int position)
 {
     bank->Caps[slot] = GetCap(bank->Catalogue, position);
     bank->CatalogueIndex[slot] = position;
-}
-
-// Smallest capacitor reference 0 .. 199 that no board capacitor carries, or
-// kMaxReference when all are taken.
-uint32_t FreeCapacitorRef(const SimMatrix* board)
-{
-    for (uint32_t ref = 0; ref < kMaxReference; ++ref)
-        if (GetPartfromID(board, PART_CAP, ref) == nullptr) return ref;
-    return kMaxReference;
 }
 
 }  // namespace
@@ -189,8 +180,8 @@ uint32_t PlaceCapBank(SimMatrix* board, const Port& port, const CapBank* bank)
     if (board == nullptr || bank == nullptr) return 0;
     uint32_t placed = 0;
     for (uint32_t i = 0; i < bank->Count; ++i) {
-        const uint32_t ref = FreeCapacitorRef(board);
-        if (ref >= kMaxReference) {
+        const uint32_t ref = GetFreeID(board, PART_CAP);
+        if (ref >= kMaxPartIdentity) {
             printDebug("No free capacitor reference left, %u capacitors not placed\r\n", bank->Count - i);
             break;
         }

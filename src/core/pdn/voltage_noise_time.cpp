@@ -273,6 +273,16 @@ int UpdategDiagramFromVoltageNoiseObject(VoltageNoiseTimeParam* param, Diagram* 
     return 0;
 }
 
+int RecomputeVoltageNoiseTime(VoltageNoiseTimeParam* param, Diagram* timeDiagram, Diagram* mainDiagram,
+                              PdnMessage* message)
+{
+    if (param == nullptr || timeDiagram == nullptr || mainDiagram == nullptr) return -1;
+    if (CheckVoltageNoiseTimeParam(param, message) != 0) return -1;
+    UpdateTimeDiagramFromVoltageNoiseObject(param, timeDiagram);
+    UpdategDiagramFromVoltageNoiseObject(param, mainDiagram);
+    return CalculateHarmonics(param, timeDiagram, mainDiagram, message);
+}
+
 int VoltageNoiseSimulateSettings(const VoltageNoiseTimeParam* param, Settings* settings, PdnMessage* message)
 {
     if (param == nullptr || settings == nullptr) return -1;

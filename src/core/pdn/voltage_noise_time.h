@@ -46,6 +46,11 @@ int UpdateTimeDiagramFromVoltageNoiseObject(VoltageNoiseTimeParam* param, Diagra
 // MinZ / MaxZ from the selected curve, axes from f0 to N f0.
 int UpdategDiagramFromVoltageNoiseObject(VoltageNoiseTimeParam* param, Diagram* mainDiagram);
 
+// What the tool does when its sweep has been read (and on request): both
+// update functions, then CalculateHarmonics. Result and message as there.
+int RecomputeVoltageNoiseTime(VoltageNoiseTimeParam* param, Diagram* timeDiagram, Diagram* mainDiagram,
+                              PdnMessage* message = nullptr);
+
 // The sweep "Simulate" asks for: a linear grid of nHarmonics points from 1/T
 // to nHarmonics/T written into the AC block of `settings`. Returns the command
 // to run: 9094 (Zin of ports, Source 0) or 9088 (current injected noise

@@ -1,0 +1,87 @@
+// korvex-cli citi, run as the real program.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CitiRun {
+    int status = -1;
+    std::string out;
+};
+
+CitiRun Citi(const std::string& args)
+{
+    const std::string command = std::string(KORVEX_CLI) + " citi " + args + " 2>&1";
+    CitiRun r;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
+    const int raw = ::pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return r;
+}
+
+struct Folder {
+    fs::path dir = fs::temp_directory_path() / ("korvex_cli_citi_" + std::to_string(::getpid()));
+    Folder() { fs::create_directories(dir); }
+    ~Folder() { fs::remove_all(dir); }
+    std::string Path(const char* name) const { return (dir / name).string(); }
+};
+
+// Three points from 1 MHz to 3 MHz; block b holds "b.i,0.5".
+std::string ThreePointFile()
+{
+    std::string t = "CITIFILE A.01.00\r\nVAR FREQ MAG 3\r\n";
+    for (const char* s : {"S[1,1]", "S[2,1]", "S[1,2]", "S[2,2]"}) t += std::string("DATA ") + s + " RI\r\n";
+    t += "SEG_LIST_BEGIN\r\nSEG 1000000 3000000 3\r\nSEG_LIST_END\r\n";
+    for (int b = 1; b <= 4; ++b) {
+        t += "BEGIN\r\n";
+        for (int i = 0; i < 3; ++i) t += std::to_string(b) + "." + std::to_string(i) + ",0.5\r\n";
+        t += "END\r\n";
+    }
+    return t;
+}
+
+}  // namespace
+
+TEST(CliCiti, WritesReferenceCurvesAsCsv)
+{
+    Folder f;
+    std::ofstream(f.Path("m.D1"), std::ios::binary) << ThreePointFile();
+    const CitiRun r = Citi(f.Path("m.D1") + " --csv " + f.Path("m.csv"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Points: 3"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("S11 S12 S21 S22"), std::string::npos) << r.out;
+    std::ifstream in(f.Path("m.csv"));
+    std::stringstream csv;
+    csv << in.rdbuf();
+    // S12 is the third block of the file, S21 the second.
+    EXPECT_EQ(csv.str(),
+              "frequency,S11.re,S11.im,S12.re,S12.im,S21.re,S21.im,S22.re,S22.im\n"
+              "1e+06,1,0.5,3,0.5,2,0.5,4,0.5\n"
+              "2e+06,1.1,0.5,3.1,0.5,2.1,0.5,4.1,0.5\n"
+              "3e+06,1.2,0.5,3.2,0.5,2.2,0.5,4.2,0.5\n");
+}
+
+TEST(CliCiti, RefusesMissingAndBrokenFiles)
+{
+    Folder f;
+    CitiRun r = Citi(f.Path("none.D1") + " --csv " + f.Path("x.csv"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("korvex-cli:"), std::string::npos);
+    std::ofstream(f.Path("lf.D1"), std::ios::binary) << "CITIFILE\nVAR FREQ MAG 3\n";
+    r = Citi(f.Path("lf.D1"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(fs::exists(f.Path("x.csv")));
+}

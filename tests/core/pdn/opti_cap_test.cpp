@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "pdn/opti_cap.h"
+#include "pdn_test_support.h"
+#include "util/debug_log.h"
+
+using namespace pdn_test;
+
+namespace {
+
+struct OptiCapFixture : ::testing::Test {
+    Board b;
+    Diagram diagram;
+    CapDatabase catalogue;
+    std::vector<double> f = LogGrid(1e5, 1e9, 121);
+
+    void SetUp() override { InitCapDatabase(&catalogue); }
+    void TearDown() override { FreeCapDatabase(&catalogue); }
+
+    void PutZin(int slot, uint32_t port, const std::vector<DComplex>& z)
+    {
+        ASSERT_EQ(SetPortZinCurve(&diagram, slot, port, static_cast<int>(f.size()), f.data(), z.data()), 0);
+    }
+
+    std::vector<Cap> PlacedCaps() const
+    {
+        std::vector<Cap> caps;
+        for (Part* p = GetFirstPart(&b.board); p != nullptr; p = GetNextPart(p))
+            if (p->Kind == PART_CAP) caps.push_back(*PartRecord<Cap>(p));
+        return caps;
+    }
+};
+
+TEST_F(OptiCapFixture, PlaneMeetsTargetWithFewCapacitorsPlacedOnThePort)
+{
+    AddPort(b.board, 0, 17, 23, 1);
+    AddCapacitor(b.board, 0);  // references 0 and 2 are taken
+    AddCapacitor(b.board, 2);
+    PutZin(0, 0, PlaneZin(f));
+    OptiCapParam param;
+    param.TargetImpedance = 0.05f;
+    param.TargetFrequency = 5e7f;
+    param.MaxCapacitors = 5;
+    DebugCapture log;
+    ASSERT_EQ(OptimizeCaps(&b.board, &diagram, &param, &catalogue, nullptr), 0);
+    EXPECT_TRUE(log.Contains("Capacitor Array \r\n"));
+    EXPECT_TRUE(log.Contains("Max Impedance @"));
+
+    const DiagramCurve& result = diagram.Curve[1];
+    ASSERT_STREQ(result.szName, "OptiCap");
+    ASSERT_EQ(result.PointCount, static_cast<int>(f.size()));
+    double worst = 0;
+    for (int k = 0; k < result.PointCount && result.pX[k] <= param.TargetFrequency; ++k)
+        worst = std::max(worst, static_cast<double>(result.pY[k]));
+    EXPECT_LE(worst, 1.02 * param.TargetImpedance);
+
+    std::vector<Cap> caps = PlacedCaps();
+    caps.erase(caps.begin(), caps.begin() + 2);
+    ASSERT_GE(caps.size(), 2u);
+    EXPECT_LE(caps.size(), 5u);
+    std::vector<uint32_t> expectedRefs = {1, 3, 4, 5, 6};
+    for (size_t i = 0; i < caps.size(); ++i) {
+        EXPECT_EQ(caps[i].Ref, expectedRefs[i]);
+        EXPECT_EQ(caps[i].x, 17u);
+        EXPECT_EQ(caps[i].y, 23u);
+        EXPECT_EQ(caps[i].Layer, 1u);
+        EXPECT_GT(caps[i].Capacitance, 0.0f);
+    }
+}
+
+TEST_F(OptiCapFixture, PointsAboveTargetFrequencyNeverCount)
+{
+    AddPort(b.board, 0, 0, 0, 0);
+    std::vector<DComplex> z(f.size());
+    for (size_t k = 0; k < f.size(); ++k) z[k] = Complex(f[k] <= 1e7 ? 0.01 : 100.0, 0);
+    PutZin(0, 0, z);
+    OptiCapParam param;
+    param.TargetImpedance = 0.05f;
+    param.TargetFrequency = 1e7f;
+    ASSERT_EQ(OptimizeCaps(&b.board, &diagram, &param, &catalogue, nullptr), 0);
+    EXPECT_TRUE(PlacedCaps().empty());
+    // Without capacitors the result is the port's own magnitude.
+    for (int k = 0; k < diagram.Curve[1].PointCount; ++k) EXPECT_FLOAT_EQ(diagram.Curve[1].pY[k], z[k].r);
+
+    CapBank bank;
+    ZinSamples samples;
+    ASSERT_EQ(CopyDiagramCurve(&diagram, 0, &samples), 0);
+    ASSERT_EQ(InitCapBank(&bank, &param, &catalogue, samples), 0);
+    EXPECT_EQ(calculate_efficiency(&bank), 0.0f);
+    bank.Param.TargetFrequency = 2e7f;  // now the 100-ohm points count
+    EXPECT_GT(calculate_efficiency(&bank), 1e3f);
+}
+
+TEST_F(OptiCapFixture, MaxOneCapacitorChoosesExactlyOne)
+{
+    AddPort(b.board, 4, 0, 0, 0);
+    PutZin(3, 4, PlaneZin(f));
+    OptiCapParam param;
+    param.TargetPort = 4;
+    param.MaxCapacitors = 1;
+    param.TargetImpedance = 0.01f;
+    ASSERT_EQ(OptimizeCaps(&b.board, &diagram, &param, &catalogue, nullptr), 0);
+    EXPECT_EQ(PlacedCaps().size(), 1u);
+    EXPECT_STREQ(diagram.Curve[4].szName, "OptiCap");
+}
+
+TEST_F(OptiCapFixture, RefusalsChangeNothing)
+{
+    AddPort(b.board, 0, 0, 0, 0);
+    AddPort(b.board, 9, 0, 0, 0);
+    PutZin(9, 9, PlaneZin(f));
+    struct Case {
+        uint32_t port, max;
+        const char* text;
+    } cases[] = {
+        {3, 5, "Did not find Port 3"},
+        {0, 5, "You need a Zin Diagram for Port0"},
+        {9, 5, "last diagram slot"},
+        {9, 0, "Max. No of Capacitors"},
+        {9, 101, "Max. No of Capacitors"},
+    };
+    for (const Case& c : cases) {
+        OptiCapParam param;
+        param.TargetPort = c.port;
+        param.MaxCapacitors = c.max;
+        PdnMessage message;
+        EXPECT_EQ(OptimizeCaps(&b.board, &diagram, &param, &catalogue, &message), -1);
+        EXPECT_NE(message.Text.find(c.text), std::string::npos) << message.Text;
+        EXPECT_EQ(message.Caption, "Error");
+    }
+    EXPECT_TRUE(PlacedCaps().empty());
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(diagram.Curve[i].PointCount, 0);
+}
+
+TEST_F(OptiCapFixture, AddCapacitorLeavesBankWhenNothingHelps)
+{
+    // One point where the port is a capacitive -j1 ohm; the only catalogue
+    // part is inductive (+j2 ohm), which would raise |Z| to 2 ohm.
+    const double w = 1e6;
+    ZinSamples zin;
+    zin.Freq = {static_cast<float>(w / kTwoPi)};
+    zin.Z = {Complex(0, -1)};
+    CapDatabase inductive;
+    CapRecord coil = Branch(1.0f, 0.0f, 2e-6f);
+    AddCap(&inductive, 0, &coil);
+    OptiCapParam param;
+    param.TargetImpedance = 0.1f;
+    param.TargetFrequency = 1e9f;
+    CapBank bank;
+    ASSERT_EQ(InitCapBank(&bank, &param, &inductive, zin), 0);
+    const float before = calculate_efficiency(&bank);
+    EXPECT_EQ(add_capacitor(&bank), -1);
+    EXPECT_EQ(bank.Count, 0u);
+    EXPECT_EQ(bank.Error, before);
+    FreeCapDatabase(&inductive);
+}
+
+TEST_F(OptiCapFixture, DescentNeverRaisesTheError)
+{
+    OptiCapParam param;
+    param.TargetImpedance = 0.02f;
+    param.TargetFrequency = 1e8f;
+    CapBank bank;
+    ZinSamples zin;
+    zin.Freq.assign(f.begin(), f.end());
+    zin.Z = PlaneZin(f);
+    ASSERT_EQ(InitCapBank(&bank, &param, &catalogue, zin), 0);
+    float error = calculate_efficiency(&bank);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(add_capacitor(&bank), 0);
+        const float added = bank.Error;
+        EXPECT_LT(added, error);
+        search_better_capacitors(&bank);
+        EXPECT_LE(bank.Error, added);
+        error = bank.Error;
+    }
+    EXPECT_EQ(bank.Count, 4u);
+}
+
+TEST_F(OptiCapFixture, PlacementStopsWhenReferencesRunOut)
+{
+    for (uint32_t ref = 0; ref < 199; ++ref) AddCapacitor(b.board, ref);
+    Port port;
+    CapBank bank;
+    bank.Count = 3;
+    DebugCapture log;
+    EXPECT_EQ(PlaceCapBank(&b.board, port, &bank), 1u);  // only reference 199 is left
+    EXPECT_EQ(PlacedCaps().back().Ref, 199u);
+    EXPECT_TRUE(log.Contains("No free capacitor reference left"));
+}
+
+}  // namespace

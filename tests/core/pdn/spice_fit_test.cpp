@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "pdn/cap_tuning.h"
+#include "pdn/spice_fit.h"
+#include "pdn_test_support.h"
+#include "util/debug_log.h"
+
+using namespace pdn_test;
+
+namespace {
+
+const CapRecord kTarget = Branch(1e-6f, 0.01f, 1e-9f);
+
+ZinSamples SamplesOf(const std::vector<CapRecord>& branches)
+{
+    const std::vector<double> f = LogGrid(1e5, 1e9, 81);
+    ZinSamples zin;
+    zin.Freq.assign(f.begin(), f.end());
+    zin.Z = ParallelBranches(f, branches);
+    return zin;
+}
+
+float Quantity(const CapRecord& c, int parameter)
+{
+    switch (parameter) {
+    case kTweakCapacitance: return c.Capacitance;
+    case kTweakESR: return c.ESR;
+    case kTweakESL: return c.ESL;
+    case kTweakQuality: return static_cast<float>(CapQualityFactor(c.Capacitance, c.ESR, c.ESL));
+    default: return static_cast<float>(CapResonanceFrequency(c.Capacitance, c.ESL));
+    }
+}
+
+int ScaleBy(int parameter)
+{
+    return parameter == kTweakQuality ? kCapQuality : parameter == kTweakResonance ? kCapResonance : parameter;
+}
+
+// The branch to fit starts `startSteps` factor-steps away from the curve's branch.
+CapRecord Offset(int parameter, int startSteps, float factor)
+{
+    CapRecord c = kTarget;
+    for (int i = 0; i < std::abs(startSteps); ++i)
+        ScaleCapQuantity(&c.Capacitance, &c.ESR, &c.ESL, ScaleBy(parameter),
+                         startSteps > 0 ? 1.0 / factor : factor);
+    return c;
+}
+
+// For each of the five parameters: improving steps stay, the last step
+// evaluated in a direction is undone, the budget limits the upward search.
+TEST(SpiceFit, TweakKeepsImprovingStepsAndUndoesTheLast)
+{
+    const float factor = 1.1f;
+    struct Case {
+        int stepsBelow;   // how far below the optimum the branch starts
+        int stepsKept;    // where it should end, in steps above the start
+    } cases[] = {
+        {2, 2},   // up, up (optimum), up is worse and undone; down is worse and undone
+        {0, 0},   // every first step raises the error: unchanged
+        {-2, -2}, // starts above: the upward step is undone, two downward steps stay
+        {6, 3},   // four improving steps use the budget; the fourth is undone anyway
+    };
+    const ZinSamples zin = SamplesOf({kTarget});
+    for (int parameter = kTweakCapacitance; parameter <= kTweakResonance; ++parameter) {
+        for (const Case& c : cases) {
+            CapDatabase list;
+            const CapRecord start = Offset(parameter, c.stepsBelow, factor);
+            AddCap(&list, 0, &start);
+            SpiceFit fit;
+            ASSERT_EQ(InitSpiceFit(&fit, &list, zin), 0);
+            const float before = fit.Error;
+            ASSERT_EQ(OptimizeSpice_TweakValue(&fit, 0, parameter, factor), 0);
+            const double expected = Quantity(start, parameter) * std::pow(factor, c.stepsKept);
+            EXPECT_NEAR(Quantity(fit.Caps[0], parameter) / expected, 1.0, 1e-4)
+                << "parameter " << parameter << " start " << c.stepsBelow;
+            EXPECT_LE(fit.Error, before);
+            EXPECT_FLOAT_EQ(fit.Error, OptimizeSpice_calculate_efficiency(&fit));
+            FreeCapDatabase(&list);
+        }
+    }
+}
+
+TEST(SpiceFit, FitLowersErrorOnKnownCircuit)
+{
+    const std::vector<CapRecord> truth = {Branch(1e-6f, 0.01f, 1e-9f), Branch(10e-9f, 0.02f, 0.3e-9f),
+                                          Branch(1000.0f, 0.005f, 2e-9f)};
+    const std::vector<double> f = LogGrid(1e4, 1e9, 101);
+    const std::vector<DComplex> z = ParallelBranches(f, truth);
+    Board b;
+    AddPort(b.board, 0, 1, 1, 0);
+    Diagram diagram;
+    ASSERT_EQ(SetPortZinCurve(&diagram, 0, 0, static_cast<int>(f.size()), f.data(), z.data()), 0);
+    CapDatabase list;
+    const CapRecord guesses[] = {Branch(1.5e-6f, 0.02f, 0.6e-9f), Branch(6e-9f, 0.01f, 0.5e-9f),
+                                 Branch(1000.0f, 0.01f, 1e-9f)};
+    for (const CapRecord& g : guesses) AddCap(&list, list.Count, &g);
+
+    SpiceFit start;
+    ZinSamples samples;
+    ASSERT_EQ(CopyDiagramCurve(&diagram, 0, &samples), 0);
+    ASSERT_EQ(InitSpiceFit(&start, &list, samples), 0);
+
+    DebugCapture log;
+    ASSERT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &list, 1, nullptr), 0);
+    EXPECT_TRUE(log.Contains("Optimize Spice Circuit\r\n"));
+    EXPECT_TRUE(log.Contains("Eff = "));
+    SpiceFit after;
+    ASSERT_EQ(InitSpiceFit(&after, &list, samples), 0);
+    EXPECT_LT(after.Error, 0.1f * start.Error);
+    EXPECT_STREQ(diagram.Curve[1].szName, "OptiSpiceCircuit");
+    EXPECT_EQ(list.Caps[2].Index, 2u);  // whole records come back
+    FreeCapDatabase(&list);
+}
+
+TEST(SpiceFit, RefusalsLeaveTheListAlone)
+{
+    Board b;
+    Diagram diagram;
+    CapDatabase list;
+    InitCapDatabaseCreateSpice(&list);
+    const std::vector<double> f = LogGrid(1e5, 1e9, 11);
+    const std::vector<DComplex> z = ParallelBranches(f, {kTarget});
+    PdnMessage message;
+    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &list, 1, &message), -1);
+    EXPECT_EQ(message.Text, "Did not find Port 0");
+    AddPort(b.board, 0, 0, 0, 0);
+    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &list, 1, &message), -1);
+    EXPECT_EQ(message.Text, "You need a Zin Diagram for Port0");
+    ASSERT_EQ(SetPortZinCurve(&diagram, 9, 0, 11, f.data(), z.data()), 0);
+    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &list, 1, &message), -1);
+    EXPECT_NE(message.Text.find("last diagram slot"), std::string::npos);
+    ASSERT_EQ(SetPortZinCurve(&diagram, 2, 0, 11, f.data(), z.data()), 0);
+    KillDiagram(&diagram);
+    ASSERT_EQ(SetPortZinCurve(&diagram, 2, 0, 11, f.data(), z.data()), 0);
+    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &list, 3, &message), -1);
+    EXPECT_NE(message.Text.find("sensitivity"), std::string::npos);
+    CapDatabase empty;
+    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &empty, 1, &message), -1);
+    CapDatabase tooLong;
+    for (int i = 0; i <= kSpiceFitMaxBranches; ++i) AddCap(&tooLong, i, &kTarget);
+    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &tooLong, 1, &message), -1);
+    EXPECT_NE(message.Text.find("1 to 100 branches"), std::string::npos);
+    const CapRecord r = GetCap(&list, 0);
+    EXPECT_EQ(r.Capacitance, 1e-7f);
+    EXPECT_EQ(r.ESR, 0.01f);
+    EXPECT_EQ(diagram.Curve[3].PointCount, 0);
+    FreeCapDatabase(&list);
+    FreeCapDatabase(&tooLong);
+}
+
+TEST(SpiceFit, SubcircuitTextWritesInductorsAndCapacitors)
+{
+    CapDatabase list;
+    const CapRecord coil = Branch(1000.0f, 0.005f, 2e-9f);
+    const CapRecord cap = Branch(1e-7f, 0.01f, 1e-9f);
+    AddCap(&list, 0, &coil);
+    EXPECT_EQ(SpiceSubcircuitText(&list), ".subckt PDN n1 n2\r\nL1 n1 n2 2.000000e-09 Rser=5.000000e-03 Cpar=0\r\n.ends\r\n");
+    AddCap(&list, 1, &cap);
+    EXPECT_NE(SpiceSubcircuitText(&list).find("C2 n1 n2 1.000000e-07 Rser=1.000000e-02 Lser=1.000000e-09 Cpar=0\r\n"),
+              std::string::npos);
+    FreeCapDatabase(&list);
+}
+
+TEST(CapTuning, ResonanceAndQualityKeepEachOther)
+{
+    float c = 1e-6f, esr = 0.01f, esl = 1e-9f;
+    const double q = CapQualityFactor(c, esr, esl);
+    const double fRes = CapResonanceFrequency(c, esl);
+    ASSERT_EQ(ScaleCapQuantity(&c, &esr, &esl, kCapResonance, 1.25), 0);
+    EXPECT_NEAR(CapResonanceFrequency(c, esl) / fRes, 1.25, 1e-5);
+    EXPECT_NEAR(CapQualityFactor(c, esr, esl) / q, 1.0, 1e-5);
+    EXPECT_EQ(esr, 0.01f);
+    ASSERT_EQ(ScaleCapQuantity(&c, &esr, &esl, kCapQuality, 0.8), 0);
+    EXPECT_NEAR(CapResonanceFrequency(c, esl) / fRes, 1.25, 1e-5);
+    EXPECT_NEAR(CapQualityFactor(c, esr, esl) / q, 0.8, 1e-5);
+
+    float zeroEsr = 0;
+    EXPECT_EQ(ScaleCapQuantity(&c, &zeroEsr, &esl, kCapQuality, 2.0), -1);
+    EXPECT_EQ(ScaleCapQuantity(&c, &esr, &esl, 7, 2.0), -1);
+
+    FitSchedule schedule;
+    EXPECT_EQ(GetFitSchedule(3, &schedule), -1);
+    EXPECT_EQ(schedule.Passes, 20);  // unknown sensitivities fall back to "10 %"
+}
+
+}  // namespace

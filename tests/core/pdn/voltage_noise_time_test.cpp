@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "board/settings.h"
+#include "diagram/diagram.h"
+#include "diagram/diagram_csv.h"
+#include "pdn/complex.h"
+#include "pdn/voltage_noise_time.h"
+
+namespace {
+
+// A Zin curve on the harmonic grid the "Simulate" sweep produces: N points
+// from f0 to N f0, with the impedance given per frequency.
+template <class Impedance>
+void PutHarmonicCurve(Diagram& main, int slot, const VoltageNoiseTimeParam& p, Impedance z)
+{
+    const int n = p.nHarmonics;
+    ASSERT_EQ(InitDiagramData(&main, "Zin(i000)", slot, n), 0);
+    for (int k = 0; k < n; ++k) {
+        const double f = (k + 1) / static_cast<double>(p.T);
+        const DComplex value = z(f);
+        SetDataPoint(&main, slot, k, static_cast<float>(f), static_cast<float>(value.r), static_cast<float>(value.i));
+    }
+}
+
+// The trapezoid itself at time t, periodic in T, centred at t0.
+double Trapezoid(const VoltageNoiseTimeParam& p, double t)
+{
+    const double t0 = p.Scroll + p.TON / 2.0 + 2.0 * p.tr;
+    double u = std::fmod(t - t0, static_cast<double>(p.T));
+    if (u > p.T / 2.0) u -= p.T;
+    if (u < -p.T / 2.0) u += p.T;
+    const double a = std::fabs(u);
+    if (a <= p.TON / 2.0) return p.Amplitude;
+    if (a >= p.TON / 2.0 + p.tr) return 0;
+    return p.Amplitude * (1.0 - (a - p.TON / 2.0) / p.tr);
+}
+
+VoltageNoiseTimeParam PlainTrapezoid()
+{
+    VoltageNoiseTimeParam p;
+    p.GaussOn = 0;
+    p.AmplitudeGauss = 0;
+    p.nHarmonics = 400;
+    p.Datapoints = 200;
+    return p;
+}
+
+TEST(VoltageNoiseTime, PlainSeriesIsTheTrapezoidWithoutItsMean)
+{
+    VoltageNoiseTimeParam p = PlainTrapezoid();
+    Diagram time, main;
+    ASSERT_EQ(InitVoltageNoiseTimeDiagram(&p, &time), 0);
+    ASSERT_EQ(CalculateHarmonics(&p, &time, &main), 0);
+    const double mean = p.Amplitude * (p.TON + p.tr) / p.T;
+    const DiagramCurve& current = time.Curve[kTimeCurrentCurve];
+    ASSERT_EQ(current.PointCount, p.Datapoints);
+    double worst = 0;
+    for (int k = 0; k < current.PointCount; ++k) {
+        EXPECT_FLOAT_EQ(current.pX[k], k * p.T / p.Datapoints);
+        worst = std::max(worst, std::fabs(current.pY[k] - (Trapezoid(p, current.pX[k]) - mean)));
+    }
+    EXPECT_LT(worst, 0.01 * p.Amplitude);
+}
+
+TEST(VoltageNoiseTime, ResistiveZinGivesMinusRTimesTheCurrent)
+{
+    VoltageNoiseTimeParam p = PlainTrapezoid();
+    p.GaussOn = 1;  // any stimulus will do
+    p.AmplitudeGauss = 0.3f;
+    p.t2 = 1e-8f;
+    Diagram time, main;
+    PutHarmonicCurve(main, 2, p, [](double) { return Complex(0.5, 0); });
+    p.ZinCurve = 2;
+    ASSERT_EQ(UpdategDiagramFromVoltageNoiseObject(&p, &main), 0);
+    PdnMessage message;
+    ASSERT_EQ(CalculateHarmonics(&p, &time, &main, &message), 0);
+    EXPECT_EQ(message.Text, "");
+    const DiagramCurve& current = time.Curve[kTimeCurrentCurve];
+    const DiagramCurve& voltage = time.Curve[kTimeVoltageCurve];
+    EXPECT_EQ(voltage.bSecondaryAxis, 1u);
+    double peak = 0;
+    for (int k = 0; k < current.PointCount; ++k) {
+        EXPECT_NEAR(voltage.pY[k], -0.5 * current.pY[k], 1e-5) << k;
+        peak = std::max(peak, std::fabs(static_cast<double>(current.pY[k])));
+    }
+    EXPECT_GT(peak, 0.3);
+}
+
+TEST(VoltageNoiseTime, HarmonicMeetsThePointAtItsOwnFrequency)
+{
+    VoltageNoiseTimeParam p = PlainTrapezoid();
+    p.nHarmonics = 50;
+    p.Spectrum = 0;  // show the voltage spectrum
+    Diagram time, main;
+    // |Z| grows with frequency, so a point one harmonic off would show.
+    PutHarmonicCurve(main, 0, p, [](double f) { return Complex(f * 1e-9, 0); });
+    ASSERT_EQ(UpdategDiagramFromVoltageNoiseObject(&p, &main), 0);
+    ASSERT_EQ(CalculateHarmonics(&p, &time, &main), 0);
+    VoltageNoiseTimeParam currentOnly = p;
+    currentOnly.Spectrum = 1;
+    Diagram time2, main2;
+    ASSERT_EQ(UpdategDiagramFromVoltageNoiseObject(&currentOnly, &main2), 0);
+    ASSERT_EQ(CalculateHarmonics(&currentOnly, &time2, &main2), 0);
+    for (int h = 1; h < p.nHarmonics; ++h) {
+        const double f = h / static_cast<double>(p.T);
+        EXPECT_FLOAT_EQ(main.Curve[kStimulusCurve].pX[h], static_cast<float>(f));
+        EXPECT_NEAR(main.Curve[kStimulusCurve].pY[h], -main2.Curve[kStimulusCurve].pY[h] * f * 1e-9,
+                    1e-6 * std::fabs(main2.Curve[kStimulusCurve].pY[h] * f * 1e-9) + 1e-9)
+            << h;
+    }
+}
+
+TEST(VoltageNoiseTime, MissingCurveOrPointLeavesResponseEmpty)
+{
+    struct Case {
+        int zinCurve;
+        bool putCurve;
+        bool wrongGrid;
+        const char* text;
+    } cases[] = {
+        {0, false, false, "no Zin curve at index 0"},
+        {9, false, false, "outside 0 to 8"},
+        {-1, false, false, "outside 0 to 8"},
+        {0, true, true, "no point at harmonic"},
+    };
+    for (const Case& c : cases) {
+        VoltageNoiseTimeParam p = PlainTrapezoid();
+        p.ZinCurve = c.zinCurve;
+        p.T = c.wrongGrid ? 1.5e-7f : p.T;
+        Diagram time, main;
+        if (c.putCurve) {
+            VoltageNoiseTimeParam grid = PlainTrapezoid();
+            PutHarmonicCurve(main, 0, grid, [](double) { return Complex(1, 0); });
+        }
+        PdnMessage message;
+        ASSERT_EQ(CalculateHarmonics(&p, &time, &main, &message), 0);
+        EXPECT_NE(message.Text.find(c.text), std::string::npos) << message.Text;
+        for (int k = 0; k < p.Datapoints; ++k) EXPECT_EQ(time.Curve[kTimeVoltageCurve].pY[k], 0.0f);
+    }
+}
+
+TEST(VoltageNoiseTime, GuardsRefuseWithoutTouchingCurves)
+{
+    struct Case {
+        float T, TON, tr;
+        int datapoints, harmonics;
+        const char* text;
+    } cases[] = {
+        {0, 5e-8f, 1e-8f, 100, 100, "period T"},
+        {1e-7f, 5e-8f, 1e-8f, 0, 100, "Datapoints"},
+        {1e-7f, 0, 0, 100, 100, "TON + tr"},
+        {1e-7f, 5e-8f, 1e-8f, 100, 0, "n Harmonics"},
+        {NAN, 5e-8f, 1e-8f, 100, 100, "not a number"},
+    };
+    for (const Case& c : cases) {
+        VoltageNoiseTimeParam p;
+        Diagram time, main;
+        ASSERT_EQ(InitVoltageNoiseTimeDiagram(&p, &time), 0);
+        SetDataPoint(&time, 0, 5, 1, 42, 0);
+        p.T = c.T;
+        p.TON = c.TON;
+        p.tr = c.tr;
+        p.Datapoints = c.datapoints;
+        p.nHarmonics = c.harmonics;
+        PdnMessage message;
+        EXPECT_EQ(CalculateHarmonics(&p, &time, &main, &message), -1);
+        EXPECT_NE(message.Text.find(c.text), std::string::npos) << message.Text;
+        EXPECT_EQ(time.Curve[0].pY[5], 42.0f);
+        Settings s;
+        EXPECT_EQ(VoltageNoiseSimulateSettings(&p, &s, nullptr), -1);
+    }
+}
+
+TEST(VoltageNoiseTime, ScaleXComputesOnlyTheShownPart)
+{
+    for (float scale : {2.0f, 0.25f}) {
+        VoltageNoiseTimeParam p = PlainTrapezoid();
+        p.ScaleX = scale;
+        Diagram time, main;
+        ASSERT_EQ(CalculateHarmonics(&p, &time, &main), 0);
+        const DiagramCurve& current = time.Curve[kTimeCurrentCurve];
+        ASSERT_EQ(current.PointCount, p.Datapoints);
+        int computed = 0;
+        for (int k = 0; k < current.PointCount; ++k) computed += current.pY[k] != 0.0f;
+        EXPECT_EQ(computed, scale >= 1 ? p.Datapoints / 2 : p.Datapoints) << scale;
+    }
+}
+
+TEST(VoltageNoiseTime, GaussFilterLimitsStayFinite)
+{
+    VoltageNoiseTimeParam plain = PlainTrapezoid();
+    VoltageNoiseTimeParam zeroWidth = plain;
+    zeroWidth.GaussOn = 1;
+    zeroWidth.GaussTr = 0;  // no filtering at all
+    VoltageNoiseTimeParam wide = plain;
+    wide.GaussOn = 1;
+    wide.GaussTr = 100 * plain.T;  // G(1) itself underflows
+    Diagram t1, t2, t3, main;
+    ASSERT_EQ(CalculateHarmonics(&plain, &t1, &main), 0);
+    ASSERT_EQ(CalculateHarmonics(&zeroWidth, &t2, &main), 0);
+    ASSERT_EQ(CalculateHarmonics(&wide, &t3, &main), 0);
+    for (int k = 0; k < plain.Datapoints; ++k) {
+        EXPECT_FLOAT_EQ(t2.Curve[0].pY[k], t1.Curve[0].pY[k]);
+        EXPECT_TRUE(std::isfinite(t3.Curve[0].pY[k]));
+    }
+}
+
+TEST(VoltageNoiseTime, DiagramPreparationAndSweepSettings)
+{
+    VoltageNoiseTimeParam p;
+    p.nHarmonics = 20;
+    p.Amplitude = 2;
+    p.AmplitudeGauss = -1;
+    p.LogX = 0;
+    Diagram main, time;
+    PutHarmonicCurve(main, 3, p, [](double f) { return Complex(3e-7 * f, 0); });  // |Z| 3 .. 60
+    InitDiagramData(&main, "other", 5, 3);
+    p.ZinCurve = 3;
+    ASSERT_EQ(UpdategDiagramFromVoltageNoiseObject(&p, &main), 0);
+    EXPECT_EQ(main.Curve[3].bValid, 1u);
+    EXPECT_EQ(main.Curve[5].bValid, 0u);
+    EXPECT_EQ(main.Curve[kStimulusCurve].Style, 1u);
+    EXPECT_EQ(main.Curve[kStimulusCurve].PointCount, 20);
+    EXPECT_NEAR(p.MinZ, 3.0f, 1e-4);
+    EXPECT_NEAR(p.MaxZ, 60.0f, 1e-3);
+    EXPECT_FLOAT_EQ(main.fMaxY, 60.0f);
+    EXPECT_FLOAT_EQ(main.fMinY, 3.6e-6f);
+    EXPECT_FLOAT_EQ(main.fMinX, 1e7f);
+    EXPECT_FLOAT_EQ(main.fMaxX, 2e8f);
+    EXPECT_EQ(main.YAxis, static_cast<unsigned>(kYAxisLog));
+    EXPECT_EQ(main.bLogX, 0u);
+
+    p.ScaleX = 4;
+    ASSERT_EQ(UpdateTimeDiagramFromVoltageNoiseObject(&p, &time), 0);
+    EXPECT_FLOAT_EQ(time.fMaxX, 2.5e-8f);
+    EXPECT_FLOAT_EQ(time.fMinY, -1.0f);
+    EXPECT_FLOAT_EQ(time.fGridY2, 0.1f);
+    EXPECT_EQ(time.YAxis, static_cast<unsigned>(kYAxisSignedLinear));
+
+    Settings s;
+    EXPECT_EQ(VoltageNoiseSimulateSettings(&p, &s, nullptr), 9094);
+    EXPECT_DOUBLE_EQ(s.StartFrequency, 1.0 / p.T);
+    EXPECT_NEAR(s.StopFrequency / 2e8, 1.0, 1e-6);
+    EXPECT_EQ(s.NumberOfPoints, 20u);
+    EXPECT_EQ(s.LogFrequencyAxis, 0u);
+    p.Source = 1;
+    EXPECT_EQ(VoltageNoiseSimulateSettings(&p, &s, nullptr), 9088);
+}
+
+// The road the command line takes: sweep settings from the record, a Zin
+// curve on that linear sweep (as the AC reader stores it), then the recompute.
+TEST(VoltageNoiseTime, SweepSettingsGridFeedsTheRecompute)
+{
+    VoltageNoiseTimeParam p;
+    p.T = 3e-7f;  // f0 is not a round number
+    p.nHarmonics = 64;
+    p.ZinCurve = 1;
+    Settings s;
+    ASSERT_EQ(VoltageNoiseSimulateSettings(&p, &s, nullptr), 9094);
+    Diagram time, main;
+    const int n = static_cast<int>(s.NumberOfPoints);
+    ASSERT_EQ(InitDiagramData(&main, "Zin(i000)", 1, n), 0);
+    for (int k = 0; k < n; ++k) {
+        const double f = s.StartFrequency + k * (s.StopFrequency - s.StartFrequency) / (n - 1);
+        SetDataPoint(&main, 1, k, static_cast<float>(f), 0.25f, 0);
+    }
+    PdnMessage message;
+    ASSERT_EQ(RecomputeVoltageNoiseTime(&p, &time, &main, &message), 0);
+    EXPECT_EQ(message.Text, "");
+    for (int k = 0; k < p.Datapoints; ++k)
+        EXPECT_NEAR(time.Curve[kTimeVoltageCurve].pY[k], -0.25 * time.Curve[kTimeCurrentCurve].pY[k], 1e-5);
+    const std::string csv = DiagramCurvesCsv(&time, kDiagramDataCurves, "time");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')),
+              "time,Current Stimulus.re,Current Stimulus.im,Voltage Response.re,Voltage Response.im");
+}
+
+}  // namespace
