@@ -133,33 +133,3 @@ int CliSession::Failed(const JobOutcome& outcome)
         std::fprintf(stderr, "--- end of %s ---\n%s---\n", outcome.SimulatorLog.c_str(), outcome.LogTail.c_str());
     return Refuse(outcome.Reason);
 }
-
-bool WriteCurvesCsv(const Diagram& diagram, const std::string& path, std::string* error)
-{
-    korvex::AtomicFile file(path);
-    if (!file.Open(error)) return false;
-    std::FILE* out = file.Stream();
-    std::lock_guard<std::mutex> lock(diagram.Lock);
-    std::vector<const DiagramCurve*> curves;
-    int rows = 0;
-    for (const DiagramCurve& c : diagram.Curve) {
-        if (!DiagramCurveHasData(c)) continue;
-        curves.push_back(&c);
-        rows = std::max(rows, c.PointCount);
-    }
-    std::fprintf(out, "frequency");
-    for (const DiagramCurve* c : curves) std::fprintf(out, ",%s.re,%s.im", c->szName, c->szName);
-    std::fprintf(out, "\n");
-    for (int p = 0; p < rows; ++p) {
-        const DiagramCurve* first = curves.front();
-        std::fprintf(out, "%.9g", p < first->PointCount ? first->pX[p] : 0.0f);
-        for (const DiagramCurve* c : curves) {
-            if (p < c->PointCount)
-                std::fprintf(out, ",%.9g,%.9g", c->pY[p], c->pZ[p]);
-            else
-                std::fprintf(out, ",,");
-        }
-        std::fprintf(out, "\n");
-    }
-    return file.Commit(error);
-}

@@ -68,6 +68,3 @@ struct CliSession {
     // A failed job: the reason and the simulator log's tail on stderr; exit code 1.
     int Failed(const JobOutcome& outcome);
 };
-
-// Writes every diagram curve as CSV: "frequency,NAME.re,NAME.im,..." then one row per point.
-bool WriteCurvesCsv(const Diagram& diagram, const std::string& path, std::string* error);

@@ -3,6 +3,7 @@
 
 #include "cli_session.h"
 #include "cli_summary.h"
+#include "diagram/diagram_csv.h"
 #include "jobs/commands.h"
 #include "util/number_text.h"
 
@@ -63,7 +64,8 @@ const KorvexCommand kAc("ac", "Simulate an AC analysis of the planes (Zin, S21, 
         default: PrintCurves(s.DiagramRecord); break;
         }
         if (!o->common.Csv.empty()) {
-            if (!WriteCurvesCsv(s.DiagramRecord, o->common.Csv, &reason)) return Refuse(reason);
+            if (SaveDiagramCurvesCsv(&s.DiagramRecord, kDiagramDataCurves, o->common.Csv.c_str(), &reason) != 0)
+                return Refuse(reason);
             std::fprintf(stderr, "korvex-cli: curves written to %s\n", o->common.Csv.c_str());
         }
         return s.Finish();
