@@ -5,12 +5,62 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include <sys/mman.h>
 
 #include "board/raster.h"
 #include "board/sim_matrix.h"
 #include "util/debug_log.h"
 
 Mesh gMesh;
+
+static_assert(std::is_trivially_destructible_v<MeshNode>);
+
+// Nodes are carved from large blocks, and deleted nodes are kept for reuse:
+// meshes of millions of nodes are built and rebuilt without a heap allocation
+// per node, and the blocks can use large pages.
+struct MeshNodePool {
+    std::vector<std::pair<void*, size_t>> blocks;
+    MeshNode* freeList = nullptr;  // linked through pNextNode
+    char* next = nullptr;
+    char* end = nullptr;
+    size_t blockBytes = size_t(2) << 20;
+
+    ~MeshNodePool()
+    {
+        for (auto& [address, bytes] : blocks) munmap(address, bytes);
+    }
+
+    void* Take()
+    {
+        if (freeList != nullptr) {
+            MeshNode* node = freeList;
+            freeList = node->pNextNode;
+            return node;
+        }
+        if (next == nullptr || size_t(end - next) < sizeof(MeshNode)) {
+            void* block = mmap(nullptr, blockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (block == MAP_FAILED) return nullptr;
+            madvise(block, blockBytes, MADV_HUGEPAGE);
+            blocks.emplace_back(block, blockBytes);
+            next = static_cast<char*>(block);
+            end = next + blockBytes;
+            blockBytes = std::min(blockBytes * 2, size_t(64) << 20);
+        }
+        void* node = next;
+        next += sizeof(MeshNode);
+        return node;
+    }
+
+    void Give(MeshNode* node)
+    {
+        node->pNextNode = freeList;
+        freeList = node;
+    }
+};
 
 namespace {
 constexpr int32_t kInitialIDTableSize = 10;
@@ -21,6 +71,16 @@ uint32_t IDAt(const Mesh* mesh, int64_t x, int64_t y)
 {
     if (x < 0 || y < 0 || x >= mesh->CountPixelX || y >= mesh->CountPixelY) return 0;
     return mesh->IDMatrix[x][y];
+}
+
+// Neighbour look-ups jump between columns of the pixel table; large pages keep
+// those jumps cheap on big boards. Only whole pages inside the block are advised.
+void AdviseLargePages(void* data, size_t bytes)
+{
+    const uintptr_t page = 4096;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(page - 1);
+    if (end > begin + (uintptr_t(2) << 20)) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 uint32_t Low32(const void* address)
@@ -57,6 +117,7 @@ int InitMesh(Mesh* mesh, const SimMatrix* board)
     mesh->FirstNode = nullptr;
     mesh->LastNode = nullptr;
     mesh->LastID = 0;
+    mesh->NodeCount = 0;
     mesh->IDToNode = static_cast<MeshNode**>(std::calloc(kInitialIDTableSize, sizeof(MeshNode*)));
     mesh->IDToNodeSize = mesh->IDToNode == nullptr ? 0 : kInitialIDTableSize;
     mesh->CountPixelX = static_cast<int32_t>(board->CountPixelX);
@@ -66,21 +127,21 @@ int InitMesh(Mesh* mesh, const SimMatrix* board)
         FreeMesh(mesh);
         return -1;
     }
-    for (int32_t x = 0; x < mesh->CountPixelX; ++x)
-        std::memset(mesh->IDMatrix[x], 0, sizeof(uint32_t) * static_cast<size_t>(mesh->CountPixelY));
+    const size_t columnBytes = sizeof(uint32_t) * static_cast<size_t>(mesh->CountPixelY);
+    if (mesh->CountPixelX > 0) AdviseLargePages(mesh->IDMatrix[0], columnBytes * static_cast<size_t>(mesh->CountPixelX));
+    for (int32_t x = 0; x < mesh->CountPixelX; ++x) std::memset(mesh->IDMatrix[x], 0, columnBytes);
     return 0;
 }
 
 void FreeMesh(Mesh* mesh)
 {
     if (mesh == nullptr) return;
-    for (MeshNode* node = mesh->FirstNode; node != nullptr;) {
-        MeshNode* next = node->pNextNode;
-        delete node;
-        node = next;
-    }
+    // Nodes are trivially destructible; releasing the pool releases them all.
+    delete mesh->NodePool;
+    mesh->NodePool = nullptr;
     mesh->FirstNode = nullptr;
     mesh->LastNode = nullptr;
+    mesh->NodeCount = 0;
     std::free(mesh->IDToNode);
     mesh->IDToNode = nullptr;
     if (mesh->IDMatrix != nullptr) free2D(mesh->IDMatrix, mesh->CountPixelX);
@@ -125,12 +186,14 @@ MeshNode* AddNode(Mesh* mesh, MeshNode* nodeTemplate)
         }
     }
     nodeTemplate->ID = mesh->LastID;
-    auto* node = new (std::nothrow) MeshNode(*nodeTemplate);
-    if (node == nullptr) {
+    if (mesh->NodePool == nullptr) mesh->NodePool = new (std::nothrow) MeshNodePool;
+    void* memory = mesh->NodePool != nullptr ? mesh->NodePool->Take() : nullptr;
+    if (memory == nullptr) {
         printDebug("AddNode: out of memory\r\n");
         --mesh->LastID;
         return nullptr;
     }
+    auto* node = new (memory) MeshNode(*nodeTemplate);
     node->pPrevNode = mesh->LastNode;
     node->pNextNode = nullptr;
     if (mesh->LastNode != nullptr)
@@ -139,6 +202,7 @@ MeshNode* AddNode(Mesh* mesh, MeshNode* nodeTemplate)
         mesh->FirstNode = node;
     mesh->LastNode = node;
     mesh->IDToNode[node->ID] = node;
+    ++mesh->NodeCount;
 
     // Only the part of the rectangle that lies on the board is recorded.
     const int64_t x0 = std::max<int64_t>(node->x, 0);
@@ -165,7 +229,8 @@ int DeleteNode(Mesh* mesh, MeshNode* node)
         mesh->LastNode = node->pPrevNode;
     if (static_cast<int64_t>(node->ID) < mesh->IDToNodeSize && mesh->IDToNode[node->ID] == node)
         mesh->IDToNode[node->ID] = nullptr;
-    delete node;
+    mesh->NodePool->Give(node);
+    --mesh->NodeCount;
     return 0;
 }
 
@@ -182,9 +247,7 @@ MeshNode* GetNextNode(const MeshNode* node)
 int CountNodes(const Mesh* mesh)
 {
     if (mesh == nullptr) return -1;
-    int count = 0;
-    for (const MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) ++count;
-    return count;
+    return static_cast<int>(mesh->NodeCount);
 }
 
 MeshPoint GetPosition(const MeshNode* node)

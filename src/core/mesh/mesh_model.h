@@ -60,6 +60,10 @@ struct MeshNode {
     MeshNode* pPrevNode = nullptr;
 };
 
+// Storage of the nodes of one mesh (large blocks with a free list); private to
+// mesh_model.cpp.
+struct MeshNodePool;
+
 struct Mesh {
     MeshNode* FirstNode = nullptr;
     MeshNode* LastNode = nullptr;
@@ -69,6 +73,8 @@ struct Mesh {
     uint32_t** IDMatrix = nullptr;  // [x][y]
     int32_t CountPixelX = 0;
     int32_t CountPixelY = 0;
+    MeshNodePool* NodePool = nullptr;  // created by the first AddNode, released by FreeMesh
+    uint32_t NodeCount = 0;            // nodes in the list, kept by AddNode and DeleteNode
 };
 
 extern Mesh gMesh;

@@ -1,0 +1,332 @@
+#include "mesh/mesh_generation.h"
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "board/part_list.h"
+#include "board/settings.h"
+#include "board/sim_matrix.h"
+#include "util/debug_log.h"
+#include "util/job_observer.h"
+
+namespace {
+const Settings& Resolve(const Settings* settings)
+{
+    return settings != nullptr ? *settings : gSettings;
+}
+
+int Layers(const SimMatrix* board)
+{
+    return std::clamp(board->LayerCount, 0, kMaxLayers);
+}
+
+// Visits the nodes in list order through the ID table: the same order as the
+// list (IDs grow along it), but the loads do not depend on each other, which
+// matters when millions of nodes lie scattered in memory.
+template <class Visit>
+void ForEachNodeByID(Mesh* mesh, Visit visit)
+{
+    if (mesh->FirstNode == nullptr) return;
+    constexpr uint32_t kAhead = 16;
+    for (uint32_t id = mesh->FirstNode->ID; id <= mesh->LastID; ++id) {
+        if (id + kAhead <= mesh->LastID && mesh->IDToNode[id + kAhead] != nullptr)
+            __builtin_prefetch(mesh->IDToNode[id + kAhead]);
+        if (MeshNode* node = mesh->IDToNode[id]) visit(node);
+    }
+}
+
+void Repaint(JobObserver* window)
+{
+    if (window != nullptr) window->Repaint();
+}
+
+bool RefuseOrder(uint32_t order)
+{
+    if (order <= kLargestMeshOrder) return false;
+    printDebug("Max Mesh Order %u is too large: at most %u is possible\r\n", order, kLargestMeshOrder);
+    return true;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+MeshPoint Point(uint32_t x, uint32_t y)
+{
+    return {static_cast<int32_t>(x), static_cast<int32_t>(y)};
+}
+
+// Replaces a node (whose wider neighbours are already split) by its quarters.
+void SplitIntoQuarters(Mesh* mesh, MeshNode* node)
+{
+    const uint32_t halfX = node->OrderX / 2, halfY = node->OrderY / 2;
+    const uint32_t xs[4] = {node->x, node->x + halfX, node->x, node->x + halfX};
+    const uint32_t ys[4] = {node->y, node->y, node->y + halfY, node->y + halfY};
+    MeshNode* quarter[4] = {};  // top-left, top-right, bottom-left, bottom-right
+    for (int i = 0; i < 4; ++i) {
+        MeshNode child;
+        child.x = xs[i];
+        child.y = ys[i];
+        child.OrderX = halfX;
+        child.OrderY = halfY;
+        quarter[i] = AddNode(mesh, &child);
+    }
+    for (int i : {0, 2, 1, 3}) SetNeighbour(mesh, quarter[i]);
+    for (int slot = 0; slot < kNeighbourSlots; ++slot) SetNeighbour(mesh, IDToAddress(mesh, NeighbourID(node, slot)));
+
+    // Quarters that start off the board (only near the far edges of the initial squares).
+    const auto offX = [&](const MeshNode* n) { return n != nullptr && int64_t(n->x) >= mesh->CountPixelX; };
+    const auto offY = [&](const MeshNode* n) { return n != nullptr && int64_t(n->y) >= mesh->CountPixelY; };
+    if (offX(quarter[1])) DeleteNode(mesh, quarter[1]);
+    if (offY(quarter[2])) DeleteNode(mesh, quarter[2]);
+    if (offX(quarter[3]) || offY(quarter[3])) DeleteNode(mesh, quarter[3]);
+    DeleteNode(mesh, node);
+}
+}  // namespace
+
+int CreateMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings* settings, MeshBuildReport* report)
+{
+    if (board == nullptr || mesh == nullptr) return -1;
+    const Settings& options = Resolve(settings);
+    if (RefuseOrder(options.MaxMeshOrder)) return -1;
+    if (board->CopperMatrix == nullptr) {
+        printDebug("Create Mesh: the board has no copper raster\r\n");
+        return -1;
+    }
+    MeshBuildReport local;
+    MeshBuildReport& out = report != nullptr ? *report : local;
+
+    auto start = std::chrono::steady_clock::now();
+    printDebug("InitMesh\r\n");
+    if (InitMesh(mesh, board) != 0) return -1;
+    printDebug("Create Initial Mesh\r\n");
+    CreateInitialMesh(board, mesh, &options);
+    out.InitialNodes = CountNodes(mesh);
+    out.InitialSeconds = SecondsSince(start);
+
+    start = std::chrono::steady_clock::now();
+    printDebug("Refine Mesh\r\n");
+    RefineMesh(board, mesh, window);
+    Repaint(window);
+    out.RefinedNodes = out.OptimisedNodes = CountNodes(mesh);
+    out.RefineSeconds = SecondsSince(start);
+    printDebug("%u Nodes\r\n", static_cast<unsigned>(out.RefinedNodes));
+    if (options.AsymmetricMesh == 0) return 0;
+
+    start = std::chrono::steady_clock::now();
+    printDebug("Optimize Mesh\r\n");
+    OptimizeMesh(board, mesh, window, &options);
+    out.OptimisedNodes = CountNodes(mesh);
+    out.OptimiseSeconds = SecondsSince(start);
+    printDebug("%u Nodes\r\n", static_cast<unsigned>(out.OptimisedNodes));
+    return 0;
+}
+
+int CreateInitialMesh(SimMatrix* board, Mesh* mesh, const Settings* settings)
+{
+    if (board == nullptr || mesh == nullptr) return -1;
+    const uint32_t order = Resolve(settings).MaxMeshOrder;
+    if (RefuseOrder(order)) return -1;
+    mesh->LastID = 0;
+    const int64_t side = int64_t(1) << order;
+    for (int64_t y = 0; y < mesh->CountPixelY; y += side)
+        for (int64_t x = 0; x < mesh->CountPixelX; x += side) {
+            MeshNode node;
+            node.x = static_cast<uint32_t>(x);
+            node.y = static_cast<uint32_t>(y);
+            node.OrderX = node.OrderY = static_cast<uint32_t>(side);
+            AddNode(mesh, &node);
+        }
+    for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) SetNeighbour(mesh, node);
+    return 0;
+}
+
+int RefineMesh(SimMatrix* board, Mesh* mesh, JobObserver* window)
+{
+    if (board == nullptr || mesh == nullptr) return -1;
+    int visited = 0;
+    MeshNode* node = mesh->FirstNode;
+    while (node != nullptr) {
+        if (++visited > mesh->IDToNodeSize / 2) {
+            visited = 0;
+            Repaint(window);
+        }
+        if (IsUniform(board, node)) {
+            node = node->pNextNode;
+            continue;
+        }
+        // Children get IDs above every existing one, so the walk by ID reaches them later.
+        uint32_t id = node->ID;
+        SplitNode(mesh, node);
+        node = nullptr;
+        while (id < mesh->LastID && node == nullptr) node = IDToAddress(mesh, ++id);
+    }
+
+    // Single-pixel nodes at every terminal, node borders along heat rectangles.
+    for (const Part* part = GetFirstPart(board); part != nullptr; part = part->pNext) {
+        switch (part->Kind) {
+        case PART_CURRENT: {
+            const auto* r = PartRecord<Current>(part);
+            SplitToOrderOne(mesh, Point(r->Net2X, r->Net2Y));
+            SplitToOrderOne(mesh, Point(r->Net1X, r->Net1Y));
+            break;
+        }
+        case PART_RESISTOR: {
+            const auto* r = PartRecord<Resistor>(part);
+            SplitToOrderOne(mesh, Point(r->Net1X, r->Net1Y));
+            SplitToOrderOne(mesh, Point(r->Net2X, r->Net2Y));
+            break;
+        }
+        case PART_SERIESSUBCIRCUIT: {
+            const auto* r = PartRecord<SeriesSubCircuit>(part);
+            SplitToOrderOne(mesh, Point(r->Net1X, r->Net1Y));
+            SplitToOrderOne(mesh, Point(r->Net2X, r->Net2Y));
+            break;
+        }
+        case PART_VIA: SplitToOrderOne(mesh, Point(PartRecord<Via>(part)->x, PartRecord<Via>(part)->y)); break;
+        case PART_PORT: SplitToOrderOne(mesh, Point(PartRecord<Port>(part)->x, PartRecord<Port>(part)->y)); break;
+        case PART_CAP: SplitToOrderOne(mesh, Point(PartRecord<Cap>(part)->x, PartRecord<Cap>(part)->y)); break;
+        case PART_SUBCIRCUIT: {
+            const auto* r = PartRecord<SubCircuit>(part);
+            SplitToOrderOne(mesh, Point(r->x, r->y));
+            break;
+        }
+        case PART_HEATSOURCE: {
+            const auto* r = PartRecord<HeatSource>(part);
+            SplitToRect(mesh, Point(r->RectAX, r->RectAY), Point(r->RectBX, r->RectBY));
+            break;
+        }
+        case PART_HEATSINK: {
+            const auto* r = PartRecord<HeatSink>(part);
+            SplitToRect(mesh, Point(r->RectAX, r->RectAY), Point(r->RectBX, r->RectBY));
+            break;
+        }
+        default: break;
+        }
+    }
+    UpdatebCopper(board, mesh);
+    UpdateTemperature(board, mesh);
+    return 0;
+}
+
+int SplitNode(Mesh* mesh, MeshNode* node)
+{
+    if (mesh == nullptr || node == nullptr) return -1;
+    if (node->OrderX == 1) return 0;
+    // Balancing splits every wider neighbour first, and that split in turn its
+    // wider neighbours. An explicit stack instead of recursion; each level holds
+    // a strictly wider node, so no node on the stack is deleted by the levels
+    // above it.
+    struct Level {
+        MeshNode* node;
+        int slot;  // next neighbour slot to look at
+    };
+    std::vector<Level> stack;
+    stack.push_back({node, 0});
+    while (!stack.empty()) {
+        const size_t top = stack.size() - 1;
+        MeshNode* current = stack[top].node;
+        MeshNode* wider = nullptr;
+        while (stack[top].slot < kNeighbourSlots && wider == nullptr) {
+            MeshNode* neighbour = IDToAddress(mesh, NeighbourID(current, stack[top].slot++));
+            if (IsHigherOrderX(current, neighbour)) wider = neighbour;
+        }
+        if (wider != nullptr) {
+            stack.push_back({wider, 0});
+            continue;
+        }
+        SplitIntoQuarters(mesh, current);
+        stack.pop_back();
+        // The level below re-reads its neighbours before its next slot.
+        if (!stack.empty()) SetNeighbour(mesh, stack.back().node);
+    }
+    return 0;
+}
+
+int SplitToOrderOne(Mesh* mesh, MeshPoint point)
+{
+    if (mesh == nullptr) return -1;
+    for (;;) {
+        MeshNode* node = CoordinateToAddress(mesh, point);
+        if (node == nullptr || node->OrderX <= 1) return 0;
+        SplitNode(mesh, node);
+    }
+}
+
+namespace {
+// Splits the node at `inside` while it also covers `outside` (both on the board).
+void SeparatePixels(Mesh* mesh, MeshPoint inside, MeshPoint outside)
+{
+    while (IsSameNode(mesh, inside, outside)) {
+        MeshNode* node = CoordinateToAddress(mesh, inside);
+        if (node == nullptr || node->OrderX <= 1) return;
+        SplitNode(mesh, node);
+    }
+}
+}  // namespace
+
+int SplitToRect(Mesh* mesh, MeshPoint p1, MeshPoint p2)
+{
+    if (mesh == nullptr) return -1;
+    // Corners in any order; only the part of the outline on the board matters.
+    const int32_t left = std::max(std::min(p1.x, p2.x), 0);
+    const int32_t right = std::min(std::max(p1.x, p2.x), mesh->CountPixelX - 1);
+    const int32_t top = std::max(std::min(p1.y, p2.y), 0);
+    const int32_t bottom = std::min(std::max(p1.y, p2.y), mesh->CountPixelY - 1);
+    for (int32_t x = left; x <= right; ++x) {
+        if (top - 1 >= 0) SeparatePixels(mesh, {x, top}, {x, top - 1});
+        if (bottom + 1 < mesh->CountPixelY) SeparatePixels(mesh, {x, bottom}, {x, bottom + 1});
+    }
+    for (int32_t y = top; y <= bottom; ++y) {
+        if (left - 1 >= 0) SeparatePixels(mesh, {left, y}, {left - 1, y});
+        if (right + 1 < mesh->CountPixelX) SeparatePixels(mesh, {right, y}, {right + 1, y});
+    }
+    return 0;
+}
+
+int IsUniform(const SimMatrix* board, const MeshNode* node)
+{
+    if (board == nullptr || node == nullptr || board->CopperMatrix == nullptr) return 0;
+    // Reaching beyond the board makes a node non-uniform: this trims the initial squares.
+    if (int64_t(node->x) + node->OrderX - 1 >= board->CountPixelX ||
+        int64_t(node->y) + node->OrderY - 1 >= board->CountPixelY)
+        return 0;
+    if (node->OrderX == 1) return 1;
+    const int layers = Layers(board);
+    const float* reference = board->CopperMatrix[node->x][node->y];
+    for (uint32_t x = node->x; x < node->x + node->OrderX; ++x) {
+        float* const* column = board->CopperMatrix[x];
+        for (uint32_t y = node->y; y < node->y + node->OrderY; ++y) {
+            const float* pixel = column[y];
+            for (int l = 0; l < layers; ++l)
+                if (!(pixel[l] == reference[l])) return 0;  // a NaN differs too
+        }
+    }
+    return 1;
+}
+
+int UpdatebCopper(const SimMatrix* board, Mesh* mesh)
+{
+    if (board == nullptr || mesh == nullptr || board->CopperMatrix == nullptr) return -1;
+    const int layers = Layers(board);
+    ForEachNodeByID(mesh, [&](MeshNode* node) {
+        if (node->x >= board->CountPixelX || node->y >= board->CountPixelY) return;
+        const float* pixel = board->CopperMatrix[node->x][node->y];
+        for (int l = 0; l < layers; ++l) node->bCopper[l] = pixel[l] > 0.0f ? 1 : 0;
+    });
+    return 0;
+}
+
+int UpdateTemperature(const SimMatrix* board, Mesh* mesh)
+{
+    if (board == nullptr || mesh == nullptr || board->TemperatureMatrix == nullptr) return -1;
+    const int layers = Layers(board);
+    ForEachNodeByID(mesh, [&](MeshNode* node) {
+        if (node->x >= board->CountPixelX || node->y >= board->CountPixelY) return;
+        const float* pixel = board->TemperatureMatrix[node->x][node->y];
+        for (int l = 0; l < layers; ++l) node->Temperature[l] = pixel[l];
+    });
+    return 0;
+}

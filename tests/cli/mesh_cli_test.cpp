@@ -1,0 +1,125 @@
+// korvex-cli mesh, run as the real program on the example project.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "board/project_file.h"
+#include "board/settings.h"
+#include "mesh/mesh_generation.h"
+#include "util/debug_log.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+struct CliResult {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs korvex-cli in a fresh folder (no Settings.set there: built-in defaults).
+CliResult MeshCli(const std::string& args, const fs::path& folder)
+{
+    const fs::path errFile = folder / "stderr.txt";
+    const std::string command =
+        "cd " + folder.string() + " && " + std::string(KORVEX_CLI) + " mesh " + args + " 2>" + errFile.string();
+    CliResult r;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
+    const int raw = ::pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::ifstream in(errFile);
+    r.err.assign(std::istreambuf_iterator<char>(in), {});
+    return r;
+}
+
+struct Folder {
+    fs::path dir = fs::temp_directory_path() / ("korvex_mesh_cli_" + std::to_string(::getpid()));
+    Folder() { fs::create_directories(dir); }
+    ~Folder() { fs::remove_all(dir); }
+};
+
+const std::string kDemo = std::string(KORVEX_EXAMPLES) + "/demo.sav";
+}  // namespace
+
+TEST(CliMesh, DumpMatchesTheMeshBuiltInProcess)
+{
+    Folder f;
+    const std::string dump = (f.dir / "nodes.txt").string();
+    const CliResult r = MeshCli(kDemo + " --max-order 3 --asymmetric 1 --json --dump " + dump, f.dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["MaxMeshOrder"], 3);
+    EXPECT_GT(j["RefinedNodes"].get<int>(), j["InitialNodes"].get<int>());
+    EXPECT_EQ(j["Nodes"], j["OptimisedNodes"]);
+
+    // The same board meshed here, with the same options.
+    SimMatrix board;
+    ASSERT_EQ(gzLoadSimMatrix(kDemo.c_str(), &board), 1);
+    Settings s;
+    s.MaxMeshOrder = 3;
+    s.AsymmetricMesh = 1;
+    Mesh mesh;
+    {
+        DebugCapture quiet;
+        ASSERT_EQ(CreateMesh(&board, &mesh, nullptr, &s), 0);
+    }
+    EXPECT_EQ(j["Nodes"], CountNodes(&mesh));
+    std::ifstream in(dump);
+    std::string line;
+    const MeshNode* n = GetFirstNode(&mesh);
+    int lines = 0;
+    while (std::getline(in, line) && n != nullptr) {
+        std::ostringstream expected;
+        expected << n->ID << ' ' << n->x << ' ' << n->y << ' ' << n->OrderX << ' ' << n->OrderY;
+        for (int slot = 0; slot < kNeighbourSlots; ++slot) expected << ' ' << NeighbourID(n, slot);
+        for (int l = 0; l < board.LayerCount; ++l) expected << ' ' << n->bCopper[l];
+        ASSERT_EQ(line, expected.str()) << "line " << lines + 1;
+        n = GetNextNode(n);
+        ++lines;
+    }
+    EXPECT_EQ(lines, CountNodes(&mesh));
+    EXPECT_FALSE(std::getline(in, line));
+    FreeMesh(&mesh);
+    freeSimulationMatrix(&board);
+}
+
+TEST(CliMesh, TextReportAndOptions)
+{
+    Folder f;
+    CliResult r = MeshCli(kDemo + " --asymmetric 0", f.dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Max Mesh Order 4, Asymmetric Mesh 0"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Refined mesh: "), std::string::npos);
+    EXPECT_EQ(r.out.find("Optimised mesh"), std::string::npos);
+    r = MeshCli(kDemo + " --asymmetric 0 --json", f.dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_TRUE(j["OptimisedNodes"].is_null());
+    EXPECT_EQ(j["Nodes"], j["RefinedNodes"]);
+}
+
+TEST(CliMesh, RefusalsAreOneLine)
+{
+    Folder f;
+    std::ofstream(f.dir / "bad.sav") << "not a project";
+    for (const std::string& args : {kDemo + " --max-order 31", (f.dir / "bad.sav").string(),
+                                    (f.dir / "missing.sav").string(),
+                                    kDemo + " --dump " + (f.dir / "no" / "dir" / "x.txt").string()}) {
+        const CliResult r = MeshCli(args, f.dir);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_TRUE(r.out.empty()) << args;
+        ASSERT_FALSE(r.err.empty()) << args;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("korvex-cli: ", 0), 0u) << r.err;
+    }
+    EXPECT_NE(MeshCli(kDemo + " --asymmetric 2", f.dir).status, 0);
+}
