@@ -82,9 +82,12 @@ void WriteSpiceAC(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh, 
         WriteAcPart(out, board, mesh, part, job, key);
     const float sx = Getsx(board);
     const float sy = Getsy(board);
-    for (const MeshNode* node = GetFirstNode(mesh); node != nullptr; node = GetNextNode(node))
+    BelowNodePrefetch prefetch(mesh);
+    for (const MeshNode* node = GetFirstNode(mesh); node != nullptr; node = GetNextNode(node)) {
+        prefetch.Advance();
         for (int layer = 0; layer + 1 < NetlistLayerCount(board->LayerCount); ++layer)
             WriteNodeLayer(out, board, mesh, settings, job, node, layer, sx, sy);
+    }
     WriteAcParameterBlock(out, board);
     out.Text(".options numdgt 16\n");
     WriteAcFrequencyPlan(out, settings, job->Mode);

@@ -128,8 +128,11 @@ void WriteSpiceElectricalMesh(NetlistWriter& out, SimMatrix* board, Mesh* mesh)
         WriteElectricalPart(out, board, mesh, part, key);
     ComputeCopperResistances(board);
     const int layers = NetlistLayerCount(board->LayerCount);
-    for (MeshNode* node = GetFirstNode(mesh); node != nullptr; node = GetNextNode(node))
+    BelowNodePrefetch prefetch(mesh);
+    for (MeshNode* node = GetFirstNode(mesh); node != nullptr; node = GetNextNode(node)) {
+        prefetch.Advance();
         for (int l = 0; l < layers; ++l) WriteBranches(out, board, mesh, node, l);
+    }
     out.Text(".options numdgt 16\n");
     out.Text(".options noopiter\n.options gminsteps=0\n.options srcsteps=0\n.options Gshunt=1e-12\n");
     out.Text(".op\n");

@@ -205,7 +205,9 @@ void WriteSpiceThermalMesh(NetlistWriter& out, SimMatrix* board, Mesh* mesh, con
     const int layers = NetlistLayerCount(board->LayerCount);
     const float dx = Getsx(board);
     const float dy = Getsy(board);
+    BelowNodePrefetch prefetch(mesh);
     for (MeshNode* node = GetFirstNode(mesh); node != nullptr; node = GetNextNode(node)) {
+        prefetch.Advance();
         for (int l = 0; l < layers; ++l) WriteLateral(out, board, mesh, node, l);
         const float area = static_cast<float>(node->OrderX) * dx * static_cast<float>(node->OrderY) * dy;
         for (int l = 0; l + 1 < layers; ++l)

@@ -1,22 +1,10 @@
 #include "netlist/node_access.h"
 
-uint32_t GetbCopper(const MeshNode* node, int layer)
-{
-    if (node == nullptr || layer < 0 || layer >= 8) return 0;
-    return node->bCopper[layer];
-}
-
 int SetbCopper(MeshNode* node, int layer, uint32_t flag)
 {
     if (node == nullptr || layer < 0 || layer >= 8) return -1;
     node->bCopper[layer] = flag;
     return 0;
-}
-
-double GetTemperature(const Mesh* /*mesh*/, const MeshNode* node, int layer)
-{
-    if (node == nullptr || layer < 0 || layer >= 8) return 0;
-    return node->Temperature[layer];
 }
 
 uint32_t GetPositionID(const MeshNode* node, int direction)

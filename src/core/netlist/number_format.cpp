@@ -16,11 +16,14 @@ constexpr char kDigitPairs[201] =
 
 int DecimalLength(uint64_t v)
 {
-    int n = 1;
-    while (v >= 10) {
-        v /= 10;
-        ++n;
-    }
+    if (v < 10) return 1;
+    if (v < 100) return 2;
+    if (v < 1000) return 3;
+    if (v < 10000) return 4;
+    if (v < 100000) return 5;
+    if (v < 1000000) return 6;
+    int n = 7;
+    for (v /= 10000000; v != 0; v /= 10) ++n;
     return n;
 }
 

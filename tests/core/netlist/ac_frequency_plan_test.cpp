@@ -1,0 +1,184 @@
+// The closing blocks of the AC netlist, the job records and the board checks
+// before the AC analyses.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "board/settings.h"
+#include "netlist/ac_frequency_plan.h"
+#include "netlist/ac_job.h"
+#include "netlist/ac_preconditions.h"
+#include "netlist_test_board.h"
+#include "util/debug_log.h"
+
+using namespace netlist_test;
+using korvex::NetlistWriter;
+
+namespace {
+
+std::vector<std::string> Plan(const Settings& settings, uint32_t mode)
+{
+    std::string text;
+    NetlistWriter out;
+    out.OpenMemory(&text);
+    WriteAcFrequencyPlan(out, &settings, mode);
+    out.Close();
+    return Lines(text);
+}
+
+Settings Sweep(double start, double stop, uint32_t points, uint32_t steps, bool logAxis)
+{
+    Settings s;
+    s.StartFrequency = start;
+    s.StopFrequency = stop;
+    s.NumberOfPoints = points;
+    s.Steps = steps;
+    s.LogFrequencyAxis = logAxis ? 1 : 0;
+    return s;
+}
+
+}  // namespace
+
+TEST(AcFrequencyPlan, LinearSweepInSubBands)
+{
+    EXPECT_EQ(Plan(Sweep(1e6, 1e8, 100, 10, false), 9094),
+              (std::vector<std::string>{".step param x 0 0.900000 0.100000",
+                                        ".param f1=table(x, 0, 1.000000e+06, 1, 1.000000e+08)",
+                                        ".param f2=table(x+1.000000e-01, 0, 1.000000e+06, 1, 1.000000e+08)",
+                                        ".ac lin 10 {f1} {f2}"}));
+    // One step covers the whole band.
+    EXPECT_EQ(Plan(Sweep(1e6, 1e8, 100, 1, false), 9093),
+              (std::vector<std::string>{".step param x 0 0.000000 1.000000",
+                                        ".param f1=table(x, 0, 1.000000e+06, 1, 1.000000e+08)",
+                                        ".param f2=table(x+1.000000e+00, 0, 1.000000e+06, 1, 1.000000e+08)",
+                                        ".ac lin 100 {f1} {f2}"}));
+    EXPECT_EQ(Plan(Sweep(1e6, 1e8, 100, 3, false), 9089)[0], ".step param x 0 0.666667 0.333333");
+}
+
+TEST(AcFrequencyPlan, MoreStepsThanPointsLeavesNoPointPerSubBand)
+{
+    DebugCapture log;
+    EXPECT_EQ(Plan(Sweep(1e6, 1e8, 5, 10, false), 9088)[3], ".ac lin 0 {f1} {f2}");
+    EXPECT_TRUE(log.Contains("NumberOfPoints 5 is less than Steps 10"));
+}
+
+TEST(AcFrequencyPlan, LogarithmicSweepInPointsPerDecade)
+{
+    EXPECT_EQ(Plan(Sweep(1e4, 1e9, 100, 10, true), 9092),
+              (std::vector<std::string>{".step param x 0 0.900000 0.100000",
+                                        ".param flog1=table(x, 0, 4.000000e+00, 1, 9.000000e+00)",
+                                        ".param flog2=table(x+1.000000e-01, 0, 4.000000e+00, 1, 9.000000e+00)",
+                                        ".param f1= pow(10, flog1)", ".param f2= pow(10, flog2)",
+                                        ".ac dec 2.000000e+01 {f1} {f2}"}));
+}
+
+TEST(AcFrequencyPlan, SingleFrequencyModes)
+{
+    Settings s;
+    s.ZinDistributionFrequency = 1.5e8;
+    for (uint32_t mode : {9095u, 9087u, 9090u})
+        EXPECT_EQ(Plan(s, mode), (std::vector<std::string>{".param f1=1.500000e+08 f2=1.500000e+08", ".ac list {f1}"}));
+}
+
+TEST(AcFrequencyPlan, UnusablePlansAreRefused)
+{
+    std::string why;
+    EXPECT_EQ(CheckAcFrequencyPlan(&gSettings, 9094, &why), 0);
+    EXPECT_EQ(CheckAcFrequencyPlan(&gSettings, 9095, &why), 0);
+    const std::vector<std::pair<Settings, uint32_t>> bad = {
+        {Sweep(1e6, 1e8, 100, 0, false), 9094},  // no step: would divide by zero
+        {Sweep(0, 1e8, 100, 10, true), 9093},    // log10(0)
+        {Sweep(1e6, 1e6, 100, 10, true), 9089},  // no decade to spread points over
+        {Sweep(-1, 1e8, 100, 10, false), 9088},
+    };
+    for (const auto& [settings, mode] : bad) EXPECT_EQ(CheckAcFrequencyPlan(&settings, mode, &why), -1) << mode;
+    Settings zero;
+    zero.ZinDistributionFrequency = 0;
+    EXPECT_EQ(CheckAcFrequencyPlan(&zero, 9090, &why), -1);
+    EXPECT_EQ(why, "the analysis frequency must be positive");
+    const Settings fromZero = Sweep(0, 1e8, 100, 10, false);
+    EXPECT_EQ(CheckAcFrequencyPlan(&fromZero, 9094, &why), 0);  // a linear sweep may start at 0 Hz
+}
+
+TEST(AcFrequencyPlan, ParameterBlock)
+{
+    TestBoard b(2, 2, 2);
+    b.board.ElectricalConductivity = 5.8e7f;
+    b.board.CopperThickness[1] = 7e-5f;
+    std::string text;
+    NetlistWriter out;
+    out.OpenMemory(&text);
+    WriteAcParameterBlock(out, &b.board);
+    out.Close();
+    EXPECT_EQ(text,
+              ".param u0=4*pi*1e-7\n"
+              ".param e0=8.852e-12\n"
+              ".param ka=58000000.000000 ;Conductivity Copper\n"
+              ".param sx=0.001000 ;Length of Segment\n"
+              ".param sy=0.001000 ;Length of Segment\n"
+              ".param f=(f1+f2)/2\n"
+              ".param da=sqrt(1/(pi*f*u0*ka)) ;Skineindringtiefe\n"
+              ".param RAC=sx/(da*sy*ka) ;AC Resistance of Element\n"
+              ".param cond0thickness=0.000035 ;Thickness of Conductor 0\n"
+              ".param RDC0=sx/(cond0thickness*sy*ka) ;DC resistance of Conductor 0\n"
+              ".param cond1thickness=0.000070 ;Thickness of Conductor 1\n"
+              ".param RDC1=sx/(cond1thickness*sy*ka) ;DC resistance of Conductor 1\n");
+}
+
+TEST(AcJobRecords, InitialContents)
+{
+    const auto fields = [](const AcJob& j) {
+        return std::vector<uint32_t>{j.Mode, j.SourcePort, j.TerminationPort, j.SourceIndex, j.TerminationIndex};
+    };
+    EXPECT_EQ(fields(gAcJobS21), (std::vector<uint32_t>{9093, 0, 1, 0, 1}));
+    EXPECT_EQ(fields(gAcJobNoiseTransfer), (std::vector<uint32_t>{9089, 0, 1, 0, 1}));
+    EXPECT_EQ(fields(gAcJobCurrentNoiseTransfer), (std::vector<uint32_t>{9088, 0, 1, 0, 1}));
+    EXPECT_EQ(fields(gAcJobCapacitorSParameters), (std::vector<uint32_t>{9092, 0, 1, 0xFFFFFFFFu, 0xFFFFFFFFu}));
+    EXPECT_EQ(fields(gAcJobWithoutDialog), (std::vector<uint32_t>{0, 0, 0, 0, 0}));
+    EXPECT_EQ(AcJobForMode(9095), &gAcJobWithoutDialog);
+    EXPECT_EQ(AcJobForMode(9093), &gAcJobS21);
+    EXPECT_EQ(AcJobForMode(9091), nullptr);
+}
+
+struct PreconditionCase {
+    int layers;
+    std::vector<int> fullLayers;  // the others miss one pixel
+    uint32_t mode;
+    const char* text;  // null: accepted
+    const char* caption;
+};
+
+class AcPreconditions : public ::testing::TestWithParam<PreconditionCase> {};
+
+TEST_P(AcPreconditions, LayerCountAndReferencePlanes)
+{
+    const PreconditionCase& c = GetParam();
+    TestBoard b(c.layers, 3, 2);
+    for (int l = 0; l < c.layers; ++l) {
+        b.FillCopper(l);
+        if (std::find(c.fullLayers.begin(), c.fullLayers.end(), l) == c.fullLayers.end())
+            b.board.CopperMatrix[2][1][l] = 0.0f;
+    }
+    AcRefusal refusal;
+    const int result = CheckAcPreconditions(&b.board, c.mode, &refusal);
+    if (c.text == nullptr) {
+        EXPECT_EQ(result, 0);
+    } else {
+        EXPECT_EQ(result, -1);
+        EXPECT_STREQ(refusal.Text, c.text);
+        EXPECT_STREQ(refusal.Caption, c.caption);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AcPreconditions,
+    ::testing::Values(
+        PreconditionCase{3, {0, 1, 2}, 9094, "Only 2 and 4 Layer Boards supported", "Change Layerstack"},
+        PreconditionCase{1, {0}, 9095, "Only 2 and 4 Layer Boards supported", "Change Layerstack"},
+        PreconditionCase{4, {0, 3}, 9087, nullptr, nullptr},
+        PreconditionCase{4, {0}, 9090, "Top and Bottom have to be filled with copper", "Fill Reference Planes"},
+        PreconditionCase{4, {3}, 9094, "Top and Bottom have to be filled with copper", "Fill Reference Planes"},
+        PreconditionCase{2, {1}, 9095, nullptr, nullptr},
+        PreconditionCase{2, {0}, 9094, "Bottom has to be filled with copper", "Fill Reference Plane"},
+        // the dialog modes do not check the layer stack
+        PreconditionCase{3, {}, 9093, nullptr, nullptr}, PreconditionCase{2, {0}, 9092, nullptr, nullptr}));
