@@ -42,6 +42,7 @@ struct Board {
 int PrepareBoard(SimMatrix* board, uint32_t countX, uint32_t countY, int layers, float pitch)
 {
     if (board == nullptr || countX == 0 || countY == 0 || layers < 1 || layers > kMaxLayers) return -1;
+    InitSimulationMatrix(board);  // layer stack and material defaults of a new board
     if (SetLayerCount(board, layers) != 0) return -1;
     SetSize(board, pitch * static_cast<float>(countX), pitch * static_cast<float>(countY), countX, countY, nullptr,
             nullptr);

@@ -30,6 +30,21 @@ bool HasBoard(const JobEnvironment& env)
 {
     return env.Board != nullptr && env.Board->CopperMatrix != nullptr;
 }
+
+// Material values the electrical network divides by; zero or negative ones
+// would write infinite or undefined resistances.
+std::string CheckElectricalMaterials(const SimMatrix& board)
+{
+    if (!(board.ElectricalConductivity > 0)) return "the copper conductivity must be positive";
+    for (int l = 0; l < board.LayerCount; ++l) {
+        if (!(board.CopperThickness[l] > 0))
+            return "the copper thickness of Layer" + std::to_string(l + 1) + " must be positive";
+        if (l + 1 < board.LayerCount && !(board.SizeZ[l] > 0))
+            return "the dielectric thickness below Layer" + std::to_string(l + 1) + " must be positive";
+    }
+    if (!(board.SizeX > 0) || !(board.SizeY > 0)) return "the board size must be positive";
+    return "";
+}
 }  // namespace
 
 int CommandCreateMesh(const JobEnvironment& env, MeshBuildReport* report, std::string* reason)
@@ -55,6 +70,7 @@ JobOutcome CommandSimulateElectrical(const JobEnvironment& env)
 {
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
+    if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
     const std::string path = WorkFilePath(env, kElectricalBase, ".cir");
     printDebug("Generate Electrical Spice Circuit %s\r\n", path.c_str());
     if (CreateSpiceElectricalMesh(path.c_str(), env.Board, env.Mesh) != 0)
@@ -66,6 +82,7 @@ JobOutcome CommandSimulateThermal(const JobEnvironment& env)
 {
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
+    if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
     const std::string path = WorkFilePath(env, kThermalBase, ".cir");
     printDebug("Generate Thermal Spice Circuit %s\r\n", path.c_str());
     if (CreateSpiceThermalMesh(path.c_str(), env.Board, env.Mesh, env.Settings) != 0)

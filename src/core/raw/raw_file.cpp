@@ -75,10 +75,18 @@ int LoadRawFile(const char* path, RawFile* raw, bool needCounts, std::string* er
         printDebug("Datei %s nicht gefunden", path);
         return Fail(error, std::string("result file ") + path + " not found");
     }
+    // One read into a buffer of the file's size (plus the terminating zero that
+    // ParseRawFile appends), so large results are never copied while growing.
     std::vector<char> bytes;
-    char chunk[1 << 16];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        const long size = std::ftell(f);
+        std::rewind(f);
+        if (size > 0) {
+            bytes.reserve(static_cast<size_t>(size) + 1);
+            bytes.resize(static_cast<size_t>(size));
+            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+        }
+    }
     std::fclose(f);
     printDebug("Total size of test%s = %d bytes\r\n", path, static_cast<int>(bytes.size()));
     printDebug("File closed\r\n");
@@ -150,6 +158,7 @@ int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::st
         return Fail(error, "result file has no variable list");
     }
     // Each variable line: TAB index TAB name TAB type LF, up to the "Binary:" line.
+    if (raw->HasCounts) raw->Variables.reserve(raw->DeclaredVariables);
     size_t pos = Find(bytes, "\n", listAt);
     while (pos != std::string_view::npos && pos + 1 < binary) {
         const size_t lineStart = pos + 1;
