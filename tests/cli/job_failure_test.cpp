@@ -104,6 +104,17 @@ TEST(SimulationJob, FailingSimulatorsLeaveEarlierResultsAndSayWhy)
     EXPECT_NE(CommandSimulateElectrical(job.Env(s, shortRaw)).Reason.find("truncated"), std::string::npos);
 }
 
+TEST(SimulationJob, RefusesMaterialsThatWouldWriteInfiniteResistances)
+{
+    Scratch s;
+    ExampleJob job;
+    job.board.ElectricalConductivity = 0;
+    const JobOutcome out = CommandSimulateElectrical(job.Env(s, KORVEX_SIM));
+    EXPECT_FALSE(out.Success);
+    EXPECT_NE(out.Reason.find("conductivity"), std::string::npos);
+    EXPECT_FALSE(fs::exists(s.dir / "spice_electrical.cir"));
+}
+
 TEST(SimulationJob, BatchModeDeletesTheWorkFilesAfterSuccess)
 {
     Scratch s;
