@@ -10,34 +10,20 @@
 #include <sstream>
 #include <string>
 
+#include "cli_test_support.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CitiRun {
-    int status = -1;
-    std::string out;
-};
-
-CitiRun Citi(const std::string& args)
+// korvex-cli citi with stderr folded into the output.
+CliRun Citi(const std::string& args)
 {
-    const std::string command = std::string(KORVEX_CLI) + " citi " + args + " 2>&1";
-    CitiRun r;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
-    const int raw = ::pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    CliRun r = RunCli("citi " + args);
+    r.out += r.err;
     return r;
 }
 
-struct Folder {
-    fs::path dir = fs::temp_directory_path() / ("korvex_cli_citi_" + std::to_string(::getpid()));
-    Folder() { fs::create_directories(dir); }
-    ~Folder() { fs::remove_all(dir); }
-    std::string Path(const char* name) const { return (dir / name).string(); }
-};
+
 
 // Three points from 1 MHz to 3 MHz; block b holds "b.i,0.5".
 std::string ThreePointFile()
@@ -57,9 +43,9 @@ std::string ThreePointFile()
 
 TEST(CliCiti, WritesReferenceCurvesAsCsv)
 {
-    Folder f;
+    TempFolder f("cli_citi");
     std::ofstream(f.Path("m.D1"), std::ios::binary) << ThreePointFile();
-    const CitiRun r = Citi(f.Path("m.D1") + " --csv " + f.Path("m.csv"));
+    const CliRun r = Citi(f.Path("m.D1") + " --csv " + f.Path("m.csv"));
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("Points: 3"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("S11 S12 S21 S22"), std::string::npos) << r.out;
@@ -76,8 +62,8 @@ TEST(CliCiti, WritesReferenceCurvesAsCsv)
 
 TEST(CliCiti, RefusesMissingAndBrokenFiles)
 {
-    Folder f;
-    CitiRun r = Citi(f.Path("none.D1") + " --csv " + f.Path("x.csv"));
+    TempFolder f("cli_citi");
+    CliRun r = Citi(f.Path("none.D1") + " --csv " + f.Path("x.csv"));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("korvex-cli:"), std::string::npos);
     std::ofstream(f.Path("lf.D1"), std::ios::binary) << "CITIFILE\nVAR FREQ MAG 3\n";

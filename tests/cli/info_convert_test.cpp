@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "board/example_board.h"
+#include "cli_test_support.h"
 #include "board/project_file.h"
 #include "pdn/cap_database.h"
 #include "pdn/voltage_noise_param.h"
@@ -20,35 +21,13 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
 CliRun Cli(const std::string& args)
 {
-    const fs::path errFile = fs::temp_directory_path() / ("korvex_cli_err_" + std::to_string(::getpid()));
-    const std::string command = std::string(KORVEX_CLI) + " " + args + " 2>" + errFile.string();
-    CliRun r;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
-    const int raw = ::pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream in(errFile);
-    r.err.assign(std::istreambuf_iterator<char>(in), {});
-    fs::remove(errFile);
-    return r;
+    return RunCli(args);
 }
 
-struct TempFolder {
-    fs::path dir = fs::temp_directory_path() / ("korvex_cli_" + std::to_string(::getpid()));
-    TempFolder() { fs::create_directories(dir); }
-    ~TempFolder() { fs::remove_all(dir); }
-    std::string Path(const char* name) const { return (dir / name).string(); }
-};
+
+
 
 const std::string kDemo = std::string(KORVEX_EXAMPLES) + "/demo.sav";
 

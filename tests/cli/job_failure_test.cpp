@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "board/example_board.h"
+#include "cli_test_support.h"
 #include "board/project_file.h"
 #include "board/raster.h"
 #include "board/settings_file.h"
@@ -70,17 +71,6 @@ struct ExampleJob {
     }
 };
 
-int RunCli(const std::string& args, std::string* err = nullptr)
-{
-    const std::string errFile = (fs::temp_directory_path() / ("korvex_cli_err_" + std::to_string(::getpid()))).string();
-    const int status = std::system((std::string(KORVEX_CLI) + " " + args + " >/dev/null 2>" + errFile).c_str());
-    if (err != nullptr) {
-        std::ifstream in(errFile);
-        err->assign(std::istreambuf_iterator<char>(in), {});
-    }
-    fs::remove(errFile);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 }  // namespace
 
 TEST(SimulationJob, FailingSimulatorsLeaveEarlierResultsAndSayWhy)
@@ -168,9 +158,9 @@ TEST(Cli, SimulatingCommandsEndToEndAndTheirRefusals)
 {
     Scratch s;
     const std::string project = (s.dir / "board.sav").string();
-    ASSERT_EQ(RunCli("example " + project), 0);
+    ASSERT_EQ(RunCli("example " + project).status, 0);
     const std::string common = project + " --workdir " + s.dir.string() + " --simulator " + KORVEX_SIM;
-    ASSERT_EQ(RunCli("dc " + common + " --bmps " + (s.dir / "maps").string() + " --save"), 0);
+    ASSERT_EQ(RunCli("dc " + common + " --bmps " + (s.dir / "maps").string() + " --save").status, 0);
     EXPECT_TRUE(fs::exists(s.dir / "maps" / "Layer1_Voltage.bmp"));
     SimMatrix board;
     ASSERT_EQ(gzLoadSimMatrix(project.c_str(), &board), 1);
@@ -178,18 +168,17 @@ TEST(Cli, SimulatingCommandsEndToEndAndTheirRefusals)
     freeSimulationMatrix(&board);
 
     const std::string csv = (s.dir / "zin.csv").string();
-    ASSERT_EQ(RunCli("ac " + common + " --mode zin --csv " + csv), 0);
+    ASSERT_EQ(RunCli("ac " + common + " --mode zin --csv " + csv).status, 0);
     std::ifstream in(csv);
     std::string header;
     std::getline(in, header);
     EXPECT_EQ(header, "frequency,Zin(i000).re,Zin(i000).im");
 
-    std::string err;
-    EXPECT_EQ(RunCli("dc " + project + " --workdir " + s.dir.string() + " --simulator " +
-                         s.Script("fails.sh", "exit 2"),
-                     &err),
-              1);
-    EXPECT_NE(err.find("exited with code 2"), std::string::npos) << err;
-    EXPECT_EQ(RunCli("dc " + (s.dir / "missing.sav").string(), &err), 1);
-    EXPECT_NE(err.find("korvex-cli: "), std::string::npos);
+    CliRun r = RunCli("dc " + project + " --workdir " + s.dir.string() + " --simulator " +
+                      s.Script("fails.sh", "exit 2"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("exited with code 2"), std::string::npos) << r.err;
+    r = RunCli("dc " + (s.dir / "missing.sav").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("korvex-cli: "), std::string::npos);
 }

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "board/project_file.h"
+#include "cli_test_support.h"
 #include "board/settings.h"
 #include "mesh/mesh_generation.h"
 #include "util/debug_log.h"
@@ -18,43 +19,21 @@
 namespace fs = std::filesystem;
 
 namespace {
-struct CliResult {
-    int status = -1;
-    std::string out, err;
-};
-
-// Runs korvex-cli in a fresh folder (no Settings.set there: built-in defaults).
-CliResult MeshCli(const std::string& args, const fs::path& folder)
+// Runs korvex-cli mesh in a fresh folder (no Settings.set there: built-in defaults).
+CliRun MeshCli(const std::string& args, const fs::path& folder)
 {
-    const fs::path errFile = folder / "stderr.txt";
-    const std::string command =
-        "cd " + folder.string() + " && " + std::string(KORVEX_CLI) + " mesh " + args + " 2>" + errFile.string();
-    CliResult r;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
-    const int raw = ::pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream in(errFile);
-    r.err.assign(std::istreambuf_iterator<char>(in), {});
-    return r;
+    return RunCli("mesh " + args, folder);
 }
 
-struct Folder {
-    fs::path dir = fs::temp_directory_path() / ("korvex_mesh_cli_" + std::to_string(::getpid()));
-    Folder() { fs::create_directories(dir); }
-    ~Folder() { fs::remove_all(dir); }
-};
 
 const std::string kDemo = std::string(KORVEX_EXAMPLES) + "/demo.sav";
 }  // namespace
 
 TEST(CliMesh, DumpMatchesTheMeshBuiltInProcess)
 {
-    Folder f;
+    TempFolder f("mesh_cli");
     const std::string dump = (f.dir / "nodes.txt").string();
-    const CliResult r = MeshCli(kDemo + " --max-order 3 --asymmetric 1 --json --dump " + dump, f.dir);
+    const CliRun r = MeshCli(kDemo + " --max-order 3 --asymmetric 1 --json --dump " + dump, f.dir);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto j = nlohmann::json::parse(r.out);
     EXPECT_EQ(j["MaxMeshOrder"], 3);
@@ -94,8 +73,8 @@ TEST(CliMesh, DumpMatchesTheMeshBuiltInProcess)
 
 TEST(CliMesh, TextReportAndOptions)
 {
-    Folder f;
-    CliResult r = MeshCli(kDemo + " --asymmetric 0", f.dir);
+    TempFolder f("mesh_cli");
+    CliRun r = MeshCli(kDemo + " --asymmetric 0", f.dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Max Mesh Order 4, Asymmetric Mesh 0"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Refined mesh: "), std::string::npos);
@@ -109,12 +88,12 @@ TEST(CliMesh, TextReportAndOptions)
 
 TEST(CliMesh, RefusalsAreOneLine)
 {
-    Folder f;
+    TempFolder f("mesh_cli");
     std::ofstream(f.dir / "bad.sav") << "not a project";
     for (const std::string& args : {kDemo + " --max-order 31", (f.dir / "bad.sav").string(),
                                     (f.dir / "missing.sav").string(),
                                     kDemo + " --dump " + (f.dir / "no" / "dir" / "x.txt").string()}) {
-        const CliResult r = MeshCli(args, f.dir);
+        const CliRun r = MeshCli(args, f.dir);
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_TRUE(r.out.empty()) << args;
         ASSERT_FALSE(r.err.empty()) << args;

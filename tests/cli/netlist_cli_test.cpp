@@ -11,35 +11,19 @@
 #include <sstream>
 
 #include "board/project_file.h"
+#include "cli_test_support.h"
 #include "board/sim_matrix.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-// Runs korvex-cli in `folder` (so no Settings.set of the build folder is read).
+// Runs korvex-cli netlist in `folder` (so no Settings.set of the build folder is read).
 CliRun NetlistCli(const fs::path& folder, const std::string& args)
 {
-    const fs::path errFile = folder / "stderr.txt";
-    const std::string command =
-        "cd '" + folder.string() + "' && " + KORVEX_CLI + " netlist " + args + " 2>'" + errFile.string() + "'";
-    CliRun r;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
-    const int raw = ::pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream in(errFile);
-    r.err.assign(std::istreambuf_iterator<char>(in), {});
-    fs::remove(errFile);
-    return r;
+    return RunCli("netlist " + args, folder);
 }
+
+
 
 std::string Read(const fs::path& path)
 {
