@@ -1,6 +1,9 @@
 // The structure pass: top-level lines, .subckt definitions and their expansion.
 #include "netlist_parser.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <map>
 #include <memory>
 
@@ -79,6 +82,9 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     std::vector<StoredLine> instances;
     NodeScope top;
     std::vector<Token> tokens;
+    circuit.elements.reserve(text.lines().size());
+    circuit.nodeIndex.reserve(text.lines().size() / 2 + 16);
+    circuit.nodeNames.reserve(text.lines().size() / 2 + 16);
     bool ended = false;
 
     for (const LogicalLine& logical : text.lines()) {
@@ -134,12 +140,20 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
 
     if (!circuit.op && !circuit.ac) throw SimError(0, "no analysis: the netlist needs .op or .ac");
 
-    circuit.elementIndex.reserve(circuit.elements.size());
-    for (uint32_t k = 0; k < circuit.elements.size(); ++k) {
-        auto [it, inserted] = circuit.elementIndex.emplace(circuit.elements[k].name, k);
-        if (!inserted)
-            throw SimError(circuit.elements[k].line, "element name " + circuit.elements[k].name + " used twice");
+    // Duplicate names: sort by hash, compare neighbours (cheaper than a map of millions).
+    std::vector<std::pair<size_t, uint32_t>> hashes(circuit.elements.size());
+    for (uint32_t k = 0; k < circuit.elements.size(); ++k) hashes[k] = {std::hash<std::string>{}(circuit.elements[k].name), k};
+    std::sort(hashes.begin(), hashes.end());
+    uint32_t duplicate = UINT32_MAX;
+    for (size_t k = 1; k < hashes.size(); ++k) {
+        if (hashes[k].first != hashes[k - 1].first) continue;
+        // Equal hashes: compare every earlier name of the run.
+        for (size_t m = k; m-- > 0 && hashes[m].first == hashes[k].first;)
+            if (circuit.elements[hashes[m].second].name == circuit.elements[hashes[k].second].name)
+                duplicate = std::min(duplicate, std::max(hashes[m].second, hashes[k].second));
     }
+    if (duplicate != UINT32_MAX)
+        throw SimError(circuit.elements[duplicate].line, "element name " + circuit.elements[duplicate].name + " used twice");
 }
 
 }  // namespace korvex::sim
