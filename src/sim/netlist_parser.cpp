@@ -52,6 +52,7 @@ public:
                                      " nodes, subcircuit " + def.name + " has " + std::to_string(def.ports.size()));
         for (const std::string& open : stack_)
             if (open == def.name) throw SimError(line, "subcircuit " + def.name + " instantiates itself");
+        if (stack_.size() >= 100) throw SimError(line, "subcircuits nested more than 100 deep");
 
         std::unordered_map<std::string, int> ports;
         for (size_t k = 0; k < nodeCount; ++k) ports[def.ports[k]] = parent.resolve(circuit_, tokens[1 + k].text);

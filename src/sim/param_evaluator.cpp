@@ -31,6 +31,7 @@ double ParamEvaluator::param(const std::string& name, int line)
     if (def == circuit_.params.end()) throw SimError(line, "undefined parameter '" + name + "'");
     if (std::find(evaluating_.begin(), evaluating_.end(), name) != evaluating_.end())
         throw SimError(def->second.line, "parameter '" + name + "' depends on itself");
+    if (evaluating_.size() > 200) throw SimError(def->second.line, "parameters refer to each other more than 200 levels deep");
     evaluating_.push_back(name);
     const int defLine = def->second.line;
     double value = evaluateExpression(*circuit_.exprTable.exprs[def->second.expr],
