@@ -127,5 +127,24 @@ TEST(Solvers, SelectedInversionMatchesUnitSolves)
     expectSameResults(selected, reference, 1e-9);
 }
 
+TEST(PlanePair, ImpedanceMapShowsTheParallelPlateCapacitanceAtLowFrequency)
+{
+    // Far below the first cavity resonance every node sees the whole plate capacitance with
+    // the dielectric loss: Zin = 1 / (j w C (1 - j Df)), C = er e0 A / d.
+    const auto dir = scratchDir();
+    bench::PlanePair plane;
+    plane.n = 10;
+    const std::string path = (dir / "plate.cir").string();
+    const double f = 1e6;
+    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, true, f));
+    const DeckRun run = runDeck(readText(path), {}, "plate");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    const double c = plane.er * 8.852e-12 * plane.size * plane.size / plane.distance;
+    const C want = 1.0 / (j * 2.0 * M_PI * f * c * (1.0 - j * plane.df));
+    ASSERT_EQ(run.raw.names.size(), 101u);
+    for (size_t v = 1; v < run.raw.names.size(); ++v)
+        EXPECT_LT(std::abs(run.raw.value(0, v) - want), 1e-3 * std::abs(want)) << run.raw.names[v];
+}
+
 }  // namespace
 }  // namespace korvex::sim::test
