@@ -3,7 +3,6 @@
 #include <zmumps_c.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "linear_solver.h"
@@ -122,8 +121,6 @@ public:
         for (size_t k = 0; k < order.size(); ++k) rows[k] = entries[order[k]].first + 1;
         for (auto& p : ptr) p += 1;
         id_.icntl[29] = 1;
-        if (const char* b = std::getenv("KORVEX_MUMPS_ICNTL27")) id_.icntl[26] = std::atoi(b);
-        if (const char* b = std::getenv("KORVEX_MUMPS_ICNTL7")) id_.icntl[6] = std::atoi(b);
         id_.nrhs = n_;
         id_.lrhs = n_;
         id_.nz_rhs = static_cast<MUMPS_INT>(entries.size());
