@@ -10,7 +10,7 @@ template <class S>
 void stampElement(Stamper<S>& st, const Element& e, uint32_t index, AnalysisPoint point)
 {
     switch (e.kind) {
-    case ElementKind::Resistor: stampResistor(st, e); break;
+    case ElementKind::Resistor: stampResistor(st, e, index); break;
     case ElementKind::Capacitor: stampCapacitor(st, e, point); break;
     case ElementKind::Inductor: stampInductor(st, e, index, point); break;
     case ElementKind::VoltageSource: stampVoltageSource(st, e, index, point); break;

@@ -71,9 +71,7 @@ void validateElements(const Circuit& circuit)
         const double* v = e.values;
         auto fail = [&](const std::string& what) { throw SimError(e.line, "element " + e.name + ": " + what); };
         switch (e.kind) {
-        case ElementKind::Resistor:
-            if (v[kValue] == 0) fail("resistance is zero");
-            break;
+        case ElementKind::Resistor: break;  // zero is a short
         case ElementKind::Capacitor:
         case ElementKind::Inductor:
             if (v[kValue] < 0) fail("value is negative");

@@ -19,7 +19,7 @@ struct TerminalVoltages {
     S operator()(int t) const { return nodeVoltage(map, x, fixed, e.nodes[t]); }
 };
 
-template <class S> void stampResistor(Stamper<S>& st, const Element& e);
+template <class S> void stampResistor(Stamper<S>& st, const Element& e, uint32_t index);
 template <class S> void stampCapacitor(Stamper<S>& st, const Element& e, AnalysisPoint point);
 template <class S> void stampInductor(Stamper<S>& st, const Element& e, uint32_t index, AnalysisPoint point);
 template <class S> void stampVoltageSource(Stamper<S>& st, const Element& e, uint32_t index, AnalysisPoint point);

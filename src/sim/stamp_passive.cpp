@@ -38,10 +38,17 @@ Complex inductorAdmittance(const Element& e, AnalysisPoint point)
 
 Complex inductorParallelAdmittance(const Element& e, AnalysisPoint point) { return parallelPart(e, point); }
 
+// A resistance of zero is a short: a branch current with V(a) - V(b) = 0.
 template <class S>
-void stampResistor(Stamper<S>& st, const Element& e)
+void stampResistor(Stamper<S>& st, const Element& e, uint32_t index)
 {
-    st.admittance(e.nodes[0], e.nodes[1], S(1.0 / e.values[kValue]));
+    const int k = st.branch(index);
+    if (k < 0) {
+        st.admittance(e.nodes[0], e.nodes[1], S(1.0 / e.values[kValue]));
+        return;
+    }
+    st.incidence(k, e.nodes[0], e.nodes[1]);
+    st.entry(k, k, S(0));
 }
 
 template <class S>
@@ -70,7 +77,7 @@ S passiveCurrent(const Element& e, int branch, const TerminalVoltages<S>& v, con
 {
     const S across = v(0) - v(1);
     switch (e.kind) {
-    case ElementKind::Resistor: return across / e.values[kValue];
+    case ElementKind::Resistor: return branch >= 0 ? x[branch] : across / e.values[kValue];
     case ElementKind::Capacitor: return fromComplex<S>(capacitorAdmittance(e, point)) * across;
     default:
         if (branch < 0) return fromComplex<S>(inductorAdmittance(e, point)) * across;
@@ -79,7 +86,7 @@ S passiveCurrent(const Element& e, int branch, const TerminalVoltages<S>& v, con
 }
 
 #define KORVEX_PASSIVE(S)                                                                                      \
-    template void stampResistor<S>(Stamper<S>&, const Element&);                                               \
+    template void stampResistor<S>(Stamper<S>&, const Element&, uint32_t);                                     \
     template void stampCapacitor<S>(Stamper<S>&, const Element&, AnalysisPoint);                               \
     template void stampInductor<S>(Stamper<S>&, const Element&, uint32_t, AnalysisPoint);                      \
     template S passiveCurrent<S>(const Element&, int, const TerminalVoltages<S>&, const S*, AnalysisPoint);
