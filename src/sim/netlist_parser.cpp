@@ -25,7 +25,21 @@ struct SubcktDef {
     std::vector<std::string> ports;
     std::vector<StoredLine> body;
     int line = 0;
+    bool repeat = false;  // a second definition of a name: must equal the first
 };
+
+bool sameDefinition(const SubcktDef& a, const SubcktDef& b)
+{
+    if (a.ports != b.ports || a.body.size() != b.body.size()) return false;
+    for (size_t k = 0; k < a.body.size(); ++k) {
+        const auto& x = a.body[k].tokens;
+        const auto& y = b.body[k].tokens;
+        if (x.size() != y.size()) return false;
+        for (size_t t = 0; t < x.size(); ++t)
+            if (x[t].text != y[t].text) return false;
+    }
+    return true;
+}
 
 class Flattener {
 public:
@@ -81,6 +95,7 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     std::map<std::string, std::unique_ptr<SubcktDef>> defs;
     std::vector<SubcktDef*> open;  // definitions being read, innermost last
     std::vector<StoredLine> instances;
+    std::vector<std::unique_ptr<SubcktDef>> repeats;
     NodeScope top;
     std::vector<Token> tokens;
     circuit.elements.reserve(text.lines().size());
@@ -107,15 +122,23 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
                     throw SimError(line, "subcircuit parameters are not supported");
                 def->ports.push_back(str(tokens[k].text));
             }
-            if (defs.count(def->name)) throw SimError(line, "subcircuit " + def->name + " defined twice");
             open.push_back(def.get());
-            defs.emplace(def->name, std::move(def));
+            if (defs.count(def->name)) {
+                // Boards write the model of every part that uses it; equal copies are fine.
+                def->repeat = true;
+                repeats.push_back(std::move(def));
+            } else {
+                defs.emplace(def->name, std::move(def));
+            }
             continue;
         }
         if (first == ".ends") {
             if (open.empty()) throw SimError(line, ".ends without .subckt");
             if (tokens.size() > 1 && tokens[1].text != open.back()->name)
                 throw SimError(line, ".ends " + str(tokens[1].text) + " closes subcircuit " + open.back()->name);
+            const SubcktDef* closed = open.back();
+            if (closed->repeat && !sameDefinition(*defs.at(closed->name), *closed))
+                throw SimError(closed->line, "subcircuit " + closed->name + " defined twice with different contents");
             open.pop_back();
             continue;
         }
