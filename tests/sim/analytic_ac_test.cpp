@@ -106,6 +106,7 @@ TEST(Solvers, AllBackendsAgree)
     klu.solver = SolverKind::Klu;
     mumps.solver = SolverKind::Mumps;
     expectSameResults(runDeck(randomNetwork(7, false), {}, "cholmod"), runDeck(randomNetwork(7, false), klu, "klu"), 1e-10);
+    expectSameResults(runDeck(randomNetwork(7, false), mumps, "mumps_op"), runDeck(randomNetwork(7, false), klu, "klu_op"), 1e-10);
     expectSameResults(runDeck(randomNetwork(7, true), mumps, "mumps"), runDeck(randomNetwork(7, true), klu, "klu"), 1e-9);
 }
 
