@@ -147,5 +147,25 @@ TEST(PlanePair, ImpedanceMapShowsTheParallelPlateCapacitanceAtLowFrequency)
         EXPECT_LT(std::abs(run.raw.value(0, v) - want), 1e-3 * std::abs(want)) << run.raw.names[v];
 }
 
+TEST(PlanePair, SteppedSweepAsTheBoardWritesItRuns)
+{
+    // .step over sub-bands, table() and pow() frequency limits, {R/f} loss resistors,
+    // hypot() copper resistors, a port and a capacitor with Rser and Lser.
+    const auto dir = scratchDir();
+    bench::PlanePair plane;
+    plane.n = 8;
+    const std::string path = (dir / "sweep.cir").string();
+    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, false, 0, 10));
+    const DeckRun run = runDeck(readText(path), {}, "sweep");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    ASSERT_EQ(run.raw.names, (std::vector<std::string>{"frequency", "Zin(i000)"}));
+    ASSERT_EQ(run.raw.points, 31u);
+    EXPECT_DOUBLE_EQ(run.raw.value(0, 0).real(), 1e6);
+    EXPECT_NEAR(run.raw.value(30, 0).real(), 1e9, 1e-3);
+    // At 1 MHz the port sees the plate capacitance in parallel with the 100 nF capacitor.
+    const double c = plane.er * 8.852e-12 * plane.size * plane.size / plane.distance + 100e-9;
+    EXPECT_NEAR(run.raw.value(0, 1).imag(), -1 / (2 * M_PI * 1e6 * c), 0.02 / (2 * M_PI * 1e6 * c));
+}
+
 }  // namespace
 }  // namespace korvex::sim::test
