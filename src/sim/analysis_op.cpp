@@ -10,14 +10,20 @@ namespace korvex::sim {
 
 namespace {
 
+// CHOLMOD for positive definite systems; with branch currents (floating ideal sources,
+// shorts) the system is symmetric indefinite: MUMPS LDL^T with pivoting, KLU if that fails.
 std::unique_ptr<LinearSolver<double>> chooseRealSolver(SolverKind kind, const UnknownMap& map, SimLog& log)
 {
     if (kind == SolverKind::Klu) return makeKluRealSolver();
-    if (map.hasBranches()) {
-        if (kind == SolverKind::Cholmod) log.line("Note: branch currents make the system indefinite; using KLU instead of CHOLMOD");
-        return makeKluRealSolver();
+    if (kind == SolverKind::Mumps || map.hasBranches()) {
+        if (kind == SolverKind::Cholmod) log.line("Note: branch currents make the system indefinite; using MUMPS instead of CHOLMOD");
+        try {
+            return makeMumpsRealSolver();
+        } catch (const SimError& e) {
+            log.line(std::string("Note: ") + e.what() + "; using KLU");
+            return makeKluRealSolver();
+        }
     }
-    if (kind == SolverKind::Mumps) log.line("Note: MUMPS serves the AC analysis; the operating point uses CHOLMOD");
     return makeCholmodSolver();
 }
 
@@ -71,8 +77,9 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
         assembleTime += timer.lap();
         FactorResult result;
         if (map.size > 0) result = solver->factor(system.values.data());
-        if (!result.ok && result.notPositiveDefinite && options.solver != SolverKind::Cholmod) {
-            log.line("Note: matrix is not positive definite; falling back to KLU");
+        if (!result.ok && options.solver != SolverKind::Cholmod && std::string(solver->name()) != "KLU") {
+            // KLU names the column of a zero pivot, and takes any matrix CHOLMOD refuses.
+            log.line(std::string("Note: ") + solver->name() + ": " + result.message + "; falling back to KLU");
             solver = makeKluRealSolver();
             solver->analyse(system.pattern());
             result = solver->factor(system.values.data());

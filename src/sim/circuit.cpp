@@ -28,6 +28,14 @@ int Circuit::node(std::string_view name)
     return index;
 }
 
+void Circuit::indexElements()
+{
+    if (elementIndex.size() == elements.size()) return;
+    elementIndex.clear();
+    elementIndex.reserve(elements.size());
+    for (uint32_t k = 0; k < elements.size(); ++k) elementIndex.emplace(elements[k].name, k);
+}
+
 std::string rawElementName(const std::string& name)
 {
     std::string out = name;

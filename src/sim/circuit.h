@@ -96,7 +96,7 @@ struct Circuit {
     std::vector<std::string> nodeNames{"0"};  // index 0 is ground
     std::unordered_map<std::string, int> nodeIndex{{"0", 0}, {"gnd", 0}};
     std::vector<Element> elements;
-    std::unordered_map<std::string, uint32_t> elementIndex;
+    std::unordered_map<std::string, uint32_t> elementIndex;  // filled by indexElements()
     std::vector<DeferredValue> deferred;
     ExprTable exprTable;
     std::unordered_map<std::string, ParamDef> params;
@@ -110,6 +110,9 @@ struct Circuit {
     Options options;
 
     int node(std::string_view name);
+    // Builds elementIndex when first needed (.save of currents, .net): large DC netlists
+    // without such lines skip the cost.
+    void indexElements();
     int nodeCount() const { return static_cast<int>(nodeNames.size()); }
 };
 

@@ -41,10 +41,14 @@ double suffixScale(std::string_view text, size_t& used)
     }
 }
 
+// Nesting deeper than this is refused rather than risking the stack.
+constexpr int kMaxNesting = 256;
+
 struct ExpressionParser {
     std::string_view text;
     size_t pos = 0;
     int line = 0;
+    int depth = 0;
 
     [[noreturn]] void fail(const std::string& what) const
     {
@@ -101,6 +105,14 @@ struct ExpressionParser {
     }
     ExprPtr parseUnary()
     {
+        struct Guard {
+            int& depth;
+            Guard(int& d, const ExpressionParser& p) : depth(d)
+            {
+                if (++depth > kMaxNesting) p.fail("nesting too deep");
+            }
+            ~Guard() { --depth; }
+        } guard(depth, *this);
         if (accept("-")) return make(ExprNode::Kind::Negate, parseUnary());
         if (accept("+")) return parseUnary();
         return parsePower();

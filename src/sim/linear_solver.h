@@ -42,6 +42,7 @@ std::unique_ptr<LinearSolver<double>> makeCholmodSolver();
 std::unique_ptr<LinearSolver<double>> makeKluRealSolver();
 std::unique_ptr<LinearSolver<Complex>> makeKluComplexSolver();
 std::unique_ptr<LinearSolver<Complex>> makeMumpsSolver();
+std::unique_ptr<LinearSolver<double>> makeMumpsRealSolver();
 // LDL^T without pivoting plus Takahashi's selected inversion, for many port impedances.
 std::unique_ptr<LinearSolver<Complex>> makeSelectedInverseSolver();
 

@@ -1,6 +1,9 @@
 // The structure pass: top-level lines, .subckt definitions and their expansion.
 #include "netlist_parser.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <map>
 #include <memory>
 
@@ -22,7 +25,21 @@ struct SubcktDef {
     std::vector<std::string> ports;
     std::vector<StoredLine> body;
     int line = 0;
+    bool repeat = false;  // a second definition of a name: must equal the first
 };
+
+bool sameDefinition(const SubcktDef& a, const SubcktDef& b)
+{
+    if (a.ports != b.ports || a.body.size() != b.body.size()) return false;
+    for (size_t k = 0; k < a.body.size(); ++k) {
+        const auto& x = a.body[k].tokens;
+        const auto& y = b.body[k].tokens;
+        if (x.size() != y.size()) return false;
+        for (size_t t = 0; t < x.size(); ++t)
+            if (x[t].text != y[t].text) return false;
+    }
+    return true;
+}
 
 class Flattener {
 public:
@@ -49,6 +66,7 @@ public:
                                      " nodes, subcircuit " + def.name + " has " + std::to_string(def.ports.size()));
         for (const std::string& open : stack_)
             if (open == def.name) throw SimError(line, "subcircuit " + def.name + " instantiates itself");
+        if (stack_.size() >= 100) throw SimError(line, "subcircuits nested more than 100 deep");
 
         std::unordered_map<std::string, int> ports;
         for (size_t k = 0; k < nodeCount; ++k) ports[def.ports[k]] = parent.resolve(circuit_, tokens[1 + k].text);
@@ -77,8 +95,12 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     std::map<std::string, std::unique_ptr<SubcktDef>> defs;
     std::vector<SubcktDef*> open;  // definitions being read, innermost last
     std::vector<StoredLine> instances;
+    std::vector<std::unique_ptr<SubcktDef>> repeats;
     NodeScope top;
     std::vector<Token> tokens;
+    circuit.elements.reserve(text.lines().size());
+    circuit.nodeIndex.reserve(text.lines().size() / 2 + 16);
+    circuit.nodeNames.reserve(text.lines().size() / 2 + 16);
     bool ended = false;
 
     for (const LogicalLine& logical : text.lines()) {
@@ -100,15 +122,23 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
                     throw SimError(line, "subcircuit parameters are not supported");
                 def->ports.push_back(str(tokens[k].text));
             }
-            if (defs.count(def->name)) throw SimError(line, "subcircuit " + def->name + " defined twice");
             open.push_back(def.get());
-            defs.emplace(def->name, std::move(def));
+            if (defs.count(def->name)) {
+                // Boards write the model of every part that uses it; equal copies are fine.
+                def->repeat = true;
+                repeats.push_back(std::move(def));
+            } else {
+                defs.emplace(def->name, std::move(def));
+            }
             continue;
         }
         if (first == ".ends") {
             if (open.empty()) throw SimError(line, ".ends without .subckt");
             if (tokens.size() > 1 && tokens[1].text != open.back()->name)
                 throw SimError(line, ".ends " + str(tokens[1].text) + " closes subcircuit " + open.back()->name);
+            const SubcktDef* closed = open.back();
+            if (closed->repeat && !sameDefinition(*defs.at(closed->name), *closed))
+                throw SimError(closed->line, "subcircuit " + closed->name + " defined twice with different contents");
             open.pop_back();
             continue;
         }
@@ -134,12 +164,20 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
 
     if (!circuit.op && !circuit.ac) throw SimError(0, "no analysis: the netlist needs .op or .ac");
 
-    circuit.elementIndex.reserve(circuit.elements.size());
-    for (uint32_t k = 0; k < circuit.elements.size(); ++k) {
-        auto [it, inserted] = circuit.elementIndex.emplace(circuit.elements[k].name, k);
-        if (!inserted)
-            throw SimError(circuit.elements[k].line, "element name " + circuit.elements[k].name + " used twice");
+    // Duplicate names: sort by hash, compare neighbours (cheaper than a map of millions).
+    std::vector<std::pair<size_t, uint32_t>> hashes(circuit.elements.size());
+    for (uint32_t k = 0; k < circuit.elements.size(); ++k) hashes[k] = {std::hash<std::string>{}(circuit.elements[k].name), k};
+    std::sort(hashes.begin(), hashes.end());
+    uint32_t duplicate = UINT32_MAX;
+    for (size_t k = 1; k < hashes.size(); ++k) {
+        if (hashes[k].first != hashes[k - 1].first) continue;
+        // Equal hashes: compare every earlier name of the run.
+        for (size_t m = k; m-- > 0 && hashes[m].first == hashes[k].first;)
+            if (circuit.elements[hashes[m].second].name == circuit.elements[hashes[k].second].name)
+                duplicate = std::min(duplicate, std::max(hashes[m].second, hashes[k].second));
     }
+    if (duplicate != UINT32_MAX)
+        throw SimError(circuit.elements[duplicate].line, "element name " + circuit.elements[duplicate].name + " used twice");
 }
 
 }  // namespace korvex::sim

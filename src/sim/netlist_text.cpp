@@ -3,8 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
 
 #include "sim_error.h"
 
@@ -12,25 +11,45 @@ namespace korvex::sim {
 
 bool NetlistText::loadFile(const std::string& path, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
         error = "cannot open netlist '" + path + "'";
         return false;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
+    std::string content;
+    bool ok = std::fseek(file, 0, SEEK_END) == 0;
+    const long size = ok ? std::ftell(file) : -1;
+    ok = ok && size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
+    if (ok) {
+        content.resize(static_cast<size_t>(size));
+        ok = std::fread(content.data(), 1, content.size(), file) == content.size();
+    }
+    std::fclose(file);
+    if (!ok) {
         error = "cannot read netlist '" + path + "'";
         return false;
     }
-    loadString(content.str());
+    path_ = path;
+    original_.clear();
+    lower_ = std::move(content);
+    prepare();
     return true;
 }
 
 void NetlistText::loadString(std::string text)
 {
-    original_ = std::move(text);
-    lower_ = original_;
+    path_.clear();
+    original_ = text;
+    lower_ = std::move(text);
+    prepare();
+}
+
+void NetlistText::prepare()
+{
+    // The title keeps its case; everything else is matched in lower case.
+    size_t end = lower_.find('\n');
+    title_ = lower_.substr(0, end == std::string::npos ? lower_.size() : end);
+    while (!title_.empty() && (title_.back() == '\r' || title_.back() == ' ')) title_.pop_back();
     for (char& c : lower_) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     split();
 }
@@ -38,10 +57,21 @@ void NetlistText::loadString(std::string text)
 std::string NetlistText::originalLine(int line) const
 {
     if (line < 1 || static_cast<size_t>(line) > lineStarts_.size()) return {};
-    size_t start = lineStarts_[line - 1];
-    size_t end = original_.find('\n', start);
-    if (end == std::string::npos) end = original_.size();
-    std::string text = original_.substr(start, std::min<size_t>(end - start, 200));
+    const size_t start = lineStarts_[line - 1];
+    std::string text;
+    if (!path_.empty()) {
+        if (std::FILE* file = std::fopen(path_.c_str(), "rb")) {
+            char buffer[201] = {};
+            if (std::fseek(file, static_cast<long>(start), SEEK_SET) == 0) {
+                const size_t got = std::fread(buffer, 1, 200, file);
+                text.assign(buffer, got);
+            }
+            std::fclose(file);
+        }
+    } else {
+        text = original_.substr(start, 200);
+    }
+    text = text.substr(0, text.find('\n'));
     while (!text.empty() && (text.back() == '\r' || text.back() == ' ')) text.pop_back();
     return text;
 }
@@ -51,6 +81,9 @@ void NetlistText::split()
     lines_.clear();
     lineStarts_.clear();
     joined_.clear();
+    const size_t lineCount = static_cast<size_t>(std::count(lower_.begin(), lower_.end(), '\n')) + 1;
+    lineStarts_.reserve(lineCount);
+    lines_.reserve(lineCount);
     size_t pos = 0;
     const size_t size = lower_.size();
     while (pos < size) {
@@ -60,8 +93,6 @@ void NetlistText::split()
         const int number = static_cast<int>(lineStarts_.size());
         std::string_view text(lower_.data() + pos, end - pos);
         if (number == 1) {  // the first line is the title, as in every SPICE deck
-            title_ = original_.substr(pos, end - pos);
-            while (!title_.empty() && (title_.back() == '\r' || title_.back() == ' ')) title_.pop_back();
             pos = end + 1;
             continue;
         }
@@ -87,7 +118,8 @@ void NetlistText::split()
 void tokenize(std::string_view text, int line, std::vector<Token>& tokens)
 {
     tokens.clear();
-    std::vector<std::string_view> pieces;
+    thread_local std::vector<std::string_view> pieces;  // reused: this runs once per line
+    pieces.clear();
     size_t i = 0;
     while (i < text.size()) {
         char c = text[i];

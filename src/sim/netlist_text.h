@@ -34,9 +34,11 @@ public:
     std::string originalLine(int line) const;
 
 private:
+    void prepare();
     void split();
 
-    std::string original_;
+    std::string path_;      // set when loaded from a file: error lines are read back from it
+    std::string original_;  // kept only for text given as a string
     std::string lower_;
     std::deque<std::string> joined_;  // storage of lines built from '+' continuations
     std::vector<size_t> lineStarts_;

@@ -50,8 +50,9 @@ OutputVariable network(const Circuit& circuit, int net, NetQuantity q)
 
 }  // namespace
 
-void validateNets(const Circuit& circuit)
+void validateNets(Circuit& circuit)
 {
+    if (!circuit.nets.empty()) circuit.indexElements();
     std::set<std::string> sources;
     for (const NetSpec& net : circuit.nets) {
         auto src = circuit.elementIndex.find(net.source);
@@ -76,8 +77,9 @@ void validateNets(const Circuit& circuit)
     }
 }
 
-OutputPlan makeOutputPlan(const Circuit& circuit, bool ac)
+OutputPlan makeOutputPlan(Circuit& circuit, bool ac)
 {
+    if (!circuit.saves.empty() || !circuit.nets.empty()) circuit.indexElements();
     OutputPlan plan;
     std::unordered_map<std::string, int> netOf;
     for (int k = 0; k < static_cast<int>(circuit.nets.size()); ++k) netOf[circuit.nets[k].source] = k;

@@ -28,9 +28,9 @@ struct OutputPlan {
 };
 
 // Checks the .net directives against the circuit (sources, terminations, reference impedances).
-void validateNets(const Circuit& circuit);
+void validateNets(Circuit& circuit);
 
 // Throws SimError (with the .save line) for names that are neither nodes, elements nor .net sources.
-OutputPlan makeOutputPlan(const Circuit& circuit, bool ac);
+OutputPlan makeOutputPlan(Circuit& circuit, bool ac);
 
 }  // namespace korvex::sim

@@ -31,6 +31,7 @@ double ParamEvaluator::param(const std::string& name, int line)
     if (def == circuit_.params.end()) throw SimError(line, "undefined parameter '" + name + "'");
     if (std::find(evaluating_.begin(), evaluating_.end(), name) != evaluating_.end())
         throw SimError(def->second.line, "parameter '" + name + "' depends on itself");
+    if (evaluating_.size() > 200) throw SimError(def->second.line, "parameters refer to each other more than 200 levels deep");
     evaluating_.push_back(name);
     const int defLine = def->second.line;
     double value = evaluateExpression(*circuit_.exprTable.exprs[def->second.expr],
@@ -70,9 +71,7 @@ void validateElements(const Circuit& circuit)
         const double* v = e.values;
         auto fail = [&](const std::string& what) { throw SimError(e.line, "element " + e.name + ": " + what); };
         switch (e.kind) {
-        case ElementKind::Resistor:
-            if (v[kValue] == 0) fail("resistance is zero");
-            break;
+        case ElementKind::Resistor: break;  // zero is a short
         case ElementKind::Capacitor:
         case ElementKind::Inductor:
             if (v[kValue] < 0) fail("value is negative");

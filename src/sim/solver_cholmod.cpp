@@ -12,7 +12,13 @@ namespace {
 
 class CholmodSolver : public LinearSolver<double> {
 public:
-    CholmodSolver() { cholmod_start(&common_); }
+    CholmodSolver()
+    {
+        cholmod_start(&common_);
+        // Always LL^T: it stops at the first pivot that is not positive, where LDL^T without
+        // pivoting would carry on through an indefinite matrix.
+        common_.supernodal = CHOLMOD_SUPERNODAL;
+    }
     ~CholmodSolver() override
     {
         if (factor_) cholmod_free_factor(&factor_, &common_);

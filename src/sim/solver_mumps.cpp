@@ -1,9 +1,10 @@
-// MUMPS: complex symmetric LDL^T (SYM=2) for the AC analysis; one analysis per sweep, one
-// factorisation per point, and its selected-inverse mode for many port impedances at once.
+// MUMPS: symmetric LDL^T with pivoting (SYM=2), complex for the AC analysis (one analysis per
+// sweep, one factorisation per point, its selected-inverse mode for port impedances) and real
+// for operating points that are not positive definite (branch currents).
+#include <dmumps_c.h>
 #include <zmumps_c.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "linear_solver.h"
@@ -15,16 +16,42 @@ namespace {
 
 constexpr int kUseCommWorld = -987654;
 
-class MumpsSolver : public LinearSolver<Complex> {
+template <class S>
+struct MumpsTraits;
+
+template <>
+struct MumpsTraits<Complex> {
+    using Struc = ZMUMPS_STRUC_C;
+    using Value = ZMUMPS_COMPLEX;
+    static void call(Struc* id) { zmumps_c(id); }
+    static Value toValue(Complex v) { return {v.real(), v.imag()}; }
+    static Complex fromValue(Value v) { return {v.r, v.i}; }
+};
+
+template <>
+struct MumpsTraits<double> {
+    using Struc = DMUMPS_STRUC_C;
+    using Value = double;
+    static void call(Struc* id) { dmumps_c(id); }
+    static Value toValue(double v) { return v; }
+    static double fromValue(Value v) { return v; }
+};
+
+template <class S>
+class MumpsSolver : public LinearSolver<S> {
+    using T = MumpsTraits<S>;
+    using Value = typename T::Value;
+    using LinearSolver<S>::n_;
+
 public:
     MumpsSolver()
     {
         std::memset(&id_, 0, sizeof id_);
         id_.job = -1;
         id_.par = 1;
-        id_.sym = 2;  // general symmetric (complex symmetric, not Hermitian)
+        id_.sym = 2;  // general symmetric (for complex: symmetric, not Hermitian)
         id_.comm_fortran = kUseCommWorld;
-        zmumps_c(&id_);
+        T::call(&id_);
         if (id_.infog[0] < 0) throw SimError("MUMPS initialisation failed (INFOG(1)=" + std::to_string(id_.infog[0]) + ")");
         initialised_ = true;
         quiet();
@@ -33,7 +60,7 @@ public:
     {
         if (initialised_) {
             id_.job = -2;
-            zmumps_c(&id_);
+            T::call(&id_);
         }
     }
     const char* name() const override { return "MUMPS"; }
@@ -53,27 +80,24 @@ public:
                 source_.push_back(p);
             }
         }
-        a_.assign(irn_.size(), ZMUMPS_COMPLEX{0, 0});
+        a_.assign(irn_.size(), T::toValue(S(0)));
         id_.n = n_;
         id_.nnz = static_cast<MUMPS_INT8>(irn_.size());
         id_.irn = irn_.data();
         id_.jcn = jcn_.data();
         id_.a = a_.data();
         id_.job = 1;
-        zmumps_c(&id_);
+        T::call(&id_);
         check("analysis");
     }
 
-    FactorResult factor(const Complex* values) override
+    FactorResult factor(const S* values) override
     {
-        for (size_t k = 0; k < source_.size(); ++k) {
-            a_[k].r = values[source_[k]].real();
-            a_[k].i = values[source_[k]].imag();
-        }
+        for (size_t k = 0; k < source_.size(); ++k) a_[k] = T::toValue(values[source_[k]]);
         FactorResult result;
         for (int attempt = 0; attempt < 4; ++attempt) {
             id_.job = 2;
-            zmumps_c(&id_);
+            T::call(&id_);
             if (id_.infog[0] == -9 || id_.infog[0] == -8) {  // work space too small: grow it
                 id_.icntl[13] += 100;
                 continue;
@@ -91,22 +115,22 @@ public:
         return result;
     }
 
-    void solve(Complex* rhs, int nrhs) override
+    void solve(S* rhs, int nrhs) override
     {
         id_.icntl[29] = 0;
         id_.icntl[19] = 0;  // dense right-hand sides
         id_.nrhs = nrhs;
         id_.lrhs = n_;
-        id_.rhs = reinterpret_cast<ZMUMPS_COMPLEX*>(rhs);
+        id_.rhs = reinterpret_cast<Value*>(rhs);
         id_.job = 3;
-        zmumps_c(&id_);
+        T::call(&id_);
         id_.rhs = nullptr;
         check("solve");
     }
 
     // ICNTL(30): entries of the inverse from the factors, with the wanted entries given
     // as a sparse pattern by columns.
-    void inverseEntries(const std::vector<std::pair<int, int>>& entries, Complex* out) override
+    void inverseEntries(const std::vector<std::pair<int, int>>& entries, S* out) override
     {
         if (entries.empty()) return;
         std::vector<size_t> order(entries.size());
@@ -116,14 +140,12 @@ public:
                                                           : entries[x].first < entries[y].first;
         });
         std::vector<MUMPS_INT> ptr(n_ + 1, 0), rows(entries.size());
-        std::vector<ZMUMPS_COMPLEX> vals(entries.size());
+        std::vector<Value> vals(entries.size());
         for (const auto& e : entries) ++ptr[e.second + 1];
         for (int c = 0; c < n_; ++c) ptr[c + 1] += ptr[c];
         for (size_t k = 0; k < order.size(); ++k) rows[k] = entries[order[k]].first + 1;
         for (auto& p : ptr) p += 1;
         id_.icntl[29] = 1;
-        if (const char* b = std::getenv("KORVEX_MUMPS_ICNTL27")) id_.icntl[26] = std::atoi(b);
-        if (const char* b = std::getenv("KORVEX_MUMPS_ICNTL7")) id_.icntl[6] = std::atoi(b);
         id_.nrhs = n_;
         id_.lrhs = n_;
         id_.nz_rhs = static_cast<MUMPS_INT>(entries.size());
@@ -131,13 +153,13 @@ public:
         id_.irhs_sparse = rows.data();
         id_.rhs_sparse = vals.data();
         id_.job = 3;
-        zmumps_c(&id_);
+        T::call(&id_);
         id_.icntl[29] = 0;
         id_.irhs_ptr = nullptr;
         id_.irhs_sparse = nullptr;
         id_.rhs_sparse = nullptr;
         check("selected inversion");
-        for (size_t k = 0; k < order.size(); ++k) out[order[k]] = Complex(vals[k].r, vals[k].i);
+        for (size_t k = 0; k < order.size(); ++k) out[order[k]] = T::fromValue(vals[k]);
     }
 
 private:
@@ -156,15 +178,16 @@ private:
                            ", INFOG(2)=" + std::to_string(id_.infog[1]) + ")");
     }
 
-    ZMUMPS_STRUC_C id_;
+    typename T::Struc id_;
     bool initialised_ = false;
     std::vector<MUMPS_INT> irn_, jcn_;
     std::vector<int> source_;
-    std::vector<ZMUMPS_COMPLEX> a_;
+    std::vector<Value> a_;
 };
 
 }  // namespace
 
-std::unique_ptr<LinearSolver<Complex>> makeMumpsSolver() { return std::make_unique<MumpsSolver>(); }
+std::unique_ptr<LinearSolver<Complex>> makeMumpsSolver() { return std::make_unique<MumpsSolver<Complex>>(); }
+std::unique_ptr<LinearSolver<double>> makeMumpsRealSolver() { return std::make_unique<MumpsSolver<double>>(); }
 
 }  // namespace korvex::sim

@@ -38,6 +38,7 @@ public:
         const int n = n_;
         std::vector<Complex> y(n, Complex(0));
         std::vector<int> pattern(n), flag(n), lnz(n);
+        double largestMultiplier = 0;  // growth of L: large multipliers mean lost digits
         for (int k = 0; k < n; ++k) {
             int top = n;
             flag[k] = k;
@@ -65,15 +66,16 @@ public:
                 const int end = lp_[i] + lnz[i];
                 for (int p = lp_[i]; p < end; ++p) y[li_[p]] -= lx_[p] * yi;
                 const Complex lki = yi / d_[i];
+                largestMultiplier = std::max(largestMultiplier, std::abs(lki));
                 d_[k] -= lki * yi;
                 li_[end] = k;
                 lx_[end] = lki;
                 ++lnz[i];
             }
-            if (!(std::abs(d_[k]) > 1e-13 * diagonalScale) || !std::isfinite(std::abs(d_[k]))) {
+            if (!(std::abs(d_[k]) > 1e-13 * diagonalScale) || !std::isfinite(std::abs(d_[k])) || largestMultiplier > 1e8) {
                 result.ok = false;
                 result.column = perm_[k];
-                result.message = "vanishing pivot without pivoting";
+                result.message = largestMultiplier > 1e8 ? "element growth without pivoting" : "vanishing pivot without pivoting";
                 return result;
             }
         }

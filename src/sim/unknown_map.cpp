@@ -68,6 +68,7 @@ void checkFloatingNodes(const Circuit& circuit, bool dc)
 bool needsBranch(const Element& e, bool dc)
 {
     switch (e.kind) {
+    case ElementKind::Resistor: return e.values[kValue] == 0;  // a short (values rounded to 0 by "%f")
     case ElementKind::VoltageSource: return e.values[kSrcRser] == 0 && !isIdealGroundedSource(e);
     case ElementKind::Inductor: return dc ? e.values[kRser] == 0 : e.values[kRser] == 0 && e.values[kValue] == 0;
     case ElementKind::TLine: return dc;

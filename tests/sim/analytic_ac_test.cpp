@@ -106,6 +106,7 @@ TEST(Solvers, AllBackendsAgree)
     klu.solver = SolverKind::Klu;
     mumps.solver = SolverKind::Mumps;
     expectSameResults(runDeck(randomNetwork(7, false), {}, "cholmod"), runDeck(randomNetwork(7, false), klu, "klu"), 1e-10);
+    expectSameResults(runDeck(randomNetwork(7, false), mumps, "mumps_op"), runDeck(randomNetwork(7, false), klu, "klu_op"), 1e-10);
     expectSameResults(runDeck(randomNetwork(7, true), mumps, "mumps"), runDeck(randomNetwork(7, true), klu, "klu"), 1e-9);
 }
 
@@ -125,6 +126,45 @@ TEST(Solvers, SelectedInversionMatchesUnitSolves)
     EXPECT_NE(selected.log.find("selected inversion"), std::string::npos) << selected.log;
     EXPECT_EQ(selected.raw.names.size(), 145u);
     expectSameResults(selected, reference, 1e-9);
+}
+
+TEST(PlanePair, ImpedanceMapShowsTheParallelPlateCapacitanceAtLowFrequency)
+{
+    // Far below the first cavity resonance every node sees the whole plate capacitance with
+    // the dielectric loss: Zin = 1 / (j w C (1 - j Df)), C = er e0 A / d.
+    const auto dir = scratchDir();
+    bench::PlanePair plane;
+    plane.n = 10;
+    const std::string path = (dir / "plate.cir").string();
+    const double f = 1e6;
+    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, true, f));
+    const DeckRun run = runDeck(readText(path), {}, "plate");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    const double c = plane.er * 8.852e-12 * plane.size * plane.size / plane.distance;
+    const C want = 1.0 / (j * 2.0 * M_PI * f * c * (1.0 - j * plane.df));
+    ASSERT_EQ(run.raw.names.size(), 101u);
+    for (size_t v = 1; v < run.raw.names.size(); ++v)
+        EXPECT_LT(std::abs(run.raw.value(0, v) - want), 1e-3 * std::abs(want)) << run.raw.names[v];
+}
+
+TEST(PlanePair, SteppedSweepAsTheBoardWritesItRuns)
+{
+    // .step over sub-bands, table() and pow() frequency limits, {R/f} loss resistors,
+    // hypot() copper resistors, a port and a capacitor with Rser and Lser.
+    const auto dir = scratchDir();
+    bench::PlanePair plane;
+    plane.n = 8;
+    const std::string path = (dir / "sweep.cir").string();
+    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, false, 0, 10));
+    const DeckRun run = runDeck(readText(path), {}, "sweep");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    ASSERT_EQ(run.raw.names, (std::vector<std::string>{"frequency", "Zin(i000)"}));
+    ASSERT_EQ(run.raw.points, 31u);
+    EXPECT_DOUBLE_EQ(run.raw.value(0, 0).real(), 1e6);
+    EXPECT_NEAR(run.raw.value(30, 0).real(), 1e9, 1e-3);
+    // At 1 MHz the port sees the plate capacitance in parallel with the 100 nF capacitor.
+    const double c = plane.er * 8.852e-12 * plane.size * plane.size / plane.distance + 100e-9;
+    EXPECT_NEAR(run.raw.value(0, 1).imag(), -1 / (2 * M_PI * 1e6 * c), 0.02 / (2 * M_PI * 1e6 * c));
 }
 
 }  // namespace

@@ -64,6 +64,15 @@ TEST(Expression, RefusesBadInputWithAReason)
     }
 }
 
+TEST(Expression, DeepNestingIsAnErrorNotACrash)
+{
+    const std::string deep = std::string(100000, '(') + "1" + std::string(100000, ')');
+    EXPECT_THROW(eval(deep), SimError);
+    const std::string minus(100000, '-');
+    EXPECT_THROW(eval(minus + "1"), SimError);
+    EXPECT_DOUBLE_EQ(eval(std::string(100, '(') + "2" + std::string(100, ')')), 2.0);
+}
+
 TEST(SpiceNumber, AcceptsUnitsAndRefusesGarbage)
 {
     double v = 0;

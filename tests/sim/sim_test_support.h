@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 
 #include "raw_file.h"
 #include "simulator.h"
@@ -17,7 +18,8 @@ inline std::filesystem::path scratchDir()
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : name)
         if (c == '/') c = '_';
-    auto dir = std::filesystem::temp_directory_path() / "korvex_sim_tests" / name;
+    // One folder per process: test runs of several worktrees may run at the same time.
+    auto dir = std::filesystem::temp_directory_path() / ("korvex_sim_tests_" + std::to_string(::getpid())) / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
