@@ -291,5 +291,8 @@ int VoltageNoiseSimulateSettings(const VoltageNoiseTimeParam* param, Settings* s
     settings->StopFrequency = param->nHarmonics / static_cast<double>(param->T);
     settings->LogFrequencyAxis = 0;
     settings->NumberOfPoints = static_cast<uint32_t>(param->nHarmonics);
+    // One sub-band: with several, each would be a linear sweep of its own and
+    // the points would miss the harmonics.
+    settings->Steps = 1;
     return param->Source == 1 ? 9088 : 9094;
 }

@@ -52,7 +52,8 @@ int RecomputeVoltageNoiseTime(VoltageNoiseTimeParam* param, Diagram* timeDiagram
                               PdnMessage* message = nullptr);
 
 // The sweep "Simulate" asks for: a linear grid of nHarmonics points from 1/T
-// to nHarmonics/T written into the AC block of `settings`. Returns the command
+// to nHarmonics/T written into the AC block of `settings` (in one sub-band,
+// Steps 1, so that the points fall on the harmonics). Returns the command
 // to run: 9094 (Zin of ports, Source 0) or 9088 (current injected noise
 // transfer, Source 1); -1 when the parameters are refused.
 int VoltageNoiseSimulateSettings(const VoltageNoiseTimeParam* param, Settings* settings, PdnMessage* message);

@@ -246,6 +246,7 @@ TEST(VoltageNoiseTime, DiagramPreparationAndSweepSettings)
     EXPECT_NEAR(s.StopFrequency / 2e8, 1.0, 1e-6);
     EXPECT_EQ(s.NumberOfPoints, 20u);
     EXPECT_EQ(s.LogFrequencyAxis, 0u);
+    EXPECT_EQ(s.Steps, 1u);  // one linear sweep: its points are the harmonics
     p.Source = 1;
     EXPECT_EQ(VoltageNoiseSimulateSettings(&p, &s, nullptr), 9088);
 }

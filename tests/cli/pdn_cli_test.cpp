@@ -1,0 +1,311 @@
+// korvex-cli optimize-caps, fit-spice, noise-time and cap-sim end to end on the
+// example board with the real simulator, and their refusals.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "board/project_file.h"
+#include "board/settings_file.h"
+#include "board/sim_matrix.h"
+#include "pdn/cap_database.h"
+#include "pdn/complex.h"
+#include "pdn/spice_fit.h"
+#include "pdn/voltage_noise_param.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string LastLine(const std::string& text)
+{
+    const size_t end = text.find_last_not_of('\n');
+    if (end == std::string::npos) return "";
+    const size_t start = text.rfind('\n', end);
+    return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+// A CSV as rows of numbers below its header.
+struct Csv {
+    std::string header;
+    std::vector<std::vector<double>> rows;
+};
+
+Csv ReadCsv(const fs::path& path)
+{
+    Csv csv;
+    std::ifstream in(path);
+    std::getline(in, csv.header);
+    for (std::string line; std::getline(in, line);) {
+        std::vector<double> row;
+        std::stringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, ',');) row.push_back(std::stod(cell));
+        csv.rows.push_back(row);
+    }
+    return csv;
+}
+
+// The example board as a project in a scratch folder with a short sweep.
+struct Workspace {
+    fs::path dir, project;
+    Workspace()
+    {
+        dir = fs::temp_directory_path() / ("korvex_pdncli_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        project = dir / "board.sav";
+        Settings settings = DefaultSettings();
+        settings.StartFrequency = 1e5;
+        settings.StopFrequency = 1e9;
+        settings.NumberOfPoints = 24;
+        settings.Steps = 2;
+        WriteSettingsFile(&settings, dir.string());
+        EXPECT_EQ(Run("example " + project.string()).status, 0);
+    }
+    ~Workspace() { fs::remove_all(dir); }
+    CliRun Run(const std::string& args) const
+    {
+        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+        const int raw = std::system((std::string(KORVEX_CLI) + " " + args + " >" + out.string() + " 2>" + err.string()).c_str());
+        CliRun r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = ReadFile(out);
+        r.err = ReadFile(err);
+        return r;
+    }
+    // A subcommand on the project with the work folder and the simulator.
+    CliRun Tool(const std::string& command, const std::string& args) const
+    {
+        return Run(command + " " + project.string() + " --workdir " + dir.string() + " --simulator " + KORVEX_SIM +
+                   " " + args);
+    }
+    fs::path File(const char* name) const { return dir / name; }
+};
+
+struct Project {
+    SimMatrix board;
+    CapDatabase caps;
+    VoltageNoiseTimeParam noise;
+    explicit Project(const fs::path& path)
+    {
+        std::string error;
+        EXPECT_EQ(LoadProject(path.c_str(), &board, true, ProjectSections{&caps, &noise}, &error), 1) << error;
+    }
+    ~Project()
+    {
+        freeSimulationMatrix(&board);
+        FreeCapDatabase(&caps);
+    }
+    std::vector<Cap> Capacitors() const
+    {
+        std::vector<Cap> list;
+        for (Part* p = GetFirstPart(&board); p != nullptr; p = GetNextPart(p))
+            if (p->Kind == PART_CAP) list.push_back(*PartRecord<Cap>(p));
+        return list;
+    }
+};
+
+// Squared excess over the target up to the target frequency, as the optimiser counts it.
+double Excess(const Csv& csv, int column, double target, double limit)
+{
+    double error = 0;
+    for (const auto& row : csv.rows) {
+        if (row[0] > limit) break;
+        const double m = std::hypot(row[column], row[column + 1]);
+        if (m > target) error += (m - target) * (m - target);
+    }
+    return error;
+}
+
+}  // namespace
+
+TEST(PdnCli, OptimizeCapsPlacesTheCapacitorsItPrintsAndTheirCurve)
+{
+    Workspace w;
+    const CliRun r = w.Tool("optimize-caps", "--port 0 --target-z 0.02 --target-f 3e7 --max 3 --save --csv " +
+                                                 w.File("opt.csv").string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Capacitor Array"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Max Impedance up to 30MHz"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(w.File("CapStd.csv")));  // the built-in table stays in memory
+
+    // The rows printed are the capacitors stored on the port (140, 55).
+    Project saved(w.project);
+    const std::vector<Cap> caps = saved.Capacitors();
+    ASSERT_GT(caps.size(), 3u);
+    std::vector<Cap> added(caps.begin() + 3, caps.end());
+    ASSERT_LE(added.size(), 3u);
+    for (size_t i = 0; i < added.size(); ++i) {
+        EXPECT_EQ(added[i].x, 140u);
+        EXPECT_EQ(added[i].y, 55u);
+        char row[64];
+        std::snprintf(row, sizeof row, "%2zu\tC%u\t%9.3fnF", i, added[i].Ref, added[i].Capacitance * 1e9);
+        EXPECT_NE(r.out.find(row), std::string::npos) << row << "\n" << r.out;
+    }
+
+    // OptiCap is the port's Zin in parallel with exactly those capacitors, and lowers the excess.
+    const Csv csv = ReadCsv(w.File("opt.csv"));
+    EXPECT_EQ(csv.header, "frequency,Zin(i000).re,Zin(i000).im,OptiCap.re,OptiCap.im");
+    ASSERT_GE(csv.rows.size(), 20u);
+    for (const auto& row : csv.rows) {
+        ASSERT_EQ(row.size(), 5u);
+        const double w0 = 2 * M_PI * row[0];
+        DComplex y = Cdiv(Complex(1, 0), Complex(row[1], row[2]));
+        for (const Cap& c : added)
+            y = Cadd(y, Cdiv(Complex(1, 0), Complex(c.ESR, w0 * c.ESL - 1 / (w0 * c.Capacitance))));
+        EXPECT_NEAR(row[3], 1 / Cabs(y), 1e-4 * row[3]) << row[0];
+    }
+    EXPECT_LT(Excess(csv, 3, 0.02, 3e7), Excess(csv, 1, 0.02, 3e7));
+}
+
+TEST(PdnCli, OptimizeCapsPicksFromTheWorkFolderCatalogue)
+{
+    Workspace w;
+    std::ofstream(w.File("CapStd.csv")) << "Capacitance;ESR;ESL\n2.2e-6;0.01;5e-10\n";
+    const CliRun r = w.Tool("optimize-caps", "--port 0 --target-z 0.001 --target-f 1e8 --max 2 --save");
+    ASSERT_EQ(r.status, 0) << r.err;
+    Project saved(w.project);
+    const std::vector<Cap> caps = saved.Capacitors();
+    ASSERT_GT(caps.size(), 3u);
+    for (size_t i = 3; i < caps.size(); ++i) EXPECT_FLOAT_EQ(caps[i].Capacitance, 2.2e-6f);
+}
+
+TEST(PdnCli, FitSpicePrintsTheFittedListItStores)
+{
+    Workspace w;
+    {
+        Project p(w.project);
+        CapRecord branch;
+        EmptyCapDatabase(&p.caps);
+        for (float c : {10e-6f, 100e-9f}) {
+            branch.Capacitance = c;
+            branch.ESR = 0.01f;
+            branch.ESL = 1e-9f;
+            AddCap(&p.caps, p.caps.Count, &branch);
+        }
+        ASSERT_EQ(SaveProject(w.project.c_str(), &p.board, true, ProjectSections{&p.caps, &p.noise}), 0);
+    }
+    const CliRun r = w.Tool("fit-spice", "--sensitivity 0 --save");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind(".subckt PDN n1 n2\nC1 n1 n2 ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\nC2 n1 n2 "), std::string::npos);
+    EXPECT_EQ(LastLine(r.out), ".ends");
+    double before = 0, after = 0;
+    const size_t at = r.err.find("points: ");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    ASSERT_EQ(std::sscanf(r.err.c_str() + at, "points: %lf before, %lf after", &before, &after), 2);
+    EXPECT_LT(after, before);
+
+    Project saved(w.project);
+    std::string stored = SpiceSubcircuitText(&saved.caps);
+    stored.erase(std::remove(stored.begin(), stored.end(), '\r'), stored.end());
+    EXPECT_EQ(stored, r.out);
+}
+
+TEST(PdnCli, NoiseTimeWritesStimulusAndResponseOverOnePeriod)
+{
+    Workspace w;
+    const CliRun r = w.Tool("noise-time", "--T 1e-7 --tr 1e-8 --ton 4e-8 --amplitude 2 --gauss 0 --harmonics 6 "
+                                          "--points 40 --save --csv " + w.File("noise.csv").string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Harmonics: 5 of 10MHz"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Response from diagram curve 0 \"Zin(i000)\""), std::string::npos) << r.out;
+    const Csv csv = ReadCsv(w.File("noise.csv"));
+    EXPECT_EQ(csv.header, "time,Current Stimulus.re,Current Stimulus.im,Voltage Response.re,Voltage Response.im");
+    ASSERT_EQ(csv.rows.size(), 40u);
+    double mean = 0, lo = 0, hi = 0, response = 0;
+    for (size_t k = 0; k < csv.rows.size(); ++k) {
+        EXPECT_NEAR(csv.rows[k][0], k * 1e-7 / 40, 1e-12);
+        mean += csv.rows[k][1] / 40;
+        lo = std::min(lo, csv.rows[k][1]);
+        hi = std::max(hi, csv.rows[k][1]);
+        response = std::max(response, std::fabs(csv.rows[k][3]));
+        EXPECT_TRUE(std::isfinite(csv.rows[k][3]));
+    }
+    EXPECT_NEAR(mean, 0.0, 1e-3);        // the series has no DC term
+    EXPECT_NEAR(hi - lo, 2.0, 0.4);      // five harmonics of a 2 A trapezoid
+    EXPECT_GT(response, 0.0);
+    Project saved(w.project);             // --save keeps the parameters given
+    EXPECT_EQ(saved.noise.nHarmonics, 6);
+    EXPECT_FLOAT_EQ(saved.noise.Amplitude, 2.0f);
+    EXPECT_EQ(saved.noise.GaussOn, 0);
+}
+
+TEST(PdnCli, CapSimGivesTheZinTheBoardHasWithTheValuesItSetsOnSave)
+{
+    Workspace w;
+    CliRun r = w.Tool("cap-sim", "--port 0 --cap 2 --c 4.7e-6 --esr 0.002 --esl 3e-10 --save --csv " +
+                                     w.File("z11c.csv").string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Port 0 with C2 = 4.700\u00b5F, ESR 2mOhm, ESL 300pH"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Z11c: "), std::string::npos);
+    Project saved(w.project);
+    const Cap c2 = *PartRecord<Cap>(GetPartfromID(&saved.board, PART_CAP, 2));
+    EXPECT_FLOAT_EQ(c2.Capacitance, 4.7e-6f);
+    EXPECT_FLOAT_EQ(c2.ESR, 0.002f);
+    EXPECT_FLOAT_EQ(c2.ESL, 3e-10f);
+
+    // The plain Zin sweep of the board as stored gives the same impedance.
+    r = w.Tool("ac", "--mode zin --csv " + w.File("zin.csv").string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Csv z11c = ReadCsv(w.File("z11c.csv"));
+    const Csv zin = ReadCsv(w.File("zin.csv"));
+    EXPECT_EQ(z11c.header, "frequency,Z11c.re,Z11c.im");
+    ASSERT_GE(z11c.rows.size(), 20u);
+    ASSERT_EQ(z11c.rows.size(), zin.rows.size());
+    for (size_t k = 0; k < zin.rows.size(); ++k) {
+        EXPECT_DOUBLE_EQ(z11c.rows[k][0], zin.rows[k][0]);
+        const double dz = std::hypot(z11c.rows[k][1] - zin.rows[k][1], z11c.rows[k][2] - zin.rows[k][2]);
+        EXPECT_LT(dz, 1e-3 * std::hypot(zin.rows[k][1], zin.rows[k][2])) << zin.rows[k][0];
+    }
+}
+
+TEST(PdnCli, BadArgumentsAreRefusedInOneLineAndLeaveTheProject)
+{
+    Workspace w;
+    const std::string original = ReadFile(w.project);
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"optimize-caps --port 0 --target-z 0.05 --target-f 1e8 --max 0 --save", "Max. No of Capacitors must be 1 to 100"},
+        {"optimize-caps --port 7 --target-z 0.05 --target-f 1e8 --max 2 --save", "the board has no port 7"},
+        {"optimize-caps --port 0 --target-z 0 --target-f 1e8 --max 2", "Target Impedance"},
+        {"fit-spice --save", "has no branches"},
+        {"fit-spice --branch 1u,1m", "three positive numbers"},
+        {"fit-spice --branch 1u,1m,1n --sensitivity 5", "unknown sensitivity 5"},
+        {"noise-time --T 0 --csv x.csv", "The period T must be above 0"},
+        {"noise-time --source 2 --csv x.csv", "--source must be 0 or 1"},
+        {"noise-time --harmonics 4 --zin-curve 4 --csv x.csv --save", "no Zin curve at index 4"},
+        {"cap-sim --port 0 --cap 9 --save", "Did not find Capacitor C9"},
+        {"cap-sim --port 3 --cap 1", "Did not find Port 3"},
+        {"cap-sim --port 0 --cap 1 --esl -1 --save", "must be finite and not negative"},
+    };
+    for (const auto& [args, reason] : cases) {
+        const CliRun r = w.Tool(args.substr(0, args.find(' ')), args.substr(args.find(' ') + 1));
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(LastLine(r.err).rfind("korvex-cli: ", 0), 0u) << args << "\n" << r.err;
+        EXPECT_NE(LastLine(r.err).find(reason), std::string::npos) << args << "\n" << r.err;
+    }
+    EXPECT_EQ(ReadFile(w.project), original);
+
+    std::ofstream(w.File("CapStd.csv")) << "Capacitance;ESR;ESL\nbroken\n";
+    const CliRun r = w.Tool("optimize-caps", "--port 0 --target-z 0.05 --target-f 1e8 --max 2");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(LastLine(r.err).find("CapStd.csv holds no capacitors"), std::string::npos) << r.err;
+    EXPECT_NE(w.Tool("optimize-caps", "--target-z 0.05 --target-f 1e8 --max 2").status, 0);  // --port is required
+    EXPECT_NE(w.Tool("noise-time", "").status, 0);                                         // --csv is required
+}

@@ -1,0 +1,243 @@
+// The headless PDN commands on the example board with the real simulator:
+// what they compute against the plain Zin sweep, and that refusals come before
+// any simulator run and change nothing.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "board/example_board.h"
+#include "board/settings_file.h"
+#include "board/sim_matrix.h"
+#include "diagram/diagram.h"
+#include "jobs/commands.h"
+#include "jobs/pdn_commands.h"
+#include "mesh/mesh_generation.h"
+#include "mesh/mesh_model.h"
+#include "pdn/opti_cap.h"
+#include "pdn/port_zin_curve.h"
+#include "pdn/simulate_s_capacitor.h"
+#include "pdn/voltage_noise_time.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ExampleBench {
+    fs::path dir;
+    SimMatrix board;
+    Mesh mesh;
+    Settings settings = DefaultSettings();
+    Diagram diagram;
+    SimulateSCapacitorData sparams;
+    std::string simulator = KORVEX_SIM;
+
+    ExampleBench()
+    {
+        dir = fs::temp_directory_path() / ("korvex_pdncmd_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        CreateExampleBoard(&board);
+        settings.StartFrequency = 1e5;
+        settings.StopFrequency = 1e9;
+        settings.NumberOfPoints = 24;
+        settings.Steps = 2;
+        CreateMesh(&board, &mesh, nullptr, &settings);
+    }
+    ~ExampleBench()
+    {
+        FreeMesh(&mesh);
+        freeSimulationMatrix(&board);
+        FreeSimulateSCapacitor(&sparams);
+        fs::remove_all(dir);
+    }
+    JobEnvironment Env()
+    {
+        JobEnvironment env;
+        env.Board = &board;
+        env.Mesh = &mesh;
+        env.Settings = &settings;
+        env.Diagram = &diagram;
+        env.SParameters = &sparams;
+        env.WorkFolder = dir.string();
+        env.Simulator = simulator;
+        return env;
+    }
+    // A simulator that only leaves a mark, to prove that it never ran.
+    void UseMarkingSimulator()
+    {
+        simulator = (dir / "marks.sh").string();
+        std::ofstream(simulator) << "#!/bin/sh\ntouch '" << (dir / "ran").string() << "'\nexit 1\n";
+        ::chmod(simulator.c_str(), 0755);
+    }
+    bool SimulatorRan() const { return fs::exists(dir / "ran"); }
+};
+
+std::vector<DComplex> CurveValues(const Diagram& d, int slot)
+{
+    std::vector<DComplex> values;
+    for (int k = 0; k < d.Curve[slot].PointCount; ++k) values.push_back(Complex(d.Curve[slot].pY[k], d.Curve[slot].pZ[k]));
+    return values;
+}
+
+void ExpectSameImpedance(const std::vector<DComplex>& a, const std::vector<DComplex>& b, const char* what)
+{
+    ASSERT_EQ(a.size(), b.size()) << what;
+    ASSERT_FALSE(a.empty()) << what;
+    for (size_t k = 0; k < a.size(); ++k)
+        EXPECT_NEAR(Cabs(Csub(a[k], b[k])) / Cabs(b[k]), 0.0, 1e-3) << what << " point " << k;
+}
+
+}  // namespace
+
+TEST(PdnCommands, Z11cOfTheCapacitorsOwnValuesIsThePortZinAndAnOpenEndRemovesIt)
+{
+    ExampleBench t;
+    int slot = -1;
+    JobOutcome out = CommandSimulatePortZin(t.Env(), 0, &slot);
+    ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
+    ASSERT_EQ(slot, FindPortZinCurve(&t.diagram, 0));
+    const std::vector<DComplex> withCap = CurveValues(t.diagram, slot);
+
+    out = CommandSimulateSCapacitor(t.Env(), 0, 2);
+    ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
+    EXPECT_EQ(t.sparams.SelectedPort, 0u);
+    EXPECT_EQ(t.sparams.SelectedCap, 2u);
+    Cap c2 = *PartRecord<Cap>(GetPartfromID(&t.board, PART_CAP, 2));
+    ASSERT_EQ(DrawSimulateSCapacitor(t.Env(), c2), 0);
+    EXPECT_STREQ(t.diagram.Curve[0].szName, "Z11c");
+    ExpectSameImpedance(CurveValues(t.diagram, 0), withCap, "own values");
+
+    // Capacitance 0 is an open end: the port then sees the board without C2.
+    Cap open = c2;
+    open.Capacitance = 0;
+    ASSERT_EQ(DrawSimulateSCapacitor(t.Env(), open), 0);
+    const std::vector<DComplex> openEnd = CurveValues(t.diagram, 0);
+    DeletePart(&t.board, GetPartfromID(&t.board, PART_CAP, 2));
+    out = CommandSimulatePortZin(t.Env(), 0, &slot);
+    ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
+    ExpectSameImpedance(openEnd, CurveValues(t.diagram, slot), "open end");
+}
+
+TEST(PdnCommands, NoiseSweepLandsOnTheHarmonicsAndGivesTheResponse)
+{
+    ExampleBench t;
+    VoltageNoiseTimeParam p;
+    p.nHarmonics = 6;
+    p.Datapoints = 30;
+    Diagram time;
+    const JobOutcome out = CommandVoltageNoiseTime(t.Env(), &p, 0, &time);
+    ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
+    EXPECT_EQ(t.settings.Steps, 1u);
+    const DiagramCurve& zin = t.diagram.Curve[p.ZinCurve];
+    ASSERT_EQ(zin.PointCount, p.nHarmonics);
+    for (int k = 0; k < zin.PointCount; ++k) EXPECT_NEAR(zin.pX[k] * p.T, k + 1.0, 1e-4) << k;
+    ASSERT_EQ(time.Curve[kTimeVoltageCurve].PointCount, 30);
+    double peak = 0;
+    for (int k = 0; k < 30; ++k) peak = std::max(peak, std::fabs(static_cast<double>(time.Curve[kTimeVoltageCurve].pY[k])));
+    EXPECT_GT(peak, 0.0);
+    EXPECT_TRUE(std::isfinite(peak));
+}
+
+TEST(PdnCommands, OptimizeCapsReportsThePlacedCapacitorsAndTheResultCurve)
+{
+    ExampleBench t;
+    OptiCapParam param;
+    param.TargetImpedance = 0.02f;
+    param.TargetFrequency = 3e7f;
+    param.MaxCapacitors = 3;
+    CapDatabase catalogue;
+    InitCapDatabase(&catalogue);
+    const uint32_t partsBefore = CountParts(&t.board);
+    OptimizeCapsResult r;
+    const JobOutcome out = CommandOptimizeCaps(t.Env(), param, catalogue, &r);
+    FreeCapDatabase(&catalogue);
+    ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
+    ASSERT_GE(r.Placed.size(), 1u);
+    EXPECT_LE(r.Placed.size(), 3u);
+    EXPECT_EQ(CountParts(&t.board), partsBefore + r.Placed.size());
+    for (const Cap& c : r.Placed) {
+        EXPECT_EQ(c.x, 140u);
+        EXPECT_EQ(c.y, 55u);
+        EXPECT_NE(GetPartfromID(&t.board, PART_CAP, c.Ref), nullptr);
+    }
+    EXPECT_EQ(r.ResultSlot, r.ZinSlot + 1);
+    EXPECT_STREQ(t.diagram.Curve[r.ResultSlot].szName, "OptiCap");
+    float maximum = 0;
+    const DiagramCurve& result = t.diagram.Curve[r.ResultSlot];
+    for (int k = 0; k < result.PointCount && result.pX[k] <= param.TargetFrequency; ++k)
+        maximum = std::max(maximum, result.pY[k]);
+    EXPECT_FLOAT_EQ(r.MaxImpedance, maximum);
+}
+
+TEST(PdnCommands, RefusalsComeBeforeTheSimulatorAndChangeNothing)
+{
+    ExampleBench t;
+    t.UseMarkingSimulator();
+    const uint32_t parts = CountParts(&t.board);
+    const double start = t.settings.StartFrequency;
+    CapDatabase catalogue, empty, tooLong;
+    InitCapDatabase(&catalogue);
+    CapRecord branch;
+    branch.Capacitance = 1e-6f;
+    for (int i = 0; i < 101; ++i) AddCap(&tooLong, 0, &branch);
+
+    OptiCapParam noCaps, noPort;
+    noCaps.MaxCapacitors = 0;
+    noPort.TargetPort = 7;
+    VoltageNoiseTimeParam noPeriod, noDrive;
+    noPeriod.T = 0;
+    noDrive.Source = 1;
+    Diagram time;
+    const std::vector<std::pair<JobOutcome, const char*>> refusals{
+        {CommandOptimizeCaps(t.Env(), noCaps, catalogue, nullptr), "Max. No of Capacitors"},
+        {CommandOptimizeCaps(t.Env(), noPort, catalogue, nullptr), "no port 7"},
+        {CommandOptimizeCaps(t.Env(), OptiCapParam{}, empty, nullptr), "catalogue is empty"},
+        {CommandFitSpiceCircuit(t.Env(), &empty, 1, nullptr), "(has 0)"},
+        {CommandFitSpiceCircuit(t.Env(), &tooLong, 1, nullptr), "(has 101)"},
+        {CommandFitSpiceCircuit(t.Env(), &catalogue, 3, nullptr), "sensitivity 3"},
+        {CommandVoltageNoiseTime(t.Env(), &noPeriod, 0, &time), "period T"},
+        {CommandVoltageNoiseTime(t.Env(), &noDrive, 5, &time), "no port 5"},
+        {CommandSimulateSCapacitor(t.Env(), 3, 1), "Port 3"},
+        {CommandSimulateSCapacitor(t.Env(), 0, 9), "C9"},
+        {CommandSimulatePortZin(t.Env(), 2, nullptr), "no port 2"},
+    };
+    for (const auto& [outcome, why] : refusals) {
+        EXPECT_FALSE(outcome.Success) << why;
+        EXPECT_NE(outcome.Reason.find(why), std::string::npos) << outcome.Reason;
+    }
+    EXPECT_FALSE(t.SimulatorRan());
+    EXPECT_EQ(CountParts(&t.board), parts);
+    EXPECT_EQ(t.settings.StartFrequency, start);
+    EXPECT_EQ(catalogue.Count, n_E6Init);
+    EXPECT_EQ(DrawSimulateSCapacitor(t.Env(), Cap{}), -1);  // no run yet
+    for (CapDatabase* db : {&catalogue, &empty, &tooLong}) FreeCapDatabase(db);
+}
+
+TEST(PdnCommands, CatalogueFromTheWorkFolderOrBuiltIn)
+{
+    ExampleBench t;
+    const std::string folder = t.dir.string();
+    const fs::path file = t.dir / kCapCatalogueFileName;
+    CapDatabase db;
+    std::string reason;
+    EXPECT_EQ(LoadWorkFolderCatalogue(folder, &db, &reason), 0);
+    EXPECT_EQ(db.Count, n_E6Init);
+    EXPECT_FALSE(fs::exists(file));  // the built-in table is not written out
+
+    std::ofstream(file) << "Capacitance;ESR;ESL\n2.2e-6;0.01;5e-10\n";
+    EXPECT_EQ(LoadWorkFolderCatalogue(folder, &db, &reason), 1);
+    ASSERT_EQ(db.Count, 1);
+    EXPECT_FLOAT_EQ(db.Caps[0].Capacitance, 2.2e-6f);
+
+    for (const char* text : {"", "Capacitance;ESR;ESL\nno;numbers;here\n"}) {
+        std::ofstream(file, std::ios::trunc) << text;
+        reason.clear();
+        EXPECT_EQ(LoadWorkFolderCatalogue(folder, &db, &reason), -1) << text;
+        EXPECT_NE(reason.find(file.string()), std::string::npos) << reason;
+        EXPECT_EQ(db.Count, 1);  // unchanged
+    }
+    FreeCapDatabase(&db);
+}
