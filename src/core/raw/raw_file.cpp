@@ -1,5 +1,6 @@
 #include "raw/raw_file.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -173,14 +174,23 @@ int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::st
         if (nameEnd == std::string_view::npos) nameEnd = line.size();
         RawVariable var;
         var.Index = static_cast<unsigned>(raw->Variables.size());
-        var.Name.assign(line.substr(tab2 + 1, nameEnd - tab2 - 1));
+        var.Name = line.substr(tab2 + 1, nameEnd - tab2 - 1);
         raw->Variables.push_back(std::move(var));
     }
     raw->Buffer = std::move(bytes);
     return 0;
 }
 
-bool ParseUnsigned(const std::string& text, size_t* pos, uint64_t* value)
+bool StartsWithNoCase(std::string_view name, std::string_view prefix)
+{
+    if (name.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    return true;
+}
+
+bool ParseUnsigned(std::string_view text, size_t* pos, uint64_t* value)
 {
     size_t i = *pos;
     uint64_t v = 0;
@@ -196,7 +206,7 @@ bool ParseUnsigned(const std::string& text, size_t* pos, uint64_t* value)
     return true;
 }
 
-bool ParseLayerId(const std::string& text, size_t pos, unsigned* layer, uint64_t* id, unsigned* direction)
+bool ParseLayerId(std::string_view text, size_t pos, unsigned* layer, uint64_t* id, unsigned* direction)
 {
     if (pos >= text.size() || text[pos] < '0' || text[pos] > '9') return false;
     *layer = static_cast<unsigned>(text[pos] - '0');

@@ -5,14 +5,23 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct RawVariable {
     unsigned Index = 0;  // position in the list, counting from 0
-    std::string Name;    // as listed, e.g. "V(n1_000042)"
+    std::string_view Name;  // as listed, e.g. "V(n1_000042)"; points into RawFile::Buffer
 };
 
+// Holds the file's bytes; the variable names point into them, so a RawFile
+// moves but is never copied.
 struct RawFile {
+    RawFile() = default;
+    RawFile(RawFile&&) = default;
+    RawFile& operator=(RawFile&&) = default;
+    RawFile(const RawFile&) = delete;
+    RawFile& operator=(const RawFile&) = delete;
+
     std::vector<char> Buffer;          // narrowed header, then the binary section
     size_t BinaryStart = 0;            // offset of the first value byte
     bool HasCounts = false;            // "No. Variables:" and "No. Points:" were read
@@ -36,10 +45,13 @@ int LoadRawFile(const char* path, RawFile* raw, bool needCounts, std::string* er
 // The same from bytes already in memory (tests, pipes).
 int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::string* error);
 
+// True when `name` starts with `prefix`, ignoring case.
+bool StartsWithNoCase(std::string_view name, std::string_view prefix);
+
 // Reads an unsigned decimal number at text[*pos], advancing *pos past its digits;
 // false when no digit stands there or the number does not fit 64 bits. Names of
 // any length parse (node IDs of 1,000,000 and more).
-bool ParseUnsigned(const std::string& text, size_t* pos, uint64_t* value);
+bool ParseUnsigned(std::string_view text, size_t* pos, uint64_t* value);
 // Parses "<layer digit>_<id>" then, when `direction` is not null, "_<digit>",
 // starting at `pos`; the layer and direction are single digits, the ID any length.
-bool ParseLayerId(const std::string& text, size_t pos, unsigned* layer, uint64_t* id, unsigned* direction);
+bool ParseLayerId(std::string_view text, size_t pos, unsigned* layer, uint64_t* id, unsigned* direction);

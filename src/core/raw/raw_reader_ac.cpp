@@ -16,13 +16,6 @@
 namespace {
 constexpr uint32_t kCapacitorSParameterMode = 9092;
 
-bool StartsWithNoCase(const std::string& s, const char* prefix)
-{
-    size_t i = 0;
-    for (; prefix[i] != '\0'; ++i)
-        if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) != std::tolower(prefix[i])) return false;
-    return true;
-}
 
 // Variables that carry values: the listed ones, at most as many as announced.
 size_t UsableVariables(const RawFile& raw)
@@ -37,7 +30,7 @@ MeshNode* NodeOf(const Mesh* mesh, uint64_t id)
 
 // Parses "<prefix><layer>_n<id>" (the AC node and source names), returning the
 // position after the ID.
-bool ParseAcNode(const std::string& name, const char* prefix, unsigned* layer, uint64_t* id, size_t* end)
+bool ParseAcNode(std::string_view name, const char* prefix, unsigned* layer, uint64_t* id, size_t* end)
 {
     if (!StartsWithNoCase(name, prefix)) return false;
     size_t pos = std::char_traits<char>::length(prefix);
@@ -109,7 +102,7 @@ void MapZinCurves(const RawFile& raw, Diagram* diagram, const Settings* ac)
     bool firstMagnitude = true;
     float minY = 0, maxY = 0;
     for (size_t v = 1; v < UsableVariables(raw); ++v) {
-        const std::string& name = raw.Variables[v].Name;
+        const std::string name(raw.Variables[v].Name);
         printDebug("Found Variable %s\r\n", name.c_str());
         const int curve = static_cast<int>(v) - 1;
         if (InitDiagramData(diagram, name.c_str(), curve, static_cast<int>(points)) != 0) continue;
@@ -140,7 +133,7 @@ void MapCapacitorSParameters(const RawFile& raw, SimulateSCapacitorData* sparams
     const unsigned points = raw.DeclaredPoints;
     AllocSimulateSCapacitor(sparams, static_cast<int>(points));
     for (size_t v = 1; v < UsableVariables(raw); ++v) {
-        const std::string& name = raw.Variables[v].Name;
+        const std::string_view name = raw.Variables[v].Name;
         std::vector<DComplex>* target = StartsWithNoCase(name, "S11")   ? &sparams->S11
                                         : StartsWithNoCase(name, "S21") ? &sparams->S21
                                         : StartsWithNoCase(name, "S12") ? &sparams->S12
@@ -163,7 +156,7 @@ void MapZDistribution(const RawFile& raw, Mesh* mesh)
         unsigned layer = 0;
         uint64_t id = 0;
         size_t end = 0;
-        const std::string& name = raw.Variables[v].Name;
+        const std::string_view name = raw.Variables[v].Name;
         const bool ok = ParseAcNode(name, "Zin(i_l", &layer, &id, &end) && end < name.size() && name[end] == ')';
         for (unsigned p = 0; p < raw.DeclaredPoints; ++p) {
             double re = 0, im = 0;
@@ -182,7 +175,7 @@ void MapAcCurrentDensity(const RawFile& raw, const SimMatrix* board, Mesh* mesh)
         unsigned layer = 0;
         uint64_t id = 0;
         size_t end = 0;
-        const std::string& name = raw.Variables[v].Name;
+        const std::string_view name = raw.Variables[v].Name;
         bool ok = ParseAcNode(name, "I(R_l", &layer, &id, &end);
         unsigned direction = 0;
         if (ok && end + 3 < name.size() + 0 && name[end] == '_' &&
@@ -212,7 +205,7 @@ void MapVoltageNoise(const RawFile& raw, Mesh* mesh)
         unsigned layer = 0;
         uint64_t id = 0;
         size_t end = 0;
-        const std::string& name = raw.Variables[v].Name;
+        const std::string_view name = raw.Variables[v].Name;
         const bool ok = ParseAcNode(name, "V(n_l", &layer, &id, &end) && end < name.size() && name[end] == ')';
         for (unsigned p = 0; p < raw.DeclaredPoints; ++p) {
             double re = 0, im = 0;

@@ -10,13 +10,6 @@
 #include "util/debug_log.h"
 
 namespace {
-bool StartsWithNoCase(const std::string& s, const char* prefix)
-{
-    size_t i = 0;
-    for (; prefix[i] != '\0'; ++i)
-        if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
-    return true;
-}
 
 MeshNode* NodeOf(const Mesh* mesh, uint64_t id)
 {
@@ -24,18 +17,18 @@ MeshNode* NodeOf(const Mesh* mesh, uint64_t id)
 }
 
 // The text of a variable line from its opening parenthesis, at most 32 characters.
-std::string Shown(const std::string& name)
+std::string Shown(std::string_view name)
 {
     const size_t paren = name.find('(');
-    return name.substr(paren == std::string::npos ? 0 : paren, 32);
+    return std::string(name.substr(paren == std::string::npos ? 0 : paren, 32));
 }
 
 // Text between a prefix and the closing parenthesis, at most 20 characters.
-std::string NetAfter(const std::string& name, size_t prefixLength)
+std::string NetAfter(std::string_view name, size_t prefixLength)
 {
     const size_t close = name.find(')', prefixLength);
     const size_t end = close == std::string::npos ? name.size() : close;
-    return name.substr(prefixLength, std::min<size_t>(end - prefixLength, 20));
+    return std::string(name.substr(prefixLength, std::min<size_t>(end - prefixLength, 20)));
 }
 }  // namespace
 
@@ -65,7 +58,7 @@ int CheckOperatingPointFile(const RawFile& raw, std::string* error)
 void MapElectricalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
 {
     for (const RawVariable& var : raw.Variables) {
-        const std::string& name = var.Name;
+        const std::string_view name = var.Name;
         double value = 0;
         raw.RealValue(var.Index, &value);
         unsigned layer = 0, direction = 0;
@@ -101,7 +94,7 @@ void MapElectricalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
 void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
 {
     for (const RawVariable& var : raw.Variables) {
-        const std::string& name = var.Name;
+        const std::string_view name = var.Name;
         if (!StartsWithNoCase(name, "v(")) continue;  // currents: nothing to map
         double value = 0;
         raw.RealValue(var.Index, &value);
