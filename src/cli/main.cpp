@@ -18,7 +18,10 @@ int main(int argc, char** argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        // --help and --version end here with exit code 0; wrong arguments give
+        // the same one-line refusal and exit code as any other refusal.
+        if (e.get_exit_code() == 0) return app.exit(e);
+        return Refuse(std::string(e.what()) + " (see --help)");
     }
     for (auto& [sub, run] : runs)
         if (sub->parsed()) return run();
