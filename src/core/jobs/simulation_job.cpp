@@ -62,8 +62,8 @@ bool RunStep(const JobEnvironment& env, const char* base, JobOutcome& outcome)
     const std::string netlist = WorkFilePath(env, base, ".cir");
     const bool batch = env.Settings->BatchMode != 0;
     Stage(env, "simulate", -1);
+    Say(env, "Run " + SimulatorCommandText(SimulatorOf(env), batch, netlist) + "\r\n");
     const SimulatorRun run = RunSimulator(SimulatorOf(env), batch, netlist);
-    Say(env, "Run " + run.CommandText + "\r\n");
     Say(env, "SPICE Return: " + std::to_string(run.ExitCode) + "\r\n");
     Say(env, "Finished SPICE at " + Now());
     if (run.Started && run.ExitCode == 0) return true;

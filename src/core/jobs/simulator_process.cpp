@@ -22,13 +22,28 @@ std::string Quote(const std::string& s)
 }
 }  // namespace
 
-SimulatorRun RunSimulator(const std::string& simulator, bool batchMode, const std::string& netlistPath)
+namespace {
+std::vector<std::string> Arguments(const std::string& simulator, bool batchMode, const std::string& netlistPath)
 {
-    SimulatorRun run;
     std::vector<std::string> args{simulator};
     if (batchMode) args.push_back("-b");
     args.push_back(netlistPath);
-    for (const auto& a : args) run.CommandText += (run.CommandText.empty() ? "" : " ") + Quote(a);
+    return args;
+}
+}  // namespace
+
+std::string SimulatorCommandText(const std::string& simulator, bool batchMode, const std::string& netlistPath)
+{
+    std::string text;
+    for (const auto& a : Arguments(simulator, batchMode, netlistPath)) text += (text.empty() ? "" : " ") + Quote(a);
+    return text;
+}
+
+SimulatorRun RunSimulator(const std::string& simulator, bool batchMode, const std::string& netlistPath)
+{
+    SimulatorRun run;
+    std::vector<std::string> args = Arguments(simulator, batchMode, netlistPath);
+    run.CommandText = SimulatorCommandText(simulator, batchMode, netlistPath);
 
     struct stat st{};
     if (simulator.empty() || ::stat(simulator.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||

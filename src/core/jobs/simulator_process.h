@@ -11,6 +11,9 @@ struct SimulatorRun {
     std::string Reason;       // one line when the run failed
 };
 
+// The command as it would be typed: each argument in double quotes.
+std::string SimulatorCommandText(const std::string& simulator, bool batchMode, const std::string& netlistPath);
+
 // Runs `simulator [-b] netlist` in the netlist's folder and waits for it to end.
 SimulatorRun RunSimulator(const std::string& simulator, bool batchMode, const std::string& netlistPath);
 
