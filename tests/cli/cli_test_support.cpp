@@ -1,5 +1,8 @@
 #include "cli_test_support.h"
 
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,8 +26,7 @@ CliRun RunCli(const std::string& args, const fs::path& folder)
     while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) r.out.append(buf.data(), n);
     const int raw = ::pclose(pipe);
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream in(errFile);
-    r.err.assign(std::istreambuf_iterator<char>(in), {});
+    r.err = ReadFile(errFile);
     fs::remove(errFile);
     return r;
 }
@@ -41,4 +43,35 @@ TempFolder::~TempFolder()
 {
     std::error_code ec;
     fs::remove_all(dir, ec);
+}
+
+std::string TempFolder::Script(const char* name, const std::string& body) const
+{
+    const std::string path = Path(name);
+    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+    ::chmod(path.c_str(), 0755);
+    return path;
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string LastLine(const std::string& text)
+{
+    const size_t end = text.find_last_not_of('\n');
+    if (end == std::string::npos) return "";
+    const size_t start = text.rfind('\n', end);
+    const size_t from = start == std::string::npos ? 0 : start + 1;
+    return text.substr(from, end - from + 1);
+}
+
+void ExpectOneLineRefusal(const CliRun& r, const std::string& args)
+{
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_TRUE(r.out.empty()) << args;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
+    EXPECT_EQ(r.err.rfind("korvex-cli: ", 0), 0u) << args << ": " << r.err;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Running korvex-cli as the real program from tests, and scratch folders.
+// Running korvex-cli as the real program from tests, scratch folders and files.
 #include <filesystem>
 #include <string>
 
@@ -21,4 +21,16 @@ struct TempFolder {
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     std::string Path(const char* name) const { return (dir / name).string(); }
+    // An executable shell script NAME in the folder running BODY; returns its path.
+    std::string Script(const char* name, const std::string& body) const;
 };
+
+// The whole file as it is on disk ("" when it cannot be read).
+std::string ReadFile(const std::filesystem::path& path);
+
+// The last non-empty line of TEXT, without its line end.
+std::string LastLine(const std::string& text);
+
+// A refusal as korvex-cli gives it: exit code 1, nothing on stdout, one line
+// "korvex-cli: REASON" on stderr.
+void ExpectOneLineRefusal(const CliRun& r, const std::string& args);

@@ -1,41 +1,29 @@
 // korvex-cli info and convert, run as the real program.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
-#include <set>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "board/example_board.h"
-#include "cli_test_support.h"
 #include "board/project_file.h"
+#include "cli_test_support.h"
 #include "pdn/cap_database.h"
 #include "pdn/voltage_noise_param.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-CliRun Cli(const std::string& args)
-{
-    return RunCli(args);
-}
-
-
-
-
 const std::string kDemo = std::string(KORVEX_EXAMPLES) + "/demo.sav";
 
 }  // namespace
 
 TEST(CliInfo, JsonUsesFieldNamesAndListsEveryPart)
 {
-    const CliRun r = Cli("info " + kDemo + " --json");
+    const CliRun r = RunCli("info " + kDemo + " --json");
     ASSERT_EQ(r.status, 0) << r.err;
     const auto j = nlohmann::json::parse(r.out);
     EXPECT_EQ(j["CountPixelX"], 160);
@@ -61,7 +49,7 @@ TEST(CliInfo, JsonUsesFieldNamesAndListsEveryPart)
 
 TEST(CliInfo, TextShowsStackAndParts)
 {
-    const CliRun r = Cli("info " + kDemo);
+    const CliRun r = RunCli("info " + kDemo);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("160 x 100 pixels, 2 layers"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Layer2: copper 35\xC2\xB5m, 16000 copper pixels"), std::string::npos) << r.out;
@@ -72,11 +60,11 @@ TEST(CliConvert, RoundTripBetweenPlainAndCompressed)
 {
     TempFolder t;
     const std::string plain = t.Path("plain.sav"), packed = t.Path("packed.sav");
-    CliRun r = Cli("convert " + kDemo + " " + plain + " --plain");
+    CliRun r = RunCli("convert " + kDemo + " " + plain + " --plain");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(fs::file_size(plain), 408u + 28u * 160 * 100 * 2 + 11 * 30 + 80 + 2 * 76 + 2 * 48 + 104 + 80 + 16 +
                                         3 * 28 + 38);
-    r = Cli("convert " + plain + " " + packed + " --compressed");
+    r = RunCli("convert " + plain + " " + packed + " --compressed");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(IsCompressedProject(packed.c_str()));
 
@@ -92,8 +80,8 @@ TEST(CliConvert, RoundTripBetweenPlainAndCompressed)
     freeSimulationMatrix(&b);
     FreeCapDatabase(&caps);
 
-    EXPECT_NE(Cli("convert " + kDemo + " " + plain).status, 0);  // a mode is required
-    EXPECT_NE(Cli("convert " + kDemo + " " + plain + " --plain --compressed").status, 0);
+    EXPECT_NE(RunCli("convert " + kDemo + " " + plain).status, 0);  // a mode is required
+    EXPECT_NE(RunCli("convert " + kDemo + " " + plain + " --plain --compressed").status, 0);
 }
 
 TEST(CliRefusals, ExitOneWithOneLineReason)
@@ -103,14 +91,8 @@ TEST(CliRefusals, ExitOneWithOneLineReason)
     std::ofstream(bad) << "not a project";
     for (const std::string& args : {"info " + bad, "info " + bad + " --json", "info " + t.Path("missing.sav"),
                                     "convert " + bad + " " + t.Path("out.sav") + " --plain",
-                                    "convert " + kDemo + " " + t.Path("no/dir/out.sav") + " --plain"}) {
-        const CliRun r = Cli(args);
-        EXPECT_EQ(r.status, 1) << args;
-        EXPECT_TRUE(r.out.empty()) << args;
-        ASSERT_FALSE(r.err.empty()) << args;
-        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
-        EXPECT_EQ(r.err.rfind("korvex-cli: ", 0), 0u) << r.err;
-    }
+                                    "convert " + kDemo + " " + t.Path("no/dir/out.sav") + " --plain"})
+        ExpectOneLineRefusal(RunCli(args), args);
 }
 
 TEST(ExampleBoard, StoredDemoMatchesTheGenerator)

@@ -1,45 +1,21 @@
 // korvex-cli optimize-caps, fit-spice, noise-time and cap-sim end to end on the
 // example board with the real simulator, and their refusals.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "board/project_file.h"
-#include "board/settings_file.h"
-#include "board/sim_matrix.h"
-#include "pdn/cap_database.h"
-#include "pdn/complex.h"
+#include "job_bench.h"
 #include "pdn/spice_fit.h"
 #include "pdn/voltage_noise_param.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string LastLine(const std::string& text)
-{
-    const size_t end = text.find_last_not_of('\n');
-    if (end == std::string::npos) return "";
-    const size_t start = text.rfind('\n', end);
-    return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
-}
 
 // A CSV as rows of numbers below its header.
 struct Csv {
@@ -61,39 +37,22 @@ Csv ReadCsv(const fs::path& path)
     return csv;
 }
 
-// The example board as a project in a scratch folder with a short sweep.
+// The example board as a project in a scratch folder with the short sweep in its Settings.set.
 struct Workspace {
-    fs::path dir, project;
+    TempFolder folder{"pdncli"};
+    fs::path dir = folder.dir, project = dir / "board.sav";
     Workspace()
     {
-        dir = fs::temp_directory_path() / ("korvex_pdncli_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        project = dir / "board.sav";
         Settings settings = DefaultSettings();
-        settings.StartFrequency = 1e5;
-        settings.StopFrequency = 1e9;
-        settings.NumberOfPoints = 24;
-        settings.Steps = 2;
+        UseShortSweep(&settings);
         WriteSettingsFile(&settings, dir.string());
-        EXPECT_EQ(Run("example " + project.string()).status, 0);
-    }
-    ~Workspace() { fs::remove_all(dir); }
-    CliRun Run(const std::string& args) const
-    {
-        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-        const int raw = std::system((std::string(KORVEX_CLI) + " " + args + " >" + out.string() + " 2>" + err.string()).c_str());
-        CliRun r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = ReadFile(out);
-        r.err = ReadFile(err);
-        return r;
+        EXPECT_EQ(RunCli("example " + project.string()).status, 0);
     }
     // A subcommand on the project with the work folder and the simulator.
     CliRun Tool(const std::string& command, const std::string& args) const
     {
-        return Run(command + " " + project.string() + " --workdir " + dir.string() + " --simulator " + KORVEX_SIM +
-                   " " + args);
+        return RunCli(command + " " + project.string() + " --workdir " + dir.string() + " --simulator " + KORVEX_SIM +
+                      " " + args, dir);
     }
     fs::path File(const char* name) const { return dir / name; }
 };

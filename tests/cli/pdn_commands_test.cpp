@@ -2,78 +2,20 @@
 // what they compute against the plain Zin sweep, and that refusals come before
 // any simulator run and change nothing.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
-#include "board/example_board.h"
-#include "board/settings_file.h"
-#include "board/sim_matrix.h"
-#include "diagram/diagram.h"
-#include "jobs/commands.h"
+#include "job_bench.h"
 #include "jobs/pdn_commands.h"
-#include "mesh/mesh_generation.h"
-#include "mesh/mesh_model.h"
 #include "pdn/opti_cap.h"
 #include "pdn/port_zin_curve.h"
-#include "pdn/simulate_s_capacitor.h"
 #include "pdn/voltage_noise_time.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ExampleBench {
-    fs::path dir;
-    SimMatrix board;
-    Mesh mesh;
-    Settings settings = DefaultSettings();
-    Diagram diagram;
-    SimulateSCapacitorData sparams;
-    std::string simulator = KORVEX_SIM;
-
-    ExampleBench()
-    {
-        dir = fs::temp_directory_path() / ("korvex_pdncmd_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        CreateExampleBoard(&board);
-        settings.StartFrequency = 1e5;
-        settings.StopFrequency = 1e9;
-        settings.NumberOfPoints = 24;
-        settings.Steps = 2;
-        CreateMesh(&board, &mesh, nullptr, &settings);
-    }
-    ~ExampleBench()
-    {
-        FreeMesh(&mesh);
-        freeSimulationMatrix(&board);
-        FreeSimulateSCapacitor(&sparams);
-        fs::remove_all(dir);
-    }
-    JobEnvironment Env()
-    {
-        JobEnvironment env;
-        env.Board = &board;
-        env.Mesh = &mesh;
-        env.Settings = &settings;
-        env.Diagram = &diagram;
-        env.SParameters = &sparams;
-        env.WorkFolder = dir.string();
-        env.Simulator = simulator;
-        return env;
-    }
-    // A simulator that only leaves a mark, to prove that it never ran.
-    void UseMarkingSimulator()
-    {
-        simulator = (dir / "marks.sh").string();
-        std::ofstream(simulator) << "#!/bin/sh\ntouch '" << (dir / "ran").string() << "'\nexit 1\n";
-        ::chmod(simulator.c_str(), 0755);
-    }
-    bool SimulatorRan() const { return fs::exists(dir / "ran"); }
-};
 
 std::vector<DComplex> CurveValues(const Diagram& d, int slot)
 {
@@ -94,7 +36,7 @@ void ExpectSameImpedance(const std::vector<DComplex>& a, const std::vector<DComp
 
 TEST(PdnCommands, Z11cOfTheCapacitorsOwnValuesIsThePortZinAndAnOpenEndRemovesIt)
 {
-    ExampleBench t;
+    JobBench t;
     int slot = -1;
     JobOutcome out = CommandSimulatePortZin(t.Env(), 0, &slot);
     ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
@@ -123,7 +65,7 @@ TEST(PdnCommands, Z11cOfTheCapacitorsOwnValuesIsThePortZinAndAnOpenEndRemovesIt)
 
 TEST(PdnCommands, NoiseSweepLandsOnTheHarmonicsAndGivesTheResponse)
 {
-    ExampleBench t;
+    JobBench t;
     VoltageNoiseTimeParam p;
     p.nHarmonics = 6;
     p.Datapoints = 30;
@@ -143,7 +85,7 @@ TEST(PdnCommands, NoiseSweepLandsOnTheHarmonicsAndGivesTheResponse)
 
 TEST(PdnCommands, OptimizeCapsReportsThePlacedCapacitorsAndTheResultCurve)
 {
-    ExampleBench t;
+    JobBench t;
     OptiCapParam param;
     param.TargetImpedance = 0.02f;
     param.TargetFrequency = 3e7f;
@@ -155,14 +97,10 @@ TEST(PdnCommands, OptimizeCapsReportsThePlacedCapacitorsAndTheResultCurve)
     const JobOutcome out = CommandOptimizeCaps(t.Env(), param, catalogue, &r);
     FreeCapDatabase(&catalogue);
     ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
+    // Where they sit and what OptiCap is: tests/cli/pdn_cli_test.cpp.
     ASSERT_GE(r.Placed.size(), 1u);
-    EXPECT_LE(r.Placed.size(), 3u);
     EXPECT_EQ(CountParts(&t.board), partsBefore + r.Placed.size());
-    for (const Cap& c : r.Placed) {
-        EXPECT_EQ(c.x, 140u);
-        EXPECT_EQ(c.y, 55u);
-        EXPECT_NE(GetPartfromID(&t.board, PART_CAP, c.Ref), nullptr);
-    }
+    for (const Cap& c : r.Placed) EXPECT_NE(GetPartfromID(&t.board, PART_CAP, c.Ref), nullptr);
     EXPECT_EQ(r.ResultSlot, r.ZinSlot + 1);
     EXPECT_STREQ(t.diagram.Curve[r.ResultSlot].szName, "OptiCap");
     float maximum = 0;
@@ -174,8 +112,8 @@ TEST(PdnCommands, OptimizeCapsReportsThePlacedCapacitorsAndTheResultCurve)
 
 TEST(PdnCommands, RefusalsComeBeforeTheSimulatorAndChangeNothing)
 {
-    ExampleBench t;
-    t.UseMarkingSimulator();
+    JobBench t;
+    t.simulator = t.folder.Script("marks.sh", "touch '" + t.folder.Path("ran") + "'; exit 1");
     const uint32_t parts = CountParts(&t.board);
     const double start = t.settings.StartFrequency;
     CapDatabase catalogue, empty, tooLong;
@@ -208,7 +146,7 @@ TEST(PdnCommands, RefusalsComeBeforeTheSimulatorAndChangeNothing)
         EXPECT_FALSE(outcome.Success) << why;
         EXPECT_NE(outcome.Reason.find(why), std::string::npos) << outcome.Reason;
     }
-    EXPECT_FALSE(t.SimulatorRan());
+    EXPECT_FALSE(fs::exists(t.folder.Path("ran")));
     EXPECT_EQ(CountParts(&t.board), parts);
     EXPECT_EQ(t.settings.StartFrequency, start);
     EXPECT_EQ(catalogue.Count, n_E6Init);
@@ -218,7 +156,7 @@ TEST(PdnCommands, RefusalsComeBeforeTheSimulatorAndChangeNothing)
 
 TEST(PdnCommands, CatalogueFromTheWorkFolderOrBuiltIn)
 {
-    ExampleBench t;
+    TempFolder t;
     const std::string folder = t.dir.string();
     const fs::path file = t.dir / kCapCatalogueFileName;
     CapDatabase db;

@@ -3,68 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 
-#include "board/settings_file.h"
-#include "board/sim_matrix.h"
-#include "diagram/diagram.h"
-#include "jobs/commands.h"
-#include "mesh/mesh_model.h"
-#include "pdn/simulate_s_capacitor.h"
-
-namespace fs = std::filesystem;
+#include "job_bench.h"
 
 namespace {
-struct Bench {
-    SimMatrix board;
-    Mesh mesh;
-    Settings settings = DefaultSettings();
-    Diagram diagram;
-    SimulateSCapacitorData sparams;
-    fs::path folder;
-
-    Bench(uint32_t nx, uint32_t ny, int layers, float pitch)
-    {
-        folder = fs::temp_directory_path() / ("korvex_e2e_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder);
-        InitSimulationMatrix(&board);
-        SetLayerCount(&board, layers);
-        SetSize(&board, pitch * static_cast<float>(nx), pitch * static_cast<float>(ny), nx, ny, nullptr, nullptr);
-        MallocAllMatrices(&board);
-        settings.BatchMode = 0;
-    }
-    ~Bench()
-    {
-        FreeMesh(&mesh);
-        freeSimulationMatrix(&board);
-        FreeSimulateSCapacitor(&sparams);
-        fs::remove_all(folder);
-    }
-    void Fill(int layer)
-    {
-        for (uint32_t x = 0; x < board.CountPixelX; ++x)
-            for (uint32_t y = 0; y < board.CountPixelY; ++y) board.CopperMatrix[x][y][layer] = 1.0f;
-    }
-    JobEnvironment Env()
-    {
-        JobEnvironment env;
-        env.Board = &board;
-        env.Mesh = &mesh;
-        env.Settings = &settings;
-        env.Diagram = &diagram;
-        env.SParameters = &sparams;
-        env.WorkFolder = folder.string();
-        env.Simulator = KORVEX_SIM;
-        return env;
-    }
-    void BuildMesh()
-    {
-        std::string reason;
-        ASSERT_EQ(CommandCreateMesh(Env(), nullptr, &reason), 0) << reason;
-    }
-};
-
 void Ground(SimMatrix* b, uint32_t x, uint32_t y, uint32_t layer)
 {
     Resistor r;
@@ -91,9 +33,9 @@ void Source(SimMatrix* b, uint32_t x, uint32_t y, uint32_t layer, double amps)
 TEST(EndToEnd, StripVoltageDropMatchesSheetResistance)
 {
     // 100 x 10 mm strip of 35 um copper, fed along its left edge and grounded along its right edge.
-    Bench t(100, 10, 1, 1e-3f);
+    JobBench t(100, 10, 1, 1e-3f);
     t.board.TemperatureCoefficient = 0;
-    t.Fill(0);
+    t.FillLayer(0);
     for (uint32_t y = 0; y < 10; ++y) {
         Source(&t.board, 0, y, 0, 0.1);
         Ground(&t.board, 99, y, 0);
@@ -119,10 +61,10 @@ TEST(EndToEnd, StripVoltageDropMatchesSheetResistance)
 TEST(EndToEnd, ViaAddsItsBarrelResistance)
 {
     // A source on layer 1 at one corner, ground on layer 2: the current passes one via.
-    Bench t(20, 20, 2, 1e-3f);
+    JobBench t(20, 20, 2, 1e-3f);
     t.board.TemperatureCoefficient = 0;
-    t.Fill(0);
-    t.Fill(1);
+    t.FillLayer(0);
+    t.FillLayer(1);
     Source(&t.board, 10, 10, 0, 1.0);
     Ground(&t.board, 10, 10, 1);
     Via via;
@@ -143,8 +85,8 @@ TEST(EndToEnd, ViaAddsItsBarrelResistance)
 TEST(EndToEnd, HeatedPlateRisesByConvectionAndRadiationBalance)
 {
     // A 50 x 50 mm one-layer plate heated evenly by a source over all of it.
-    Bench t(50, 50, 1, 1e-3f);
-    t.Fill(0);
+    JobBench t(50, 50, 1, 1e-3f);
+    t.FillLayer(0);
     HeatSource h;
     h.RectBX = 49;
     h.RectBY = 49;
@@ -164,12 +106,12 @@ TEST(EndToEnd, HeatedPlateRisesByConvectionAndRadiationBalance)
 TEST(EndToEnd, PlanePairIsACapacitorAndResonatesAtHalfAWavelength)
 {
     // 100 x 100 mm plane pair, 1 mm of FR4 between, port at a corner.
-    Bench t(100, 100, 2, 1e-3f);
+    JobBench t(100, 100, 2, 1e-3f);
     t.board.SizeZ[0] = 1e-3f;
     t.board.Df[0] = 0;
     t.settings.ComputeStrayCapacitance = 0;
-    t.Fill(0);
-    t.Fill(1);
+    t.FillLayer(0);
+    t.FillLayer(1);
     Port port;
     port.x = 0;
     port.y = 0;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "board/sim_matrix.h"
 #include "mesh/mesh_model.h"
 #include "util/debug_log.h"
@@ -163,28 +165,21 @@ TEST(MeshModel, NullAndEmptyArguments)
     FreeMesh(nullptr);
 }
 
-TEST(MeshModel, RectanglesAndGeometry)
+TEST(MeshModel, RectanglesAreInclusiveAndAreasUsePixelSizes)
 {
     MeshNode n;
     n.x = 5;
     n.y = 7;
-    n.OrderX = n.OrderY = 1;
-    MeshRect r = GetRect(&n);
-    EXPECT_EQ(r.left, 5);
-    EXPECT_EQ(r.top, 7);
-    EXPECT_EQ(r.right, 5);
-    EXPECT_EQ(r.bottom, 7);
+    n.OrderX = 4;
+    n.OrderY = 2;
+    const MeshRect r = GetRect(&n);
+    EXPECT_EQ(std::vector<int>({r.left, r.top, r.right, r.bottom}), std::vector<int>({5, 7, 8, 8}));
     const MeshRect outer{0, 0, 9, 9};
     EXPECT_TRUE(IsRectInRect(outer, outer));
     EXPECT_FALSE(IsRectInRect({0, 0, 10, 9}, outer));
     EXPECT_TRUE(IsPointInRect(outer, {9, 0}));
     EXPECT_FALSE(IsCoordinateInRect(outer, MeshPoint{-1, 0}));
-
     SimMatrix board = BoardOfSize(10, 20);
-    n.OrderX = 4;
-    n.OrderY = 2;
-    EXPECT_FLOAT_EQ(Getsx(&board), 0.01f);
-    EXPECT_FLOAT_EQ(Getsy(&board), 0.02f);
     EXPECT_FLOAT_EQ(NodeGetArea(&board, &n), 4 * 0.01f * 2 * 0.02f);
     EXPECT_EQ(NodeGetArea(nullptr, &n), 0.0f);
 }

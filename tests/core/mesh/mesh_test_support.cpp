@@ -96,29 +96,22 @@ Points PartPlaces(const SimMatrix* board)
         out.heat.push_back({int32_t(std::min(ax, bx)), int32_t(std::min(ay, by)), int32_t(std::max(ax, bx)),
                             int32_t(std::max(ay, by))});
     };
+    const auto twoEnds = [&](const auto* r) {
+        pt(r->Net1X, r->Net1Y);
+        pt(r->Net2X, r->Net2Y);
+    };
+    const auto area = [&](const auto* r) { rect(r->RectAX, r->RectAY, r->RectBX, r->RectBY); };
     for (const Part* p = GetFirstPart(board); p != nullptr; p = p->pNext) {
         switch (p->Kind) {
-        case PART_CURRENT: pt(PartRecord<Current>(p)->Net1X, PartRecord<Current>(p)->Net1Y);
-                           pt(PartRecord<Current>(p)->Net2X, PartRecord<Current>(p)->Net2Y); break;
-        case PART_RESISTOR: pt(PartRecord<Resistor>(p)->Net1X, PartRecord<Resistor>(p)->Net1Y);
-                            pt(PartRecord<Resistor>(p)->Net2X, PartRecord<Resistor>(p)->Net2Y); break;
-        case PART_SERIESSUBCIRCUIT:
-            pt(PartRecord<SeriesSubCircuit>(p)->Net1X, PartRecord<SeriesSubCircuit>(p)->Net1Y);
-            pt(PartRecord<SeriesSubCircuit>(p)->Net2X, PartRecord<SeriesSubCircuit>(p)->Net2Y); break;
+        case PART_CURRENT: twoEnds(PartRecord<Current>(p)); break;
+        case PART_RESISTOR: twoEnds(PartRecord<Resistor>(p)); break;
+        case PART_SERIESSUBCIRCUIT: twoEnds(PartRecord<SeriesSubCircuit>(p)); break;
         case PART_VIA: pt(PartRecord<Via>(p)->x, PartRecord<Via>(p)->y); break;
         case PART_PORT: pt(PartRecord<Port>(p)->x, PartRecord<Port>(p)->y); break;
         case PART_CAP: pt(PartRecord<Cap>(p)->x, PartRecord<Cap>(p)->y); break;
         case PART_SUBCIRCUIT: pt(PartRecord<SubCircuit>(p)->x, PartRecord<SubCircuit>(p)->y); break;
-        case PART_HEATSOURCE: {
-            const auto* r = PartRecord<HeatSource>(p);
-            rect(r->RectAX, r->RectAY, r->RectBX, r->RectBY);
-            break;
-        }
-        case PART_HEATSINK: {
-            const auto* r = PartRecord<HeatSink>(p);
-            rect(r->RectAX, r->RectAY, r->RectBX, r->RectBY);
-            break;
-        }
+        case PART_HEATSOURCE: area(PartRecord<HeatSource>(p)); break;
+        case PART_HEATSINK: area(PartRecord<HeatSink>(p)); break;
         default: break;
         }
     }

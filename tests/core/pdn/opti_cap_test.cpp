@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 
 #include "pdn/opti_cap.h"
 #include "pdn_test_support.h"
@@ -10,6 +9,16 @@
 using namespace pdn_test;
 
 namespace {
+
+OptiCapParam Param(float impedance, float frequency, uint32_t maxCaps = 5, uint32_t port = 0)
+{
+    OptiCapParam p;
+    p.TargetImpedance = impedance;
+    p.TargetFrequency = frequency;
+    p.MaxCapacitors = maxCaps;
+    p.TargetPort = port;
+    return p;
+}
 
 struct OptiCapFixture : ::testing::Test {
     Board b;
@@ -24,13 +33,21 @@ struct OptiCapFixture : ::testing::Test {
     {
         ASSERT_EQ(SetPortZinCurve(&diagram, slot, port, static_cast<int>(f.size()), f.data(), z.data()), 0);
     }
-
     std::vector<Cap> PlacedCaps() const
     {
         std::vector<Cap> caps;
         for (Part* p = GetFirstPart(&b.board); p != nullptr; p = GetNextPart(p))
             if (p->Kind == PART_CAP) caps.push_back(*PartRecord<Cap>(p));
         return caps;
+    }
+    CapBank Bank(const OptiCapParam& param, const std::vector<DComplex>& z, const CapDatabase& from)
+    {
+        CapBank bank;
+        ZinSamples zin;
+        zin.Freq.assign(f.begin(), f.begin() + z.size());
+        zin.Z = z;
+        EXPECT_EQ(InitCapBank(&bank, &param, &from, zin), 0);
+        return bank;
     }
 };
 
@@ -40,10 +57,7 @@ TEST_F(OptiCapFixture, PlaneMeetsTargetWithFewCapacitorsPlacedOnThePort)
     AddCapacitor(b.board, 0);  // references 0 and 2 are taken
     AddCapacitor(b.board, 2);
     PutZin(0, 0, PlaneZin(f));
-    OptiCapParam param;
-    param.TargetImpedance = 0.05f;
-    param.TargetFrequency = 5e7f;
-    param.MaxCapacitors = 5;
+    const OptiCapParam param = Param(0.05f, 5e7f);
     DebugCapture log;
     ASSERT_EQ(OptimizeCaps(&b.board, &diagram, &param, &catalogue, nullptr), 0);
     EXPECT_TRUE(log.Contains("Capacitor Array \r\n"));
@@ -60,13 +74,11 @@ TEST_F(OptiCapFixture, PlaneMeetsTargetWithFewCapacitorsPlacedOnThePort)
     std::vector<Cap> caps = PlacedCaps();
     caps.erase(caps.begin(), caps.begin() + 2);
     ASSERT_GE(caps.size(), 2u);
-    EXPECT_LE(caps.size(), 5u);
-    std::vector<uint32_t> expectedRefs = {1, 3, 4, 5, 6};
+    ASSERT_LE(caps.size(), 5u);
+    const uint32_t expectedRefs[] = {1, 3, 4, 5, 6};
     for (size_t i = 0; i < caps.size(); ++i) {
         EXPECT_EQ(caps[i].Ref, expectedRefs[i]);
-        EXPECT_EQ(caps[i].x, 17u);
-        EXPECT_EQ(caps[i].y, 23u);
-        EXPECT_EQ(caps[i].Layer, 1u);
+        EXPECT_EQ(std::vector<uint32_t>({caps[i].x, caps[i].y, caps[i].Layer}), std::vector<uint32_t>({17, 23, 1}));
         EXPECT_GT(caps[i].Capacitance, 0.0f);
     }
 }
@@ -77,31 +89,23 @@ TEST_F(OptiCapFixture, PointsAboveTargetFrequencyNeverCount)
     std::vector<DComplex> z(f.size());
     for (size_t k = 0; k < f.size(); ++k) z[k] = Complex(f[k] <= 1e7 ? 0.01 : 100.0, 0);
     PutZin(0, 0, z);
-    OptiCapParam param;
-    param.TargetImpedance = 0.05f;
-    param.TargetFrequency = 1e7f;
+    const OptiCapParam param = Param(0.05f, 1e7f);
     ASSERT_EQ(OptimizeCaps(&b.board, &diagram, &param, &catalogue, nullptr), 0);
     EXPECT_TRUE(PlacedCaps().empty());
     // Without capacitors the result is the port's own magnitude.
     for (int k = 0; k < diagram.Curve[1].PointCount; ++k) EXPECT_FLOAT_EQ(diagram.Curve[1].pY[k], z[k].r);
 
-    CapBank bank;
-    ZinSamples samples;
-    ASSERT_EQ(CopyDiagramCurve(&diagram, 0, &samples), 0);
-    ASSERT_EQ(InitCapBank(&bank, &param, &catalogue, samples), 0);
+    CapBank bank = Bank(param, z, catalogue);
     EXPECT_EQ(calculate_efficiency(&bank), 0.0f);
     bank.Param.TargetFrequency = 2e7f;  // now the 100-ohm points count
     EXPECT_GT(calculate_efficiency(&bank), 1e3f);
 }
 
-TEST_F(OptiCapFixture, MaxOneCapacitorChoosesExactlyOne)
+TEST_F(OptiCapFixture, MaxOneCapacitorOnAnotherPortAndSlot)
 {
     AddPort(b.board, 4, 0, 0, 0);
     PutZin(3, 4, PlaneZin(f));
-    OptiCapParam param;
-    param.TargetPort = 4;
-    param.MaxCapacitors = 1;
-    param.TargetImpedance = 0.01f;
+    const OptiCapParam param = Param(0.01f, 1e9f, 1, 4);
     ASSERT_EQ(OptimizeCaps(&b.board, &diagram, &param, &catalogue, nullptr), 0);
     EXPECT_EQ(PlacedCaps().size(), 1u);
     EXPECT_STREQ(diagram.Curve[4].szName, "OptiCap");
@@ -113,21 +117,19 @@ TEST_F(OptiCapFixture, RefusalsChangeNothing)
     AddPort(b.board, 9, 0, 0, 0);
     PutZin(9, 9, PlaneZin(f));
     struct Case {
-        uint32_t port, max;
+        OptiCapParam param;
         const char* text;
     } cases[] = {
-        {3, 5, "Did not find Port 3"},
-        {0, 5, "You need a Zin Diagram for Port0"},
-        {9, 5, "last diagram slot"},
-        {9, 0, "Max. No of Capacitors"},
-        {9, 101, "Max. No of Capacitors"},
+        {Param(0.05f, 1e9f, 5, 3), "Did not find Port 3"},
+        {Param(0.05f, 1e9f, 5, 0), "You need a Zin Diagram for Port0"},
+        {Param(0.05f, 1e9f, 5, 9), "last diagram slot"},
+        {Param(0.05f, 1e9f, 0, 9), "Max. No of Capacitors"},
+        {Param(0.05f, 1e9f, 101, 9), "Max. No of Capacitors"},
+        {Param(0, 1e9f, 5, 9), "Target Impedance"},
     };
     for (const Case& c : cases) {
-        OptiCapParam param;
-        param.TargetPort = c.port;
-        param.MaxCapacitors = c.max;
         PdnMessage message;
-        EXPECT_EQ(OptimizeCaps(&b.board, &diagram, &param, &catalogue, &message), -1);
+        EXPECT_EQ(OptimizeCaps(&b.board, &diagram, &c.param, &catalogue, &message), -1);
         EXPECT_NE(message.Text.find(c.text), std::string::npos) << message.Text;
         EXPECT_EQ(message.Caption, "Error");
     }
@@ -138,19 +140,12 @@ TEST_F(OptiCapFixture, RefusalsChangeNothing)
 TEST_F(OptiCapFixture, AddCapacitorLeavesBankWhenNothingHelps)
 {
     // One point where the port is a capacitive -j1 ohm; the only catalogue
-    // part is inductive (+j2 ohm), which would raise |Z| to 2 ohm.
-    const double w = 1e6;
-    ZinSamples zin;
-    zin.Freq = {static_cast<float>(w / kTwoPi)};
-    zin.Z = {Complex(0, -1)};
+    // part is inductive (+j2 ohm at w = 1e6), which would raise |Z| to 2 ohm.
+    f = {1e6 / kTwoPi};
     CapDatabase inductive;
-    CapRecord coil = Branch(1.0f, 0.0f, 2e-6f);
+    const CapRecord coil = Branch(1.0f, 0.0f, 2e-6f);
     AddCap(&inductive, 0, &coil);
-    OptiCapParam param;
-    param.TargetImpedance = 0.1f;
-    param.TargetFrequency = 1e9f;
-    CapBank bank;
-    ASSERT_EQ(InitCapBank(&bank, &param, &inductive, zin), 0);
+    CapBank bank = Bank(Param(0.1f, 1e9f), {Complex(0, -1)}, inductive);
     const float before = calculate_efficiency(&bank);
     EXPECT_EQ(add_capacitor(&bank), -1);
     EXPECT_EQ(bank.Count, 0u);
@@ -160,14 +155,7 @@ TEST_F(OptiCapFixture, AddCapacitorLeavesBankWhenNothingHelps)
 
 TEST_F(OptiCapFixture, DescentNeverRaisesTheError)
 {
-    OptiCapParam param;
-    param.TargetImpedance = 0.02f;
-    param.TargetFrequency = 1e8f;
-    CapBank bank;
-    ZinSamples zin;
-    zin.Freq.assign(f.begin(), f.end());
-    zin.Z = PlaneZin(f);
-    ASSERT_EQ(InitCapBank(&bank, &param, &catalogue, zin), 0);
+    CapBank bank = Bank(Param(0.02f, 1e8f), PlaneZin(f), catalogue);
     float error = calculate_efficiency(&bank);
     for (int i = 0; i < 4; ++i) {
         ASSERT_EQ(add_capacitor(&bank), 0);
@@ -183,11 +171,10 @@ TEST_F(OptiCapFixture, DescentNeverRaisesTheError)
 TEST_F(OptiCapFixture, PlacementStopsWhenReferencesRunOut)
 {
     for (uint32_t ref = 0; ref < 199; ++ref) AddCapacitor(b.board, ref);
-    Port port;
     CapBank bank;
     bank.Count = 3;
     DebugCapture log;
-    EXPECT_EQ(PlaceCapBank(&b.board, port, &bank), 1u);  // only reference 199 is left
+    EXPECT_EQ(PlaceCapBank(&b.board, Port{}, &bank), 1u);  // only reference 199 is left
     EXPECT_EQ(PlacedCaps().back().Ref, 199u);
     EXPECT_TRUE(log.Contains("No free capacitor reference left"));
 }

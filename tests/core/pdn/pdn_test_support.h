@@ -1,6 +1,10 @@
 #pragma once
 // Synthetic impedance curves for the PDN tool tests.
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "board/sim_matrix.h"
@@ -50,7 +54,7 @@ inline std::vector<DComplex> ParallelBranches(const std::vector<double>& f, cons
     return z;
 }
 
-inline CapRecord Branch(float c, float esr, float esl)
+inline CapRecord Branch(float c, float esr = 0.01f, float esl = 1e-9f)
 {
     CapRecord r;
     r.Capacitance = c;
@@ -80,6 +84,14 @@ inline void AddCapacitor(SimMatrix& board, uint32_t ref)
 struct Board {
     SimMatrix board;
     ~Board() { FreePartList(&board); }
+};
+
+// A scratch folder removed with its contents at the end of the test.
+struct ScratchDir {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("korvex_pdn_" + std::to_string(::getpid()));
+    ScratchDir() { std::filesystem::create_directories(dir); }
+    ~ScratchDir() { std::filesystem::remove_all(dir); }
+    std::string Path(const char* name) const { return (dir / name).string(); }
 };
 
 }  // namespace pdn_test

@@ -118,36 +118,31 @@ TEST(SpiceFit, RefusalsLeaveTheListAlone)
 {
     Board b;
     Diagram diagram;
-    CapDatabase list;
+    CapDatabase list, empty, tooLong;
     InitCapDatabaseCreateSpice(&list);
+    for (int i = 0; i <= kSpiceFitMaxBranches; ++i) AddCap(&tooLong, i, &kTarget);
     const std::vector<double> f = LogGrid(1e5, 1e9, 11);
     const std::vector<DComplex> z = ParallelBranches(f, {kTarget});
-    PdnMessage message;
-    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &list, 1, &message), -1);
-    EXPECT_EQ(message.Text, "Did not find Port 0");
+    const auto refused = [&](CapDatabase* branches, int sensitivity, const char* text) {
+        PdnMessage message;
+        EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, branches, sensitivity, &message), -1);
+        EXPECT_NE(message.Text.find(text), std::string::npos) << message.Text;
+    };
+    refused(&list, 1, "Did not find Port 0");
     AddPort(b.board, 0, 0, 0, 0);
-    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &list, 1, &message), -1);
-    EXPECT_EQ(message.Text, "You need a Zin Diagram for Port0");
+    refused(&list, 1, "You need a Zin Diagram for Port0");
     ASSERT_EQ(SetPortZinCurve(&diagram, 9, 0, 11, f.data(), z.data()), 0);
-    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &list, 1, &message), -1);
-    EXPECT_NE(message.Text.find("last diagram slot"), std::string::npos);
-    ASSERT_EQ(SetPortZinCurve(&diagram, 2, 0, 11, f.data(), z.data()), 0);
+    refused(&list, 1, "last diagram slot");
     KillDiagram(&diagram);
     ASSERT_EQ(SetPortZinCurve(&diagram, 2, 0, 11, f.data(), z.data()), 0);
-    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &list, 3, &message), -1);
-    EXPECT_NE(message.Text.find("sensitivity"), std::string::npos);
-    CapDatabase empty;
-    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &empty, 1, &message), -1);
-    CapDatabase tooLong;
-    for (int i = 0; i <= kSpiceFitMaxBranches; ++i) AddCap(&tooLong, i, &kTarget);
-    EXPECT_EQ(OptimizeSpiceCircuit(&b.board, &diagram, &tooLong, 1, &message), -1);
-    EXPECT_NE(message.Text.find("1 to 100 branches"), std::string::npos);
+    refused(&list, 3, "sensitivity");
+    refused(&empty, 1, "1 to 100 branches");
+    refused(&tooLong, 1, "1 to 100 branches");
     const CapRecord r = GetCap(&list, 0);
     EXPECT_EQ(r.Capacitance, 1e-7f);
     EXPECT_EQ(r.ESR, 0.01f);
     EXPECT_EQ(diagram.Curve[3].PointCount, 0);
-    FreeCapDatabase(&list);
-    FreeCapDatabase(&tooLong);
+    for (CapDatabase* db : {&list, &empty, &tooLong}) FreeCapDatabase(db);
 }
 
 TEST(SpiceFit, SubcircuitTextWritesInductorsAndCapacitors)

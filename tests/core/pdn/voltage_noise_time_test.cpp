@@ -65,30 +65,6 @@ TEST(VoltageNoiseTime, PlainSeriesIsTheTrapezoidWithoutItsMean)
     EXPECT_LT(worst, 0.01 * p.Amplitude);
 }
 
-TEST(VoltageNoiseTime, ResistiveZinGivesMinusRTimesTheCurrent)
-{
-    VoltageNoiseTimeParam p = PlainTrapezoid();
-    p.GaussOn = 1;  // any stimulus will do
-    p.AmplitudeGauss = 0.3f;
-    p.t2 = 1e-8f;
-    Diagram time, main;
-    PutHarmonicCurve(main, 2, p, [](double) { return Complex(0.5, 0); });
-    p.ZinCurve = 2;
-    ASSERT_EQ(UpdategDiagramFromVoltageNoiseObject(&p, &main), 0);
-    PdnMessage message;
-    ASSERT_EQ(CalculateHarmonics(&p, &time, &main, &message), 0);
-    EXPECT_EQ(message.Text, "");
-    const DiagramCurve& current = time.Curve[kTimeCurrentCurve];
-    const DiagramCurve& voltage = time.Curve[kTimeVoltageCurve];
-    EXPECT_EQ(voltage.bSecondaryAxis, 1u);
-    double peak = 0;
-    for (int k = 0; k < current.PointCount; ++k) {
-        EXPECT_NEAR(voltage.pY[k], -0.5 * current.pY[k], 1e-5) << k;
-        peak = std::max(peak, std::fabs(static_cast<double>(current.pY[k])));
-    }
-    EXPECT_GT(peak, 0.3);
-}
-
 TEST(VoltageNoiseTime, HarmonicMeetsThePointAtItsOwnFrequency)
 {
     VoltageNoiseTimeParam p = PlainTrapezoid();
@@ -212,8 +188,6 @@ TEST(VoltageNoiseTime, DiagramPreparationAndSweepSettings)
 {
     VoltageNoiseTimeParam p;
     p.nHarmonics = 20;
-    p.Amplitude = 2;
-    p.AmplitudeGauss = -1;
     p.LogX = 0;
     Diagram main, time;
     PutHarmonicCurve(main, 3, p, [](double f) { return Complex(3e-7 * f, 0); });  // |Z| 3 .. 60
@@ -226,41 +200,35 @@ TEST(VoltageNoiseTime, DiagramPreparationAndSweepSettings)
     EXPECT_EQ(main.Curve[kStimulusCurve].PointCount, 20);
     EXPECT_NEAR(p.MinZ, 3.0f, 1e-4);
     EXPECT_NEAR(p.MaxZ, 60.0f, 1e-3);
-    EXPECT_FLOAT_EQ(main.fMaxY, 60.0f);
-    EXPECT_FLOAT_EQ(main.fMinY, 3.6e-6f);
-    EXPECT_FLOAT_EQ(main.fMinX, 1e7f);
     EXPECT_FLOAT_EQ(main.fMaxX, 2e8f);
-    EXPECT_EQ(main.YAxis, static_cast<unsigned>(kYAxisLog));
-    EXPECT_EQ(main.bLogX, 0u);
-
     p.ScaleX = 4;
     ASSERT_EQ(UpdateTimeDiagramFromVoltageNoiseObject(&p, &time), 0);
     EXPECT_FLOAT_EQ(time.fMaxX, 2.5e-8f);
-    EXPECT_FLOAT_EQ(time.fMinY, -1.0f);
-    EXPECT_FLOAT_EQ(time.fGridY2, 0.1f);
     EXPECT_EQ(time.YAxis, static_cast<unsigned>(kYAxisSignedLinear));
 
     Settings s;
     EXPECT_EQ(VoltageNoiseSimulateSettings(&p, &s, nullptr), 9094);
-    EXPECT_DOUBLE_EQ(s.StartFrequency, 1.0 / p.T);
-    EXPECT_NEAR(s.StopFrequency / 2e8, 1.0, 1e-6);
-    EXPECT_EQ(s.NumberOfPoints, 20u);
     EXPECT_EQ(s.LogFrequencyAxis, 0u);
-    EXPECT_EQ(s.Steps, 1u);  // one linear sweep: its points are the harmonics
     p.Source = 1;
     EXPECT_EQ(VoltageNoiseSimulateSettings(&p, &s, nullptr), 9088);
 }
 
-// The road the command line takes: sweep settings from the record, a Zin
-// curve on that linear sweep (as the AC reader stores it), then the recompute.
+// The road the command line takes: sweep settings from the record (one linear
+// sub-band whose points are the harmonics), a resistive Zin curve on that sweep
+// (as the AC reader stores it), then the recompute: V = -R I for any stimulus.
 TEST(VoltageNoiseTime, SweepSettingsGridFeedsTheRecompute)
 {
     VoltageNoiseTimeParam p;
     p.T = 3e-7f;  // f0 is not a round number
     p.nHarmonics = 64;
     p.ZinCurve = 1;
+    p.GaussOn = 1;
+    p.AmplitudeGauss = 0.3f;
+    p.t2 = 1e-8f;
     Settings s;
     ASSERT_EQ(VoltageNoiseSimulateSettings(&p, &s, nullptr), 9094);
+    EXPECT_EQ(s.Steps, 1u);
+    EXPECT_EQ(s.NumberOfPoints, 64u);
     Diagram time, main;
     const int n = static_cast<int>(s.NumberOfPoints);
     ASSERT_EQ(InitDiagramData(&main, "Zin(i000)", 1, n), 0);
@@ -271,8 +239,14 @@ TEST(VoltageNoiseTime, SweepSettingsGridFeedsTheRecompute)
     PdnMessage message;
     ASSERT_EQ(RecomputeVoltageNoiseTime(&p, &time, &main, &message), 0);
     EXPECT_EQ(message.Text, "");
-    for (int k = 0; k < p.Datapoints; ++k)
-        EXPECT_NEAR(time.Curve[kTimeVoltageCurve].pY[k], -0.25 * time.Curve[kTimeCurrentCurve].pY[k], 1e-5);
+    const DiagramCurve& current = time.Curve[kTimeCurrentCurve];
+    EXPECT_EQ(time.Curve[kTimeVoltageCurve].bSecondaryAxis, 1u);
+    double peak = 0;
+    for (int k = 0; k < p.Datapoints; ++k) {
+        EXPECT_NEAR(time.Curve[kTimeVoltageCurve].pY[k], -0.25 * current.pY[k], 1e-5) << k;
+        peak = std::max(peak, std::fabs(static_cast<double>(current.pY[k])));
+    }
+    EXPECT_GT(peak, 0.3);
     const std::string csv = DiagramCurvesCsv(&time, kDiagramDataCurves, "time");
     EXPECT_EQ(csv.substr(0, csv.find('\n')),
               "time,Current Stimulus.re,Current Stimulus.im,Voltage Response.re,Voltage Response.im");
