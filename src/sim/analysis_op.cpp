@@ -112,7 +112,7 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
     solver.reset();
     system = MnaSystem<double>();
     map = UnknownMap();
-    log.line("Releasing the matrix and its factor " + formatSeconds(timer.lap()));
+    log.line("Releasing the matrix and the factorisation " + formatSeconds(timer.lap()));
 }
 
 }  // namespace korvex::sim
