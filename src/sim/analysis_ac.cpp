@@ -59,7 +59,7 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
     if (circuit.step.active) evaluator.setStepValue(circuit.step.param, steps[0]);
     evaluator.applyToElements(circuit);
     validateNets(circuit);
-    const OutputPlan plan = makeOutputPlan(circuit, true);
+    OutputPlan plan = makeOutputPlan(circuit, true);
 
     RawHeader header;
     header.title = circuit.title;
@@ -67,7 +67,7 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
     header.flags = "complex forward";
     if (circuit.acSpec.sweep == AcSpec::Sweep::Dec || circuit.acSpec.sweep == AcSpec::Sweep::Oct) header.flags += " log";
     if (steps.size() > 1) header.flags += " stepped";
-    header.variables = plan.rawVariables(true);
+    header.variables = plan.takeRawVariables(true);
     header.points = totalPoints;
     header.utf16 = options.utf16;
     RawWriter raw;

@@ -34,25 +34,28 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
     StageTimer timer;
     ParamEvaluator evaluator(circuit);
     const std::vector<double> steps = stepValues(circuit);
-    const OutputPlan plan = makeOutputPlan(circuit, false);
+    OutputPlan plan = makeOutputPlan(circuit, false);
     if (!circuit.nets.empty()) log.line("Note: .net is evaluated by the .ac analysis only; ignored for .op");
+    const double planTime = timer.lap();
 
     RawHeader header;
     header.title = circuit.title;
     header.plotname = "Operating Point";
     header.flags = steps.size() > 1 ? "real forward stepped" : "real forward";
-    header.variables = plan.rawVariables(false);
+    header.variables = plan.takeRawVariables(false);
     header.points = steps.size();
     header.utf16 = options.utf16;
     RawWriter raw;
     raw.open(rawPath, header);
+    header.variables = {};
+    log.line("Output plan: " + std::to_string(plan.variables.size()) + " variables in " + formatSeconds(planTime) +
+             ", RAW header " + formatSeconds(timer.lap()));
 
     UnknownMap map;
     MnaSystem<double> system;
     std::unique_ptr<LinearSolver<double>> solver;
     std::vector<double> record(plan.variables.size());
     double assembleTime = 0, factorTime = 0, solveTime = 0, outputTime = 0;
-    timer.lap();
     for (size_t s = 0; s < steps.size(); ++s) {
         if (circuit.step.active) {
             evaluator.setStepValue(circuit.step.param, steps[s]);
@@ -62,15 +65,22 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
         }
         evaluator.applyToElements(circuit);
         UnknownMap next = buildUnknownMap(circuit, true);
+        const double valuesAndUnknowns = timer.lap();
         if (!solver || structureChanged(map, next)) {
             map = std::move(next);
             system.build(circuit, map);
+            const double patternTime = timer.lap();
             solver = chooseRealSolver(options.solver, map, log);
             if (map.size > 0) solver->analyse(system.pattern());
+            const double analyseTime = timer.lap();
+            log.line("Element values and unknown map " + formatSeconds(valuesAndUnknowns) + ", matrix pattern " +
+                     formatSeconds(patternTime) + ", solver's analyse " + formatSeconds(analyseTime));
             log.line("Operating point: matrix " + std::to_string(map.size) + " x " + std::to_string(map.size) + ", " +
                      std::to_string(system.pattern().nonZeros()) + " non-zeros, " +
                      std::to_string(map.fixedSource.size()) + " nodes held by grounded sources, solver " +
-                     solver->name() + "; pattern and analysis " + formatSeconds(timer.lap()));
+                     solver->name() + "; pattern and analysis " + formatSeconds(patternTime + analyseTime));
+        } else {
+            assembleTime += valuesAndUnknowns;
         }
         const AnalysisPoint point{true, 0.0};
         system.assemble(circuit, map, point, true);
@@ -98,6 +108,11 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
     log.line("Times: assemble " + formatSeconds(assembleTime) + ", factor " + formatSeconds(factorTime) + ", solve " +
              formatSeconds(solveTime) + ", results and RAW " + formatSeconds(outputTime));
     log.line("RAW: " + std::to_string(plan.variables.size()) + " variables, " + std::to_string(steps.size()) + " point(s)");
+    timer.lap();
+    solver.reset();
+    system = MnaSystem<double>();
+    map = UnknownMap();
+    log.line("Releasing the matrix and the factorisation " + formatSeconds(timer.lap()));
 }
 
 }  // namespace korvex::sim

@@ -17,14 +17,19 @@ uint32_t ExprTable::intern(std::string_view text, int line)
     return id;
 }
 
+int Circuit::findNode(std::string_view name) const
+{
+    if (name == "0" || name == "gnd") return 0;
+    return nodeTable.find(name, nodeNames);
+}
+
 int Circuit::node(std::string_view name)
 {
-    std::string key(name);
-    auto found = nodeIndex.find(key);
-    if (found != nodeIndex.end()) return found->second;
-    int index = static_cast<int>(nodeNames.size());
-    nodeNames.push_back(key);
-    nodeIndex.emplace(std::move(key), index);
+    const int found = findNode(name);
+    if (found >= 0) return found;
+    const int index = static_cast<int>(nodeNames.size());
+    nodeNames.emplace_back(name);
+    nodeTable.insert(name, index);
     return index;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "expression.h"
+#include "name_table.h"
 
 namespace korvex::sim {
 
@@ -93,8 +94,8 @@ struct Options {
 
 struct Circuit {
     std::string title;
-    std::vector<std::string> nodeNames{"0"};  // index 0 is ground
-    std::unordered_map<std::string, int> nodeIndex{{"0", 0}, {"gnd", 0}};
+    std::vector<std::string> nodeNames{"0"};  // index 0 is ground ("0" and "gnd")
+    NameTable nodeTable;                      // nodeNames[1...] by name
     std::vector<Element> elements;
     std::unordered_map<std::string, uint32_t> elementIndex;  // filled by indexElements()
     std::vector<DeferredValue> deferred;
@@ -109,7 +110,10 @@ struct Circuit {
     std::vector<SaveSpec> saves;
     Options options;
 
+    // Index of a node, added when new.
     int node(std::string_view name);
+    // Index of an existing node, or -1.
+    int findNode(std::string_view name) const;
     // Builds elementIndex when first needed (.save of currents, .net): large DC netlists
     // without such lines skip the cost.
     void indexElements();

@@ -99,7 +99,7 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     NodeScope top;
     std::vector<Token> tokens;
     circuit.elements.reserve(text.lines().size());
-    circuit.nodeIndex.reserve(text.lines().size() / 2 + 16);
+    circuit.nodeTable.reserve(text.lines().size() / 2 + 16);
     circuit.nodeNames.reserve(text.lines().size() / 2 + 16);
     bool ended = false;
 

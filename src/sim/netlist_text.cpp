@@ -9,6 +9,18 @@
 
 namespace korvex::sim {
 
+namespace {
+
+// The netlist is ASCII; these avoid the locale lookups of <cctype> on every character.
+inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+void lowerAscii(std::string& text)
+{
+    for (char& c : text) c = static_cast<char>(c + ((c >= 'A' && c <= 'Z') ? 'a' - 'A' : 0));
+}
+
+}  // namespace
+
 bool NetlistText::loadFile(const std::string& path, std::string& error)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -50,7 +62,7 @@ void NetlistText::prepare()
     size_t end = lower_.find('\n');
     title_ = lower_.substr(0, end == std::string::npos ? lower_.size() : end);
     while (!title_.empty() && (title_.back() == '\r' || title_.back() == ' ')) title_.pop_back();
-    for (char& c : lower_) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    lowerAscii(lower_);
     split();
 }
 
@@ -99,9 +111,9 @@ void NetlistText::split()
         size_t semicolon = text.find(';');
         if (semicolon != std::string_view::npos) text = text.substr(0, semicolon);
         size_t first = 0;
-        while (first < text.size() && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
+        while (first < text.size() && isBlank(text[first])) ++first;
         text = text.substr(first);
-        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+        while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
         if (!text.empty() && text[0] != '*') {
             if (text[0] == '+' && !lines_.empty()) {
                 LogicalLine& previous = lines_.back();
@@ -123,7 +135,7 @@ void tokenize(std::string_view text, int line, std::vector<Token>& tokens)
     size_t i = 0;
     while (i < text.size()) {
         char c = text[i];
-        if (std::isspace(static_cast<unsigned char>(c)) || c == ',') {
+        if (isBlank(c) || c == ',') {
             ++i;
             continue;
         }
@@ -134,7 +146,7 @@ void tokenize(std::string_view text, int line, std::vector<Token>& tokens)
             if (c == '(' || c == '{') ++depth;
             else if (c == ')' || c == '}') {
                 if (--depth < 0) throw SimError(line, "unbalanced '" + std::string(1, c) + "'");
-            } else if (depth == 0 && (std::isspace(static_cast<unsigned char>(c)) || c == ',')) break;
+            } else if (depth == 0 && (isBlank(c) || c == ',')) break;
             ++i;
         }
         if (depth != 0) throw SimError(line, "unbalanced brackets");

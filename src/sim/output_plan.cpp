@@ -85,6 +85,7 @@ OutputPlan makeOutputPlan(Circuit& circuit, bool ac)
     for (int k = 0; k < static_cast<int>(circuit.nets.size()); ++k) netOf[circuit.nets[k].source] = k;
 
     if (circuit.saves.empty()) {
+        plan.variables.reserve(circuit.nodeCount() - 1 + circuit.elements.size() + (ac ? 4 * circuit.nets.size() : 0));
         for (int n = 1; n < circuit.nodeCount(); ++n) plan.variables.push_back(voltage(circuit, n));
         for (int e = 0; e < static_cast<int>(circuit.elements.size()); ++e) plan.variables.push_back(current(circuit, e));
         if (ac) {
@@ -102,9 +103,9 @@ OutputPlan makeOutputPlan(Circuit& circuit, bool ac)
         for (const SaveSpec& save : circuit.saves) {
             OutputVariable v;
             if (save.kind == SaveSpec::Kind::Voltage) {
-                auto found = circuit.nodeIndex.find(save.target);
-                if (found == circuit.nodeIndex.end()) throw SimError(save.line, ".save: no node named '" + save.target + "'");
-                v = voltage(circuit, found->second);
+                const int node = circuit.findNode(save.target);
+                if (node < 0) throw SimError(save.line, ".save: no node named '" + save.target + "'");
+                v = voltage(circuit, node);
             } else if (save.kind == SaveSpec::Kind::Current) {
                 auto found = circuit.elementIndex.find(save.target);
                 if (found == circuit.elementIndex.end()) throw SimError(save.line, ".save: no element named '" + save.target + "'");
@@ -133,12 +134,12 @@ OutputPlan makeOutputPlan(Circuit& circuit, bool ac)
     return plan;
 }
 
-std::vector<RawVariable> OutputPlan::rawVariables(bool withFrequency) const
+std::vector<RawVariable> OutputPlan::takeRawVariables(bool withFrequency)
 {
     std::vector<RawVariable> raw;
     raw.reserve(variables.size() + 1);
     if (withFrequency) raw.push_back({"frequency", "frequency"});
-    for (const OutputVariable& v : variables) raw.push_back({v.name, v.type});
+    for (OutputVariable& v : variables) raw.push_back({std::move(v.name), v.type});
     return raw;
 }
 

@@ -16,15 +16,17 @@ struct OutputVariable {
     enum class Kind { Voltage, Current, Network } kind = Kind::Voltage;
     int index = 0;  // circuit node, element or .net index
     NetQuantity quantity = NetQuantity::Zin;
-    std::string name;
-    std::string type;
+    std::string name;          // moved into the RAW header by takeRawVariables()
+    const char* type = "";     // RAW variable type
 };
 
 struct OutputPlan {
     std::vector<OutputVariable> variables;
     bool needsSolution = false;  // node voltages or element currents wanted
     bool needsNet = false;
-    std::vector<RawVariable> rawVariables(bool withFrequency) const;
+    // The RAW variable list (with "frequency" first for AC); moves the names out of the plan,
+    // which has no further use for them (a large netlist has millions).
+    std::vector<RawVariable> takeRawVariables(bool withFrequency);
 };
 
 // Checks the .net directives against the circuit (sources, terminations, reference impedances).

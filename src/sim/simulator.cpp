@@ -44,11 +44,14 @@ int runSimulator(const std::string& netlistPath, const SimulatorOptions& options
     try {
         std::string error;
         if (!text.loadFile(netlistPath, error)) throw SimError(error);
+        const double textTime = timer.lap();
         parseNetlist(text, circuit);
+        const double buildTime = timer.lap();
         log.line("Title: " + circuit.title);
         log.line("Parsed " + std::to_string(text.lines().size()) + " lines: " + std::to_string(circuit.elements.size()) +
                  " elements, " + std::to_string(circuit.nodeCount() - 1) + " nodes, " + std::to_string(circuit.params.size()) +
-                 " parameters in " + formatSeconds(timer.lap()));
+                 " parameters in " + formatSeconds(textTime + buildTime));
+        log.line("Reading and splitting lines " + formatSeconds(textTime) + ", building the circuit " + formatSeconds(buildTime));
         if (circuit.options.gshunt > 0) {
             char text[96];
             std::snprintf(text, sizeof text, "Gshunt %g S from every node to ground", circuit.options.gshunt);
