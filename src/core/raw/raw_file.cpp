@@ -1,5 +1,10 @@
 #include "raw/raw_file.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -8,11 +13,9 @@
 #include "util/debug_log.h"
 
 namespace {
-size_t Find(const std::vector<char>& buf, std::string_view needle, size_t from = 0)
+size_t Find(std::string_view buf, std::string_view needle, size_t from = 0)
 {
-    const std::string_view hay(buf.data(), buf.size() - 1);
-    const size_t pos = hay.find(needle, from);
-    return pos;
+    return buf.find(needle, from);
 }
 
 std::string Utf16(std::string_view ascii)
@@ -32,10 +35,10 @@ int Fail(std::string* error, std::string reason)
 }
 
 // Reads "<label><number>" where the number is unsigned decimal within 20 characters.
-bool ReadCount(const std::vector<char>& buf, size_t labelEnd, unsigned* value)
+bool ReadCount(std::string_view buf, size_t labelEnd, unsigned* value)
 {
     size_t i = labelEnd;
-    const size_t end = std::min(buf.size() - 1, labelEnd + 20);
+    const size_t end = std::min(buf.size(), labelEnd + 20);
     while (i < end && buf[i] == ' ') ++i;
     uint64_t v = 0;
     size_t digits = 0;
@@ -55,7 +58,7 @@ bool RawFile::RealValue(size_t v, double* out) const
 {
     const size_t offset = BinaryStart + 8 * v;
     if (v >= (BinaryBytes() / 8)) return false;
-    std::memcpy(out, Buffer.data() + offset, 8);
+    std::memcpy(out, Bytes.data() + offset, 8);
     return true;
 }
 
@@ -63,41 +66,75 @@ bool RawFile::ComplexValue(size_t p, size_t v, size_t variables, double* re, dou
 {
     const size_t index = p * variables + v;
     if (v >= variables || index >= BinaryBytes() / 16) return false;
-    const char* at = Buffer.data() + BinaryStart + 16 * index;
+    const char* at = Bytes.data() + BinaryStart + 16 * index;
     std::memcpy(re, at, 8);
     std::memcpy(im, at + 8, 8);
     return true;
 }
 
+namespace {
+int ParseLoaded(RawFile* raw, std::string_view bytes, bool needCounts, std::string* error);
+}  // namespace
+
+MappedFile::MappedFile(MappedFile&& other) noexcept : address_(other.address_), size_(other.size_)
+{
+    other.address_ = nullptr;
+    other.size_ = 0;
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept
+{
+    if (this != &other) {
+        if (address_ != nullptr) ::munmap(address_, size_);
+        address_ = other.address_;
+        size_ = other.size_;
+        other.address_ = nullptr;
+        other.size_ = 0;
+    }
+    return *this;
+}
+
+MappedFile::~MappedFile()
+{
+    if (address_ != nullptr) ::munmap(address_, size_);
+}
+
 int LoadRawFile(const char* path, RawFile* raw, bool needCounts, std::string* error)
 {
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) {
+    *raw = RawFile{};
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    struct stat st{};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) ::close(fd);
         printDebug("Datei %s nicht gefunden", path);
         return Fail(error, std::string("result file ") + path + " not found");
     }
-    // One read into a buffer of the file's size (plus the terminating zero that
-    // ParseRawFile appends), so large results are never copied while growing.
-    std::vector<char> bytes;
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        const long size = std::ftell(f);
-        std::rewind(f);
-        if (size > 0) {
-            bytes.reserve(static_cast<size_t>(size) + 1);
-            bytes.resize(static_cast<size_t>(size));
-            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    // Mapped rather than read: large results are neither copied nor zero-filled.
+    const size_t size = static_cast<size_t>(st.st_size);
+    if (size > 0) {
+        void* address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (address == MAP_FAILED) {
+            ::close(fd);
+            return Fail(error, std::string("result file ") + path + " could not be read");
         }
+        raw->Mapped = MappedFile(address, size);
     }
-    std::fclose(f);
-    printDebug("Total size of test%s = %d bytes\r\n", path, static_cast<int>(bytes.size()));
+    ::close(fd);
+    printDebug("Total size of test%s = %d bytes\r\n", path, static_cast<int>(size));
     printDebug("File closed\r\n");
-    return ParseRawFile(std::move(bytes), raw, needCounts, error);
+    return ParseLoaded(raw, raw->Mapped.Bytes(), needCounts, error);
 }
 
 int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::string* error)
 {
     *raw = RawFile{};
-    bytes.push_back('\0');
+    raw->Owned = std::move(bytes);
+    return ParseLoaded(raw, std::string_view(raw->Owned.data(), raw->Owned.size()), needCounts, error);
+}
+
+namespace {
+int ParseLoaded(RawFile* raw, std::string_view bytes, bool needCounts, std::string* error)
+{
     size_t binary = Find(bytes, "Binary:");
     if (binary == std::string_view::npos) {
         printDebug("\"Binary:\" nicht gefunden\r\n");
@@ -107,7 +144,7 @@ int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::st
         // The header up to and including the line feed after "Binary:" is narrowed
         // to its low bytes; the binary section follows unchanged.
         const size_t headerEnd = wide + 16;
-        if (headerEnd > bytes.size() - 1) {
+        if (headerEnd > bytes.size()) {
             printDebug("Error in 64-Bit RAW\r\n");
             return Fail(error, "result file ends inside its header");
         }
@@ -115,7 +152,9 @@ int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::st
         narrow.reserve(bytes.size());
         for (size_t i = 0; i + 1 < headerEnd; i += 2) narrow.push_back(bytes[i]);
         narrow.insert(narrow.end(), bytes.begin() + static_cast<long>(headerEnd), bytes.end());
-        bytes = std::move(narrow);
+        raw->Owned = std::move(narrow);
+        raw->Mapped = MappedFile();
+        bytes = std::string_view(raw->Owned.data(), raw->Owned.size());
         binary = Find(bytes, "Binary:");
         if (binary == std::string_view::npos) {
             printDebug("Error in 64-Bit RAW\r\n");
@@ -123,7 +162,7 @@ int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::st
         }
     }
     raw->BinaryStart = binary + 8;
-    if (raw->BinaryStart > bytes.size() - 1 || bytes[binary + 7] != '\n')
+    if (raw->BinaryStart > bytes.size() || bytes[binary + 7] != '\n')
         return Fail(error, "result file ends after \"Binary:\"");
 
     const size_t nv = Find(bytes, "No. Variables:");
@@ -177,9 +216,10 @@ int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::st
         var.Name = line.substr(tab2 + 1, nameEnd - tab2 - 1);
         raw->Variables.push_back(std::move(var));
     }
-    raw->Buffer = std::move(bytes);
+    raw->Bytes = bytes;
     return 0;
 }
+}  // namespace
 
 bool StartsWithNoCase(std::string_view name, std::string_view prefix)
 {

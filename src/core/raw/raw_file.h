@@ -10,11 +10,28 @@
 
 struct RawVariable {
     unsigned Index = 0;  // position in the list, counting from 0
-    std::string_view Name;  // as listed, e.g. "V(n1_000042)"; points into RawFile::Buffer
+    std::string_view Name;  // as listed, e.g. "V(n1_000042)"; points into RawFile::Bytes
 };
 
-// Holds the file's bytes; the variable names point into them, so a RawFile
-// moves but is never copied.
+// A read-only memory mapping of a file, unmapped when it goes.
+class MappedFile {
+public:
+    MappedFile() = default;
+    MappedFile(void* address, size_t size) : address_(address), size_(size) {}
+    MappedFile(MappedFile&& other) noexcept;
+    MappedFile& operator=(MappedFile&& other) noexcept;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile();
+    std::string_view Bytes() const { return {static_cast<const char*>(address_), size_}; }
+
+private:
+    void* address_ = nullptr;
+    size_t size_ = 0;
+};
+
+// Holds the file's bytes (mapped, or owned when they were narrowed or handed
+// in); the variable names point into them, so a RawFile moves but is never copied.
 struct RawFile {
     RawFile() = default;
     RawFile(RawFile&&) = default;
@@ -22,14 +39,16 @@ struct RawFile {
     RawFile(const RawFile&) = delete;
     RawFile& operator=(const RawFile&) = delete;
 
-    std::vector<char> Buffer;          // narrowed header, then the binary section
+    std::string_view Bytes;            // header (narrowed to 8 bits), then the binary section
+    std::vector<char> Owned;           // the bytes when they are not mapped
+    MappedFile Mapped;
     size_t BinaryStart = 0;            // offset of the first value byte
     bool HasCounts = false;            // "No. Variables:" and "No. Points:" were read
     unsigned DeclaredVariables = 0;
     unsigned DeclaredPoints = 0;
     std::vector<RawVariable> Variables;
 
-    size_t BinaryBytes() const { return Buffer.size() - 1 - BinaryStart; }
+    size_t BinaryBytes() const { return Bytes.size() - BinaryStart; }
     // Real value of variable v in an operating-point record; false when the file
     // is too short to hold it.
     bool RealValue(size_t v, double* out) const;
