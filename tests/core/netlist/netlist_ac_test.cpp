@@ -7,7 +7,6 @@
 #include <fstream>
 
 #include "board/settings.h"
-#include "golden.h"
 #include "netlist/ac_job.h"
 #include "netlist/element_counters.h"
 #include "netlist/netlist_ac.h"

@@ -1,6 +1,7 @@
 #pragma once
 // Small boards and meshes for the netlist tests, built node by node so that
-// every value in a netlist can be worked out by hand.
+// every value in a netlist can be worked out by hand, and the helpers that
+// look at the netlists.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,9 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "../util/test_files.h"
 #include "board/part_list.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_model.h"
+#include "netlist/element_counters.h"
+#include "netlist/netlist_writer.h"
 
 namespace netlist_test {
 
@@ -84,6 +88,48 @@ struct TestBoard {
         return PartRecord<Record>(last);
     }
 };
+
+// Resets the program-wide element counters so that names start at 1.
+class FreshCounters : public ::testing::Test {
+protected:
+    void SetUp() override { gElementCounters = ElementCounters{}; }
+};
+
+// What `write(NetlistWriter&)` writes, from a writer on memory.
+template <class Write>
+std::string Written(Write write)
+{
+    std::string text;
+    korvex::NetlistWriter out;
+    out.OpenMemory(&text);
+    write(out);
+    EXPECT_EQ(out.Close(), 0);
+    return text;
+}
+
+// Whole netlists are compared with files in tests/data/netlist. Setting
+// KORVEX_UPDATE_GOLDEN=1 rewrites the files from the current output (review
+// the diff before committing it).
+inline void ExpectGolden(const std::string& name, const std::string& text)
+{
+    const std::string path = std::string(KORVEX_TEST_DATA) + "/netlist/" + name;
+    if (const char* update = std::getenv("KORVEX_UPDATE_GOLDEN"); update != nullptr && update[0] == '1') {
+        test_files::WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+        return;
+    }
+    ASSERT_TRUE(std::filesystem::exists(path)) << "missing golden netlist " << path;
+    EXPECT_EQ(text, test_files::ReadText(path)) << "netlist differs from " << path;
+}
+
+// The text `create(path)` writes to a file, after it returned 0.
+template <class Create>
+std::string WrittenFile(Create create)
+{
+    test_files::TempFolder folder("netlist_file");
+    const std::string path = folder.Path("netlist.cir");
+    EXPECT_EQ(create(path.c_str()), 0);
+    return test_files::ReadText(path);
+}
 
 inline std::vector<std::string> Lines(const std::string& text)
 {

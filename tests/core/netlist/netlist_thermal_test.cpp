@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "board/settings.h"
-#include "golden.h"
 #include "netlist/element_counters.h"
 #include "netlist/netlist_thermal.h"
 #include "netlist_test_board.h"
