@@ -24,12 +24,6 @@ std::string Electrical(TestBoard& b)
     return Written([&](korvex::NetlistWriter& out) { WriteSpiceElectricalMesh(out, &b.board, &b.mesh); });
 }
 
-struct NodeSpec {
-    int x, y, width, height;
-    std::vector<int> copper;
-    double temperature = 20.0;
-};
-
 struct BranchCase {
     const char* name;
     int layers, pixelsX, pixelsY;
@@ -49,11 +43,7 @@ TEST_P(CopperBranches, Lines)
     TestBoard b(c.layers, c.pixelsX, c.pixelsY, c.pitchX);
     UnitCopper(b);
     b.mesh.LastID = c.lastId;
-    for (const NodeSpec& n : c.nodes) {
-        MeshNode* node = b.Node(n.x, n.y, n.width, n.height, {}, n.temperature);
-        for (int l : n.copper) node->bCopper[l] = 1;
-    }
-    b.Link();
+    b.Nodes(c.nodes);
     EXPECT_EQ(LinesStarting(Electrical(b), "RC"), c.branches);
 }
 

@@ -20,6 +20,13 @@
 
 namespace netlist_test {
 
+// A mesh node: position and size in pixels, the layers with copper.
+struct NodeSpec {
+    int x, y, width, height;
+    std::vector<int> copper;
+    double temperature = 20.0;
+};
+
 struct TestBoard {
     SimMatrix board{};
     Mesh mesh{};
@@ -63,6 +70,15 @@ struct TestBoard {
         for (int l : copperLayers) t.bCopper[l] = 1;
         for (double& v : t.Temperature) v = temperature;
         return AddNode(&mesh, &t);
+    }
+    // Adds the nodes and links them.
+    void Nodes(const std::vector<NodeSpec>& nodes)
+    {
+        for (const NodeSpec& n : nodes) {
+            MeshNode* node = Node(n.x, n.y, n.width, n.height, {}, n.temperature);
+            for (int l : n.copper) node->bCopper[l] = 1;
+        }
+        Link();
     }
     // Square 1 x 1 nodes over the whole board, copper on the given layers.
     void UniformMesh(std::initializer_list<int> copperLayers, double temperature = 20.0)
