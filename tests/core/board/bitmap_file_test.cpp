@@ -28,16 +28,9 @@ std::vector<uint8_t> ForeignBitmap(int32_t width, int32_t height, const std::vec
     return b;
 }
 
-struct BitmapBoard {
-    SimMatrix board;
-    BitmapBoard(uint32_t nx, uint32_t ny, int layers)
-    {
-        InitSimulationMatrix(&board);
-        SetLayerCount(&board, layers);
-        SetSize(&board, 0.1f, 0.1f, nx, ny, nullptr, nullptr);
-        MallocAllMatrices(&board);
-    }
-    ~BitmapBoard() { freeSimulationMatrix(&board); }
+// A board with every raster zero.
+struct BitmapBoard : OwnedBoard {
+    BitmapBoard(uint32_t nx, uint32_t ny, int layers) : OwnedBoard(nx, ny, layers, false) {}
 };
 
 }  // namespace

@@ -16,14 +16,15 @@ namespace testing_board {
 
 using namespace test_files;
 
-// A board of the given shape with all rasters allocated and filled with values
-// that differ per raster, pixel and layer.
-inline void MakeBoard(SimMatrix* b, uint32_t nx, uint32_t ny, int layers)
+// A board of the given shape with all rasters allocated and, if `fill`, filled
+// with values that differ per raster, pixel and layer.
+inline void MakeBoard(SimMatrix* b, uint32_t nx, uint32_t ny, int layers, bool fill = true)
 {
     InitSimulationMatrix(b);
     SetLayerCount(b, layers);
     SetSize(b, 0.01f * nx, 0.01f * ny, nx, ny, nullptr, nullptr);
     MallocAllMatrices(b);
+    if (!fill) return;
     float*** rasters[7] = {b->CopperMatrix,         b->VoltageMatrix,     b->CurrentXMatrix, b->CurrentYMatrix,
                            b->CurrentDensityMatrix, b->TemperatureMatrix, b->ZinMatrix};
     for (int r = 0; r < 7; ++r)
@@ -31,6 +32,13 @@ inline void MakeBoard(SimMatrix* b, uint32_t nx, uint32_t ny, int layers)
             for (uint32_t y = 0; y < ny; ++y)
                 for (int l = 0; l < layers; ++l) rasters[r][x][y][l] = r * 1000.0f + x + y * 0.01f + l * 0.5f;
 }
+
+// A board owned by one test.
+struct OwnedBoard {
+    SimMatrix board;
+    OwnedBoard(uint32_t nx, uint32_t ny, int layers, bool fill = true) { MakeBoard(&board, nx, ny, layers, fill); }
+    ~OwnedBoard() { freeSimulationMatrix(&board); }
+};
 
 // One part of every kind, each with a few values that differ from the templates.
 inline void AddEveryPartKind(SimMatrix* b)

@@ -22,15 +22,14 @@ constexpr size_t kRasters = 408, kPart = 576, kCaps = 634, kEnd = 672;
 
 std::vector<uint8_t> ValidFile(const TempFolder& t)
 {
-    SimMatrix b;
-    MakeBoard(&b, 3, 2, 1);
+    OwnedBoard owned(3, 2, 1);
+    SimMatrix& b = owned.board;
     Cap cap;
     AddPart(&b, PART_CAP, &cap);
     CapDatabase caps;
     InitCapDatabaseCreateSpice(&caps);
     const std::string path = t.Path("valid.sav");
     EXPECT_EQ(SaveProject(path.c_str(), &b, false, ProjectSections{&caps, nullptr}), 0);
-    freeSimulationMatrix(&b);
     FreeCapDatabase(&caps);
     auto bytes = ReadBytes(path);
     EXPECT_EQ(bytes.size(), kEnd);
@@ -98,8 +97,8 @@ TEST_P(ProjectRefusal, LeavesLoadedBoardAndListsAlone)
     const std::string path = t.Path("bad.sav");
     WriteBytes(path, Damaged(c, t));
 
-    SimMatrix board;
-    MakeBoard(&board, 2, 2, 1);
+    OwnedBoard owned(2, 2, 1);
+    SimMatrix& board = owned.board;
     Port port;
     AddPart(&board, PART_PORT, &port);
     float*** copper = board.CopperMatrix;
@@ -119,7 +118,6 @@ TEST_P(ProjectRefusal, LeavesLoadedBoardAndListsAlone)
     EXPECT_EQ(CountParts(&board), 1u);
     EXPECT_EQ(caps.Count, n_E6Init);
     EXPECT_EQ(noise.T, 5.0f);
-    freeSimulationMatrix(&board);
     FreeCapDatabase(&caps);
 }
 
@@ -143,9 +141,8 @@ TEST(ProjectFile, MissingFilesAndFoldersAreRefused)
 TEST(ProjectFile, FailedSaveKeepsThePreviousFile)
 {
     TempFolder t("proj_failsave");
-    SimMatrix small, big;
-    MakeBoard(&small, 2, 2, 1);
-    MakeBoard(&big, 200, 200, 2);
+    OwnedBoard smallBoard(2, 2, 1), bigBoard(200, 200, 2);
+    SimMatrix &small = smallBoard.board, &big = bigBoard.board;
     const std::string path = t.Path("p.sav");
     ASSERT_EQ(SaveProject(path.c_str(), &small, false, ProjectSections{nullptr, nullptr}), 0);
     const auto before = ReadBytes(path);
@@ -171,6 +168,4 @@ TEST(ProjectFile, FailedSaveKeepsThePreviousFile)
     EXPECT_EQ(SaveProject(path.c_str(), &empty, false, {nullptr, nullptr}, &error), -1);
     EXPECT_NE(error.find("LayerCount 0"), std::string::npos);
     EXPECT_EQ(ReadBytes(path), before);
-    freeSimulationMatrix(&small);
-    freeSimulationMatrix(&big);
 }

@@ -207,8 +207,8 @@ INSTANTIATE_TEST_SUITE_P(PlainAndCompressed, ProjectRoundTrip, ::testing::Values
 TEST(ProjectFile, GlobalEntryPointsUseProgramWideLists)
 {
     TempFolder t("proj_global");
-    SimMatrix board;
-    MakeBoard(&board, 4, 4, 2);
+    OwnedBoard owned(4, 4, 2);
+    SimMatrix& board = owned.board;
     InitCapDatabaseCreateSpice(&gCapDatabaseCreateSpice);
     const std::string path = t.Path("g.sav");
     ASSERT_EQ(gzSaveSimMatrix(path.c_str(), &board), 0);
@@ -225,7 +225,6 @@ TEST(ProjectFile, GlobalEntryPointsUseProgramWideLists)
     EXPECT_EQ(LoadSimMatrix(path.c_str(), &back), 1);
     EXPECT_EQ(back.CountPixelX, 4u);
     FreeCapDatabase(&gCapDatabaseCreateSpice);
-    freeSimulationMatrix(&board);
     freeSimulationMatrix(&back);
 }
 
