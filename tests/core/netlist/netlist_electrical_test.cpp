@@ -31,6 +31,7 @@ struct BranchCase {
     std::vector<NodeSpec> nodes;
     std::vector<std::string> branches;  // the "RC" lines
     uint32_t lastId = 0;
+    friend void PrintTo(const BranchCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class CopperBranches : public FreshCounters, public ::testing::WithParamInterface<BranchCase> {};

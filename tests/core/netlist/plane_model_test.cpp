@@ -194,13 +194,8 @@ TEST(PlaneModel, StrayCorrectionOfAnOpenStrip)
     const double lParallel = h * 1.2566371e-06 / w;
     const double lMicrostrip = 1.2575066356578522e-06 / (u + 1.393 + 0.667 * std::log(u + 1.444));
     EXPECT_EQ(MaskExponents(lines[0]), "*ID6-ID7 w # fCParallel # fCMicrostrip # fLParallel # fLMicrostrip # ");
-    std::istringstream comment(lines[0]);
-    std::string skip;
-    double values[5];
-    comment >> skip >> skip >> values[0] >> skip >> values[1] >> skip >> values[2] >> skip >> values[3] >> skip >>
-        values[4];
     const double expected[5] = {w, cParallel, cMicrostrip, lParallel, lMicrostrip};
-    for (int i = 0; i < 5; ++i) EXPECT_NEAR(values[i] / expected[i], 1, 1e-6) << i;
+    for (int i = 0; i < 5; ++i) EXPECT_NEAR(Field(lines[0], 2 * i + 2) / expected[i], 1, 1e-6) << i;
     // The fringing adds capacitance and inductance in parallel along the 1 mm branch.
     const double c = 1e-3 * er * 8.852e-12 * 1e-3 / h / 2, lv = 1e-3 * h * 1.2566e-06 / 1e-3;
     const double cs = (cMicrostrip - cParallel) * 1e-3;
