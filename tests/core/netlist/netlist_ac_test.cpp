@@ -47,17 +47,45 @@ Port MakePort(uint32_t id, uint32_t x, uint32_t layer = 0)
 
 class AcNetlist : public FreshCounters {};
 
-TEST_F(AcNetlist, PortLinesPerModeMatchGoldenFile)
+TEST_F(AcNetlist, PartLinesMatchGoldenFile)
 {
+    std::string text;
+    const auto section = [&](const std::string& what, TestBoard& b, const AcJob& job) {
+        text += "** " + what + "\n";
+        for (const std::string& line : PartLines(b, job)) text += line + "\n";
+    };
+    TestBoard ports(2, 3, 1);
+    ports.UniformMesh({0, 1});
+    for (uint32_t id : {0u, 1u, 2u}) ports.Add(PART_PORT, MakePort(id, id));
+    for (uint32_t mode : {9094u, 9093u, 9092u, 9089u, 9088u, 9087u, 9090u, 9095u})
+        section("ports 0, 1, 2 in mode " + std::to_string(mode) + ", port 0 into port 1", ports, Job(mode));
+
     TestBoard b(2, 3, 1);
     b.UniformMesh({0, 1});
-    for (uint32_t id : {0u, 1u, 2u}) b.Add(PART_PORT, MakePort(id, id));
-    std::string text;
-    for (uint32_t mode : {9094u, 9093u, 9092u, 9089u, 9088u, 9087u, 9090u, 9095u}) {
-        text += "** mode " + std::to_string(mode) + ", port 0 into port 1\n";
-        for (const std::string& line : PartLines(b, Job(mode))) text += line + "\n";
+    const std::pair<const char*, const char*> names[] = {{"", ""}, {"VDD", ""}, {"", "0"}, {"VDD", "0"}};
+    for (const auto& [name1, name2] : names) {
+        Resistor r;
+        r.Net2X = 2, r.Rser = 0.5f, r.Lser = 1e-9f, r.Cpar = 2e-12f;
+        CopyName(r.Net1Name, name1);
+        CopyName(r.Net2Name, name2);
+        b.Add(PART_RESISTOR, r);
     }
-    ExpectGolden("ac_port_lines.cir", text);
+    Cap cap;
+    cap.x = 1, cap.Ref = 7, cap.Capacitance = 1e-7f, cap.ESR = 0.01f, cap.ESL = 5e-10f;
+    b.Add(PART_CAP, cap);
+    SubCircuit sub;
+    sub.x = 2, sub.Reference = 4;
+    b.Add(PART_SUBCIRCUIT, sub);
+    SeriesSubCircuit series;
+    series.Net2X = 1, series.Reference = 5;
+    CopyName(series.Name, "Ferrite");
+    CopyName(series.Netlist, "L1 A B 1u\nR1 A B 100");
+    b.Add(PART_SERIESSUBCIRCUIT, series);
+    section("resistors with and without net names, a capacitor, two subcircuits; mode 9094", b, Job(9094));
+    section("the same in mode 9092 into capacitor 7: the capacitor becomes the 50 ohm termination", b,
+            Job(9092, 0, 7));
+    ExpectGolden("ac_part_lines.cir", text);
+    EXPECT_EQ(CreateSpiceACParts(nullptr, &b.board, &b.mesh, nullptr, nullptr), -1);
 }
 
 TEST_F(AcNetlist, SingleFrequencyModesDriveOnlyPortZero)
@@ -67,45 +95,6 @@ TEST_F(AcNetlist, SingleFrequencyModesDriveOnlyPortZero)
     b.Add(PART_PORT, MakePort(3, 0));
     b.Add(PART_PORT, MakePort(1, 1));
     for (uint32_t mode : {9087u, 9090u}) EXPECT_TRUE(PartLines(b, Job(mode, 3)).empty());  // no port 0: no source
-}
-
-TEST_F(AcNetlist, ResistorCapacitorAndSubcircuitLines)
-{
-    TestBoard b(2, 3, 1);
-    b.UniformMesh({0, 1});
-    const auto resistor = [](const char* name1, const char* name2) {
-        Resistor r;
-        r.Net1X = 0, r.Net2X = 2;
-        CopyName(r.Net1Name, name1);
-        CopyName(r.Net2Name, name2);
-        r.Rser = 0.5f, r.Lser = 1e-9f, r.Cpar = 2e-12f;
-        return r;
-    };
-    b.Add(PART_RESISTOR, resistor("", ""));
-    b.Add(PART_RESISTOR, resistor("VDD", ""));
-    b.Add(PART_RESISTOR, resistor("", "0"));
-    b.Add(PART_RESISTOR, resistor("VDD", "0"));
-    Cap cap;
-    cap.x = 1, cap.Ref = 7, cap.Capacitance = 1e-7f, cap.ESR = 0.01f, cap.ESL = 5e-10f;
-    b.Add(PART_CAP, cap);
-    SubCircuit sub;
-    sub.x = 2, sub.Reference = 4;
-    b.Add(PART_SUBCIRCUIT, sub);
-    SeriesSubCircuit series;
-    series.Net1X = 0, series.Net2X = 1, series.Reference = 5;
-    CopyName(series.Name, "Ferrite");
-    CopyName(series.Netlist, "L1 A B 1u\nR1 A B 100");
-    b.Add(PART_SERIESSUBCIRCUIT, series);
-    std::string text;
-    for (const std::string& line : PartLines(b, Job(9094))) text += line + "\n";
-    ExpectGolden("ac_part_lines.cir", text);
-    // In mode 9092 the capacitor with the termination's Ref is replaced by the 50 ohm termination.
-    const auto lines = PartLines(b, Job(9092, 0, 7));
-    ASSERT_GE(lines.size(), 10u);
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.begin() + 10),
-              (std::vector<std::string>{"RTERM007 N_L0_N000002 0 50 ; Termination Port", ".net I(RTERM007)  V000",
-                                        ".save S11(V000)", ".save S21(V000)", ".save S12(V000)", ".save S22(V000)"}));
-    EXPECT_EQ(CreateSpiceACParts(nullptr, &b.board, &b.mesh, nullptr, nullptr), -1);
 }
 
 TEST_F(AcNetlist, ViaConnectsItsSignalLayerToTheReferenceBelow)
