@@ -169,6 +169,7 @@ TEST_F(ThermalNetlist, HeatSourceAndSinkLines)
     EXPECT_EQ(head[9], "RHJCU72 JUNCTIONU7 Solder2 0.000001");
     EXPECT_TRUE(log.Contains("Ptot = 1.000000e+00 W PtotVia = 0.000000e+00 W PtotHeatSource = 1.000000e+00 W "
                              "PtotCopper = 0.000000e+00 W\r\n"));
+    EXPECT_TRUE(LinesStarting(Thermal(b, kNoHeating), "IH").empty());  // heat sources off: no power injected
 }
 
 TEST_F(ThermalNetlist, ViaBarrelsAndTheirJouleHeat)
@@ -202,6 +203,7 @@ TEST_F(ThermalNetlist, ViaBarrelsAndTheirJouleHeat)
     }
     EXPECT_EQ(LinesStarting(text, "IHV2_").size(), 3u);  // a via without current injects 0 W
     EXPECT_TRUE(log.Contains("PtotVia = "));
+    EXPECT_TRUE(LinesStarting(Thermal(b, kNoHeating), "IHV").empty());  // via heating off
 }
 
 TEST_F(ThermalNetlist, CopperHeatingFromTheLastElectricalResult)
@@ -219,22 +221,6 @@ TEST_F(ThermalNetlist, CopperHeatingFromTheLastElectricalResult)
     EXPECT_EQ(LinesStarting(Thermal(b, Heating(true, false, false)), "IIR"),
               std::vector<std::string>{"IIR0_000001 NAMB N0_000001 0.955625"});
     EXPECT_TRUE(LinesStarting(Thermal(b, kNoHeating), "IIR").empty());
-}
-
-TEST_F(ThermalNetlist, WithoutHeatingOnlyTheAmbientSourceDrives)
-{
-    TestBoard b(2, 2, 1);
-    SimpleMaterials(b);
-    b.UniformMesh({0, 1});
-    b.NodeAtPixel(0, 0)->CurrentX[0] = 1.0;
-    b.board.RdcX[0] = 1.0f;
-    b.Add(PART_HEATSOURCE, HeatSource{});
-    Via via;
-    via.Current[0] = 1.0f;
-    b.Add(PART_VIA, via);
-    const std::string text = Thermal(b, kNoHeating);
-    for (const char* prefix : {"IH", "IIR", "IHV"}) EXPECT_TRUE(LinesStarting(text, prefix).empty()) << prefix;
-    EXPECT_EQ(LinesStarting(text, "V1 "), std::vector<std::string>{"V1 NAMB 0 25.000000"});
 }
 
 TEST_F(ThermalNetlist, SmallBoardMatchesGoldenFile)
