@@ -181,23 +181,16 @@ struct ValueLine {
     double value;
 };
 
-inline ::testing::AssertionResult MatchesValueLines(const std::vector<std::string>& actual,
-                                                    const std::vector<ValueLine>& expected)
+inline void ExpectValueLines(const std::vector<std::string>& actual, const std::vector<ValueLine>& expected)
 {
-    if (actual.size() != expected.size())
-        return ::testing::AssertionFailure() << actual.size() << " lines instead of " << expected.size();
+    ASSERT_EQ(actual.size(), expected.size());
     for (size_t i = 0; i < actual.size(); ++i) {
-        const std::string& line = actual[i];
-        const size_t lastBlank = line.find_last_of(' ', line.size() - 2);
-        const std::string head = line.substr(0, lastBlank);
-        const double value = std::strtod(line.c_str() + lastBlank + 1, nullptr);
-        const double tolerance = 2e-6 * std::fabs(expected[i].value) + 1e-6;
-        if (head != expected[i].head || std::fabs(value - expected[i].value) > tolerance)
-            return ::testing::AssertionFailure()
-                   << "line " << i << ": \"" << line << "\" expected \"" << expected[i].head << " "
-                   << expected[i].value << "\"";
+        const size_t lastBlank = actual[i].find_last_of(' ', actual[i].size() - 2);
+        EXPECT_EQ(actual[i].substr(0, lastBlank), expected[i].head);
+        EXPECT_NEAR(std::strtod(actual[i].c_str() + lastBlank + 1, nullptr), expected[i].value,
+                    2e-6 * std::fabs(expected[i].value) + 1e-6)
+            << actual[i];
     }
-    return ::testing::AssertionSuccess();
 }
 
 }  // namespace netlist_test

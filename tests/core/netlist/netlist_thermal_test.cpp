@@ -70,14 +70,14 @@ TEST_F(ThermalNetlist, LateralResistorsInCopperAndInBoardMaterial)
     b.Link();
     // Copper in parallel with 1 mm of material on each side: 1 * 2000 / 2001; material only: 2000;
     // through the board 2 mm / (0.5 W/(m K) * 1 mm^2).
-    EXPECT_TRUE(MatchesValueLines(LinesStarting(Thermal(b, kNoHeating), "RT"),
-                                  {{"RT0_000001_0 N0_000001 N0_000002", 2000.0 / 2001},
-                                   {"RT1_000001_0 N1_000001 N1_000002", 2000},
-                                   {"RTZ0_000001_1_000001 N0_000001 N1_000001", 4000},
-                                   {"RT0_000002_0 N0_000002 N0_000003", 2000.0 / 2001},
-                                   {"RT1_000002_0 N1_000002 N1_000003", 2000},
-                                   {"RTZ0_000002_1_000002 N0_000002 N1_000002", 4000},
-                                   {"RTZ0_000003_1_000003 N0_000003 N1_000003", 4000}}));
+    ExpectValueLines(LinesStarting(Thermal(b, kNoHeating), "RT"),
+                     {{"RT0_000001_0 N0_000001 N0_000002", 2000.0 / 2001},
+                      {"RT1_000001_0 N1_000001 N1_000002", 2000},
+                      {"RTZ0_000001_1_000001 N0_000001 N1_000001", 4000},
+                      {"RT0_000002_0 N0_000002 N0_000003", 2000.0 / 2001},
+                      {"RT1_000002_0 N1_000002 N1_000003", 2000},
+                      {"RTZ0_000002_1_000002 N0_000002 N1_000002", 4000},
+                      {"RTZ0_000003_1_000003 N0_000003 N1_000003", 4000}});
 }
 
 TEST_F(ThermalNetlist, NonSquarePixelsUseTheYValuesAlongY)
@@ -90,8 +90,8 @@ TEST_F(ThermalNetlist, NonSquarePixelsUseTheYValuesAlongY)
     };
     // dx = 2 dy: along x copper 2 K/W in parallel with 4000 K/W of material, along y a quarter of that.
     const double alongX = 2.0 * 4000 / 4002;
-    EXPECT_TRUE(MatchesValueLines(branches(2e-3f, 1e-3f), {{"RT0_000001_0 N0_000001 N0_000002", alongX},
-                                                            {"RT0_000001_2 N0_000001 N0_000003", alongX / 4}}));
+    ExpectValueLines(branches(2e-3f, 1e-3f),
+                     {{"RT0_000001_0 N0_000001 N0_000002", alongX}, {"RT0_000001_2 N0_000001 N0_000003", alongX / 4}});
     // Square pixels: both directions take the x table, as they always did.
     EXPECT_EQ(branches(1e-3f, 1e-3f), (std::vector<std::string>{"RT0_000001_0 N0_000001 N0_000002 0.999500",
                                                                  "RT0_000001_2 N0_000001 N0_000003 0.999500"}));
@@ -114,8 +114,8 @@ TEST_F(ThermalNetlist, SurfacesRadiateFiniteAtAmbientTemperature)
     EXPECT_EQ(Field(lines[0], 3), Field(lines[1], 3));
 
     b.board.Epsilon = 0;  // no radiation: convection alone, never "nan"
-    EXPECT_TRUE(MatchesValueLines(LinesStarting(Thermal(b, kNoHeating), "RR0"),
-                                  {{"RR0_000001 N0_000001 NAMB", 200000}}));
+    ExpectValueLines(LinesStarting(Thermal(b, kNoHeating), "RR0"),
+                     {{"RR0_000001 N0_000001 NAMB", 200000}});
 }
 
 TEST_F(ThermalNetlist, OneLayerBoardHasOneSurfaceResistorForBothFaces)
@@ -125,8 +125,8 @@ TEST_F(ThermalNetlist, OneLayerBoardHasOneSurfaceResistorForBothFaces)
     b.board.Epsilon = 0;
     b.UniformMesh({0});
     const std::string text = Thermal(b, kNoHeating);
-    EXPECT_TRUE(MatchesValueLines(LinesStarting(text, "RR"), {{"RR0_000001 N0_000001 NAMB", 100000},
-                                                               {"RR0_000002 N0_000002 NAMB", 100000}}));
+    ExpectValueLines(LinesStarting(text, "RR"),
+                     {{"RR0_000001 N0_000001 NAMB", 100000}, {"RR0_000002 N0_000002 NAMB", 100000}});
     EXPECT_TRUE(LinesStarting(text, "RTZ").empty());
     // The whole board thickness is the material beside the copper: 1 / (0.5 * 2 mm).
     EXPECT_FLOAT_EQ(b.board.RthDielectric[0], 1000.0f);
@@ -154,18 +154,18 @@ TEST_F(ThermalNetlist, HeatSourceAndSinkLines)
     const std::string text = Thermal(b, Heating(false, false, true));
     const auto head = Lines(text);
     // Rs = 100 um / (1 mm^2 * 40 W/(m K) * 0.9) = 2.777778 K/W per node of the footprint.
-    EXPECT_TRUE(MatchesValueLines(std::vector<std::string>(head.begin() + 1, head.begin() + 12),
-                                  {{"RH0_000001 N0_000001 Solder1", 1e-4 / 3.6e-5},
-                                   {"RH0_000002 N0_000002 Solder1", 1e-4 / 3.6e-5},
-                                   {"RH0_000003 N0_000003 Solder1", 1e-4 / 3.6e-5},
-                                   {"RH0_000004 N0_000004 Solder1", 1e-4 / 3.6e-5},
-                                   {"RHJCIC1001 JUNCTIONIC100 Solder1", 5},
-                                   {"IH1 NAMB JUNCTIONIC100", 1},
-                                   {"RHJAIC1001 JUNCTIONIC100 NAMB", 40},
-                                   {"RH0_000002 N0_000002 Solder2", 1e-6},
-                                   {"RHJCU72 JUNCTIONU7 Solder2", 1e-6},
-                                   {"RHS1_000003 N1_000003 HeatsinkHS", 3e-5 / (1e-6 * 0.46)},  // 30 um of 0.46 W/(m K)
-                                   {"RHSAMB1 NAMB HeatsinkHS", 20}}));
+    ExpectValueLines(std::vector<std::string>(head.begin() + 1, head.begin() + 12),
+                     {{"RH0_000001 N0_000001 Solder1", 1e-4 / 3.6e-5},
+                      {"RH0_000002 N0_000002 Solder1", 1e-4 / 3.6e-5},
+                      {"RH0_000003 N0_000003 Solder1", 1e-4 / 3.6e-5},
+                      {"RH0_000004 N0_000004 Solder1", 1e-4 / 3.6e-5},
+                      {"RHJCIC1001 JUNCTIONIC100 Solder1", 5},
+                      {"IH1 NAMB JUNCTIONIC100", 1},
+                      {"RHJAIC1001 JUNCTIONIC100 NAMB", 40},
+                      {"RH0_000002 N0_000002 Solder2", 1e-6},
+                      {"RHJCU72 JUNCTIONU7 Solder2", 1e-6},
+                      {"RHS1_000003 N1_000003 HeatsinkHS", 3e-5 / (1e-6 * 0.46)},  // 30 um of 0.46 W/(m K)
+                      {"RHSAMB1 NAMB HeatsinkHS", 20}});
     EXPECT_EQ(head[9], "RHJCU72 JUNCTIONU7 Solder2 0.000001");
     EXPECT_TRUE(log.Contains("Ptot = 1.000000e+00 W PtotVia = 0.000000e+00 W PtotHeatSource = 1.000000e+00 W "
                              "PtotCopper = 0.000000e+00 W\r\n"));
