@@ -2,12 +2,10 @@
 
 #include "board/bitmap_file.h"
 #include "board_fixtures.h"
-#include "util/byte_io.h"
 #include "util/debug_log.h"
 #include "util/tempscale.h"
 
 using namespace testing_board;
-using korvex::GetU32LE;
 
 namespace {
 
@@ -17,8 +15,7 @@ std::vector<uint8_t> ForeignBitmap(int32_t width, int32_t height, const std::vec
                                    uint16_t bits = 24, uint32_t compression = 0, uint32_t offset = 54)
 {
     std::vector<uint8_t> b(offset, 0);
-    b[0] = 'B';
-    b[1] = 'M';
+    b[0] = 'B', b[1] = 'M';
     korvex::PutU32LE(&b[2], static_cast<uint32_t>(offset + rows.size()));
     korvex::PutU32LE(&b[10], offset);
     korvex::PutU32LE(&b[14], 40);
@@ -31,16 +28,9 @@ std::vector<uint8_t> ForeignBitmap(int32_t width, int32_t height, const std::vec
     return b;
 }
 
-struct BitmapBoard {
-    SimMatrix board;
-    BitmapBoard(uint32_t nx, uint32_t ny, int layers)
-    {
-        InitSimulationMatrix(&board);
-        SetLayerCount(&board, layers);
-        SetSize(&board, 0.1f, 0.1f, nx, ny, nullptr, nullptr);
-        MallocAllMatrices(&board);
-    }
-    ~BitmapBoard() { freeSimulationMatrix(&board); }
+// A board with every raster zero.
+struct BitmapBoard : OwnedBoard {
+    BitmapBoard(uint32_t nx, uint32_t ny, int layers) : OwnedBoard(nx, ny, layers, false) {}
 };
 
 }  // namespace
@@ -57,13 +47,9 @@ TEST(Bitmap, CopperExportLayoutAndReimport)
     const auto f = ReadBytes(path);
     ASSERT_EQ(f.size(), 54u + 12 * 2);
     EXPECT_EQ(f[0], 'B');
-    EXPECT_EQ(GetU32LE(&f[2]), 78u);
-    EXPECT_EQ(GetU32LE(&f[10]), 54u);
-    EXPECT_EQ(GetU32LE(&f[14]), 40u);
-    EXPECT_EQ(GetU32LE(&f[18]), 3u);
-    EXPECT_EQ(GetU32LE(&f[22]), 2u);
+    EXPECT_EQ(f[1], 'M');
+    ExpectFields(f, {{2, 'u', 78}, {10, 'u', 54}, {14, 'u', 40}, {18, 'u', 3}, {22, 'u', 2}, {34, 'u', 24}});
     EXPECT_EQ(korvex::GetU16LE(&f[28]), 24);
-    EXPECT_EQ(GetU32LE(&f[34]), 24u);
     // First stored row is the bottom row (y = 1): black, black, white, then 0xFF padding.
     const std::vector<uint8_t> bottom = {0, 0, 0, 0, 0, 0, 255, 255, 255, 0xFF, 0xFF, 0xFF};
     const std::vector<uint8_t> top = {255, 255, 255, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF};

@@ -1,10 +1,9 @@
 // Damaged and foreign files are refused with a reason, and nothing that was
 // loaded before is touched.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
-#include <functional>
+#include <algorithm>
+#include <cstdint>
 
 #include "board/project_file.h"
 #include "board_fixtures.h"
@@ -23,79 +22,69 @@ constexpr size_t kRasters = 408, kPart = 576, kCaps = 634, kEnd = 672;
 
 std::vector<uint8_t> ValidFile(const TempFolder& t)
 {
-    SimMatrix b;
-    MakeBoard(&b, 3, 2, 1);
+    OwnedBoard owned(3, 2, 1);
+    SimMatrix& b = owned.board;
     Cap cap;
     AddPart(&b, PART_CAP, &cap);
     CapDatabase caps;
     InitCapDatabaseCreateSpice(&caps);
     const std::string path = t.Path("valid.sav");
     EXPECT_EQ(SaveProject(path.c_str(), &b, false, ProjectSections{&caps, nullptr}), 0);
-    freeSimulationMatrix(&b);
     FreeCapDatabase(&caps);
     auto bytes = ReadBytes(path);
     EXPECT_EQ(bytes.size(), kEnd);
     return bytes;
 }
 
-std::vector<uint8_t> Gzip(const std::vector<uint8_t>& plain, const std::string& path)
-{
-    gzFile f = gzopen(path.c_str(), "wb");
-    gzwrite(f, plain.data(), static_cast<unsigned>(plain.size()));
-    gzclose(f);
-    return ReadBytes(path);
-}
-
+// A valid file damaged in order: words set, cut to `keep` bytes, optionally
+// gzipped and then `gzTrim` bytes cut off the compressed stream.
 struct RefusalCase {
     const char* name;
-    std::function<std::vector<uint8_t>(std::vector<uint8_t>, const TempFolder&)> damage;
-    bool viaGzip;
+    std::vector<std::pair<size_t, uint32_t>> words;
+    size_t keep;
+    bool gzip;
+    size_t gzTrim;
+    bool viaGzip;  // read with the reader that takes both forms
     const char* reason;
 };
 
-void SetU32(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    korvex::PutU32LE(&b[at], v);
-}
-
-std::vector<uint8_t> Cut(std::vector<uint8_t> b, size_t n)
-{
-    b.resize(n);
-    return b;
-}
+constexpr size_t kAll = SIZE_MAX;
 
 const RefusalCase kCases[] = {
-    {"LayerCount0", [](auto b, auto&) { SetU32(b, 8, 0); return b; }, false, "LayerCount 0 is not 1 to 8"},
-    {"LayerCount9", [](auto b, auto&) { SetU32(b, 8, 9); return b; }, true, "LayerCount 9 is not 1 to 8"},
-    {"LayerCountNegative", [](auto b, auto&) { SetU32(b, 8, 0xFFFFFFFF); return b; }, false, "LayerCount -1"},
-    {"NoColumns", [](auto b, auto&) { SetU32(b, 0, 0); return b; }, false, "pixel counts 0 x 2"},
-    {"NoRows", [](auto b, auto&) { SetU32(b, 4, 0); return b; }, true, "pixel counts 3 x 0"},
-    {"RastersBeyondFile", [](auto b, auto&) { SetU32(b, 4, 4); return b; }, false, "more than the 672-byte file"},
-    {"HugeCounts", [](auto b, auto&) { SetU32(b, 0, 0x7FFFFFFF); SetU32(b, 4, 0x7FFFFFFF); return b; }, true,
-     "more than the"},
-    {"ShortHeader", [](auto b, auto&) { return Cut(b, 100); }, false, "too short for a project header (100"},
-    {"EmptyFile", [](auto b, auto&) { return Cut(b, 0); }, true, "too short for a project header (0"},
-    {"EndsInCopper", [](auto b, auto&) { return Cut(b, kRasters + 5); }, false, "need 168 bytes of rasters"},
-    {"EndsInZin", [](auto b, auto&) { return Cut(b, kPart - 1); }, true, "more than the 575-byte file"},
-    {"EndsInPartEntry", [](auto b, auto&) { return Cut(b, kPart + 12); }, false, "ends inside part section 1"},
-    {"EndsInPartRecord", [](auto b, auto&) { return Cut(b, kCaps - 1); }, true, "part section 1 (Cap record)"},
-    {"UnknownKind", [](auto b, auto&) { SetU32(b, kPart + 6, 3); return b; }, false, "unknown part kind 3"},
-    {"EndsInCaps", [](auto b, auto&) { return Cut(b, kEnd - 4); }, true, "inside a [CAPS] record"},
-    {"CompressedForPlainReader", [](auto b, auto& t) { return Gzip(b, t.Path("z")); }, false, "compressed data"},
-    {"CompressedStreamCut",
-     [](auto b, auto& t) {
-         auto z = Gzip(b, t.Path("z"));
-         return Cut(z, z.size() - 12);
-     },
-     true, "the file ends inside"},
-    {"CompressedClaimsTooMuch",
-     [](auto b, auto& t) {
-         SetU32(b, 0, 100000);
-         SetU32(b, 4, 100000);
-         return Gzip(b, t.Path("z"));
-     },
-     true, "more than the"},
+    {"LayerCount0", {{8, 0}}, kAll, false, 0, false, "LayerCount 0 is not 1 to 8"},
+    {"LayerCount9", {{8, 9}}, kAll, false, 0, true, "LayerCount 9 is not 1 to 8"},
+    {"LayerCountNegative", {{8, 0xFFFFFFFF}}, kAll, false, 0, false, "LayerCount -1"},
+    {"NoColumns", {{0, 0}}, kAll, false, 0, false, "pixel counts 0 x 2"},
+    {"NoRows", {{4, 0}}, kAll, false, 0, true, "pixel counts 3 x 0"},
+    {"RastersBeyondFile", {{4, 4}}, kAll, false, 0, false, "more than the 672-byte file"},
+    {"HugeCounts", {{0, 0x7FFFFFFF}, {4, 0x7FFFFFFF}}, kAll, false, 0, true, "more than the"},
+    {"ShortHeader", {}, 100, false, 0, false, "too short for a project header (100"},
+    {"EmptyFile", {}, 0, false, 0, true, "too short for a project header (0"},
+    {"EndsInCopper", {}, kRasters + 5, false, 0, false, "need 168 bytes of rasters"},
+    {"EndsInZin", {}, kPart - 1, false, 0, true, "more than the 575-byte file"},
+    {"EndsInPartEntry", {}, kPart + 12, false, 0, false, "ends inside part section 1"},
+    {"EndsInPartRecord", {}, kCaps - 1, false, 0, true, "part section 1 (Cap record)"},
+    {"UnknownKind", {{kPart + 6, 3}}, kAll, false, 0, false, "unknown part kind 3"},
+    {"EndsInCaps", {}, kEnd - 4, false, 0, true, "inside a [CAPS] record"},
+    {"CompressedForPlainReader", {}, kAll, true, 0, false, "compressed data"},
+    {"CompressedStreamCut", {}, kAll, true, 12, true, "the file ends inside"},
+    {"CompressedClaimsTooMuch", {{0, 100000}, {4, 100000}}, kAll, true, 0, true, "more than the"},
 };
+
+std::vector<uint8_t> Damaged(const RefusalCase& c, const TempFolder& t)
+{
+    std::vector<uint8_t> b = ValidFile(t);
+    for (const auto& [at, value] : c.words) korvex::PutU32LE(&b[at], value);
+    b.resize(std::min(b.size(), c.keep));
+    if (!c.gzip) return b;
+    const std::string path = t.Path("z");
+    gzFile f = gzopen(path.c_str(), "wb");
+    gzwrite(f, b.data(), static_cast<unsigned>(b.size()));
+    gzclose(f);
+    b = ReadBytes(path);
+    b.resize(b.size() - c.gzTrim);
+    return b;
+}
 
 class ProjectRefusal : public ::testing::TestWithParam<RefusalCase> {};
 
@@ -106,10 +95,10 @@ TEST_P(ProjectRefusal, LeavesLoadedBoardAndListsAlone)
     const RefusalCase& c = GetParam();
     TempFolder t(std::string("proj_refuse_") + c.name);
     const std::string path = t.Path("bad.sav");
-    WriteBytes(path, c.damage(ValidFile(t), t));
+    WriteBytes(path, Damaged(c, t));
 
-    SimMatrix board;
-    MakeBoard(&board, 2, 2, 1);
+    OwnedBoard owned(2, 2, 1);
+    SimMatrix& board = owned.board;
     Port port;
     AddPart(&board, PART_PORT, &port);
     float*** copper = board.CopperMatrix;
@@ -129,7 +118,6 @@ TEST_P(ProjectRefusal, LeavesLoadedBoardAndListsAlone)
     EXPECT_EQ(CountParts(&board), 1u);
     EXPECT_EQ(caps.Count, n_E6Init);
     EXPECT_EQ(noise.T, 5.0f);
-    freeSimulationMatrix(&board);
     FreeCapDatabase(&caps);
 }
 
@@ -153,26 +141,19 @@ TEST(ProjectFile, MissingFilesAndFoldersAreRefused)
 TEST(ProjectFile, FailedSaveKeepsThePreviousFile)
 {
     TempFolder t("proj_failsave");
-    SimMatrix small, big;
-    MakeBoard(&small, 2, 2, 1);
-    MakeBoard(&big, 200, 200, 2);
+    OwnedBoard smallBoard(2, 2, 1), bigBoard(200, 200, 2);
+    SimMatrix &small = smallBoard.board, &big = bigBoard.board;
     const std::string path = t.Path("p.sav");
     ASSERT_EQ(SaveProject(path.c_str(), &small, false, ProjectSections{nullptr, nullptr}), 0);
     const auto before = ReadBytes(path);
 
-    // Let the file system refuse files above 64 KiB while the big board is saved.
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = old;
-    limited.rlim_cur = 64 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     std::string plainError, gzError;
-    const int plain = SaveProject(path.c_str(), &big, false, ProjectSections{nullptr, nullptr}, &plainError);
-    const int gz = SaveProject(path.c_str(), &big, true, ProjectSections{nullptr, nullptr}, &gzError);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-
+    int plain = 0, gz = 0;
+    {
+        FileSizeLimit limit(64 * 1024);  // the big board does not fit
+        plain = SaveProject(path.c_str(), &big, false, ProjectSections{nullptr, nullptr}, &plainError);
+        gz = SaveProject(path.c_str(), &big, true, ProjectSections{nullptr, nullptr}, &gzError);
+    }
     EXPECT_EQ(plain, -1);
     EXPECT_EQ(gz, -1);
     EXPECT_FALSE(plainError.empty());
@@ -187,6 +168,4 @@ TEST(ProjectFile, FailedSaveKeepsThePreviousFile)
     EXPECT_EQ(SaveProject(path.c_str(), &empty, false, {nullptr, nullptr}, &error), -1);
     EXPECT_NE(error.find("LayerCount 0"), std::string::npos);
     EXPECT_EQ(ReadBytes(path), before);
-    freeSimulationMatrix(&small);
-    freeSimulationMatrix(&big);
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstring>
 
 #include "board/project_file.h"
@@ -8,30 +7,11 @@
 #include "board_fixtures.h"
 #include "pdn/cap_database.h"
 #include "pdn/voltage_noise_param.h"
-#include "util/byte_io.h"
 #include "util/debug_log.h"
 
 using namespace testing_board;
-using korvex::GetU32LE;
 
 namespace {
-
-float F32At(const std::vector<uint8_t>& b, size_t off)
-{
-    return std::bit_cast<float>(GetU32LE(&b[off]));
-}
-
-double F64At(const std::vector<uint8_t>& b, size_t off)
-{
-    return std::bit_cast<double>(korvex::GetU64LE(&b[off]));
-}
-
-bool AllZero(const std::vector<uint8_t>& b, size_t from, size_t n)
-{
-    for (size_t i = from; i < from + n; ++i)
-        if (b[i] != 0) return false;
-    return true;
-}
 
 // Owns the board and the section lists a test saves or loads.
 struct Project {
@@ -88,36 +68,21 @@ TEST(ProjectFile, HeaderAndRasterLayout)
     ASSERT_EQ(SaveProject(path.c_str(), &p.board, false, ProjectSections{nullptr, nullptr}), 0);
     const auto b = ReadBytes(path);
     ASSERT_EQ(b.size(), 408u + 28u * 3 * 2 * 2);  // nothing after the rasters
-    EXPECT_EQ(GetU32LE(&b[0]), 3u);
-    EXPECT_EQ(GetU32LE(&b[4]), 2u);
-    EXPECT_EQ(GetU32LE(&b[8]), 2u);
-    EXPECT_EQ(F32At(b, 12), 0.5f);
-    EXPECT_EQ(F32At(b, 20 + 28), 7e-4f);
-    EXPECT_EQ(F32At(b, 52), 1.5e-5f);
-    EXPECT_EQ(F32At(b, 84 + 12), 3.3f);
-    EXPECT_EQ(F32At(b, 116 + 28), 0.07f);
-    EXPECT_EQ(F32At(b, 148), 5.62e7f);
-    EXPECT_EQ(F32At(b, 152), 0.0039f);
-    EXPECT_EQ(F32At(b, 156), 11.0f);
-    EXPECT_EQ(F32At(b, 188 + 28), 12.0f);
+    ExpectFields(b, {{0, 'u', 3},          {4, 'u', 2},          {8, 'u', 2},          {12, 'f', 0.5f},
+                     {20 + 28, 'f', 7e-4f}, {52, 'f', 1.5e-5f},   {84 + 12, 'f', 3.3f}, {116 + 28, 'f', 0.07f},
+                     {148, 'f', 5.62e7f},   {152, 'f', 0.0039f},  {156, 'f', 11.0f},    {188 + 28, 'f', 12.0f},
+                     {264, 'f', 360.0f},    {268, 'f', 0.25f},    {276, 'f', 13.0f},    {308, 'f', 14.0f},
+                     {340 + 28, 'f', 15.0f}, {372, 'f', 5.0f},    {376, 'f', 0.95f},    {380, 'f', 40.0f}});
     EXPECT_TRUE(AllZero(b, 220, 44));  // padding and five raster slots
-    EXPECT_EQ(F32At(b, 264), 360.0f);
-    EXPECT_EQ(F32At(b, 268), 0.25f);
-    EXPECT_EQ(F32At(b, 276), 13.0f);
-    EXPECT_EQ(F32At(b, 308), 14.0f);
-    EXPECT_EQ(F32At(b, 340 + 28), 15.0f);
-    EXPECT_EQ(F32At(b, 372), 5.0f);
-    EXPECT_EQ(F32At(b, 376), 0.95f);
-    EXPECT_EQ(F32At(b, 380), 40.0f);
     EXPECT_TRUE(AllZero(b, 384, 24));
     // Raster order copper, current density, x, y, temperature, voltage, Zin;
     // element (x, y, l) at (x * ny + y) * layers + l.
     const size_t raster = 3 * 2 * 2 * 4;
-    EXPECT_EQ(F32At(b, 408 + ((2 * 2 + 1) * 2 + 1) * 4), p.board.CopperMatrix[2][1][1]);
-    EXPECT_EQ(F32At(b, 408 + raster), p.board.CurrentDensityMatrix[0][0][0]);
-    EXPECT_EQ(F32At(b, 408 + 4 * raster + 4), p.board.TemperatureMatrix[0][0][1]);
-    EXPECT_EQ(F32At(b, 408 + 5 * raster), p.board.VoltageMatrix[0][0][0]);
-    EXPECT_EQ(F32At(b, 408 + 6 * raster + 8), p.board.ZinMatrix[0][1][0]);
+    ExpectFields(b, {{408 + ((2 * 2 + 1) * 2 + 1) * 4, 'f', p.board.CopperMatrix[2][1][1]},
+                     {408 + raster, 'f', p.board.CurrentDensityMatrix[0][0][0]},
+                     {408 + 4 * raster + 4, 'f', p.board.TemperatureMatrix[0][0][1]},
+                     {408 + 5 * raster, 'f', p.board.VoltageMatrix[0][0][0]},
+                     {408 + 6 * raster + 8, 'f', p.board.ZinMatrix[0][1][0]}});
 }
 
 TEST(ProjectFile, SectionLayouts)
@@ -147,33 +112,30 @@ TEST(ProjectFile, SectionLayouts)
     for (int i = 0; i < 10; ++i) {
         ASSERT_LE(at + 30 + sizes[i], b.size());
         EXPECT_EQ(std::string(b.begin() + at, b.begin() + at + 6), "[Part]");
-        EXPECT_EQ(GetU32LE(&b[at + 6]), kinds[i]);
+        ExpectFields(b, {{at + 6, 'u', double(kinds[i])}});
         EXPECT_TRUE(AllZero(b, at + 10, 20));
         records.push_back(at + 30);
         at += 30 + sizes[i];
     }
-    EXPECT_EQ(GetU32LE(&b[records[0] + 64]), 1u);  // Current.Flags
-    EXPECT_EQ(F64At(b, records[0] + 72), 2.5);     // Current.Current
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[0] + 24])), "VCC");
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[1] + 44])), "0");  // Resistor.Net2Name
-    EXPECT_EQ(F32At(b, records[1] + 64), 1e-6f);
-    EXPECT_EQ(F32At(b, records[2] + 16 + 28), 0.125f);  // Via.Current[7]
-    EXPECT_EQ(F64At(b, records[3] + 32), 3.25);         // HeatSource.Power
-    EXPECT_EQ(F64At(b, records[3] + 72), 77.5);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[3] + 80])), "U1");
-    EXPECT_EQ(F64At(b, records[4] + 24), 4.5);  // HeatSink.ThermalResistance
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[4] + 56])), "Heatsink1");
-    EXPECT_EQ(GetU32LE(&b[records[5] + 8]), 3u);  // Port.ID
-    EXPECT_EQ(F32At(b, records[6] + 24), 5e-10f);  // Cap.ESL
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[8] + 76])), "R1 A B 10\nC1 B 0 1u");
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[records[9] + 28])), "Filter");
-    EXPECT_EQ(GetU32LE(&b[records[9] + 24]), 10u);
+    ExpectFields(b, {{records[0] + 64, 'u', 1},        // Current.Flags
+                     {records[0] + 72, 'd', 2.5},      // Current.Current
+                     {records[1] + 64, 'f', 1e-6f},    // Resistor.Rser
+                     {records[2] + 44, 'f', 0.125f},   // Via.Current[7]
+                     {records[3] + 32, 'd', 3.25},     // HeatSource.Power
+                     {records[3] + 72, 'd', 77.5},     // HeatSource.Temperature
+                     {records[4] + 24, 'd', 4.5},      // HeatSink.ThermalResistance
+                     {records[5] + 8, 'u', 3},         // Port.ID
+                     {records[6] + 24, 'f', 5e-10f},   // Cap.ESL
+                     {records[9] + 24, 'u', 10}});     // SeriesSubCircuit.Reference
+    EXPECT_EQ(TextAt(b, records[0] + 24), "VCC");
+    EXPECT_EQ(TextAt(b, records[1] + 44), "0");  // Resistor.Net2Name
+    EXPECT_EQ(TextAt(b, records[3] + 80), "U1");
+    EXPECT_EQ(TextAt(b, records[4] + 56), "Heatsink1");
+    EXPECT_EQ(TextAt(b, records[8] + 76), "R1 A B 10\nC1 B 0 1u");
+    EXPECT_EQ(TextAt(b, records[9] + 28), "Filter");
     for (int i = 0; i < 2; ++i, at += 38) {
         EXPECT_EQ(std::string(b.begin() + at, b.begin() + at + 6), "[CAPS]");
-        EXPECT_EQ(GetU32LE(&b[at + 6]), static_cast<uint32_t>(i));  // Index
-        EXPECT_EQ(GetU32LE(&b[at + 10]), 5u);
-        EXPECT_EQ(F32At(b, at + 14), 2e-6f);
-        EXPECT_EQ(F32At(b, at + 22), 3e-10f);
+        ExpectFields(b, {{at + 6, 'u', double(i)}, {at + 10, 'u', 5}, {at + 14, 'f', 2e-6f}, {at + 22, 'f', 3e-10f}});
         EXPECT_TRUE(AllZero(b, at + 30, 8));  // part pointer
     }
     EXPECT_EQ(at, b.size());  // a plain file carries no [VNTM]
@@ -193,10 +155,8 @@ TEST(ProjectFile, SectionLayouts)
     const size_t v = b.size();
     EXPECT_EQ(std::string(plain.begin() + v, plain.begin() + v + 6), "[VNTM]");
     EXPECT_TRUE(AllZero(plain, v + 6, 32));
-    EXPECT_EQ(GetU32LE(&plain[v + 6 + 32]), 0x646464u);
-    EXPECT_EQ(F32At(plain, v + 6 + 36), 1e-8f);
-    EXPECT_EQ(GetU32LE(&plain[v + 6 + 56]), 250u);
-    EXPECT_EQ(F32At(plain, v + 6 + 124), 42.0f);
+    ExpectFields(plain, {{v + 6 + 32, 'u', 0x646464}, {v + 6 + 36, 'f', 1e-8f}, {v + 6 + 56, 'u', 250},
+                         {v + 6 + 124, 'f', 42.0f}});
 }
 
 class ProjectRoundTrip : public ::testing::TestWithParam<bool> {};
@@ -247,8 +207,8 @@ INSTANTIATE_TEST_SUITE_P(PlainAndCompressed, ProjectRoundTrip, ::testing::Values
 TEST(ProjectFile, GlobalEntryPointsUseProgramWideLists)
 {
     TempFolder t("proj_global");
-    SimMatrix board;
-    MakeBoard(&board, 4, 4, 2);
+    OwnedBoard owned(4, 4, 2);
+    SimMatrix& board = owned.board;
     InitCapDatabaseCreateSpice(&gCapDatabaseCreateSpice);
     const std::string path = t.Path("g.sav");
     ASSERT_EQ(gzSaveSimMatrix(path.c_str(), &board), 0);
@@ -265,7 +225,6 @@ TEST(ProjectFile, GlobalEntryPointsUseProgramWideLists)
     EXPECT_EQ(LoadSimMatrix(path.c_str(), &back), 1);
     EXPECT_EQ(back.CountPixelX, 4u);
     FreeCapDatabase(&gCapDatabaseCreateSpice);
-    freeSimulationMatrix(&board);
     freeSimulationMatrix(&back);
 }
 

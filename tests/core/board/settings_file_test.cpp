@@ -1,36 +1,21 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <bit>
-#include <cstring>
-
 #include "board/settings_file.h"
 #include "board_fixtures.h"
-#include "util/byte_io.h"
 #include "util/debug_log.h"
 
 using namespace testing_board;
-using korvex::GetU32LE;
 
 namespace {
 Settings Distinct()
 {
     Settings s;
     CopyName(s.LTspicePath, "/opt/sim/bin/korvex-sim");
-    s.ShowConsole = 0;
-    s.MaxMeshOrder = 6;
-    s.CompressFiles = 0;
-    s.StartFrequency = 123.0;
-    s.StopFrequency = 4.5e9;
-    s.NumberOfPoints = 77;
-    s.Steps = 3;
-    s.ZinDistributionFrequency = 2.5e8;
-    s.YAxisMode = 2;
-    s.DiagramClickMode = 1;
-    s.Reserved1 = 9;
-    s.AutoMinMax = 0;
-    s.MinValue = -1.5f;
-    s.MaxValue = 8.25f;
+    s.ShowConsole = 0, s.MaxMeshOrder = 6, s.CompressFiles = 0;
+    s.StartFrequency = 123.0, s.StopFrequency = 4.5e9, s.NumberOfPoints = 77, s.Steps = 3;
+    s.ZinDistributionFrequency = 2.5e8, s.YAxisMode = 2, s.DiagramClickMode = 1, s.Reserved1 = 9;
+    s.AutoMinMax = 0, s.MinValue = -1.5f, s.MaxValue = 8.25f;
     return s;
 }
 
@@ -51,25 +36,18 @@ TEST(SettingsFile, ByteLayout)
     ASSERT_EQ(b.size(), 368u);
     EXPECT_STREQ(reinterpret_cast<const char*>(b.data()), "/opt/sim/bin/korvex-sim");
     EXPECT_EQ(b[259], 0);
-    EXPECT_EQ(GetU32LE(&b[260]), 0u);  // ShowConsole
-    EXPECT_EQ(GetU32LE(&b[264]), 1u);  // BatchMode
-    EXPECT_EQ(GetU32LE(&b[284]), 6u);  // MaxMeshOrder
-    EXPECT_EQ(GetU32LE(&b[288]), 0u);  // CompressFiles
-    EXPECT_EQ(GetU32LE(&b[292]), 0u);  // padding
-    EXPECT_EQ(std::bit_cast<double>(korvex::GetU64LE(&b[296])), 123.0);
-    EXPECT_EQ(std::bit_cast<double>(korvex::GetU64LE(&b[304])), 4.5e9);
-    EXPECT_EQ(GetU32LE(&b[312]), 77u);
-    EXPECT_EQ(GetU32LE(&b[316]), 3u);
-    EXPECT_EQ(std::bit_cast<double>(korvex::GetU64LE(&b[320])), 2.5e8);
-    EXPECT_EQ(GetU32LE(&b[328]), 2u);  // YAxisMode
-    EXPECT_EQ(GetU32LE(&b[340]), 1u);  // DiagramClickMode
-    EXPECT_EQ(GetU32LE(&b[344]), 1u);  // LinkEditAndViewWindow
-    EXPECT_EQ(GetU32LE(&b[348]), 9u);  // reserved word, stored as held
-    EXPECT_EQ(GetU32LE(&b[352]), 0u);  // AutoMinMax
-    EXPECT_EQ(std::bit_cast<float>(GetU32LE(&b[356])), -1.5f);
-    EXPECT_EQ(std::bit_cast<float>(GetU32LE(&b[360])), 8.25f);
-    EXPECT_EQ(GetU32LE(&b[364]), 0u);
-
+    ExpectFields(b, {{260, 'u', 0},       // ShowConsole
+                     {264, 'u', 1},       // BatchMode
+                     {284, 'u', 6},       // MaxMeshOrder
+                     {288, 'u', 0},       // CompressFiles
+                     {292, 'u', 0},       // padding
+                     {296, 'd', 123.0},   {304, 'd', 4.5e9}, {312, 'u', 77}, {316, 'u', 3}, {320, 'd', 2.5e8},
+                     {328, 'u', 2},       // YAxisMode
+                     {340, 'u', 1},       // DiagramClickMode
+                     {344, 'u', 1},       // LinkEditAndViewWindow
+                     {348, 'u', 9},       // reserved word, stored as held
+                     {352, 'u', 0},       // AutoMinMax
+                     {356, 'f', -1.5f},   {360, 'f', 8.25f}, {364, 'u', 0}});
     Settings back;
     ASSERT_EQ(ReadSettingsFile(&back, t.dir.string()), 0);
     EXPECT_EQ(Encoded(SettingsLayout(), &back), b);

@@ -1,6 +1,7 @@
 #pragma once
 // Small boards and meshes for the netlist tests, built node by node so that
-// every value in a netlist can be worked out by hand.
+// every value in a netlist can be worked out by hand, and the helpers that
+// look at the netlists.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,11 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "../util/test_files.h"
 #include "board/part_list.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_model.h"
+#include "netlist/element_counters.h"
+#include "netlist/netlist_writer.h"
 
 namespace netlist_test {
+
+// A mesh node: position and size in pixels, the layers with copper.
+struct NodeSpec {
+    int x, y, width, height;
+    std::vector<int> copper;
+    double temperature = 20.0;
+};
 
 struct TestBoard {
     SimMatrix board{};
@@ -60,6 +71,15 @@ struct TestBoard {
         for (double& v : t.Temperature) v = temperature;
         return AddNode(&mesh, &t);
     }
+    // Adds the nodes and links them.
+    void Nodes(const std::vector<NodeSpec>& nodes)
+    {
+        for (const NodeSpec& n : nodes) {
+            MeshNode* node = Node(n.x, n.y, n.width, n.height, {}, n.temperature);
+            for (int l : n.copper) node->bCopper[l] = 1;
+        }
+        Link();
+    }
     // Square 1 x 1 nodes over the whole board, copper on the given layers.
     void UniformMesh(std::initializer_list<int> copperLayers, double temperature = 20.0)
     {
@@ -84,6 +104,48 @@ struct TestBoard {
         return PartRecord<Record>(last);
     }
 };
+
+// Resets the program-wide element counters so that names start at 1.
+class FreshCounters : public ::testing::Test {
+protected:
+    void SetUp() override { gElementCounters = ElementCounters{}; }
+};
+
+// What `write(NetlistWriter&)` writes, from a writer on memory.
+template <class Write>
+std::string Written(Write write)
+{
+    std::string text;
+    korvex::NetlistWriter out;
+    out.OpenMemory(&text);
+    write(out);
+    EXPECT_EQ(out.Close(), 0);
+    return text;
+}
+
+// Whole netlists are compared with files in tests/data/netlist. Setting
+// KORVEX_UPDATE_GOLDEN=1 rewrites the files from the current output (review
+// the diff before committing it).
+inline void ExpectGolden(const std::string& name, const std::string& text)
+{
+    const std::string path = std::string(KORVEX_TEST_DATA) + "/netlist/" + name;
+    if (const char* update = std::getenv("KORVEX_UPDATE_GOLDEN"); update != nullptr && update[0] == '1') {
+        test_files::WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+        return;
+    }
+    ASSERT_TRUE(std::filesystem::exists(path)) << "missing golden netlist " << path;
+    EXPECT_EQ(text, test_files::ReadText(path)) << "netlist differs from " << path;
+}
+
+// The text `create(path)` writes to a file, after it returned 0.
+template <class Create>
+std::string WrittenFile(Create create)
+{
+    test_files::TempFolder folder("netlist_file");
+    const std::string path = folder.Path("netlist.cir");
+    EXPECT_EQ(create(path.c_str()), 0);
+    return test_files::ReadText(path);
+}
 
 inline std::vector<std::string> Lines(const std::string& text)
 {
@@ -119,23 +181,16 @@ struct ValueLine {
     double value;
 };
 
-inline ::testing::AssertionResult MatchesValueLines(const std::vector<std::string>& actual,
-                                                    const std::vector<ValueLine>& expected)
+inline void ExpectValueLines(const std::vector<std::string>& actual, const std::vector<ValueLine>& expected)
 {
-    if (actual.size() != expected.size())
-        return ::testing::AssertionFailure() << actual.size() << " lines instead of " << expected.size();
+    ASSERT_EQ(actual.size(), expected.size());
     for (size_t i = 0; i < actual.size(); ++i) {
-        const std::string& line = actual[i];
-        const size_t lastBlank = line.find_last_of(' ', line.size() - 2);
-        const std::string head = line.substr(0, lastBlank);
-        const double value = std::strtod(line.c_str() + lastBlank + 1, nullptr);
-        const double tolerance = 2e-6 * std::fabs(expected[i].value) + 1e-6;
-        if (head != expected[i].head || std::fabs(value - expected[i].value) > tolerance)
-            return ::testing::AssertionFailure()
-                   << "line " << i << ": \"" << line << "\" expected \"" << expected[i].head << " "
-                   << expected[i].value << "\"";
+        const size_t lastBlank = actual[i].find_last_of(' ', actual[i].size() - 2);
+        EXPECT_EQ(actual[i].substr(0, lastBlank), expected[i].head);
+        EXPECT_NEAR(std::strtod(actual[i].c_str() + lastBlank + 1, nullptr), expected[i].value,
+                    2e-6 * std::fabs(expected[i].value) + 1e-6)
+            << actual[i];
     }
-    return ::testing::AssertionSuccess();
 }
 
 }  // namespace netlist_test

@@ -5,22 +5,18 @@
 #include <cmath>
 
 #include "board/settings.h"
-#include "golden.h"
-#include "netlist/element_counters.h"
 #include "netlist/netlist_thermal.h"
 #include "netlist_test_board.h"
 #include "util/debug_log.h"
 
 using namespace netlist_test;
-using korvex::NetlistWriter;
 
 namespace {
 
 void SimpleMaterials(TestBoard& b)
 {
     b.board.ThermalConductivityCopper = 1000.0f;
-    b.board.ThermalConductivityFR4XY = 0.5f;
-    b.board.ThermalConductivityFR4Z = 0.5f;
+    b.board.ThermalConductivityFR4XY = b.board.ThermalConductivityFR4Z = 0.5f;
     for (float& t : b.board.CopperThickness) t = 1e-3f;
     for (float& z : b.board.SizeZ) z = 2e-3f;
 }
@@ -28,21 +24,16 @@ void SimpleMaterials(TestBoard& b)
 Settings Heating(bool copper, bool via, bool heatSource)
 {
     Settings s;
-    s.ProcessCopperHeating = copper ? 1 : 0;
-    s.ProcessViaHeating = via ? 1 : 0;
-    s.ProcessHeatSourceHeating = heatSource ? 1 : 0;
+    s.ProcessCopperHeating = copper, s.ProcessViaHeating = via, s.ProcessHeatSourceHeating = heatSource;
     return s;
 }
 
 std::string Thermal(TestBoard& b, const Settings& settings)
 {
-    std::string text;
-    NetlistWriter out;
-    out.OpenMemory(&text);
-    WriteSpiceThermalMesh(out, &b.board, &b.mesh, &settings);
-    EXPECT_EQ(out.Close(), 0);
-    return text;
+    return Written([&](korvex::NetlistWriter& out) { WriteSpiceThermalMesh(out, &b.board, &b.mesh, &settings); });
 }
+
+const Settings kNoHeating = Heating(false, false, false);
 
 double Relative(double value, double expected)
 {
@@ -51,10 +42,7 @@ double Relative(double value, double expected)
 
 }  // namespace
 
-class ThermalNetlist : public ::testing::Test {
-protected:
-    void SetUp() override { gElementCounters = ElementCounters{}; }
-};
+class ThermalNetlist : public FreshCounters {};
 
 TEST_F(ThermalNetlist, LayerTablesFollowTheMaterialAroundEachLayer)
 {
@@ -62,7 +50,7 @@ TEST_F(ThermalNetlist, LayerTablesFollowTheMaterialAroundEachLayer)
     SimpleMaterials(b);
     b.board.SizeZ[0] = 1e-3f, b.board.SizeZ[1] = 2e-3f, b.board.SizeZ[2] = 4e-3f;
     b.UniformMesh({0, 1, 2, 3});
-    Thermal(b, Heating(false, false, false));
+    Thermal(b, kNoHeating);
     // h = 0.5, 1.5, 3 and 2 mm of material: 1 / (0.5 h) per pixel.
     const double expected[4] = {4000.0, 1333.3333, 666.66667, 1000.0};
     for (int l = 0; l < 4; ++l) {
@@ -82,14 +70,14 @@ TEST_F(ThermalNetlist, LateralResistorsInCopperAndInBoardMaterial)
     b.Link();
     // Copper in parallel with 1 mm of material on each side: 1 * 2000 / 2001; material only: 2000;
     // through the board 2 mm / (0.5 W/(m K) * 1 mm^2).
-    EXPECT_TRUE(MatchesValueLines(LinesStarting(Thermal(b, Heating(false, false, false)), "RT"),
-                                  {{"RT0_000001_0 N0_000001 N0_000002", 2000.0 / 2001},
-                                   {"RT1_000001_0 N1_000001 N1_000002", 2000},
-                                   {"RTZ0_000001_1_000001 N0_000001 N1_000001", 4000},
-                                   {"RT0_000002_0 N0_000002 N0_000003", 2000.0 / 2001},
-                                   {"RT1_000002_0 N1_000002 N1_000003", 2000},
-                                   {"RTZ0_000002_1_000002 N0_000002 N1_000002", 4000},
-                                   {"RTZ0_000003_1_000003 N0_000003 N1_000003", 4000}}));
+    ExpectValueLines(LinesStarting(Thermal(b, kNoHeating), "RT"),
+                     {{"RT0_000001_0 N0_000001 N0_000002", 2000.0 / 2001},
+                      {"RT1_000001_0 N1_000001 N1_000002", 2000},
+                      {"RTZ0_000001_1_000001 N0_000001 N1_000001", 4000},
+                      {"RT0_000002_0 N0_000002 N0_000003", 2000.0 / 2001},
+                      {"RT1_000002_0 N1_000002 N1_000003", 2000},
+                      {"RTZ0_000002_1_000002 N0_000002 N1_000002", 4000},
+                      {"RTZ0_000003_1_000003 N0_000003 N1_000003", 4000}});
 }
 
 TEST_F(ThermalNetlist, NonSquarePixelsUseTheYValuesAlongY)
@@ -98,12 +86,12 @@ TEST_F(ThermalNetlist, NonSquarePixelsUseTheYValuesAlongY)
         TestBoard b(2, 2, 2, pitchX, pitchY);
         SimpleMaterials(b);
         b.UniformMesh({0, 1});
-        return LinesStarting(Thermal(b, Heating(false, false, false)), "RT0_000001_");
+        return LinesStarting(Thermal(b, kNoHeating), "RT0_000001_");
     };
     // dx = 2 dy: along x copper 2 K/W in parallel with 4000 K/W of material, along y a quarter of that.
     const double alongX = 2.0 * 4000 / 4002;
-    EXPECT_TRUE(MatchesValueLines(branches(2e-3f, 1e-3f), {{"RT0_000001_0 N0_000001 N0_000002", alongX},
-                                                            {"RT0_000001_2 N0_000001 N0_000003", alongX / 4}}));
+    ExpectValueLines(branches(2e-3f, 1e-3f),
+                     {{"RT0_000001_0 N0_000001 N0_000002", alongX}, {"RT0_000001_2 N0_000001 N0_000003", alongX / 4}});
     // Square pixels: both directions take the x table, as they always did.
     EXPECT_EQ(branches(1e-3f, 1e-3f), (std::vector<std::string>{"RT0_000001_0 N0_000001 N0_000002 0.999500",
                                                                  "RT0_000001_2 N0_000001 N0_000003 0.999500"}));
@@ -114,7 +102,7 @@ TEST_F(ThermalNetlist, SurfacesRadiateFiniteAtAmbientTemperature)
     TestBoard b(2, 1, 1);
     SimpleMaterials(b);
     b.UniformMesh({0, 1}, 25.0);  // the ambient temperature of a new board
-    const auto lines = LinesStarting(Thermal(b, Heating(false, false, false)), "RR");
+    const auto lines = LinesStarting(Thermal(b, kNoHeating), "RR");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].substr(0, 26), "RR0_000001 N0_000001 NAMB ");
     EXPECT_EQ(lines[1].substr(0, 26), "RR1_000001 N1_000001 NAMB ");
@@ -126,8 +114,8 @@ TEST_F(ThermalNetlist, SurfacesRadiateFiniteAtAmbientTemperature)
     EXPECT_EQ(Field(lines[0], 3), Field(lines[1], 3));
 
     b.board.Epsilon = 0;  // no radiation: convection alone, never "nan"
-    EXPECT_TRUE(MatchesValueLines(LinesStarting(Thermal(b, Heating(false, false, false)), "RR0"),
-                                  {{"RR0_000001 N0_000001 NAMB", 200000}}));
+    ExpectValueLines(LinesStarting(Thermal(b, kNoHeating), "RR0"),
+                     {{"RR0_000001 N0_000001 NAMB", 200000}});
 }
 
 TEST_F(ThermalNetlist, OneLayerBoardHasOneSurfaceResistorForBothFaces)
@@ -136,9 +124,9 @@ TEST_F(ThermalNetlist, OneLayerBoardHasOneSurfaceResistorForBothFaces)
     SimpleMaterials(b);
     b.board.Epsilon = 0;
     b.UniformMesh({0});
-    const std::string text = Thermal(b, Heating(false, false, false));
-    EXPECT_TRUE(MatchesValueLines(LinesStarting(text, "RR"), {{"RR0_000001 N0_000001 NAMB", 100000},
-                                                               {"RR0_000002 N0_000002 NAMB", 100000}}));
+    const std::string text = Thermal(b, kNoHeating);
+    ExpectValueLines(LinesStarting(text, "RR"),
+                     {{"RR0_000001 N0_000001 NAMB", 100000}, {"RR0_000002 N0_000002 NAMB", 100000}});
     EXPECT_TRUE(LinesStarting(text, "RTZ").empty());
     // The whole board thickness is the material beside the copper: 1 / (0.5 * 2 mm).
     EXPECT_FLOAT_EQ(b.board.RthDielectric[0], 1000.0f);
@@ -151,16 +139,12 @@ TEST_F(ThermalNetlist, HeatSourceAndSinkLines)
     b.UniformMesh({0, 1});
     HeatSource source;  // 1 W, J-C 5 K/W, solder 100 um at 40 W/(m K), 90 % coverage
     source.RectAX = 1, source.RectAY = 1, source.RectBX = 0, source.RectBY = 0;  // drawn bottom-right to top-left
-    source.RectAZ = 0;
     source.ThermalResistanceJA = 40.0;
     b.Add(PART_HEATSOURCE, source);
     HeatSource bare = source;  // no J-C resistance, no power, no J-A path
     CopyName(bare.Net, "U7");
     bare.RectAX = 1, bare.RectAY = 0, bare.RectBX = 1, bare.RectBY = 0;
-    bare.ThermalResistanceJC = 0;
-    bare.Power = 0;
-    bare.ThermalResistanceJA = 0;
-    bare.ThermalConductivitySolder = 0;
+    bare.ThermalResistanceJC = 0, bare.Power = 0, bare.ThermalResistanceJA = 0, bare.ThermalConductivitySolder = 0;
     b.Add(PART_HEATSOURCE, bare);
     HeatSink sink;
     sink.RectAX = 0, sink.RectAY = 1, sink.RectBX = 0, sink.RectBY = 1, sink.RectAZ = 1;
@@ -170,21 +154,22 @@ TEST_F(ThermalNetlist, HeatSourceAndSinkLines)
     const std::string text = Thermal(b, Heating(false, false, true));
     const auto head = Lines(text);
     // Rs = 100 um / (1 mm^2 * 40 W/(m K) * 0.9) = 2.777778 K/W per node of the footprint.
-    EXPECT_TRUE(MatchesValueLines(std::vector<std::string>(head.begin() + 1, head.begin() + 12),
-                                  {{"RH0_000001 N0_000001 Solder1", 1e-4 / 3.6e-5},
-                                   {"RH0_000002 N0_000002 Solder1", 1e-4 / 3.6e-5},
-                                   {"RH0_000003 N0_000003 Solder1", 1e-4 / 3.6e-5},
-                                   {"RH0_000004 N0_000004 Solder1", 1e-4 / 3.6e-5},
-                                   {"RHJCIC1001 JUNCTIONIC100 Solder1", 5},
-                                   {"IH1 NAMB JUNCTIONIC100", 1},
-                                   {"RHJAIC1001 JUNCTIONIC100 NAMB", 40},
-                                   {"RH0_000002 N0_000002 Solder2", 1e-6},
-                                   {"RHJCU72 JUNCTIONU7 Solder2", 1e-6},
-                                   {"RHS1_000003 N1_000003 HeatsinkHS", 3e-5 / (1e-6 * 0.46)},  // 30 um of 0.46 W/(m K)
-                                   {"RHSAMB1 NAMB HeatsinkHS", 20}}));
+    ExpectValueLines(std::vector<std::string>(head.begin() + 1, head.begin() + 12),
+                     {{"RH0_000001 N0_000001 Solder1", 1e-4 / 3.6e-5},
+                      {"RH0_000002 N0_000002 Solder1", 1e-4 / 3.6e-5},
+                      {"RH0_000003 N0_000003 Solder1", 1e-4 / 3.6e-5},
+                      {"RH0_000004 N0_000004 Solder1", 1e-4 / 3.6e-5},
+                      {"RHJCIC1001 JUNCTIONIC100 Solder1", 5},
+                      {"IH1 NAMB JUNCTIONIC100", 1},
+                      {"RHJAIC1001 JUNCTIONIC100 NAMB", 40},
+                      {"RH0_000002 N0_000002 Solder2", 1e-6},
+                      {"RHJCU72 JUNCTIONU7 Solder2", 1e-6},
+                      {"RHS1_000003 N1_000003 HeatsinkHS", 3e-5 / (1e-6 * 0.46)},  // 30 um of 0.46 W/(m K)
+                      {"RHSAMB1 NAMB HeatsinkHS", 20}});
     EXPECT_EQ(head[9], "RHJCU72 JUNCTIONU7 Solder2 0.000001");
     EXPECT_TRUE(log.Contains("Ptot = 1.000000e+00 W PtotVia = 0.000000e+00 W PtotHeatSource = 1.000000e+00 W "
                              "PtotCopper = 0.000000e+00 W\r\n"));
+    EXPECT_TRUE(LinesStarting(Thermal(b, kNoHeating), "IH").empty());  // heat sources off: no power injected
 }
 
 TEST_F(ThermalNetlist, ViaBarrelsAndTheirJouleHeat)
@@ -195,8 +180,7 @@ TEST_F(ThermalNetlist, ViaBarrelsAndTheirJouleHeat)
     b.board.SizeZ[1] = 4e-3f;
     b.UniformMesh({0, 1, 2});
     Via via;
-    via.Current[0] = 1.0f;
-    via.Current[1] = 2.0f;
+    via.Current[0] = 1.0f, via.Current[1] = 2.0f;
     b.Add(PART_VIA, via);
     b.Add(PART_VIA, Via{});
     DebugCapture log;
@@ -219,6 +203,7 @@ TEST_F(ThermalNetlist, ViaBarrelsAndTheirJouleHeat)
     }
     EXPECT_EQ(LinesStarting(text, "IHV2_").size(), 3u);  // a via without current injects 0 W
     EXPECT_TRUE(log.Contains("PtotVia = "));
+    EXPECT_TRUE(LinesStarting(Thermal(b, kNoHeating), "IHV").empty());  // via heating off
 }
 
 TEST_F(ThermalNetlist, CopperHeatingFromTheLastElectricalResult)
@@ -226,38 +211,16 @@ TEST_F(ThermalNetlist, CopperHeatingFromTheLastElectricalResult)
     TestBoard b(2, 1, 1);
     SimpleMaterials(b);
     b.UniformMesh({0, 1});
-    b.board.RdcX[0] = 2.0f;  // as left by the last DC netlist
-    b.board.RdcY[0] = 3.0f;
+    b.board.RdcX[0] = 2.0f, b.board.RdcY[0] = 3.0f;  // as left by the last DC netlist
     MeshNode* node = b.NodeAtPixel(0, 0);
-    node->CurrentX[0] = 0.5;
-    node->CurrentY[0] = 0.25;
+    node->CurrentX[0] = 0.5, node->CurrentY[0] = 0.25;
     // P = 2 * 0.5^2 + 3 * 0.25^2 at 20 degC; layer 1 carries no current.
     EXPECT_EQ(LinesStarting(Thermal(b, Heating(true, false, false)), "IIR"),
               std::vector<std::string>{"IIR0_000001 NAMB N0_000001 0.687500"});
     node->Temperature[0] = 120.0;  // the resistance follows the temperature coefficient
     EXPECT_EQ(LinesStarting(Thermal(b, Heating(true, false, false)), "IIR"),
               std::vector<std::string>{"IIR0_000001 NAMB N0_000001 0.955625"});
-    EXPECT_TRUE(LinesStarting(Thermal(b, Heating(false, false, false)), "IIR").empty());
-}
-
-TEST_F(ThermalNetlist, WithoutHeatingOnlyTheAmbientSourceDrives)
-{
-    TestBoard b(2, 2, 1);
-    SimpleMaterials(b);
-    b.UniformMesh({0, 1});
-    b.NodeAtPixel(0, 0)->CurrentX[0] = 1.0;
-    b.board.RdcX[0] = 1.0f;
-    b.Add(PART_HEATSOURCE, HeatSource{});
-    Via via;
-    via.Current[0] = 1.0f;
-    b.Add(PART_VIA, via);
-    const std::string text = Thermal(b, Heating(false, false, false));
-    for (const char* prefix : {"IH", "IIR", "IHV"}) EXPECT_TRUE(LinesStarting(text, prefix).empty()) << prefix;
-    const auto lines = Lines(text);
-    ASSERT_GE(lines.size(), 7u);
-    EXPECT_EQ(std::vector<std::string>(lines.end() - 7, lines.end()),
-              (std::vector<std::string>{"V1 NAMB 0 25.000000", ".options numdgt 16", ".options noopiter",
-                                        ".options gminsteps=0", ".options srcsteps=0", ".op", ".end"}));
+    EXPECT_TRUE(LinesStarting(Thermal(b, kNoHeating), "IIR").empty());
 }
 
 TEST_F(ThermalNetlist, SmallBoardMatchesGoldenFile)
@@ -274,14 +237,13 @@ TEST_F(ThermalNetlist, SmallBoardMatchesGoldenFile)
     b.board.RdcX[0] = b.board.RdcY[0] = 1.0f;
     b.NodeAtPixel(2, 0)->CurrentX[0] = 0.75;
     HeatSource source;
-    source.RectAX = 0, source.RectAY = 0, source.RectBX = 1, source.RectBY = 1;
+    source.RectBX = 1, source.RectBY = 1;
     b.Add(PART_HEATSOURCE, source);
     HeatSink sink;
     sink.RectAX = 3, sink.RectAY = 1, sink.RectBX = 3, sink.RectBY = 1, sink.RectAZ = 1;
     b.Add(PART_HEATSINK, sink);
     Via via;
-    via.x = 2, via.y = 1;
-    via.Current[0] = 0.5f;
+    via.x = 2, via.y = 1, via.Current[0] = 0.5f;
     b.Add(PART_VIA, via);
     ExpectGolden("thermal_small.cir", Thermal(b, Heating(true, true, true)));
 }

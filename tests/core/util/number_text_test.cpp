@@ -6,35 +6,30 @@
 
 TEST(FloatToChar, EngineeringTable)
 {
-    struct Case {
-        float value;
-        const char* text;
-    };
-    const Case cases[] = {
+    const std::pair<float, const char*> cases[] = {
         {3.5e-5f, "35\xC2\xB5"}, {1500.0f, "1.500k"}, {-0.01f, "-10m"},  {0.0f, "0"},
         {4.7e-12f, "4.700p"},    {2.2e-9f, "2.200n"}, {1.0f, "1"},        {0.5f, "500m"},
         {2.5e6f, "2.500M"},      {1e9f, "1G"},        {989.0f, "989"},    {1e-3f, "1m"},
-        {1e12f, "1e+12"},          {1.5e12f, "1.500e+12"},
+        {1e12f, "1e+12"},        {1.5e12f, "1.500e+12"},
     };
-    for (const Case& c : cases) EXPECT_EQ(FloatToChar(c.value), c.text) << c.value;
+    for (const auto& [value, text] : cases) EXPECT_EQ(FloatToChar(value), text) << value;
     EXPECT_EQ(FloatToChar(NAN), "nan");
 }
 
 TEST(GetDlgItemDouble, SuffixesAndFlag)
 {
-    struct Case {
+    const struct {
         const char* text;
         double value;
         int ok;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"4.7u", 4.7e-6, 1},  {"4.7\xC2\xB5", 4.7e-6, 1}, {"4.7\xB5", 4.7e-6, 1}, {"4.7e-6", 4.7e-6, 1},
         {"1k", 1000, 1},      {"1K", 1000, 1},            {"1x", 1, 1},            {"abc", 0, 0},
         {"10m", 0.01, 1},     {"10M", 1e7, 1},            {"2g", 2e9, 1},          {"3 n", 3e-9, 1},
         {"5p", 5e-12, 1},     {"-2.5k", -2500, 1},        {"  +7", 7, 1},          {"", 0, 0},
         {"--5", 0, 0},        {"1e999", 0, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         int ok = -1;
         EXPECT_NEAR(GetDlgItemDouble(c.text, &ok), c.value, std::fabs(c.value) * 1e-12) << c.text;
         EXPECT_EQ(ok, c.ok) << c.text;
@@ -54,9 +49,5 @@ TEST(GetDlgItemDouble, ReadsBackEveryFloatToCharText)
 
 TEST(GetDlgItemDouble, LooksAtNinetyNineCharactersOnly)
 {
-    std::string text(98, ' ');
-    text += "5k";  // the suffix is the 100th character
-    int ok = 0;
-    EXPECT_EQ(GetDlgItemDouble(text.c_str(), &ok), 5.0);
-    EXPECT_EQ(ok, 1);
+    EXPECT_EQ(GetDlgItemDouble((std::string(98, ' ') + "5k").c_str()), 5.0);  // the suffix is the 100th character
 }

@@ -1,35 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "util/tempscale.h"
 
-namespace {
-void ExpectColour(ColourRGB c, int r, int g, int b)
+TEST(Tempscale, EndPointsOutOfRangeAndInterpolation)
 {
-    EXPECT_EQ(c.R, r);
-    EXPECT_EQ(c.G, g);
-    EXPECT_EQ(c.B, b);
-}
-}  // namespace
-
-TEST(Tempscale, EndPointsAndOutOfRange)
-{
-    ExpectColour(Tempscale(0.0), 0, 0, 0);
-    ExpectColour(Tempscale(-3.0), 0, 0, 0);
-    ExpectColour(Tempscale(NAN), 0, 0, 0);
-    ExpectColour(Tempscale(1.0), 255, 230, 173);
-    ExpectColour(Tempscale(7.5), 255, 230, 173);
-    ExpectColour(Tempscale(INFINITY), 255, 230, 173);
-}
-
-TEST(Tempscale, InterpolatesBetweenNeighbours)
-{
-    ExpectColour(Tempscale(5.0 / 13.0), 160, 0, 0);  // exactly table entry 5
+    const auto rgb = [](double t) {
+        const ColourRGB c = Tempscale(t);
+        return std::array<int, 3>{c.R, c.G, c.B};
+    };
+    for (double t : {0.0, -3.0, double(NAN)}) EXPECT_EQ(rgb(t), (std::array<int, 3>{0, 0, 0})) << t;
+    for (double t : {1.0, 7.5, double(INFINITY)}) EXPECT_EQ(rgb(t), (std::array<int, 3>{255, 230, 173})) << t;
+    EXPECT_EQ(rgb(5.0 / 13.0), (std::array<int, 3>{160, 0, 0}));  // exactly table entry 5
     // Halfway between entries 6 (193,27,27) and 7 (212,65,21), truncated.
-    ExpectColour(Tempscale(6.5 / 13.0), 202, 46, 24);
+    EXPECT_EQ(rgb(6.5 / 13.0), (std::array<int, 3>{202, 46, 24}));
     // Just below 1 stays between entries 12 and 13.
-    const ColourRGB c = Tempscale(0.9999);
-    EXPECT_GE(c.G, 207);
-    EXPECT_LT(c.G, 230);
+    EXPECT_GE(rgb(0.9999)[1], 207);
+    EXPECT_LT(rgb(0.9999)[1], 230);
 }
