@@ -96,6 +96,15 @@ int simulatorMain(const std::vector<std::string>& args)
                 std::fprintf(stderr, "korvex-sim: unknown solver '%s' (auto, cholmod, klu, mumps)\n", a.c_str() + 9);
                 return 2;
             }
+        } else if (a == "-h" || a == "--help") {
+            std::printf("usage: korvex-sim [-b] [--utf16] [--solver=auto|cholmod|klu|mumps] [-v] NETLIST.cir\n"
+                        "Solves the netlist and writes NETLIST.raw and NETLIST.log beside it; exit code 0 on\n"
+                        "success, non-zero with the reason and the netlist line in the log on any error.\n"
+                        "  -b           batch mode (accepted; the simulator never asks questions)\n"
+                        "  --utf16      write the RAW header in UTF-16LE\n"
+                        "  --solver=S   linear solver: auto (default), cholmod, klu or mumps\n"
+                        "  -v           echo the log on stdout\n");
+            return 0;
         } else if (a == "--version") {
             std::printf("korvex-sim %s\n", simulatorVersion());
             return 0;
