@@ -133,3 +133,14 @@ int CliSession::Failed(const JobOutcome& outcome)
         std::fprintf(stderr, "--- end of %s ---\n%s---\n", outcome.SimulatorLog.c_str(), outcome.LogTail.c_str());
     return Refuse(outcome.Reason);
 }
+
+int CliSession::OpenMeshAndRun(const std::function<JobOutcome(const JobEnvironment&)>& command,
+                               const std::function<void()>& summary)
+{
+    std::string reason;
+    if (Open(&reason) != 0 || BuildMesh(&reason) != 0) return Refuse(reason);
+    const JobOutcome outcome = RunExclusive([&] { return command(Environment()); });
+    if (!outcome.Success) return Failed(outcome);
+    summary();
+    return Finish();
+}

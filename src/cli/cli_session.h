@@ -2,6 +2,7 @@
 // What the simulating subcommands of korvex-cli share: the project they work
 // on (board, mesh, diagram and the lists a project file carries), the common
 // options, the settings and simulator they resolve, and progress on stderr.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -67,4 +68,8 @@ struct CliSession {
     int Finish();
     // A failed job: the reason and the simulator log's tail on stderr; exit code 1.
     int Failed(const JobOutcome& outcome);
+    // The whole road of a simulating subcommand: open, mesh, run the command
+    // alone, print the summary, then bitmaps and saving. The exit code.
+    int OpenMeshAndRun(const std::function<JobOutcome(const JobEnvironment&)>& command,
+                       const std::function<void()>& summary);
 };

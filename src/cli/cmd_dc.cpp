@@ -9,14 +9,11 @@ const KorvexCommand kDc("dc", "Simulate the DC voltage drop and current density"
     AddCommonOptions(sub, *o, false);
     return [o]() {
         CliSession s(*o);
-        std::string reason;
-        if (s.Open(&reason) != 0 || s.BuildMesh(&reason) != 0) return Refuse(reason);
-        const JobOutcome outcome = RunExclusive([&] { return CommandSimulateElectrical(s.Environment()); });
-        if (!outcome.Success) return s.Failed(outcome);
-        PrintLayerRanges(s.Board, s.Board.VoltageMatrix, "voltage", "V");
-        PrintLayerRanges(s.Board, s.Board.CurrentDensityMatrix, "current", "A");
-        PrintViaCurrents(s.Board);
-        return s.Finish();
+        return s.OpenMeshAndRun(CommandSimulateElectrical, [&s] {
+            PrintLayerRanges(s.Board, s.Board.VoltageMatrix, "voltage", "V");
+            PrintLayerRanges(s.Board, s.Board.CurrentDensityMatrix, "current", "A");
+            PrintViaCurrents(s.Board);
+        });
     };
 });
 }  // namespace

@@ -9,13 +9,10 @@ const KorvexCommand kThermal("thermal", "Simulate the temperatures of the board 
     AddCommonOptions(sub, *o, false);
     return [o]() {
         CliSession s(*o);
-        std::string reason;
-        if (s.Open(&reason) != 0 || s.BuildMesh(&reason) != 0) return Refuse(reason);
-        const JobOutcome outcome = RunExclusive([&] { return CommandSimulateThermal(s.Environment()); });
-        if (!outcome.Success) return s.Failed(outcome);
-        PrintLayerRanges(s.Board, s.Board.TemperatureMatrix, "temperature", "°C");
-        PrintPartTemperatures(s.Board);
-        return s.Finish();
+        return s.OpenMeshAndRun(CommandSimulateThermal, [&s] {
+            PrintLayerRanges(s.Board, s.Board.TemperatureMatrix, "temperature", "°C");
+            PrintPartTemperatures(s.Board);
+        });
     };
 });
 }  // namespace
