@@ -53,6 +53,17 @@ uint32_t U(int64_t v)
 {
     return static_cast<uint32_t>(v);
 }
+
+// A part with two terminals: the first anywhere, the second next to it.
+template <class Record>
+void AddTwoTerminalPart(SimMatrix* board, uint32_t kind, const auto& px, const auto& py, const auto& pz,
+                        const auto& near, const Board& g)
+{
+    Record r;
+    r.Net1X = px(), r.Net1Y = py(), r.Net1Z = pz();
+    r.Net2X = near(r.Net1X, g.nx), r.Net2Y = near(r.Net1Y, g.ny), r.Net2Z = pz();
+    AddPart(board, kind, &r);
+}
 }  // namespace
 
 int GenerateRandomBoard(SimMatrix* board, uint32_t seed, uint32_t countX, uint32_t countY, int layers,
@@ -88,27 +99,9 @@ int GenerateRandomBoard(SimMatrix* board, uint32_t seed, uint32_t countX, uint32
             return dice.Chance(50) ? U(std::clamp<int64_t>(int64_t(v) + dice.Range(-1, 1), 0, n - 1)) : U(dice.Range(0, n - 1));
         };
         switch (dice.Range(0, 8)) {
-        case 0: {
-            Current r;
-            r.Net1X = px(), r.Net1Y = py(), r.Net1Z = pz();
-            r.Net2X = near(r.Net1X, g.nx), r.Net2Y = near(r.Net1Y, g.ny), r.Net2Z = pz();
-            AddPart(board, PART_CURRENT, &r);
-            break;
-        }
-        case 1: {
-            Resistor r;
-            r.Net1X = px(), r.Net1Y = py(), r.Net1Z = pz();
-            r.Net2X = near(r.Net1X, g.nx), r.Net2Y = near(r.Net1Y, g.ny), r.Net2Z = pz();
-            AddPart(board, PART_RESISTOR, &r);
-            break;
-        }
-        case 2: {
-            SeriesSubCircuit r;
-            r.Net1X = px(), r.Net1Y = py(), r.Net1Z = pz();
-            r.Net2X = near(r.Net1X, g.nx), r.Net2Y = near(r.Net1Y, g.ny), r.Net2Z = pz();
-            AddPart(board, PART_SERIESSUBCIRCUIT, &r);
-            break;
-        }
+        case 0: AddTwoTerminalPart<Current>(board, PART_CURRENT, px, py, pz, near, g); break;
+        case 1: AddTwoTerminalPart<Resistor>(board, PART_RESISTOR, px, py, pz, near, g); break;
+        case 2: AddTwoTerminalPart<SeriesSubCircuit>(board, PART_SERIESSUBCIRCUIT, px, py, pz, near, g); break;
         case 3: {
             Via r;
             r.x = px(), r.y = py();

@@ -80,28 +80,22 @@ void WriteForms(NetlistWriter& out, const BranchText& t, const PlaneLineValues& 
 {
     const bool stub = t.kind != BranchCase::Interior;
     const auto line = [&] { out.Format("*TLine d=%e C=%e L=%e Td=%e Z0=%e\n", d, v.C, v.Lv, v.Td, v.Z0); };
-    if (t.a == 0 && layerCount > 2) {  // G0: plane b over the reference plane 0
-        out.Format("R_L%1u_N%06u_P%1u N_L%1u_N%06u N_L%1u_N%06u_R_P%1u {%f*hypot(RDC%u+RDC%u,2*RAC)}\n", t.a, t.id,
-                   t.p, t.b, t.id, t.a, t.id, t.p, t.n, t.a, t.b);
-        if (saveCurrents) out.Format(".save I(R_L%1u_N%06u_P%1u)\n", t.a, t.id, t.p);
+    const bool g0 = t.a == 0 && layerCount > 2;
+    if (g0 || t.b == layerCount - 1) {
+        // G0: plane b over the reference plane 0; GL: plane a over the last,
+        // reference plane. The branch is named after the reference layer.
+        const auto ref = static_cast<uint32_t>(g0 ? t.a : t.b);
+        const auto sig = static_cast<uint32_t>(g0 ? t.b : t.a);
+        out.Format("R_L%1u_N%06u_P%1u N_L%1u_N%06u N_L%1u_N%06u_R_P%1u {%f*hypot(RDC%u+RDC%u,2*RAC)}\n", ref, t.id,
+                   t.p, sig, t.id, ref, t.id, t.p, t.n, t.a, t.b);
+        if (saveCurrents) out.Format(".save I(R_L%1u_N%06u_P%1u)\n", ref, t.id, t.p);
         line();
         if (stub)
             out.Format("T_L%1u%1u_N%06u_P%1u N_L%1u_N%06u_R_P%1u 0 N_L%1u_N%06u_OPEN_P%1u 0 Td=%e Z0=%e\n", t.a, t.b,
-                       t.id, t.p, t.a, t.id, t.p, t.b, t.id, t.p, v.Td, v.Z0);
+                       t.id, t.p, ref, t.id, t.p, sig, t.id, t.p, v.Td, v.Z0);
         else
             out.Format("T_L%1u%1u_N%06u_P%1u N_L%1u_N%06u_R_P%1u 0 N_L%1u_N%06u 0 Td=%e Z0=%e\n", t.a, t.b, t.id, t.p,
-                       t.a, t.id, t.p, t.b, t.neighbourId, v.Td, v.Z0);
-    } else if (t.b == layerCount - 1) {  // GL: plane a over the last, reference plane
-        out.Format("R_L%u_N%06u_P%1u N_L%1u_N%06u N_L%1u_N%06u_R_P%1u {%f*hypot(RDC%u+RDC%u,2*RAC)}\n", t.b, t.id,
-                   t.p, t.a, t.id, t.b, t.id, t.p, t.n, t.a, t.b);
-        if (saveCurrents) out.Format(".save I(R_L%1u_N%06u_P%1u)\n", t.b, t.id, t.p);
-        line();
-        if (stub)
-            out.Format("T_L%1u%1u_N%06u_P%1u N_L%1u_N%06u_R_P%1u 0 N_L%1u_N%06u_OPEN_P%1u 0 Td=%e Z0=%e\n", t.a, t.b,
-                       t.id, t.p, t.b, t.id, t.p, t.a, t.id, t.p, v.Td, v.Z0);
-        else
-            out.Format("T_L%1u%1u_N%06u_P%1u N_L%1u_N%06u_R_P%1u 0 N_L%1u_N%06u 0 Td=%e Z0=%e\n", t.a, t.b, t.id, t.p,
-                       t.b, t.id, t.p, t.a, t.neighbourId, v.Td, v.Z0);
+                       ref, t.id, t.p, sig, t.neighbourId, v.Td, v.Z0);
     } else {  // M: two signal planes, the copper of both in front of the line
         for (int layer : {t.a, t.b})
             out.Format("R_L%1u_N%06u_P%1u N_L%1u_N%06u N_L%1u_N%06u_R_P%1u {%f*hypot(RDC%u,RAC)}\n", layer, t.id, t.p,
