@@ -13,10 +13,9 @@ packages=(
   libcli11-dev
   nlohmann-json3-dev
   ngspice
+  qt6-base-dev qt6-qpa-plugins
+  xvfb xauth
 )
-if [ "${KORVEX_WITH_GUI:-0}" = 1 ]; then
-  packages+=(qt6-base-dev)
-fi
 
 missing=()
 for p in "${packages[@]}"; do

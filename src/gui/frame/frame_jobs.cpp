@@ -1,0 +1,123 @@
+// The simulation commands: each runs the core command on the job controller,
+// one at a time, with the progress bar and Cancel in the status bar.
+#include <QFile>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "diagram/diagram_view.h"
+#include "dialogs/log_viewer.h"
+#include "edit/edit_view.h"
+#include "frame/job_controller.h"
+#include "frame/main_frame.h"
+#include "jobs/commands.h"
+#include "mesh/mesh_generation.h"
+#include "netlist/ac_job.h"
+#include "netlist/ac_preconditions.h"
+#include "result/result_view.h"
+#include "util/debug_log.h"
+
+namespace korvex::gui {
+
+void MainFrame::CreateMesh()
+{
+    if (document_ == nullptr) return;
+    JobEnvironment env = document_->Environment();
+    connect(jobs_, &JobController::MeshSnapshot, edit_, &EditView::ShowMeshRectangles, Qt::UniqueConnection);
+    jobs_->Start(
+        "Create Mesh",
+        [env](JobObserver* observer) mutable {
+            env.Observer = observer;
+            MeshBuildReport report;
+            JobOutcome outcome;
+            outcome.Success = CommandCreateMesh(env, &report, &outcome.Reason) == 0;
+            outcome.Changes = outcome.Success ? kChangedMesh : kChangedNothing;
+            return outcome;
+        },
+        &document_->MeshRecord());
+}
+
+void MainFrame::DrawMesh()
+{
+    if (document_ == nullptr) return;
+    edit_->ShowMeshRectangles(MeshRectangles(document_->MeshRecord()));
+}
+
+void MainFrame::SimulateElectrical(bool thermal)
+{
+    if (document_ == nullptr) return;
+    JobEnvironment env = document_->Environment();
+    const QString name = thermal ? "Simulate Thermal Mesh" : "Simulate Electrical Mesh";
+    printDebug(thermal ? "Generate Thermal Spice Circuit %s\r\n" : "Generate Electrical Spice Circuit %s\r\n",
+               WorkFilePath(env, thermal ? kThermalBase : kElectricalBase, ".cir").c_str());
+    jobs_->Start(name, [env, thermal](JobObserver* observer) mutable {
+        env.Observer = observer;
+        return thermal ? CommandSimulateThermal(env) : CommandSimulateElectrical(env);
+    });
+}
+
+void MainFrame::SimulateAc(int mode)
+{
+    if (document_ == nullptr) return;
+    AcRefusal refusal;
+    if (CheckAcPreconditions(&document_->Board(), static_cast<uint32_t>(mode), &refusal) != 0) {
+        QMessageBox::warning(this, refusal.Caption, refusal.Text);
+        return;
+    }
+    AcJob* job = AcJobForMode(static_cast<uint32_t>(mode));
+    if (job == nullptr) return;
+    job->Mode = static_cast<uint32_t>(mode);
+    if (mode == CommandNumber(Command::SimulateS21)) printDebug("Simulate S21\r\n");
+    else if (mode == CommandNumber(Command::SimulateNoiseTransfer)) printDebug("Simulate NoiseTransfer\r\n");
+    else if (mode == CommandNumber(Command::SimulateCurrentNoiseTransfer))
+        printDebug("Simulate CurrentNoiseTransfer\r\n");
+    JobEnvironment env = document_->Environment();
+    printDebug("Generate AC Spice Circuit %s\r\n", WorkFilePath(env, kAcBase, ".cir").c_str());
+    const AcJob record = *job;
+    jobs_->Start(Action(static_cast<Command>(mode))->text(), [env, record](JobObserver* observer) mutable {
+        env.Observer = observer;
+        return CommandSimulateAc(env, record);
+    });
+}
+
+void MainFrame::JobStarted(const QString& name)
+{
+    progress_->setRange(0, 0);
+    progress_->setFormat(name);
+    progress_->setVisible(true);
+    cancel_->setVisible(true);
+    cancel_->setEnabled(true);
+    UpdateMenuItem();
+}
+
+void MainFrame::JobFinished(const QString& name, const JobOutcome& outcome, bool cancelled)
+{
+    progress_->setVisible(false);
+    cancel_->setVisible(false);
+    UpdateMenuItem();
+    if (cancelled) {
+        printDebug("%s cancelled\r\n", name.toUtf8().constData());
+        statusBar()->showMessage(name + " cancelled", 5000);
+    } else if (!outcome.Success) {
+        printDebug("%s failed: %s\r\n", name.toUtf8().constData(), outcome.Reason.c_str());
+        statusBar()->showMessage(name + " failed: " + QString::fromStdString(outcome.Reason), 10000);
+        if (!outcome.SimulatorLog.empty() && QFile::exists(QString::fromStdString(outcome.SimulatorLog)))
+            ShowLog(outcome);
+    }
+    if (document_ == nullptr) return;
+    if (outcome.Changes & kChangedMesh) edit_->ShowMeshRectangles(MeshRectangles(document_->MeshRecord()));
+    if (outcome.Changes & (kChangedElectricalResults | kChangedThermalResults | kChangedZinResults)) {
+        result_->Rebuild();
+        edit_->RedrawBackground(false);
+    }
+    if (outcome.Changes & (kChangedDiagram | kChangedCapacitorSParameters)) diagram_->update();
+}
+
+void MainFrame::ShowLog(const JobOutcome& outcome)
+{
+    auto* viewer = new LogViewer(QString::fromStdString(outcome.SimulatorLog), this);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->show();
+}
+
+}  // namespace korvex::gui

@@ -1,0 +1,279 @@
+// The frame: start-up with and without Settings.set, New with the layer-stack
+// dialog, Open of plain and compressed projects and its failure box, Save on
+// an untitled board, the AC precondition boxes, enabling by whether a board is
+// open, unsaved changes on close, and a job that runs and is cancelled.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "board/example_board.h"
+#include "board/project_file.h"
+#include "board/settings.h"
+#include "board/settings_file.h"
+#include "edit/edit_view.h"
+#include "frame/file_dialogs.h"
+#include "frame/job_controller.h"
+#include "frame/main_frame.h"
+#include "gui_test_support.h"
+#include "mesh/board_operations.h"
+
+using namespace korvex::gui;
+using namespace korvex::gui::test;
+
+namespace {
+
+// Writes the example board as a project; 0 on success.
+int WriteExample(const QString& path, bool compressed)
+{
+    SimMatrix board;
+    InitSimulationMatrix(&board);
+    if (CreateExampleBoard(&board) != 0) return -1;
+    const int rc = compressed ? gzSaveSimMatrix(path.toUtf8().constData(), &board)
+                              : SaveSimMatrix(path.toUtf8().constData(), &board);
+    freeSimulationMatrix(&board);
+    return rc;
+}
+
+// A Settings.set naming the bundled simulator, so start-up asks nothing.
+void WriteValidSettings(const QString& folder)
+{
+    Settings s = DefaultSettings();
+    CopyName(s.LTspicePath, KORVEX_SIM);
+    WriteSettingsFile(&s, folder.toStdString());
+}
+
+}  // namespace
+
+class FrameTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder_;
+    std::unique_ptr<MainFrame> frame_;
+
+    void StartFrame()
+    {
+        frame_ = std::make_unique<MainFrame>();
+        frame_->SetConfirmations(false);
+        frame_->show();
+        frame_->Initialise();
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(folder_.isValid());
+        QDir(folder_.path()).removeRecursively();
+        QDir().mkpath(folder_.path());
+        QDir::setCurrent(folder_.path());
+        gSettings = DefaultSettings();
+        SetFileDialogOverride({});
+    }
+    void cleanup()
+    {
+        frame_.reset();
+        SetFileDialogOverride({});
+    }
+
+    void startUpWithoutSettingsShowsTheMessageThenTheSheet()
+    {
+        {
+            ModalAnswers answers({Accept, Reject});
+            StartFrame();
+            QCOMPARE(answers.Seen().size(), size_t(2));
+            QCOMPARE(answers.Seen()[0].title, QString("Error"));
+            QCOMPARE(answers.Seen()[0].text, QString("Set Correct LTSpice File"));
+            QCOMPARE(answers.Seen()[1].title, QString("Settings"));
+        }
+        QVERIFY(QFile::exists(folder_.filePath("CapStd.csv")));  // the catalogue is created
+    }
+
+    void startUpWithValidSettingsAsksNothing()
+    {
+        WriteValidSettings(folder_.path());
+        ModalAnswers answers({});
+        StartFrame();
+        QCOMPARE(answers.Seen().size(), size_t(0));
+        QCOMPARE(QString::fromStdString(gszFolderLTSPICE), QString(KORVEX_SIM));
+    }
+
+    void newBoardWithTheLayerStackDialog()
+    {
+        WriteValidSettings(folder_.path());
+        StartFrame();
+        {
+            ModalAnswers answers({Reject});
+            frame_->Execute(Command::New);
+        }
+        QVERIFY(!frame_->IsFileOpened());
+        QVERIFY(frame_->Document() == nullptr);
+        {
+            ModalAnswers answers({Fill({{3000, "40"}, {3001, "30"}, {3002, "4"}})});
+            frame_->Execute(Command::New);
+            QCOMPARE(answers.Seen().at(0).title, QString("Set Layerstack"));
+        }
+        QVERIFY(frame_->IsFileOpened());
+        const SimMatrix& b = frame_->Document()->Board();
+        QCOMPARE(b.CountPixelX, 40u);
+        QCOMPARE(b.CountPixelY, 30u);
+        QCOMPARE(b.LayerCount, 4);
+        QVERIFY(b.CopperMatrix != nullptr && b.ZinMatrix != nullptr);
+        QCOMPARE(frame_->Edit()->parentWidget()->windowTitle(), QString("[Untitled]"));
+    }
+
+    void enablingFollowsTheOpenBoard()
+    {
+        WriteValidSettings(folder_.path());
+        StartFrame();
+        auto enabled = [this](Command c) { return frame_->Action(c)->isEnabled(); };
+        QVERIFY(enabled(Command::New) && enabled(Command::Open));
+        for (Command c : {Command::Save, Command::SaveAs, Command::CreateMesh, Command::SimulateElectrical,
+                          Command::DrawCopper, Command::AddSeriesSubcircuit, Command::ShowVoltage, Command::Layer1})
+            QVERIFY(!enabled(c));
+        QVERIFY(!frame_->Menu("&Edit")->isEnabled() && !frame_->Menu("&Simulate")->isEnabled());
+
+        QVERIFY(frame_->OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
+        QVERIFY(!enabled(Command::New) && !enabled(Command::Open));
+        for (Command c : {Command::Save, Command::SaveAs, Command::CreateMesh, Command::SimulateElectrical,
+                          Command::DrawCopper, Command::AddSeriesSubcircuit, Command::ShowVoltage, Command::Layer1,
+                          Command::Layer2})
+            QVERIFY(enabled(c));
+        QVERIFY(!enabled(static_cast<Command>(CommandNumber(Command::Layer1) + 2)));  // a 2-layer board
+        QVERIFY(frame_->Menu("&Edit")->isEnabled() && frame_->Menu("&Simulate")->isEnabled());
+        QCOMPARE(frame_->StatusPart(0)->text(), QString(KORVEX_EXAMPLES) + "/demo.sav");
+    }
+
+    void openPlainAndCompressedProjects()
+    {
+        WriteValidSettings(folder_.path());
+        const QString plain = folder_.filePath("plain.sav"), packed = folder_.filePath("packed.sav");
+        QCOMPARE(WriteExample(plain, false), 0);
+        QCOMPARE(WriteExample(packed, true), 0);
+        StartFrame();
+        for (const QString& path : {plain, packed}) {
+            QVERIFY(frame_->OpenProject(path));
+            QCOMPARE(frame_->Document()->Board().CountPixelX, 160u);
+            QVERIFY(frame_->Document()->Board().pFirstPart != nullptr);
+            frame_->Edit()->parentWidget()->close();
+            QVERIFY(!frame_->IsFileOpened());
+        }
+        // Compressed data while "Compress Files" is off: refused with the box, no windows remain.
+        gSettings.CompressFiles = 0;
+        ModalAnswers answers({Accept});
+        QVERIFY(!frame_->OpenProject(packed));
+        QCOMPARE(answers.Seen().at(0).title, QString("Oh Oh..."));
+        QCOMPARE(answers.Seen().at(0).text, QString("Couldn't load Matrix (Compressed/Uncompressed Data ?)"));
+        QVERIFY(!frame_->IsFileOpened());
+        QVERIFY(frame_->Edit() == nullptr);
+        QVERIFY(frame_->Action(Command::Open)->isEnabled());
+    }
+
+    void saveOnAnUntitledBoardActsAsSaveAs()
+    {
+        WriteValidSettings(folder_.path());
+        StartFrame();
+        {
+            ModalAnswers answers({Accept});
+            frame_->Execute(Command::New);
+        }
+        const QString target = folder_.filePath("saved.sav");
+        int asked = 0;
+        SetFileDialogOverride([&](const FileDialogRequest& request) {
+            ++asked;
+            return request.save && request.defaultExtension == "sav" ? target : QString();
+        });
+        QVERIFY(frame_->Execute(Command::Save));
+        QCOMPARE(asked, 1);
+        QVERIFY(QFile::exists(target));
+        QCOMPARE(frame_->Edit()->parentWidget()->windowTitle(), target);
+        QVERIFY(!frame_->Document()->IsChanged());
+        frame_->Execute(Command::Save);  // titled now: no dialog
+        QCOMPARE(asked, 1);
+    }
+
+    void acPreconditionBoxes()
+    {
+        WriteValidSettings(folder_.path());
+        StartFrame();
+        struct Case {
+            QString layers;
+            bool fillBottom;
+            QString caption, text;
+        } cases[] = {
+            {"3", false, "Change Layerstack", "Only 2 and 4 Layer Boards supported"},
+            {"2", false, "Fill Reference Plane", "Bottom has to be filled with copper"},
+            {"4", false, "Fill Reference Planes", "Top and Bottom have to be filled with copper"},
+        };
+        for (const Case& c : cases) {
+            {
+                ModalAnswers answers({Fill({{3000, "20"}, {3001, "10"}, {3002, c.layers}})});
+                frame_->Execute(Command::New);
+            }
+            ModalAnswers answers({Accept});
+            frame_->Execute(Command::SimulateZin);
+            QCOMPARE(answers.Seen().size(), size_t(1));
+            QCOMPARE(answers.Seen()[0].title, c.caption);
+            QCOMPARE(answers.Seen()[0].text, c.text);
+            QVERIFY(!frame_->Jobs()->IsRunning());
+            frame_->Edit()->parentWidget()->close();
+        }
+    }
+
+    void closingWithUnsavedChangesAsksToSave()
+    {
+        WriteValidSettings(folder_.path());
+        StartFrame();
+        frame_->SetConfirmations(true);
+        const QString target = folder_.filePath("closing.sav");
+        QCOMPARE(WriteExample(target, true), 0);
+        QVERIFY(frame_->OpenProject(target));
+        frame_->Edit()->SetTool(kToolVia);
+        const qint64 before = QFileInfo(target).size();
+        AddPart(&frame_->Document()->Board(), PART_VIA, &gVia);
+        frame_->Document()->MarkChanged();
+        {
+            // "Really quit?" OK, then "Save changes?" Cancel: the board stays open.
+            ModalAnswers answers({Accept, Reject});
+            frame_->Edit()->parentWidget()->close();
+            QCOMPARE(answers.Seen().size(), size_t(2));
+            QVERIFY(answers.Seen()[1].text.startsWith("Save changes to"));
+        }
+        QVERIFY(frame_->IsFileOpened());
+        {
+            ModalAnswers answers({Accept, Accept});  // quit, and save
+            frame_->Edit()->parentWidget()->close();
+        }
+        QVERIFY(!frame_->IsFileOpened());
+        QVERIFY(QFileInfo(target).size() != before);
+    }
+
+    void aJobRunsAloneAndCancelKeepsTheEarlierResults()
+    {
+        WriteValidSettings(folder_.path());
+        StartFrame();
+        QVERIFY(frame_->OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
+        frame_->Execute(Command::CreateMesh);
+        QVERIFY(frame_->Jobs()->IsRunning());
+        // While the job runs: no edits, no second job, no closing.
+        QVERIFY(!frame_->Action(Command::SimulateElectrical)->isEnabled());
+        QVERIFY(!frame_->Action(Command::DrawCopper)->isEnabled());
+        QVERIFY(!frame_->Action(Command::Save)->isEnabled());
+        QVERIFY(frame_->Edit()->IsReadOnly());
+        QVERIFY(frame_->JobProgress()->isVisible() && frame_->JobCancel()->isVisible());
+        QVERIFY(!frame_->Execute(Command::SimulateThermal));
+        QTRY_VERIFY_WITH_TIMEOUT(!frame_->Jobs()->IsRunning(), 60000);
+        QVERIFY(frame_->Document()->HasMesh());
+        QVERIFY(frame_->Action(Command::SimulateElectrical)->isEnabled());
+        QVERIFY(!frame_->Edit()->IsReadOnly());
+        QVERIFY(!frame_->JobProgress()->isVisible());
+    }
+};
+
+QTEST_MAIN(FrameTest)
+#include "frame_test.moc"
