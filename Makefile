@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build demo test bench clean
+.PHONY: deps configure build demo gui test bench clean
 
 deps:
 	./scripts/install-deps.sh
@@ -16,6 +16,10 @@ build: configure
 
 demo: build
 	./scripts/demo.sh $(BUILD)
+
+# The desktop on the example board.
+gui: build
+	$(BUILD)/bin/korvex $(CURDIR)/examples/demo.sav
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600

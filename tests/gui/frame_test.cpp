@@ -144,7 +144,7 @@ private slots:
                           Command::DrawCopper, Command::AddSeriesSubcircuit, Command::ShowVoltage, Command::Layer1,
                           Command::Layer2})
             QVERIFY(enabled(c));
-        QVERIFY(!enabled(static_cast<Command>(CommandNumber(Command::Layer1) + 2)));  // a 2-layer board
+        QVERIFY(!enabled(Command::Layer3));  // a 2-layer board
         QVERIFY(frame_->Menu("&Edit")->isEnabled() && frame_->Menu("&Simulate")->isEnabled());
         QCOMPARE(frame_->StatusPart(0)->text(), QString(KORVEX_EXAMPLES) + "/demo.sav");
     }

@@ -10,6 +10,7 @@
 #include "board/settings.h"
 #include "board/settings_file.h"
 #include "edit/edit_view.h"
+#include "frame/job_controller.h"
 #include "frame/main_frame.h"
 
 using namespace korvex::gui;
@@ -47,6 +48,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         frame.Initialise();
         QVERIFY(frame.OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
+        frame.Edit()->parentWidget()->showMaximized();
         QTest::qWait(500);
 
         QScreen* screen = frame.screen();
@@ -74,6 +76,14 @@ private slots:
         QVERIFY2(CountColour(shot, boardRect, qRgb(200, 150, 150)) > 5, "capacitor symbol");
         QVERIFY2(CountColour(shot, boardRect.adjusted(-1, -1, 1, 1), qRgb(255, 255, 255)) > boardRect.width(),
                  "board outline");
+
+        // The mesh drawn over the board once "Create Mesh" has run.
+        QVERIFY(frame.Execute(Command::CreateMesh));
+        QTRY_VERIFY_WITH_TIMEOUT(!frame.Jobs()->IsRunning(), 60000);
+        QTest::qWait(300);
+        const QImage meshShot = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+        meshShot.save(QString(KORVEX_SCREENSHOT).replace(".png", "-mesh.png"));
+        QVERIFY2(CountColour(meshShot, boardRect, qRgb(150, 150, 255)) > area / 50, "mesh lines");
     }
 };
 

@@ -6,6 +6,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "board/part_records.h"
 #include "diagram/diagram.h"
 #include "frame/file_dialogs.h"
 #include "widgets/dialog_form.h"

@@ -6,6 +6,7 @@
 #include <QWheelEvent>
 
 #include "edit/part_hit_test.h"
+#include "frame/command.h"
 
 namespace korvex::gui {
 

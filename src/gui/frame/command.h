@@ -43,6 +43,12 @@ enum class Command : int {
     About = 9105,
     // Right toolbar: layers 8000 ... 8007, result views 8008 ... 8011
     Layer1 = 8000,
+    Layer2 = 8001,
+    Layer3 = 8002,
+    Layer4 = 8003,
+    Layer5 = 8004,
+    Layer6 = 8005,
+    Layer7 = 8006,
     Layer8 = 8007,
     ShowVoltage = 8008,
     ShowCurrentDensity = 8009,

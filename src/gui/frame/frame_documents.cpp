@@ -1,4 +1,5 @@
 // Opening, showing and closing the one board.
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 
 #include "diagram/diagram_view.h"
 #include "dialogs/log_viewer.h"

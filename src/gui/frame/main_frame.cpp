@@ -8,6 +8,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
 #include "board/settings_file.h"
