@@ -23,19 +23,14 @@ namespace korvex::gui {
 void MainFrame::CreateMesh()
 {
     if (document_ == nullptr) return;
-    JobEnvironment env = document_->Environment();
     connect(jobs_, &JobController::MeshSnapshot, edit_, &EditView::ShowMeshRectangles, Qt::UniqueConnection);
-    jobs_->Start(
-        "Create Mesh",
-        [env](JobObserver* observer) mutable {
-            env.Observer = observer;
-            MeshBuildReport report;
-            JobOutcome outcome;
-            outcome.Success = CommandCreateMesh(env, &report, &outcome.Reason) == 0;
-            outcome.Changes = outcome.Success ? kChangedMesh : kChangedNothing;
-            return outcome;
-        },
-        &document_->MeshRecord());
+    jobs_->Start("Create Mesh", document_->Environment(), [](const JobEnvironment& env) {
+        MeshBuildReport report;
+        JobOutcome outcome;
+        outcome.Success = CommandCreateMesh(env, &report, &outcome.Reason) == 0;
+        outcome.Changes = outcome.Success ? kChangedMesh : kChangedNothing;
+        return outcome;
+    });
 }
 
 void MainFrame::DrawMesh()
@@ -51,9 +46,8 @@ void MainFrame::SimulateElectrical(bool thermal)
     const QString name = thermal ? "Simulate Thermal Mesh" : "Simulate Electrical Mesh";
     printDebug(thermal ? "Generate Thermal Spice Circuit %s\r\n" : "Generate Electrical Spice Circuit %s\r\n",
                WorkFilePath(env, thermal ? kThermalBase : kElectricalBase, ".cir").c_str());
-    jobs_->Start(name, [env, thermal](JobObserver* observer) mutable {
-        env.Observer = observer;
-        return thermal ? CommandSimulateThermal(env) : CommandSimulateElectrical(env);
+    jobs_->Start(name, env, [thermal](const JobEnvironment& e) {
+        return thermal ? CommandSimulateThermal(e) : CommandSimulateElectrical(e);
     });
 }
 
@@ -75,10 +69,8 @@ void MainFrame::SimulateAc(int mode)
     JobEnvironment env = document_->Environment();
     printDebug("Generate AC Spice Circuit %s\r\n", WorkFilePath(env, kAcBase, ".cir").c_str());
     const AcJob record = *job;
-    jobs_->Start(Action(static_cast<Command>(mode))->text(), [env, record](JobObserver* observer) mutable {
-        env.Observer = observer;
-        return CommandSimulateAc(env, record);
-    });
+    jobs_->Start(Action(static_cast<Command>(mode))->text(), env,
+                 [record](const JobEnvironment& e) { return CommandSimulateAc(e, record); });
 }
 
 void MainFrame::JobStarted(const QString& name)

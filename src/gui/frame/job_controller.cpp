@@ -43,16 +43,17 @@ JobController::~JobController()
     Wait();
 }
 
-bool JobController::Start(const QString& name, std::function<JobOutcome(JobObserver*)> work, const Mesh* meshToWatch)
+bool JobController::Start(const QString& name, JobEnvironment env, Work work)
 {
     if (running_) return false;
     Wait();  // joins the thread of the previous job
     running_ = true;
     cancel_ = false;
-    observer_ = std::make_unique<Observer>(this, meshToWatch);
+    observer_ = std::make_unique<Observer>(this, env.Mesh);
+    env.Observer = observer_.get();
     emit Started(name);
-    worker_ = std::thread([this, name, work = std::move(work)] {
-        const JobOutcome outcome = work(observer_.get());
+    worker_ = std::thread([this, name, env, work = std::move(work)] {
+        const JobOutcome outcome = work(env);
         QMetaObject::invokeMethod(this, [this, name, outcome] { Done(name, outcome); }, Qt::QueuedConnection);
     });
     return true;

@@ -23,9 +23,11 @@ public:
     ~JobController() override;
 
     bool IsRunning() const { return running_; }
-    // Starts `work` on a worker thread; false (nothing started) while a job runs.
-    // `meshToWatch` (may be null): a snapshot of its nodes is sent at every repaint.
-    bool Start(const QString& name, std::function<JobOutcome(JobObserver*)> work, const Mesh* meshToWatch = nullptr);
+    using Work = std::function<JobOutcome(const JobEnvironment&)>;
+    // Starts `work` on a worker thread with `env` (its observer set to this
+    // controller's); false (nothing started) while a job runs. At every
+    // repaint the worker sends a snapshot of env's mesh.
+    bool Start(const QString& name, JobEnvironment env, Work work);
     // Asks the running job to stop; its results are not mapped.
     void Cancel();
     // Blocks until the worker has ended (quitting); Finished is still delivered.
