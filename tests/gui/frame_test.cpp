@@ -48,6 +48,34 @@ void WriteValidSettings(const QString& folder)
     WriteSettingsFile(&s, folder.toStdString());
 }
 
+// Every value of the first layer of a raster.
+std::vector<float> LayerValues(float*** raster, const SimMatrix& board)
+{
+    std::vector<float> values;
+    for (uint32_t x = 0; x < board.CountPixelX; ++x)
+        for (uint32_t y = 0; y < board.CountPixelY; ++y) values.push_back(raster[x][y][0]);
+    return values;
+}
+
+// The processes whose parent is this test (a running simulator).
+std::vector<int> ChildProcesses()
+{
+    std::vector<int> children;
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool numeric = false;
+        const int pid = entry.toInt(&numeric);
+        if (!numeric) continue;
+        QFile stat("/proc/" + entry + "/stat");
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QString text = QString::fromUtf8(stat.readAll());
+        const QStringList fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        // State, then parent id; a zombie counts as not yet reaped.
+        if (fields.size() > 1 && fields[1] == self) children.push_back(pid);
+    }
+    return children;
+}
+
 }  // namespace
 
 class FrameTest : public QObject {
@@ -272,6 +300,37 @@ private slots:
         QVERIFY(frame_->Action(Command::SimulateElectrical)->isEnabled());
         QVERIFY(!frame_->Edit()->IsReadOnly());
         QVERIFY(!frame_->JobProgress()->isVisible());
+    }
+
+    void cancelStopsTheSimulatorAndKeepsTheEarlierResults()
+    {
+        WriteValidSettings(folder_.path());
+        StartFrame();
+        QVERIFY(frame_->OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
+        frame_->Execute(Command::CreateMesh);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame_->Jobs()->IsRunning(), 60000);
+        frame_->Execute(Command::SimulateElectrical);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame_->Jobs()->IsRunning(), 120000);
+        const SimMatrix& board = frame_->Document()->Board();
+        const std::vector<float> earlier = LayerValues(board.VoltageMatrix, board);
+        QVERIFY(std::any_of(earlier.begin(), earlier.end(), [](float v) { return v != 0.0f; }));
+
+        // A simulator that takes its time; the job is cancelled while it runs.
+        const QString slow = folder_.filePath("slow-sim");
+        QFile script(slow);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nsleep 60\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        gszFolderLTSPICE = slow.toStdString();
+        frame_->Execute(Command::SimulateElectrical);
+        QVERIFY(frame_->Jobs()->IsRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!ChildProcesses().empty(), 20000);
+        frame_->JobCancel()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!frame_->Jobs()->IsRunning(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(ChildProcesses().empty(), 5000);
+        QCOMPARE(LayerValues(board.VoltageMatrix, board), earlier);
+        QVERIFY(frame_->Action(Command::SimulateElectrical)->isEnabled());
     }
 };
 

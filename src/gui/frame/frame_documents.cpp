@@ -4,6 +4,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 
+#include "diagram/diagram_capacitor.h"
 #include "diagram/diagram_view.h"
 #include "dialogs/cap_dialog.h"
 #include "edit/edit_view.h"
@@ -69,7 +70,18 @@ void MainFrame::ShowDocument(std::unique_ptr<BoardDocument> document)
     connect(edit_, &EditView::BoardEdited, this, [this] {
         if (result_ != nullptr) result_->update();
     });
-    SetCapacitorPreviewHandler({});
+    // The diagram shows the impedance of the capacitor under the mouse, and
+    // of the values typed into the capacitor dialog.
+    connect(edit_, &EditView::CapacitorHovered, this, [this](const Part* capacitor) {
+        if (document_ != nullptr) ShowDiagramCapacitor(&document_->DiagramRecord(), const_cast<Part*>(capacitor), 0);
+    });
+    SetCapacitorPreviewHandler([this](const Cap& values) {
+        if (document_ == nullptr) return;
+        previewCap_ = values;
+        previewPart_.Kind = PART_CAP;
+        previewPart_.pRecord = &previewCap_;
+        ShowDiagramCapacitor(&document_->DiagramRecord(), &previewPart_, 1);
+    });
 
     for (QMdiSubWindow* w : {editWindow_, resultWindow_, diagramWindow_}) w->show();
     mdi_->setActiveSubWindow(resultWindow_);
@@ -94,6 +106,8 @@ bool MainFrame::CloseDocument(bool ask)
 {
     if (document_ == nullptr) return true;
     if (ask && !AskToSaveChanges()) return false;
+    SetCapacitorPreviewHandler({});
+    ShowDiagramCapacitor(&document_->DiagramRecord(), nullptr, 0);
     closingDocument_ = true;
     for (QMdiSubWindow* w : {diagramWindow_, resultWindow_, editWindow_}) {
         if (w == nullptr) continue;

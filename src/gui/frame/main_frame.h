@@ -126,6 +126,9 @@ private:
     QMdiSubWindow* resultWindow_ = nullptr;
     QMdiSubWindow* diagramWindow_ = nullptr;
 
+    Cap previewCap_;    // the capacitor dialog's values shown in the diagram
+    Part previewPart_;
+
     bool fileOpened_ = false;
     int activeLayer_ = 0;
     int resultShow_ = 0;
