@@ -14,6 +14,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("KORVEX");
+    QApplication::setOrganizationName("KORVEX");  // where QSettings keeps the view choices
     gSettings = DefaultSettings();
 
     QString startPath;

@@ -1,32 +1,25 @@
 #include "diagram/diagram_view.h"
 
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <cmath>
-#include <vector>
 
-#include "widgets/dialog_form.h"
+#include "board/settings.h"
+#include "diagram/diagram_csv.h"
+#include "diagram/diagram_painter.h"
+#include "diagram/diagram_snapshot.h"
 
 namespace korvex::gui {
-namespace {
-
-const QColor kCurveColours[] = {Qt::yellow, Qt::cyan, Qt::magenta, Qt::green, QColor(255, 128, 0),
-                                Qt::white,  Qt::red,  Qt::blue,    Qt::gray,  QColor(128, 255, 128)};
-
-double Magnitude(float y, float z, unsigned yAxis)
-{
-    const double m = std::hypot(double(y), double(z));
-    if (yAxis == kYAxisDb) return m > 0 ? 20 * std::log10(m) : NAN;
-    if (yAxis == kYAxisLog) return m > 0 ? std::log10(m) : NAN;
-    if (yAxis == kYAxisSignedLinear) return y;
-    return m;
-}
-
-}  // namespace
 
 DiagramView::DiagramView(Diagram* diagram, QWidget* parent) : QWidget(parent), diagram_(diagram)
 {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
     setMinimumSize(100, 80);
     std::lock_guard<std::mutex> lock(diagram_->Lock);
     diagram_->hWnd = this;
@@ -40,74 +33,115 @@ DiagramView::~DiagramView()
 
 void DiagramView::DiagramChanged(Diagram&)
 {
+    stale_ = true;
     QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+}
+
+void DiagramView::Redraw()
+{
+    stale_ = true;
+    RenderPicture();
+    update();
+}
+
+void DiagramView::RenderPicture()
+{
+    if (width() <= 0 || height() <= 0) return;
+    if (stale_.exchange(false)) TakeDiagramSnapshot(*diagram_, &snapshot_);
+    picture_ = QImage(size(), QImage::Format_RGB32);
+    QPainter p(&picture_);
+    DrawDiagramPicture(p, size(), &snapshot_, &axes_);
+}
+
+QImage DiagramView::Picture(QSize size)
+{
+    if (size.isEmpty()) size = this->size();
+    if (stale_.exchange(false)) TakeDiagramSnapshot(*diagram_, &snapshot_);
+    QImage picture(size, QImage::Format_RGB32);
+    QPainter p(&picture);
+    DiagramAxes axes;
+    DrawDiagramPicture(p, size, &snapshot_, &axes);
+    p.end();
+    // The window's own layout again for the read-out.
+    SetDiagramLayout(&snapshot_, width(), height());
+    ComputeDiagramAxes(&snapshot_, &axes_);
+    return picture;
+}
+
+void DiagramView::SavePictureDialog()
+{
+    const QString path = QFileDialog::getSaveFileName(this, "Save Picture", QString(), "PNG (*.png)");
+    if (path.isEmpty()) return;
+    bool ok = false;
+    const QString text = QInputDialog::getText(this, "Save Picture", "Size in pixels (width x height):",
+                                               QLineEdit::Normal, QString("%1 x %2").arg(width()).arg(height()), &ok);
+    if (!ok) return;
+    const QStringList parts = text.split('x');
+    const int w = parts.size() == 2 ? parts[0].trimmed().toInt() : 0;
+    const int h = parts.size() == 2 ? parts[1].trimmed().toInt() : 0;
+    if (w < 100 || h < 80 || w > 20000 || h > 20000) {
+        QMessageBox::warning(this, "Save Picture", "The size must be two whole numbers, 100 x 80 up to 20000 x 20000.");
+        return;
+    }
+    if (!Picture(QSize(w, h)).save(path, "PNG")) QMessageBox::warning(this, "Save Picture", "Could not write " + path);
+}
+
+void DiagramView::ExportCurvesDialog()
+{
+    const QString path = QFileDialog::getSaveFileName(this, "Export Curves", QString(), "CSV (*.csv)");
+    if (path.isEmpty()) return;
+    std::string error;
+    if (SaveDiagramCurvesCsv(diagram_, kDiagramDataCurves, path.toLocal8Bit().constData(), &error) != 0)
+        QMessageBox::warning(this, "Export Curves", QString::fromStdString(error));
+}
+
+void DiagramView::resizeEvent(QResizeEvent*)
+{
+    RenderPicture();
 }
 
 void DiagramView::paintEvent(QPaintEvent*)
 {
+    if (stale_ || picture_.size() != size()) RenderPicture();
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
-    const QRect plot = rect().adjusted(60, 10, -10, -30);
-    p.setPen(QColor(90, 90, 90));
-    p.drawRect(plot);
+    p.drawImage(0, 0, picture_);
+    if (mouseInPlot_) DrawDiagramReadout(p, snapshot_, axes_, mouse_);
+}
 
-    std::lock_guard<std::mutex> lock(diagram_->Lock);
-    const bool logX = diagram_->bLogX != 0;
-    const unsigned yAxis = diagram_->YAxis;
-    std::vector<const DiagramCurve*> curves;
-    for (const DiagramCurve& c : diagram_->Curve)
-        if (DiagramCurveHasData(c)) curves.push_back(&c);
-    for (const DiagramCurve& c : diagram_->RefCurve)
-        if (DiagramCurveHasData(c)) curves.push_back(&c);
-    if (DiagramCurveHasData(diagram_->CapCurve)) curves.push_back(&diagram_->CapCurve);
-    if (DiagramCurveHasData(diagram_->SpiceCurve)) curves.push_back(&diagram_->SpiceCurve);
-    if (curves.empty()) {
-        p.setPen(Qt::white);
-        p.drawText(plot, Qt::AlignCenter, "No curves");
-        return;
-    }
-    double x0 = INFINITY, x1 = -INFINITY, y0 = INFINITY, y1 = -INFINITY;
-    auto fx = [logX](float x) { return logX ? (x > 0 ? std::log10(double(x)) : NAN) : double(x); };
-    for (const DiagramCurve* c : curves)
-        for (int i = 0; i < c->PointCount; ++i) {
-            const double x = fx(c->pX[i]), y = Magnitude(c->pY[i], c->pZ[i], yAxis);
-            if (!std::isfinite(x) || !std::isfinite(y)) continue;
-            x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
-        }
-    if (!(x1 > x0)) x1 = x0 + 1;
-    if (!(y1 > y0)) y1 = y0 + 1;
-    auto toScreen = [&](double x, double y) {
-        return QPointF(plot.left() + (x - x0) / (x1 - x0) * plot.width(),
-                       plot.bottom() - (y - y0) / (y1 - y0) * plot.height());
-    };
-    int colour = 0;
-    int legendY = plot.top() + 12;
-    for (const DiagramCurve* c : curves) {
-        QPainterPath path;
-        bool started = false;
-        for (int i = 0; i < c->PointCount; ++i) {
-            const double x = fx(c->pX[i]), y = Magnitude(c->pY[i], c->pZ[i], yAxis);
-            if (!std::isfinite(x) || !std::isfinite(y)) continue;
-            const QPointF s = toScreen(x, y);
-            if (started) path.lineTo(s);
-            else path.moveTo(s), started = true;
-        }
-        const QColor col = kCurveColours[colour++ % 10];
-        p.setPen(col);
-        p.drawPath(path);
-        p.drawText(plot.left() + 8, legendY, QString::fromUtf8(c->szName));
-        legendY += 14;
-    }
-    p.setPen(Qt::white);
-    auto xText = [logX](double v) { return NumberText(logX ? std::pow(10.0, v) : v) + "Hz"; };
-    auto yText = [yAxis](double v) {
-        if (yAxis == kYAxisDb) return QString::asprintf("%.1f dB", v);
-        return NumberText(yAxis == kYAxisLog ? std::pow(10.0, v) : v);
-    };
-    p.drawText(plot.left(), plot.bottom() + 18, xText(x0));
-    p.drawText(plot.right() - 60, plot.bottom() + 18, xText(x1));
-    p.drawText(2, plot.bottom(), yText(y0));
-    p.drawText(2, plot.top() + 10, yText(y1));
+void DiagramView::mouseMoveEvent(QMouseEvent* event)
+{
+    mouse_ = event->position().toPoint();
+    DiagramReadout readout;
+    mouseInPlot_ = DiagramReadoutAt(snapshot_, mouse_.x(), mouse_.y(), &readout) == 0;
+    if (mouseInPlot_) lastFrequency_ = readout.Frequency;
+    update();
+}
+
+void DiagramView::leaveEvent(QEvent*)
+{
+    mouseInPlot_ = false;
+    update();
+}
+
+void DiagramView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) return;
+    // The last mouse-move position decides, as the read-out showed it.
+    if (!mouseInPlot_) return;
+    const int command = DiagramClickCommand(gSettings.DiagramClickMode);
+    if (command < 0) return;
+    gSettings.ZinDistributionFrequency = lastFrequency_;
+    emit AnalysisRequested(command);
+}
+
+void DiagramView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    QAction* save = menu.addAction("Save Picture...");
+    QAction* exportCurves = menu.addAction("Export Curves...");
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == save) SavePictureDialog();
+    else if (chosen == exportCurves) ExportCurvesDialog();
 }
 
 }  // namespace korvex::gui

@@ -95,7 +95,7 @@ void MainFrame::ImportCiti()
     }
     if (document_ != nullptr) {
         FillDiagramFromCITI(&document_->DiagramRecord(), &gData);
-        diagram_->update();
+        diagram_->Redraw();
     }
 }
 
@@ -105,7 +105,7 @@ void MainFrame::ShowSettings()
     connect(&sheet, &SettingsSheet::Applied, this, [this] {
         ApplyConsoleVisibility();
         if (result_ != nullptr) result_->Rebuild();
-        if (diagram_ != nullptr) diagram_->update();
+        if (diagram_ != nullptr) diagram_->Redraw();
     });
     sheet.exec();
 }

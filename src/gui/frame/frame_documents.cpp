@@ -67,6 +67,14 @@ void MainFrame::ShowDocument(std::unique_ptr<BoardDocument> document)
         if (result_ != nullptr) result_->ShowValueAt(e);
         status_[2]->setText(QString::asprintf("%u, %u px", e.x(), e.y()));
     });
+    // The result and diagram windows' own signals: linked view, status bar,
+    // and the analysis a click into the diagram starts.
+    connect(result_, &ResultView::ViewChanged, this, [this](const ViewRect& view) {
+        if (gSettings.LinkEditAndViewWindow && edit_ != nullptr) edit_->AdoptView(view);
+    });
+    connect(result_, &ResultView::MatrixPointChanged, this,
+            [this](QPoint e) { status_[2]->setText(QString::asprintf("%u, %u px", e.x(), e.y())); });
+    connect(diagram_, &DiagramView::AnalysisRequested, this, [this](int command) { Execute(command); });
     connect(edit_, &EditView::BoardEdited, this, [this] {
         if (result_ != nullptr) result_->update();
     });

@@ -103,7 +103,7 @@ void MainFrame::JobFinished(const QString& name, const JobOutcome& outcome, bool
         result_->Rebuild();
         edit_->RedrawBackground(false);
     }
-    if (outcome.Changes & (kChangedDiagram | kChangedCapacitorSParameters)) diagram_->update();
+    if (outcome.Changes & (kChangedDiagram | kChangedCapacitorSParameters)) diagram_->Redraw();
 }
 
 void MainFrame::ShowLog(const JobOutcome& outcome)

@@ -102,6 +102,8 @@ void MainFrame::BuildMenus()
     simulate->addSeparator();
     simulate->addAction(NewAction(Command::CreateSpiceCircuit, "Create SPICE Circuit"));
 
+    QMenu* view = BuildViewMenu();
+
     QMenu* window = menuBar()->addMenu("&Window");
     window->addAction(NewAction(Command::Cascade, "&Cascade"));
     window->addAction(NewAction(Command::TileHorizontal, "Tile &Horizontal"));
@@ -110,7 +112,7 @@ void MainFrame::BuildMenus()
 
     QMenu* about = menuBar()->addMenu("&About");
     about->addAction(NewAction(Command::About, "&About"));
-    for (QMenu* menu : {file, edit, simulate, window, about}) menus_[menu->title()] = menu;
+    for (QMenu* menu : {file, edit, simulate, view, window, about}) menus_[menu->title()] = menu;
 }
 
 void MainFrame::BuildToolbars()

@@ -71,6 +71,8 @@ protected:
 private:
     // frame_layout.cpp
     void BuildMenus();
+    // View menu of the result and diagram windows (frame_view_menu.cpp).
+    QMenu* BuildViewMenu();
     void BuildToolbars();
     void BuildStatusBar();
     QAction* NewAction(Command command, const QString& text, const QString& tip = {});

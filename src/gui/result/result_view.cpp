@@ -1,38 +1,42 @@
 #include "result/result_view.h"
 
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
-#include "board/raster.h"
 #include "board/settings.h"
-#include "edit/board_painter.h"
-#include "widgets/dialog_form.h"
-#include "util/tempscale.h"
+#include "result/colour_legend.h"
+#include "result/result_painter.h"
+#include "util/debug_log.h"
 
 namespace korvex::gui {
 namespace {
 
-const char* const kUnits[] = {"V", "A", "°C", "Ohm"};
+QFont ReadoutFont()
+{
+    QFont font("Times New Roman");
+    font.setStyleHint(QFont::Serif);
+    font.setPixelSize(20);
+    font.setStretch(80);
+    return font;
+}
 
 }  // namespace
 
-ResultView::ResultView(BoardDocument* document, QWidget* parent) : QWidget(parent), document_(document)
+ResultView::ResultView(BoardDocument* document, QWidget* parent)
+    : QWidget(parent), document_(document), legendVisible_(ColourLegendVisible())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
     setMinimumSize(100, 80);
     const SimMatrix& board = document_->Board();
     view_.view = DefaultView(board.CountPixelX, board.CountPixelY);
     Rebuild();
-}
-
-float*** ResultView::Raster() const
-{
-    const SimMatrix& b = document_->Board();
-    switch (show_) {
-    case kShowVoltage: return b.VoltageMatrix;
-    case kShowCurrentDensity: return b.CurrentDensityMatrix;
-    case kShowTemperature: return b.TemperatureMatrix;
-    default: return b.ZinMatrix;
-    }
 }
 
 void ResultView::SetShow(int show)
@@ -50,76 +54,206 @@ void ResultView::SetActiveLayer(int layer)
 void ResultView::Rebuild()
 {
     const SimMatrix& board = document_->Board();
-    float*** raster = Raster();
-    const int cx = board.CountPixelX, cy = board.CountPixelY;
-    if (raster == nullptr || cx <= 0 || cy <= 0 || layer_ >= board.LayerCount) {
-        map_ = QImage();
-        update();
+    range_ = ComputeResultRange(board, show_, layer_, gSettings.AutoMinMax != 0, gSettings.MinValue, gSettings.MaxValue);
+    map_ = RenderResultMatrix(board, show_, layer_, range_);
+    if (hasReadout_) SetReadout(readoutElement_, mirrored_);
+    RenderPicture();
+}
+
+void ResultView::RenderPicture()
+{
+    if (width() <= 0 || height() <= 0) return;
+    picture_ = Picture(size());
+    update();
+}
+
+QImage ResultView::Picture(QSize size) const
+{
+    if (size.isEmpty()) size = this->size();
+    QImage picture(size, QImage::Format_RGB32);
+    QPainter p(&picture);
+    BoardView view = view_;
+    if (size != this->size()) view.pixelPerElement = FitPixelPerElement(view.view, size);
+    const SimMatrix& board = document_->Board();
+    DrawResultPicture(p, size, board, map_, view, show_, layer_);
+    if (legendVisible_ && !map_.isNull())
+        DrawColourLegend(p, QRect(size.width() - kColourLegendWidth, 0, kColourLegendWidth, size.height()),
+                         range_.minimum, range_.maximum, ResultUnit(show_));
+    return picture;
+}
+
+void ResultView::SetLegendVisible(bool visible)
+{
+    legendVisible_ = visible;
+    SetColourLegendVisible(visible);
+    RenderPicture();
+}
+
+void ResultView::SavePictureDialog()
+{
+    const QString path = QFileDialog::getSaveFileName(this, "Save Picture", QString(), "PNG (*.png)");
+    if (path.isEmpty()) return;
+    bool ok = false;
+    const QString text = QInputDialog::getText(this, "Save Picture", "Size in pixels (width x height):",
+                                               QLineEdit::Normal, QString("%1 x %2").arg(width()).arg(height()), &ok);
+    if (!ok) return;
+    const QStringList parts = text.split('x');
+    const int w = parts.size() == 2 ? parts[0].trimmed().toInt() : 0;
+    const int h = parts.size() == 2 ? parts[1].trimmed().toInt() : 0;
+    if (w <= 0 || h <= 0 || w > 20000 || h > 20000) {
+        QMessageBox::warning(this, "Save Picture", "The size must be two whole numbers from 1 to 20000.");
         return;
     }
-    if (gSettings.AutoMinMax) {
-        minimum_ = MinOfMatrixLayer(raster, cx, cy, layer_);
-        maximum_ = MaxOfMatrixLayer(raster, cx, cy, layer_);
-    } else {
-        minimum_ = gSettings.MinValue, maximum_ = gSettings.MaxValue;
-    }
-    const double scale = maximum_ > minimum_ ? 1.0 / (maximum_ - minimum_) : 1.0;
-    map_ = QImage(cx, cy, QImage::Format_RGB32);
-    for (int x = 0; x < cx; ++x)
-        for (int y = 0; y < cy; ++y) {
-            // Only copper carries a result; the rest stays black.
-            if (board.CopperMatrix == nullptr || !(board.CopperMatrix[x][y][layer_] > 0.0f)) {
-                map_.setPixel(x, y, qRgb(0, 0, 0));
-                continue;
-            }
-            const double t = std::clamp((raster[x][y][layer_] - minimum_) * scale, 0.0, 1.0);
-            const ColourRGB c = Tempscale(t);
-            map_.setPixel(x, y, qRgb(c.R, c.G, c.B));
-        }
-    update();
+    if (!Picture(QSize(w, h)).save(path, "PNG"))
+        QMessageBox::warning(this, "Save Picture", "Could not write " + path);
 }
 
 void ResultView::AdoptView(const ViewRect& view)
 {
     view_.view = view;
     view_.pixelPerElement = FitPixelPerElement(view, size());
-    update();
+    RenderPicture();
+}
+
+void ResultView::ViewMoved()
+{
+    RenderPicture();
+    if (gSettings.LinkEditAndViewWindow) emit ViewChanged(view_.view);
+}
+
+QPoint ResultView::ToMatrix(QPoint client) const
+{
+    const SimMatrix& board = document_->Board();
+    return ClientPointToMatrixPoint(client, view_.pixelPerElement, view_.view, board.CountPixelX, board.CountPixelY);
+}
+
+void ResultView::SetReadout(QPoint e, bool mirrored)
+{
+    const SimMatrix& board = document_->Board();
+    float*** raster = ResultRaster(board, show_);
+    hasReadout_ = false;
+    if (raster == nullptr || board.CountPixelX == 0 || board.CountPixelY == 0 || e.x() < 0 || e.y() < 0 ||
+        e.x() >= int(board.CountPixelX) || e.y() >= int(board.CountPixelY) || layer_ < 0 || layer_ >= board.LayerCount) {
+        readoutValue_.clear(), readoutPosition_.clear();
+        return;
+    }
+    const double pitchX = board.SizeX / board.CountPixelX, pitchY = board.SizeY / board.CountPixelY;
+    readoutValue_ = ResultValueText(show_, raster[e.x()][e.y()][layer_], pitchX);
+    readoutPosition_ = ResultPositionText(e.x(), e.y(), pitchX, pitchY);
+    readoutElement_ = e;
+    mirrored_ = mirrored;
+    hasReadout_ = true;
 }
 
 void ResultView::ShowValueAt(QPoint e)
 {
-    float*** raster = Raster();
-    const SimMatrix& board = document_->Board();
-    if (raster == nullptr || e.x() < 0 || e.y() < 0 || e.x() >= int(board.CountPixelX) ||
-        e.y() >= int(board.CountPixelY) || layer_ >= board.LayerCount) {
-        readOut_.clear();
-    } else {
-        readOut_ = QString("%1, %2: %3 %4")
-                       .arg(e.x())
-                       .arg(e.y())
-                       .arg(NumberText(raster[e.x()][e.y()][layer_]))
-                       .arg(kUnits[show_]);
-    }
+    SetReadout(e, true);
     update();
 }
 
 void ResultView::resizeEvent(QResizeEvent*)
 {
     view_.pixelPerElement = FitPixelPerElement(view_.view, size());
+    trail_ = QImage();
+    RenderPicture();
+}
+
+void ResultView::DrawOverlay(QPainter& p) const
+{
+    if (!hasReadout_) return;
+    const SimMatrix& board = document_->Board();
+    const QPoint c = MatrixPointToClientPoint(readoutElement_, view_.pixelPerElement, view_.view, board.CountPixelX,
+                                              board.CountPixelY);
+    QPoint at = c;
+    if (mirrored_) {
+        const float f = view_.pixelPerElement;
+        const int X = int(f * (0.5 + readoutElement_.x() - view_.view.left));
+        const int Y = int(f * (0.5 + readoutElement_.y() - view_.view.top));
+        p.fillRect(QRect(QPoint(X - 2, Y - 19), QPoint(X, Y + 19)), Qt::white);
+        p.fillRect(QRect(QPoint(X - 19, Y - 2), QPoint(X + 19, Y)), Qt::white);
+    } else {
+        at = lastMouse_;
+    }
+    p.setFont(ReadoutFont());
+    p.setPen(QColor(0, 160, 232));
+    p.drawText(at.x() + 3, at.y() - 18, readoutValue_);
+    p.drawText(at.x() + 3, at.y(), readoutPosition_);
 }
 
 void ResultView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
+    if (picture_.size() != size()) picture_ = Picture(size());
+    p.drawImage(0, 0, picture_);
+    if (!trail_.isNull()) p.drawImage(0, 0, trail_);
+    DrawOverlay(p);
+}
+
+void ResultView::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint pt = event->position().toPoint();
+    if (event->buttons() & Qt::RightButton) {
+        if (trail_.size() != size()) {
+            trail_ = QImage(size(), QImage::Format_ARGB32);
+            trail_.fill(Qt::transparent);
+        }
+        if (rect().contains(pt)) trail_.setPixel(pt, qRgb(255, 255, 255));
+        update(QRect(pt, QSize(1, 1)));
+        return;
+    }
+    if (event->buttons() & Qt::MiddleButton) {
+        view_.view = Drag(viewAtMiddleDown_, view_.pixelPerElement, ptMiddleDown_, pt);
+        ViewMoved();
+        return;
+    }
+    const QPoint e = ToMatrix(pt);
+    lastMouse_ = pt;
+    SetReadout(e, false);
+    emit MatrixPointChanged(e);
+    update();
+}
+
+void ResultView::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint pt = event->position().toPoint();
+    if (event->button() == Qt::RightButton) ptRightDown_ = pt;
+    if (event->button() == Qt::MiddleButton) ptMiddleDown_ = pt, viewAtMiddleDown_ = view_.view;
+    if (event->button() == Qt::LeftButton) {
+        const QPoint e = ToMatrix(pt);
+        const QString text = ResultDiagnostics(document_->MeshRecord(), show_, layer_, e.x(), e.y());
+        if (!text.isEmpty()) printDebug("%s", text.toUtf8().constData());
+    }
+}
+
+void ResultView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::RightButton) return;
+    trail_ = QImage();
     const SimMatrix& board = document_->Board();
-    if (!map_.isNull()) DrawMatrixIntoView(p, map_, board, view_);
-    p.setPen(Qt::white);
-    p.drawRect(QRect(QPoint(view_.X(0), view_.Y(0)), QPoint(view_.X(board.CountPixelX) - 1, view_.Y(board.CountPixelY) - 1)));
-    const QString range = map_.isNull() ? QString("No result")
-                                        : QString("%1 ... %2 %3").arg(NumberText(minimum_), NumberText(maximum_), kUnits[show_]);
-    p.drawText(5, height() - 20, range);
-    p.drawText(5, height() - 5, readOut_);
+    if (ZoomGesture(&view_, ptRightDown_, event->position().toPoint(), size(), board.CountPixelX, board.CountPixelY))
+        ViewMoved();
+    else update();
+}
+
+void ResultView::wheelEvent(QWheelEvent* event)
+{
+    ZoomIn(&view_, float(event->angleDelta().y() * 0.0015), event->position().toPoint(), size());
+    ViewMoved();
+    event->accept();
+}
+
+void ResultView::contextMenuEvent(QContextMenuEvent* event)
+{
+    // Only from the keyboard: the right button draws zoom gestures.
+    if (event->reason() == QContextMenuEvent::Mouse) return;
+    QMenu menu(this);
+    QAction* legend = menu.addAction("Colour Legend");
+    legend->setCheckable(true);
+    legend->setChecked(legendVisible_);
+    QAction* save = menu.addAction("Save Picture...");
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == legend) SetLegendVisible(!legendVisible_);
+    else if (chosen == save) SavePictureDialog();
 }
 
 }  // namespace korvex::gui

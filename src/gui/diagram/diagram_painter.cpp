@@ -1,0 +1,150 @@
+#include "diagram/diagram_painter.h"
+
+#include <QPainterPath>
+#include <cmath>
+
+#include "widgets/dialog_form.h"
+
+namespace korvex::gui {
+namespace {
+
+const QColor kCurveColours[kDiagramCurves] = {{150, 150, 255}, {0, 255, 0},   {0, 255, 255}, {255, 0, 0},
+                                              {255, 0, 255},   {255, 255, 0}, {255, 255, 255}, {0, 0, 127},
+                                              {0, 127, 0},     {0, 127, 127}};
+const QColor kGrey(175, 175, 175);
+
+QFont DiagramFont(int height, int width)
+{
+    QFont font("Times New Roman");
+    font.setStyleHint(QFont::Serif);
+    font.setPixelSize(height);
+    // The record gives an average character width; a stretch brings the
+    // serif font close to it (a width of a third of the height is normal).
+    font.setStretch(std::clamp(int(100.0 * width * 3 / height), 50, 200));
+    return font;
+}
+
+// Polyline of a curve, or vertical lines from the bottom edge (Style 1,
+// always on the logarithmic scale).
+void DrawCurve(QPainter& p, const Diagram& d, const DiagramAxes& axes, const DiagramCurve& c, const QPen& pen)
+{
+    if (!c.bValid || !DiagramCurveHasData(c)) return;
+    p.setPen(pen);
+    const bool secondary = d.bSecondaryY && c.bSecondaryAxis;
+    auto valuePixel = [&](int i) {
+        const float v = DiagramPlotValue(d, c, i);
+        return secondary ? DiagramSecondaryValueToPixel(d, axes, v) : DiagramValueToPixel(d, axes, v, c.Style == 1);
+    };
+    if (c.Style == 1) {
+        for (int i = 0; i < c.PointCount; ++i) {
+            const float x = DiagramXToPixel(d, axes, c.pX[i]);
+            p.drawLine(QPointF(x, d.rectPlot.bottom), QPointF(x, valuePixel(i)));
+        }
+        return;
+    }
+    QPolygonF line;
+    line.reserve(c.PointCount);
+    for (int i = 0; i < c.PointCount; ++i) {
+        const QPointF point(DiagramXToPixel(d, axes, c.pX[i]), valuePixel(i));
+        // Far-off points (magnitude 0 on a log axis sits at 1e-20) are kept
+        // finite, so the clipped line still runs towards them.
+        line << QPointF(std::clamp(point.x(), -1e6, 1e6), std::clamp(point.y(), -1e6, 1e6));
+    }
+    p.drawPolyline(line);
+}
+
+}  // namespace
+
+QColor DiagramCurveColour(int index)
+{
+    return kCurveColours[((index % kDiagramCurves) + kDiagramCurves) % kDiagramCurves];
+}
+
+void DrawDiagramPicture(QPainter& p, QSize size, Diagram* d, DiagramAxes* axesOut)
+{
+    DiagramAxes axes;
+    SetDiagramLayout(d, size.width(), size.height());
+    ComputeDiagramAxes(d, &axes);
+    if (axesOut != nullptr) *axesOut = axes;
+    const DiagramRect& r = d->rectPlot;
+    const QRect plot(QPoint(r.left, r.top), QPoint(r.right, r.bottom));
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::black);
+    p.setFont(DiagramFont(d->FontHeight, d->FontWidth));
+    p.setPen(kGrey);
+    const int margin = int(d->Margin), fh = int(d->FontHeight);
+
+    for (const DiagramTick& t : DiagramYLabels(*d, axes)) {
+        const QString text = d->YAxis == kYAxisDb ? QString::number(int(std::lround(t.Value))) : NumberText(t.Value);
+        const int base = int(t.Pixel) + fh / 2;
+        p.drawText(QRect(0, base - fh, r.left - margin, fh), Qt::AlignRight | Qt::AlignBottom, text);
+    }
+    if (d->bSecondaryY && d->fGridY2 > 0 && d->fMaxY2 > d->fMinY2) {
+        const int n = std::min(int((d->fMaxY2 - d->fMinY2) / d->fGridY2), kDiagramMaxGridLines);
+        const int fit = std::max(plot.height() / std::max(fh, 1), 1);
+        for (int i = 0; i <= n; i += n / fit + 1) {
+            const float v = d->fMinY2 + i * d->fGridY2;
+            const int base = int(DiagramSecondaryValueToPixel(*d, axes, v)) + fh / 2;
+            p.drawText(QRect(r.right - 4 * fh, base - fh, 4 * fh - margin, fh), Qt::AlignRight | Qt::AlignBottom,
+                       NumberText(v));
+        }
+    }
+    for (const DiagramTick& t : DiagramXLabels(*d, axes)) {
+        const int w = 12 * int(d->FontWidth);
+        p.drawText(QRect(int(t.Pixel) - w / 2, r.bottom + margin, w, fh), Qt::AlignHCenter | Qt::AlignTop,
+                   NumberText(t.Value));
+    }
+
+    p.setPen(QPen(QColor(100, 100, 100), 1, Qt::DotLine));
+    for (const DiagramTick& t : DiagramYGridLines(*d, axes)) p.drawLine(QPointF(r.left, t.Pixel), QPointF(r.right, t.Pixel));
+    for (const DiagramTick& t : DiagramXGridLines(*d, axes)) p.drawLine(QPointF(t.Pixel, r.top), QPointF(t.Pixel, r.bottom));
+    p.setPen(QPen(kGrey, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(plot);
+
+    for (int i = 0; i < kDiagramCurves; ++i)
+        if (d->Curve[i].bValid) {
+            p.setPen(kCurveColours[i]);
+            p.drawText(r.left + 100 * i, margin + fh, QString::fromUtf8(d->Curve[i].szName));
+        }
+    for (int j = 0; j < kDiagramRefCurves; ++j)
+        if (d->RefCurve[j].bValid) {
+            p.setPen(kCurveColours[j]);
+            p.drawText(r.left + 100 * j, margin + 2 * fh, QString::fromUtf8(d->RefCurve[j].szName));
+        }
+
+    p.save();
+    p.setClipRect(plot);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (int i = 0; i < kDiagramCurves; ++i) DrawCurve(p, *d, axes, d->Curve[i], QPen(kCurveColours[i], 2));
+    for (int j = 0; j < kDiagramRefCurves; ++j) DrawCurve(p, *d, axes, d->RefCurve[j], QPen(kCurveColours[j], 2));
+    DrawCurve(p, *d, axes, d->CapCurve, QPen(QColor(255, 100, 100), 1));
+    DrawCurve(p, *d, axes, d->SpiceCurve, QPen(QColor(255, 100, 255), 2));
+    p.restore();
+}
+
+void DrawDiagramReadout(QPainter& p, const Diagram& d, const DiagramAxes& axes, QPoint at)
+{
+    DiagramReadout readout;
+    if (DiagramReadoutAt(d, at.x(), at.y(), &readout) != 0) return;
+    const DiagramReadoutText text = FormatDiagramReadout(d, readout, at.x());
+    QFont font("Times New Roman");
+    font.setStyleHint(QFont::Serif);
+    font.setPixelSize(20);
+    font.setStretch(80);
+    p.setFont(font);
+    p.setPen(QColor(0, 162, 232));
+    const QFontMetrics metrics(font);
+    auto draw = [&](const std::string& line, int baseline) {
+        const QString s = QString::fromStdString(line);
+        const int x = text.RightAligned ? at.x() - 3 - metrics.horizontalAdvance(s) : at.x() + 3;
+        p.drawText(x, baseline, s);
+    };
+    if (text.Line2.empty()) {
+        draw(text.Line1, at.y() - 1);
+    } else {
+        draw(text.Line1, at.y() - 16);
+        draw(text.Line2, at.y() - 1);
+    }
+}
+
+}  // namespace korvex::gui

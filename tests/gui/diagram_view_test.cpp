@@ -1,0 +1,169 @@
+// The diagram window as drawn: grid lines of dB axes, the logarithmic axis
+// from 0, curves clipped to the plot (a zero magnitude on a log axis runs to
+// the bottom edge and no further), the click that starts an analysis at the
+// clicked frequency, and pictures drawn from a snapshot of the record.
+#include <QtTest>
+#include <cmath>
+#include <thread>
+
+#include "board/settings.h"
+#include "diagram/diagram_painter.h"
+#include "diagram/diagram_view.h"
+
+using namespace korvex::gui;
+
+namespace {
+
+const QRgb kGrid = qRgb(100, 100, 100);
+
+// Rows strictly inside the plot that hold grid pixels.
+int GridRows(const QImage& picture, const DiagramRect& plot)
+{
+    int rows = 0;
+    for (int y = plot.top + 1; y < plot.bottom; ++y) {
+        int n = 0;
+        for (int x = plot.left + 1; x < plot.right; ++x) n += (picture.pixel(x, y) & 0xFFFFFF) == (kGrid & 0xFFFFFF);
+        rows += n > (plot.right - plot.left) / 4;
+    }
+    return rows;
+}
+
+int CountColour(const QImage& image, const QRect& area, QColor colour)
+{
+    int n = 0;
+    for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), image.height() - 1); ++y)
+        for (int x = std::max(area.left(), 0); x <= std::min(area.right(), image.width() - 1); ++x)
+            n += (image.pixel(x, y) & 0xFFFFFF) == (colour.rgb() & 0xFFFFFF);
+    return n;
+}
+
+void SetCurve(Diagram* d, int index, const std::vector<std::pair<float, float>>& points)
+{
+    InitDiagramData(d, "Zin", index, int(points.size()));
+    for (size_t i = 0; i < points.size(); ++i) SetDataPoint(d, index, int(i), points[i].first, points[i].second, 0);
+}
+
+}  // namespace
+
+class DiagramViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { gSettings = DefaultSettings(); }
+
+    void dbAxisGridLinesByDecades()
+    {
+        // One decade: 10 lines, two: 8, three: 6; the lowest lies on the frame.
+        const struct {
+            float minY, maxY;
+            int lines;
+        } cases[] = {{0.1f, 1.0f, 10}, {0.01f, 1.0f, 8}, {0.001f, 1.0f, 6}, {1e-4f, 1.0f, 8}};
+        for (const auto& c : cases) {
+            Diagram d;
+            InitDiagram(&d, nullptr);
+            d.YAxis = kYAxisDb, d.fMinY = c.minY, d.fMaxY = c.maxY;
+            DiagramView view(&d);
+            view.resize(500, 440);
+            const QImage picture = view.Picture();
+            QCOMPARE(GridRows(picture, view.Snapshot().rectPlot), c.lines - 1);
+        }
+    }
+
+    void logAxisFromZeroStartsAtTheDecadeOf1e12()
+    {
+        Diagram d;
+        InitDiagram(&d, nullptr);
+        d.YAxis = kYAxisLog, d.fMinY = 0, d.fMaxY = 10;
+        DiagramView view(&d);
+        view.resize(500, 800);
+        const QImage picture = view.Picture();
+        QCOMPARE(view.Snapshot().fDecadeMinY, -12.0f);
+        QCOMPARE(view.Snapshot().fDecadeMaxY, 1.0f);
+        // Eight lines per decade inside (2 ... 9) plus the decade boundaries (10).
+        QCOMPARE(GridRows(picture, view.Snapshot().rectPlot), 13 * 9 - 1);
+    }
+
+    void zeroMagnitudeIsClippedAtTheBottom()
+    {
+        Diagram d;
+        InitDiagram(&d, nullptr);
+        d.YAxis = kYAxisLog, d.bLogX = 1, d.fMinY = 0.01f, d.fMaxY = 1.0f;
+        SetCurve(&d, 0, {{1e6f, 0.1f}, {1e7f, 0.0f}, {1e8f, 0.1f}, {1e9f, 0.1f}});
+        DiagramView view(&d);
+        view.resize(600, 400);
+        const QImage picture = view.Picture();
+        const DiagramRect& r = view.Snapshot().rectPlot;
+        const QColor colour = DiagramCurveColour(0);
+        const QRect plot(QPoint(r.left, r.top), QPoint(r.right, r.bottom));
+        const int inside = CountColour(picture, plot, colour);
+        QVERIFY(inside > 100);
+        QCOMPARE(CountColour(picture, QRect(0, r.bottom + 1, 600, 400), colour), 0);
+        QVERIFY(CountColour(picture, QRect(r.left, r.bottom - 2, r.right - r.left, 2), colour) > 0);
+        // Legend in the curve's colour above the plot.
+        QVERIFY(CountColour(picture, QRect(r.left, 0, 100, r.top), colour) > 5);
+    }
+
+    void clickStartsTheAnalysisOfTheClickModeAtThatFrequency()
+    {
+        Diagram d;
+        InitDiagram(&d, nullptr);
+        d.bLogX = 1;  // 1 MHz ... 1 GHz, three decades
+        DiagramView view(&d);
+        view.resize(654, 400);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.Redraw();
+        const DiagramRect r = view.Snapshot().rectPlot;
+        QCOMPARE(r.left, 54);
+        QCOMPARE(r.right, 654 - 3);
+        const int px = r.left + (r.right - r.left) * 2 / 3;  // two decades in: 100 MHz
+        const double expected = std::pow(10.0, 6.0 + (px - r.left) * 3.0 / (r.right - r.left));
+        const struct {
+            uint32_t mode;
+            int command;
+        } cases[] = {{0, 9095}, {1, 9087}, {2, 9090}};
+        for (const auto& c : cases) {
+            gSettings.DiagramClickMode = c.mode;
+            gSettings.ZinDistributionFrequency = 0;
+            QSignalSpy spy(&view, &DiagramView::AnalysisRequested);
+            QTest::mouseMove(&view, QPoint(px, (r.top + r.bottom) / 2));
+            QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(px, (r.top + r.bottom) / 2));
+            QCOMPARE(spy.count(), 1);
+            QCOMPARE(spy[0][0].toInt(), c.command);
+            QVERIFY2(std::abs(gSettings.ZinDistributionFrequency / expected - 1) < 1e-4,
+                     qPrintable(QString::number(gSettings.ZinDistributionFrequency)));
+        }
+        // Outside the frame nothing starts.
+        QSignalSpy spy(&view, &DiagramView::AnalysisRequested);
+        QTest::mouseMove(&view, QPoint(r.left - 10, r.top + 5));
+        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(r.left - 10, r.top + 5));
+        QCOMPARE(spy.count(), 0);
+    }
+
+    void picturesComeFromASnapshot()
+    {
+        Diagram d;
+        InitDiagram(&d, nullptr);
+        d.YAxis = kYAxisLinear, d.fMinY = 0, d.fMaxY = 1;
+        SetCurve(&d, 0, {{1e6f, 0.5f}, {1e9f, 0.5f}});
+        DiagramView view(&d);
+        view.resize(500, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.Redraw();
+        const QColor second = DiagramCurveColour(1);
+        QCOMPARE(CountColour(view.grab().toImage(), view.rect(), second), 0);
+
+        // A worker fills a second curve and announces it; the window redraws
+        // later on its own thread, the worker does not wait for that.
+        std::thread worker([&d] {
+            SetCurve(&d, 1, {{1e6f, 0.2f}, {1e9f, 0.8f}});
+            UpdateDiagram(&d);
+        });
+        worker.join();
+        QTRY_VERIFY(CountColour(view.grab().toImage(), view.rect(), second) > 50);
+    }
+};
+
+QTEST_MAIN(DiagramViewTest)
+#include "diagram_view_test.moc"
