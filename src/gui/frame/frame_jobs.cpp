@@ -7,6 +7,7 @@
 #include <QStatusBar>
 
 #include "diagram/diagram_view.h"
+#include "dialogs/port_dialogs.h"
 #include "dialogs/log_viewer.h"
 #include "edit/edit_view.h"
 #include "frame/job_controller.h"
@@ -62,6 +63,11 @@ void MainFrame::SimulateAc(int mode)
     AcJob* job = AcJobForMode(static_cast<uint32_t>(mode));
     if (job == nullptr) return;
     job->Mode = static_cast<uint32_t>(mode);
+    if (mode == AC_MODE_S21 || mode == AC_MODE_NOISE_TRANSFER || mode == AC_MODE_CURRENT_NOISE_TRANSFER) {
+        PortDialog ports(document_->Board(), job, [this](const Part* port) { edit_->SelectPart(const_cast<Part*>(port)); },
+                         this);
+        if (ports.Run() != 0) return;
+    }
     if (mode == CommandNumber(Command::SimulateS21)) printDebug("Simulate S21\r\n");
     else if (mode == CommandNumber(Command::SimulateNoiseTransfer)) printDebug("Simulate NoiseTransfer\r\n");
     else if (mode == CommandNumber(Command::SimulateCurrentNoiseTransfer))
