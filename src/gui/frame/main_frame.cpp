@@ -123,6 +123,7 @@ bool MainFrame::Execute(int n)
     case Command::SimulateCurrentNoiseTransfer:
         SimulateAc(n);
         break;
+    case Command::CreateSpiceCircuit: CreateSpiceCircuit(); break;
     case Command::Cascade: mdi_->cascadeSubWindows(); break;
     case Command::TileHorizontal: TileVertically(false); break;
     case Command::TileVertical: TileVertically(true); break;
@@ -151,11 +152,11 @@ void MainFrame::UpdateMenuItem()
                       Command::SimulateS21, Command::SimulateNoiseTransfer, Command::SimulateCurrentNoiseTransfer,
                       Command::SimulateVoltageNoiseTime, Command::SimulateZAtF, Command::SimulateCurrentDensityAtF,
                       Command::SimulateVoltageNoiseAtF, Command::CreateBMPs, Command::DrawMesh,
-                      Command::SetLayerstack, Command::ImportBitmap})
+                      Command::SetLayerstack, Command::ImportBitmap, Command::CreateSpiceCircuit})
         Action(c)->setEnabled(editable);
     // Dialog-driven tools that come with the analysis windows are not offered yet.
     for (Command c : {Command::ImportScreenshot, Command::OptimizeCaps, Command::SimulateCapsOnPosition,
-                      Command::CreateSpiceCircuit, Command::SimulateVoltageNoiseTime})
+                      Command::SimulateVoltageNoiseTime})
         Action(c)->setEnabled(false);
     for (int v = 0; v < 4; ++v) actions_[CommandNumber(Command::ShowVoltage) + v]->setEnabled(open);
     for (int t = 0; t < kToolCount; ++t) actions_[kFirstToolCommand + t]->setEnabled(editable);

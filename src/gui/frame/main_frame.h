@@ -73,6 +73,8 @@ private:
     void BuildMenus();
     // View menu of the result and diagram windows (frame_view_menu.cpp).
     QMenu* BuildViewMenu();
+    // Dialogs of the power-distribution tools (frame_pdn_tools.cpp).
+    void CreateSpiceCircuit();
     void BuildToolbars();
     void BuildStatusBar();
     QAction* NewAction(Command command, const QString& text, const QString& tip = {});

@@ -1,0 +1,217 @@
+// The equivalent-circuit dialog: wheel steps of the three sensitivities on
+// C, ESR, ESL, and on fRes and Q with the other kept; editing without a
+// selected row; the subcircuit written on OK; Optimize refused without a Zin
+// curve, fitting a known curve on the job runner, and Stop keeping the list.
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QtTest>
+#include <cmath>
+
+#include "board/part_records.h"
+#include "dialogs/spice_circuit_dialog.h"
+#include "frame/job_controller.h"
+#include "gui_test_support.h"
+#include "util/debug_log.h"
+#include "widgets/dialog_form.h"
+
+using namespace korvex::gui;
+using namespace korvex::gui::test;
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+void Focus(QWidget* dialog, int number)
+{
+    QFocusEvent in(QEvent::FocusIn);
+    QApplication::sendEvent(Control<QLineEdit>(dialog, number), &in);
+}
+
+CapDatabase ListOf(std::initializer_list<CapRecord> records)
+{
+    CapDatabase list;
+    int i = 0;
+    for (const CapRecord& r : records) AddCap(&list, i++, &r);
+    return list;
+}
+
+CapRecord Branch(float c, float esr, float esl)
+{
+    CapRecord r;
+    r.Capacitance = c, r.ESR = esr, r.ESL = esl;
+    return r;
+}
+
+double Resonance(const CapRecord& r)
+{
+    return 1.0 / (kTwoPi * std::sqrt(double(r.ESL) * r.Capacitance));
+}
+
+double Quality(const CapRecord& r)
+{
+    return kTwoPi * Resonance(r) * r.ESL / r.ESR;
+}
+
+bool Near(double a, double b, double tolerance = 1e-5)
+{
+    return std::abs(a / b - 1) < tolerance;
+}
+
+}  // namespace
+
+class SpiceCircuitDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void wheelStepsBySensitivity()
+    {
+        const struct {
+            int radio;
+            double up, down;
+        } cases[] = {{3013, 1.01, 0.990099}, {3015, 1.1, 0.90909094}, {3016, 1.25, 0.8}};
+        for (const auto& c : cases) {
+            CapDatabase list = ListOf({Branch(1e-6f, 0.01f, 1e-9f)});
+            SpiceCircuitDialog dialog(&list, JobEnvironment{}, nullptr);
+            Control<QRadioButton>(&dialog, c.radio)->click();
+            dialog.findChild<QTableWidget*>("3004")->selectRow(0);
+            for (int field : {3001, 3002, 3003}) {
+                Focus(&dialog, field);
+                const CapRecord before = list.Caps[0];
+                dialog.Wheel(true);
+                const CapRecord up = list.Caps[0];
+                dialog.Wheel(false);
+                const CapRecord down = list.Caps[0];
+                const float CapRecord::*member = field == 3001   ? &CapRecord::Capacitance
+                                                 : field == 3002 ? &CapRecord::ESR
+                                                                 : &CapRecord::ESL;
+                QVERIFY2(Near(up.*member, before.*member * c.up, 1e-4), qPrintable(QString::number(field)));
+                QVERIFY(Near(down.*member, up.*member * c.down, 1e-4));
+                // The field shows the value the branch took.
+                QVERIFY(Near(ReadNumber(Control<QLineEdit>(&dialog, field)), down.*member, 1e-3));
+            }
+            FreeCapDatabase(&list);
+        }
+    }
+
+    void resonanceAndQualityTuneWithTheOtherKept()
+    {
+        CapDatabase list = ListOf({Branch(100e-9f, 0.02f, 0.5e-9f)});
+        SpiceCircuitDialog dialog(&list, JobEnvironment{}, nullptr);
+        Control<QRadioButton>(&dialog, 3015)->click();  // 10 %
+        dialog.findChild<QTableWidget*>("3004")->selectRow(0);
+        const CapRecord start = list.Caps[0];
+
+        Focus(&dialog, 3011);
+        QCOMPARE(dialog.ScrollParam(), 3);
+        dialog.Wheel(true);
+        CapRecord r = list.Caps[0];
+        QVERIFY(Near(Resonance(r), Resonance(start) * 1.1, 1e-4));
+        QVERIFY(Near(Quality(r), Quality(start), 1e-4));
+        QCOMPARE(r.ESR, start.ESR);
+        QVERIFY(Near(ReadNumber(Control<QLineEdit>(&dialog, 3011)), Resonance(r), 1e-3));
+
+        Focus(&dialog, 3012);
+        QCOMPARE(dialog.ScrollParam(), 4);
+        dialog.Wheel(false);
+        const CapRecord q = list.Caps[0];
+        QVERIFY(Near(Quality(q), Quality(r) * 0.90909094, 1e-4));
+        QVERIFY(Near(Resonance(q), Resonance(r), 1e-4));
+        FreeCapDatabase(&list);
+    }
+
+    void editingAddingDeletingAndTheSubcircuit()
+    {
+        CapDatabase list = ListOf({Branch(1e-6f, 0.01f, 1e-9f)});
+        SpiceCircuitDialog dialog(&list, JobEnvironment{}, nullptr);
+        auto* table = dialog.findChild<QTableWidget*>("3004");
+        QCOMPARE(table->item(0, 0)->text(), QString("1µF").replace("µ", NumberText(1e-6).right(1)));
+        {
+            DebugCapture log;
+            dialog.Wheel(true);
+            QVERIFY(log.Contains("Nothing selected\r\n"));
+            Control<QPushButton>(&dialog, 3006)->click();
+            QCOMPARE(list.Count, 1);
+        }
+        // Add without a selection appends the edit values.
+        Control<QLineEdit>(&dialog, 3001)->setText("1000");
+        Control<QLineEdit>(&dialog, 3002)->setText("0.5");
+        Control<QLineEdit>(&dialog, 3003)->setText("2n");
+        {
+            DebugCapture log;
+            Control<QPushButton>(&dialog, 3005)->click();
+            QVERIFY(log.Contains("Add Cap at Pos 1\r\n"));
+        }
+        QCOMPARE(list.Count, 2);
+        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(list.Caps[1].Capacitance, 1000.0f);
+        table->selectRow(0);
+        {
+            DebugCapture log;
+            Control<QPushButton>(&dialog, 3006)->click();
+            QVERIFY(log.Contains("DeleteCap Item 0\r\n"));
+        }
+        QCOMPARE(list.Count, 1);
+        DebugCapture log;
+        dialog.accept();
+        QVERIFY(log.Contains(".subckt PDN n1 n2\r\n"));
+        QVERIFY(log.Contains("L1 n1 n2 2.000000e-09 Rser=5.000000e-01 Cpar=0\r\n"));
+        QVERIFY(log.Contains(".ends\r\n"));
+        FreeCapDatabase(&list);
+    }
+
+    void optimizeFitsTheZinCurveOnTheJobRunner()
+    {
+        auto doc = NewDocument(2);
+        Port port;
+        AddPart(&doc->Board(), PART_PORT, &port);  // ID 0
+        Diagram& diagram = doc->DiagramRecord();
+        JobController jobs;
+        CapDatabase list = ListOf({Branch(1e-6f, 0.01f, 1e-9f)});
+        {
+            SpiceCircuitDialog dialog(&list, doc->Environment(), &jobs);
+            ModalAnswers answers({Accept});
+            Control<QPushButton>(&dialog, 3017)->click();
+            QTRY_VERIFY(!jobs.IsRunning() && !dialog.Optimizing());
+            QTRY_COMPARE(answers.Seen().size(), size_t(1));
+            QCOMPARE(answers.Seen()[0].text, QString("You need a Zin Diagram for Port0"));
+            QCOMPARE(list.Caps[0].Capacitance, 1e-6f);
+        }
+        // The curve of a known branch: the fit moves the list towards it.
+        const CapRecord target = Branch(2e-6f, 0.02f, 1.5e-9f);
+        InitDiagramData(&diagram, "Zin(i000)", 0, 200);
+        for (int i = 0; i < 200; ++i) {
+            const double f = std::pow(10.0, 5 + 4.0 * i / 199), w = kTwoPi * f;
+            SetDataPoint(&diagram, 0, i, float(f), target.ESR, float(w * target.ESL - 1 / (w * target.Capacitance)));
+        }
+        auto error = [&] {
+            double sum = 0;
+            for (int i = 0; i < 200; ++i) {
+                const double f = std::pow(10.0, 5 + 4.0 * i / 199), w = kTwoPi * f;
+                const double fitted = std::hypot(list.Caps[0].ESR, w * list.Caps[0].ESL - 1 / (w * list.Caps[0].Capacitance));
+                const double wanted = std::hypot(target.ESR, w * target.ESL - 1 / (w * target.Capacitance));
+                sum += std::pow(std::log10(fitted) - std::log10(wanted), 2);
+            }
+            return sum;
+        };
+        const double before = error();
+        SpiceCircuitDialog dialog(&list, doc->Environment(), &jobs);
+        // Stopped at once: the list keeps its values.
+        Control<QPushButton>(&dialog, 3017)->click();
+        QVERIFY(dialog.Optimizing());
+        dialog.findChild<QPushButton*>("StopJob")->click();
+        QTRY_VERIFY(!dialog.Optimizing());
+        QCOMPARE(list.Caps[0].Capacitance, 1e-6f);
+        // Run to the end: the error falls.
+        Control<QPushButton>(&dialog, 3017)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.Optimizing(), 30000);
+        QVERIFY2(error() < before / 2, qPrintable(QString("%1 -> %2").arg(before).arg(error())));
+        QVERIFY(FindDiagramCurve(&diagram, "OptiSpiceCircuit") == 1);
+        FreeCapDatabase(&list);
+    }
+};
+
+QTEST_MAIN(SpiceCircuitDialogTest)
+#include "spice_circuit_dialog_test.moc"
