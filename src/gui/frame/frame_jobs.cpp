@@ -110,6 +110,7 @@ void MainFrame::JobFinished(const QString& name, const JobOutcome& outcome, bool
         edit_->RedrawBackground(false);
     }
     if (outcome.Changes & (kChangedDiagram | kChangedCapacitorSParameters)) diagram_->Redraw();
+    if (outcome.Changes & kChangedParts) edit_->RedrawBackground(false);
 }
 
 void MainFrame::ShowLog(const JobOutcome& outcome)

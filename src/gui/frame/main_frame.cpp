@@ -124,6 +124,8 @@ bool MainFrame::Execute(int n)
         SimulateAc(n);
         break;
     case Command::CreateSpiceCircuit: CreateSpiceCircuit(); break;
+    case Command::OptimizeCaps: OptimizeCaps(); break;
+    case Command::ImportScreenshot: ImportScreenshot(); break;
     case Command::Cascade: mdi_->cascadeSubWindows(); break;
     case Command::TileHorizontal: TileVertically(false); break;
     case Command::TileVertical: TileVertically(true); break;
@@ -152,10 +154,10 @@ void MainFrame::UpdateMenuItem()
                       Command::SimulateS21, Command::SimulateNoiseTransfer, Command::SimulateCurrentNoiseTransfer,
                       Command::SimulateVoltageNoiseTime, Command::SimulateZAtF, Command::SimulateCurrentDensityAtF,
                       Command::SimulateVoltageNoiseAtF, Command::CreateBMPs, Command::DrawMesh,
-                      Command::SetLayerstack, Command::ImportBitmap, Command::CreateSpiceCircuit})
+                      Command::SetLayerstack, Command::ImportBitmap, Command::CreateSpiceCircuit, Command::OptimizeCaps, Command::ImportScreenshot})
         Action(c)->setEnabled(editable);
     // Dialog-driven tools that come with the analysis windows are not offered yet.
-    for (Command c : {Command::ImportScreenshot, Command::OptimizeCaps, Command::SimulateCapsOnPosition,
+    for (Command c : {Command::SimulateCapsOnPosition,
                       Command::SimulateVoltageNoiseTime})
         Action(c)->setEnabled(false);
     for (int v = 0; v < 4; ++v) actions_[CommandNumber(Command::ShowVoltage) + v]->setEnabled(open);

@@ -73,8 +73,10 @@ private:
     void BuildMenus();
     // View menu of the result and diagram windows (frame_view_menu.cpp).
     QMenu* BuildViewMenu();
-    // Dialogs of the power-distribution tools (frame_pdn_tools.cpp).
+    // Dialogs of the power-distribution tools (frame_tool_dialogs.cpp).
     void CreateSpiceCircuit();
+    void OptimizeCaps();
+    void ImportScreenshot();
     void BuildToolbars();
     void BuildStatusBar();
     QAction* NewAction(Command command, const QString& text, const QString& tip = {});
