@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "board/settings.h"
+#include "board/settings_file.h"
 #include "diagram/diagram_painter.h"
 #include "diagram/diagram_view.h"
 

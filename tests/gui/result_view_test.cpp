@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "board/settings.h"
+#include "board/settings_file.h"
 #include "gui_test_support.h"
 #include "result/colour_legend.h"
 #include "result/result_painter.h"

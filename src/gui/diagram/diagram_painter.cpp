@@ -122,7 +122,7 @@ void DrawDiagramPicture(QPainter& p, QSize size, Diagram* d, DiagramAxes* axesOu
     p.restore();
 }
 
-void DrawDiagramReadout(QPainter& p, const Diagram& d, const DiagramAxes& axes, QPoint at)
+void DrawDiagramReadout(QPainter& p, const Diagram& d, QPoint at)
 {
     DiagramReadout readout;
     if (DiagramReadoutAt(d, at.x(), at.y(), &readout) != 0) return;

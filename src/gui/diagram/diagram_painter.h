@@ -19,6 +19,6 @@ QColor DiagramCurveColour(int index);
 void DrawDiagramPicture(QPainter& painter, QSize size, Diagram* diagram, DiagramAxes* axes = nullptr);
 
 // The read-out beside the mouse at (px, py); nothing outside the plot.
-void DrawDiagramReadout(QPainter& painter, const Diagram& diagram, const DiagramAxes& axes, QPoint at);
+void DrawDiagramReadout(QPainter& painter, const Diagram& diagram, QPoint at);
 
 }  // namespace korvex::gui

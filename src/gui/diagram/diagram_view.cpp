@@ -105,7 +105,7 @@ void DiagramView::paintEvent(QPaintEvent*)
     if (stale_ || picture_.size() != size()) RenderPicture();
     QPainter p(this);
     p.drawImage(0, 0, picture_);
-    if (mouseInPlot_) DrawDiagramReadout(p, snapshot_, axes_, mouse_);
+    if (mouseInPlot_) DrawDiagramReadout(p, snapshot_, mouse_);
 }
 
 void DiagramView::mouseMoveEvent(QMouseEvent* event)

@@ -1,6 +1,7 @@
 #include "dialogs/spice_circuit_dialog.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHeaderView>

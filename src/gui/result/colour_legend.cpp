@@ -29,7 +29,7 @@ void DrawColourLegend(QPainter& p, const QRect& area, double minimum, double max
     }
     p.setPen(QColor(175, 175, 175));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(bar.adjusted(0, 0, -1, -1));
+    p.drawRect(bar.adjusted(-1, -1, 0, 0));  // around the bar, leaving its end colours whole
     const int textLeft = bar.right() + 6;
     const QRect top(textLeft, area.top() + 4, area.right() - textLeft, textHeight);
     const QRect bottom(textLeft, area.bottom() - textHeight - 4, area.right() - textLeft, textHeight);
