@@ -9,6 +9,8 @@
 #include "board/sim_matrix.h"
 #include "mesh/mesh_generation.h"
 
+namespace korvex {
+
 namespace {
 MeshNode* At(const Mesh* mesh, uint32_t id)
 {
@@ -220,3 +222,5 @@ std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, InvariantOptions
         }
     return {};
 }
+
+}  // namespace korvex
