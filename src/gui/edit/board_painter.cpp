@@ -219,10 +219,15 @@ void DrawMatrix(QImage& matrix, const SimMatrix& board, int activeLayer, Element
 }
 
 void DrawBackground(QImage& background, const QImage& matrix, const SimMatrix& board, const BoardView& view,
-                    int activeLayer, const Part* selected)
+                    int activeLayer, const Part* selected, const QRect& clip)
 {
-    background.fill(Qt::black);
     QPainter p(&background);
+    if (clip.isEmpty()) {
+        background.fill(Qt::black);
+    } else {
+        p.setClipRect(clip);
+        p.fillRect(clip, Qt::black);
+    }
     DrawMatrixIntoView(p, matrix, board, view);
     DrawParts(p, board, view, activeLayer, selected);
     p.setPen(QPen(Qt::white, 1));

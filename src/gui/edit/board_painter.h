@@ -31,8 +31,9 @@ void DrawMatrix(QImage& matrix, const SimMatrix& board, int activeLayer, Element
 
 // The background: black, the visible part of the matrix image scaled into the
 // view, the parts (the selected one in the selection colour), the board outline.
+// A non-empty `clip` redraws only that client rectangle.
 void DrawBackground(QImage& background, const QImage& matrix, const SimMatrix& board, const BoardView& view,
-                    int activeLayer, const Part* selected);
+                    int activeLayer, const Part* selected, const QRect& clip = {});
 
 // The visible part of the matrix image scaled into the view, so that element
 // (x, y) lands at (X(x), Y(y)) wherever the view starts.

@@ -48,8 +48,16 @@ void EditView::RedrawBackgroundRect(ElementRect rect)
 {
     if (!(rect.IsEmpty())) Rasterise(rect, true);
     if (client_.isEmpty()) return;
-    if (background_.size() != client_) background_ = QImage(client_, QImage::Format_RGB32);
-    DrawBackground(background_, matrix_, document_->Board(), view_, activeLayer_, selected_);
+    QRect clip;
+    if (background_.size() != client_) {
+        background_ = QImage(client_, QImage::Format_RGB32);
+    } else if (!rect.IsEmpty()) {
+        // Only the client area of the edited elements (and a margin for part outlines).
+        const int l = std::min(rect.left, rect.right), r = std::max(rect.left, rect.right) + 1;
+        const int t = std::min(rect.top, rect.bottom), b = std::max(rect.top, rect.bottom) + 1;
+        clip = QRect(QPoint(view_.X(l) - 4, view_.Y(t) - 4), QPoint(view_.X(r) + 4, view_.Y(b) + 4)).intersected(QRect(QPoint(0, 0), client_));
+    }
+    DrawBackground(background_, matrix_, document_->Board(), view_, activeLayer_, selected_, clip);
     buffer_ = background_.copy();
     meshOverlay_.clear();
     nodeOverlay_.clear();
