@@ -18,6 +18,7 @@
 #include "edit/edit_view.h"
 #include "frame/command.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 
 namespace {

@@ -16,6 +16,7 @@
 #include "edit/edit_view.h"
 #include "result/result_view.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 
 namespace {

@@ -11,6 +11,7 @@
 #include "diagram/diagram_painter.h"
 #include "diagram/diagram_view.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 
 namespace {

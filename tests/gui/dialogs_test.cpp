@@ -20,6 +20,7 @@
 #include "pdn/cap_database.h"
 #include "widgets/dialog_form.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 using namespace korvex::gui::test;
 

@@ -13,6 +13,7 @@
 #include "gui_test_support.h"
 #include "mesh/part_lookup.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 using namespace korvex::gui::test;
 

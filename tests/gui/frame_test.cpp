@@ -23,6 +23,7 @@
 #include "gui_test_support.h"
 #include "mesh/board_operations.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 using namespace korvex::gui::test;
 

@@ -12,6 +12,7 @@
 #include "gui_test_support.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 using namespace korvex::gui::test;
 

@@ -21,6 +21,7 @@
 #include "result/result_view.h"
 #include "util/tempscale.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 
 namespace {

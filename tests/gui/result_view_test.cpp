@@ -11,6 +11,7 @@
 #include "result/result_painter.h"
 #include "result/result_view.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 
 namespace {

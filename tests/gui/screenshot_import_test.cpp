@@ -10,6 +10,7 @@
 #include "dialogs/screenshot_import.h"
 #include "gui_test_support.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 
 namespace {

@@ -13,6 +13,7 @@
 #include "frame/job_controller.h"
 #include "frame/main_frame.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 
 namespace {

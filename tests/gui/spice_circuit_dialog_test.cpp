@@ -17,6 +17,7 @@
 #include "util/debug_log.h"
 #include "widgets/dialog_form.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 using namespace korvex::gui::test;
 

@@ -9,6 +9,7 @@
 #include "edit/part_hit_test.h"
 #include "edit/view_transform.h"
 
+using namespace korvex;
 using namespace korvex::gui;
 
 namespace {

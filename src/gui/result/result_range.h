@@ -7,7 +7,9 @@
 
 #include "board/sim_matrix.h"
 
+namespace korvex {
 struct Mesh;
+}
 
 namespace korvex::gui {
 
