@@ -6,7 +6,9 @@
 
 #include "board/settings.h"
 
+namespace korvex {
 struct Diagram;
+}
 
 namespace korvex::gui {
 

@@ -9,7 +9,9 @@
 
 class QPushButton;
 class QTabWidget;
+namespace korvex {
 struct Diagram;
+}
 
 namespace korvex::gui {
 
