@@ -10,6 +10,8 @@
 #include "frame/main_frame.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
