@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <map>
 
-#include "board/board_generator.h"
 #include "board/settings.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_generation.h"
+#include "support/board_generator.h"
 #include "util/debug_log.h"
 
 using namespace korvex;

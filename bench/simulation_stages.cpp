@@ -11,7 +11,6 @@
 #include <regex>
 #include <string>
 
-#include "board/board_generator.h"
 #include "board/example_board.h"
 #include "board/settings_file.h"
 #include "board/sim_matrix.h"
@@ -21,6 +20,7 @@
 #include "mesh/mesh_model.h"
 #include "netlist/netlist_ac.h"
 #include "netlist/netlist_electrical.h"
+#include "support/board_generator.h"
 #include "util/job_observer.h"
 
 using namespace korvex;

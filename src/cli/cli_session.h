@@ -8,13 +8,13 @@
 
 #include "board/settings.h"
 #include "board/sim_matrix.h"
+#include "board/voltage_noise_param.h"
 #include "command_registry.h"
 #include "diagram/diagram.h"
 #include "jobs/simulation_job.h"
 #include "mesh/mesh_model.h"
 #include "pdn/cap_database.h"
 #include "pdn/simulate_s_capacitor.h"
-#include "pdn/voltage_noise_param.h"
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <mutex>
 
+#include "board/part_lookup.h"
 #include "board/raster.h"
 #include "board/sim_matrix.h"
 #include "diagram/diagram.h"
-#include "mesh/part_lookup.h"
 #include "util/number_text.h"
 
 namespace korvex::cli {

@@ -2,9 +2,9 @@
 #include <cstdio>
 
 #include "board/project_file.h"
+#include "board/voltage_noise_param.h"
 #include "command_registry.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
 
 namespace korvex::cli {
 

@@ -5,9 +5,9 @@
 
 #include "board/project_file.h"
 #include "board/record_layout.h"
+#include "board/voltage_noise_param.h"
 #include "command_registry.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
 #include "record_print.h"
 #include "util/number_text.h"
 

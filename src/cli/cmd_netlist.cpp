@@ -10,11 +10,11 @@
 #include <filesystem>
 #include <string>
 
+#include "board/part_lookup.h"
 #include "board/project_file.h"
 #include "board/settings_file.h"
 #include "command_registry.h"
 #include "mesh/mesh_generation.h"
-#include "mesh/part_lookup.h"
 #include "netlist/ac_job.h"
 #include "netlist/ac_preconditions.h"
 #include "netlist/netlist_ac.h"

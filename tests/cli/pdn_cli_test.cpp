@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "board/project_file.h"
+#include "board/voltage_noise_param.h"
 #include "job_bench.h"
 #include "pdn/spice_fit.h"
-#include "pdn/voltage_noise_param.h"
 
 using namespace korvex;
 

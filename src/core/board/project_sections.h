@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <string>
 
+#include "board/cap_list.h"
 #include "board/project_file.h"
-#include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
+#include "board/voltage_noise_param.h"
 
 namespace korvex {
 

@@ -7,6 +7,7 @@
 
 #include "board/settings.h"
 #include "board/sim_matrix.h"
+#include "board/voltage_noise_param.h"
 #include "diagram/diagram.h"
 #include "jobs/commands.h"
 #include "netlist/ac_job.h"
@@ -16,7 +17,6 @@
 #include "pdn/port_zin_curve.h"
 #include "pdn/simulate_s_capacitor.h"
 #include "pdn/spice_fit.h"
-#include "pdn/voltage_noise_param.h"
 #include "pdn/voltage_noise_time.h"
 #include "util/job_observer.h"
 

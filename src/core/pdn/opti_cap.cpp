@@ -3,9 +3,9 @@
 #include <cmath>
 #include <limits>
 
+#include "board/part_lookup.h"
 #include "board/sim_matrix.h"
 #include "diagram/diagram.h"
-#include "mesh/part_lookup.h"
 #include "pdn/complex.h"
 #include "util/debug_log.h"
 

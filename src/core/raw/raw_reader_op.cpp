@@ -3,10 +3,11 @@
 #include <cctype>
 #include <cstdint>
 
+#include "board/part_lookup.h"
 #include "board/sim_matrix.h"
+#include "mesh/circuit_node_names.h"
 #include "mesh/mesh_model.h"
 #include "mesh/mesh_results.h"
-#include "mesh/part_lookup.h"
 #include "util/debug_log.h"
 
 namespace korvex {
@@ -65,8 +66,8 @@ void MapElectricalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
         raw.RealValue(var.Index, &value);
         unsigned layer = 0, direction = 0;
         uint64_t id = 0;
-        if (StartsWithNoCase(name, "v(n")) {
-            if (ParseLayerId(name, 3, &layer, &id, nullptr))
+        if (StartsWithNoCase(name, kDcNodeVoltagePrefix)) {
+            if (ParseLayerId(name, kDcNodeVoltagePrefix.size(), &layer, &id, nullptr))
                 SetVoltage(NodeOf(mesh, id), static_cast<int>(layer), value);
             continue;
         }
@@ -106,7 +107,8 @@ void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
             HeatSourceSetTemperature(board, NetAfter(name, 10).c_str(), value);
         } else if (StartsWithNoCase(name, "v(heatsink")) {
             HeatSinkSetTemperature(board, NetAfter(name, 10).c_str(), value);
-        } else if (StartsWithNoCase(name, "v(n") && ParseLayerId(name, 3, &layer, &id, nullptr)) {
+        } else if (StartsWithNoCase(name, kDcNodeVoltagePrefix) &&
+                   ParseLayerId(name, kDcNodeVoltagePrefix.size(), &layer, &id, nullptr)) {
             SetTemperature(NodeOf(mesh, id), static_cast<int>(layer), value);
         }
     }

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "board/project_file.h"
+#include "board/voltage_noise_param.h"
 #include "board_fixtures.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
 #include "util/byte_io.h"
 #include "util/debug_log.h"
 

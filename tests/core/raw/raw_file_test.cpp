@@ -74,18 +74,3 @@ TEST(RawFile, ComplexValuesAreBoundsChecked)
     EXPECT_FALSE(raw.ComplexValue(0, 2, 2, &re, &im));
 }
 
-TEST(RawFile, NamesParseToTheirDelimiter)
-{
-    unsigned layer = 9, dir = 9;
-    uint64_t id = 0;
-    EXPECT_TRUE(ParseLayerId("rc1_000042_3)", 2, &layer, &id, &dir));
-    EXPECT_EQ(layer, 1u);
-    EXPECT_EQ(id, 42u);
-    EXPECT_EQ(dir, 3u);
-    EXPECT_TRUE(ParseLayerId("n2_1234567)", 1, &layer, &id, nullptr));
-    EXPECT_EQ(id, 1234567u);
-    EXPECT_FALSE(ParseLayerId("n2_)", 1, &layer, &id, nullptr));
-    EXPECT_FALSE(ParseLayerId("n2_12x)", 1, &layer, &id, nullptr));
-    EXPECT_FALSE(ParseLayerId("rc1_42_)", 2, &layer, &id, &dir));
-    EXPECT_FALSE(ParseLayerId("n2_99999999999999999999999)", 1, &layer, &id, nullptr));
-}

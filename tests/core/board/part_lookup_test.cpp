@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "board/part_list.h"
+#include "board/part_lookup.h"
 #include "board/sim_matrix.h"
 #include "mesh/board_operations.h"
-#include "mesh/part_lookup.h"
 
 using namespace korvex;
 

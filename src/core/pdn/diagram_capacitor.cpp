@@ -1,4 +1,4 @@
-#include "diagram/diagram_capacitor.h"
+#include "pdn/diagram_capacitor.h"
 
 #include <cmath>
 #include <mutex>

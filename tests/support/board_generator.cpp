@@ -1,4 +1,4 @@
-#include "board/board_generator.h"
+#include "support/board_generator.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "pdn/voltage_noise_param.h"
+#include "board/voltage_noise_param.h"
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "mesh/part_lookup.h"
+#include "board/part_lookup.h"
 
 #include <strings.h>
 

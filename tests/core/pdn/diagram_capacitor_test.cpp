@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "board/part_list.h"
-#include "diagram/diagram_capacitor.h"
 #include "pdn/cap_database.h"
+#include "pdn/diagram_capacitor.h"
 
 using namespace korvex;
 
