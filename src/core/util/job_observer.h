@@ -5,6 +5,8 @@
 // called from a worker thread.
 #include <string_view>
 
+struct JobOutcome;
+
 // What a finished piece of work changed, so the front end knows what to redraw.
 enum JobChange : unsigned {
     kChangedNothing = 0,
@@ -27,6 +29,9 @@ public:
     // The board or mesh was changed in a way that should be repainted now
     // (e.g. after each mesh stage).
     virtual void Repaint() {}
-    // The job has ended: success or not, and what it changed.
-    virtual void Finished(bool /*success*/, unsigned /*changes*/) {}
+    // The job has ended (jobs/job_outcome.h): success, cancelled, the reason,
+    // the simulator log's tail and what its results change once the owner has
+    // applied them (JobRunner::ApplyResults, on the owner's thread). Called
+    // last, from the worker thread; the job slot is freed after it returns.
+    virtual void Finished(const JobOutcome& /*outcome*/) {}
 };
