@@ -67,7 +67,9 @@ public:
     {
         if (stage_ == "repaint" && runner != nullptr) runner->Cancel();
     }
+    void PartialMesh(const Mesh& mesh) override { partialNodes = mesh.NodeCount; }
     JobRunner* runner = nullptr;
+    uint32_t partialNodes = 0;
 
 private:
     std::string stage_;
@@ -87,14 +89,19 @@ pid_t PidIn(const fs::path& path)
     return pid;
 }
 
-// Gone, or only a zombie that is not ours to reap (an orphan of the killed group).
+// Gone, or only a zombie that is not ours to reap (an orphan of the killed
+// group), within a few seconds: a killed process takes a moment to die.
 bool ProcessEnded(pid_t pid)
 {
-    if (::kill(pid, 0) != 0) return errno == ESRCH;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    const size_t close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'Z';
+    for (int i = 0; i < 500; ++i) {
+        if (::kill(pid, 0) != 0) return errno == ESRCH;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const size_t close = text.rfind(')');
+        if (close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'Z') return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 }  // namespace
@@ -200,6 +207,7 @@ TEST(JobRunner, CancelledMeshBuildKeepsTheMesh)
     observer.runner = &runner;
     ASSERT_TRUE(runner.Start(job.Env(), [](const JobEnvironment& env) { return CommandCreateMeshJob(env, nullptr); }));
     EXPECT_TRUE(runner.Join().Cancelled);
+    EXPECT_GT(observer.partialNodes, 0u);  // the mesh being built was shown, not the board's
     EXPECT_EQ(runner.ApplyResults(job.Env()), 0);
     EXPECT_EQ(job.mesh.NodeCount, nodes);
     EXPECT_EQ(job.mesh.LastID, lastId);

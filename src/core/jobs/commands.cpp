@@ -83,6 +83,25 @@ public:
 };
 }  // namespace
 
+namespace {
+// Passes the mesh job's reports on and shows the mesh being built with each repaint.
+class MeshBuildObserver : public JobObserver {
+public:
+    MeshBuildObserver(JobObserver* inner, const ::Mesh* built) : inner_(inner), built_(built) {}
+    void LogLine(std::string_view line) override { inner_->LogLine(line); }
+    void Progress(std::string_view stage, double fraction) override { inner_->Progress(stage, fraction); }
+    void Repaint() override
+    {
+        inner_->Repaint();
+        inner_->PartialMesh(*built_);
+    }
+
+private:
+    JobObserver* inner_;
+    const ::Mesh* built_;
+};
+}  // namespace
+
 JobOutcome CommandCreateMeshJob(const JobEnvironment& env, MeshBuildReport* report)
 {
     if (!HasBoard(env)) return Refused("no board is open");
@@ -90,7 +109,9 @@ JobOutcome CommandCreateMeshJob(const JobEnvironment& env, MeshBuildReport* repo
         return Refused("Max Mesh Order " + std::to_string(env.Settings->MaxMeshOrder) + " is too large (at most " +
                        std::to_string(kLargestMeshOrder) + ")");
     auto results = std::make_shared<MeshResults>();
-    if (CreateMesh(env.Board, &results->Built, env.Observer, env.Settings, report, env.Cancel) != 0)
+    MeshBuildObserver observer(env.Observer, &results->Built);
+    JobObserver* shown = env.Observer != nullptr ? &observer : nullptr;
+    if (CreateMesh(env.Board, &results->Built, shown, env.Settings, report, env.Cancel) != 0)
         return korvex::Cancelled(env.Cancel) ? CancelledOutcome() : Refused("the mesh could not be created");
     JobOutcome outcome;
     outcome.Success = true;
