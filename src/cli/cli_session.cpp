@@ -12,6 +12,8 @@
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
 
+namespace korvex::cli {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -227,3 +229,5 @@ int CliSession::OpenMeshAndRun(const std::function<JobOutcome(const JobEnvironme
     summary();
     return Finish();
 }
+
+}  // namespace korvex::cli

@@ -19,6 +19,7 @@
 #include "pdn/voltage_noise_param.h"
 
 namespace fs = std::filesystem;
+using namespace korvex;
 
 namespace {
 pid_t StartCli(const std::vector<std::string>& args, const fs::path& errFile)

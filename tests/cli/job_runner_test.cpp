@@ -25,6 +25,7 @@
 #include "util/job_observer.h"
 
 namespace fs = std::filesystem;
+using namespace korvex;
 using korvex::JobRunner;
 
 namespace {

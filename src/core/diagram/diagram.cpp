@@ -4,6 +4,8 @@
 #include <new>
 #include <utility>
 
+namespace korvex {
+
 Diagram gDiagram;
 
 namespace {
@@ -299,3 +301,5 @@ int FindDiagramCurve(const Diagram* diagram, const char* name)
     }
     return -1;
 }
+
+}  // namespace korvex

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <mutex>
 
+namespace korvex {
+
 struct Diagram;
 struct Part;
 
@@ -117,3 +119,4 @@ int CopyDiagram(const Diagram* from, Diagram* to);
 // and the readers change. The window, reference curves and shown capacitor of
 // `to` stay. `from` is left with `to`'s former curves. 0 or -1.
 int TakeDiagramCurves(Diagram* to, Diagram* from);
+}  // namespace korvex

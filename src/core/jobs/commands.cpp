@@ -15,6 +15,8 @@
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 
+namespace korvex {
+
 namespace {
 JobOutcome Refused(std::string reason)
 {
@@ -79,7 +81,7 @@ public:
         FreeMesh(&Built);
         return 0;
     }
-    ::Mesh Built;
+    korvex::Mesh Built;
 };
 }  // namespace
 
@@ -87,7 +89,7 @@ namespace {
 // Passes the mesh job's reports on and shows the mesh being built with each repaint.
 class MeshBuildObserver : public JobObserver {
 public:
-    MeshBuildObserver(JobObserver* inner, const ::Mesh* built) : inner_(inner), built_(built) {}
+    MeshBuildObserver(JobObserver* inner, const korvex::Mesh* built) : inner_(inner), built_(built) {}
     void LogLine(std::string_view line) override { inner_->LogLine(line); }
     void Progress(std::string_view stage, double fraction) override { inner_->Progress(stage, fraction); }
     void Repaint() override
@@ -98,7 +100,7 @@ public:
 
 private:
     JobObserver* inner_;
-    const ::Mesh* built_;
+    const korvex::Mesh* built_;
 };
 }  // namespace
 
@@ -188,3 +190,5 @@ JobOutcome RunExclusive(const std::function<JobOutcome()>& command)
     if (!slot.Acquired()) return Refused("another simulation is running");
     return command();
 }
+
+}  // namespace korvex

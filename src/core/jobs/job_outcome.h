@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-struct JobEnvironment;
-
 namespace korvex {
+
+struct JobEnvironment;
 
 // Results of a job kept in records of their own (scratch rasters, a copy of
 // the mesh's nodes, a diagram, part values). The worker only fills them; the
@@ -21,8 +21,6 @@ public:
     virtual int Apply(const JobEnvironment& env) = 0;
 };
 
-}  // namespace korvex
-
 struct JobOutcome {
     bool Success = false;
     unsigned Changes = 0;       // JobChange bits of what was mapped (or will be, once applied)
@@ -32,5 +30,7 @@ struct JobOutcome {
     bool Cancelled = false;     // stopped by a cancel request; nothing was changed
     std::string Caption;        // the caption of a refusal the desktop shows in a message box
     // Results still to be swapped in (null when there are none or they were applied).
-    std::shared_ptr<korvex::JobResults> Results;
+    std::shared_ptr<JobResults> Results;
 };
+
+}  // namespace korvex

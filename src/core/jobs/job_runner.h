@@ -22,9 +22,9 @@
 #include "jobs/simulation_job.h"
 #include "util/cancel_token.h"
 
-class JobObserver;
-
 namespace korvex {
+
+class JobObserver;
 
 // Only one job runs in the process at a time. A JobSlot holds the right to run
 // one while it lives; Acquired() is false when another job holds it.

@@ -21,6 +21,8 @@
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 
+namespace korvex {
+
 namespace {
 using korvex::SimulationResults;
 
@@ -304,3 +306,5 @@ int ClearMeshZin(const SimMatrix* board, Mesh* mesh)
         for (int l = 0; l < board->LayerCount && l < 8; ++l) n->Zin[l] = 0.0f;
     return 0;
 }
+
+}  // namespace korvex

@@ -11,6 +11,8 @@
 #include "jobs/job_outcome.h"
 #include "util/cancel_token.h"
 
+namespace korvex {
+
 struct SimMatrix;
 struct Mesh;
 struct Settings;
@@ -21,10 +23,10 @@ class JobObserver;
 
 // What a job works on. Defaults are the program-wide records.
 struct JobEnvironment {
-    ::SimMatrix* Board = nullptr;
-    ::Mesh* Mesh = nullptr;
-    ::Settings* Settings = nullptr;
-    ::Diagram* Diagram = nullptr;
+    korvex::SimMatrix* Board = nullptr;
+    korvex::Mesh* Mesh = nullptr;
+    korvex::Settings* Settings = nullptr;
+    korvex::Diagram* Diagram = nullptr;
     SimulateSCapacitorData* SParameters = nullptr;
     std::string WorkFolder;  // folder of the work files; empty: the current directory
     std::string Simulator;   // simulator executable; empty: gszFolderLTSPICE
@@ -69,3 +71,5 @@ JobOutcome CancelledOutcome();
 
 // Sets the impedance of every node to 0 on every layer of the board.
 int ClearMeshZin(const SimMatrix* board, Mesh* mesh);
+
+}  // namespace korvex

@@ -12,6 +12,8 @@
 #include "mesh/mesh_model.h"
 #include "util/cancel_token.h"
 
+namespace korvex {
+
 struct SimMatrix;
 struct Settings;
 struct Part;
@@ -69,3 +71,5 @@ int IsNodeInPart(const Part* part, const MeshNode* node);
 // Per-node copper flags and temperatures from the top-left pixel.
 int UpdatebCopper(const SimMatrix* board, Mesh* mesh);
 int UpdateTemperature(const SimMatrix* board, Mesh* mesh);
+
+}  // namespace korvex

@@ -6,6 +6,8 @@
 #include "board/sim_matrix.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 namespace {
 bool ValidLayer(int layer)
 {
@@ -228,3 +230,5 @@ int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** cur
     }
     return 0;
 }
+
+}  // namespace korvex

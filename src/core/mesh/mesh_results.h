@@ -5,6 +5,8 @@
 // values into the board's per-pixel result rasters.
 #include "mesh/mesh_model.h"
 
+namespace korvex {
+
 struct SimMatrix;
 
 // Branch slots of SetCurrent.
@@ -51,3 +53,4 @@ int MeshToTemperatureRaster(const Mesh* mesh, const SimMatrix* board, float*** r
 int MeshToZinRaster(const Mesh* mesh, const SimMatrix* board, float*** raster);
 int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** currentX, float*** currentY,
                                 float*** density);
+}  // namespace korvex

@@ -14,6 +14,8 @@
 #include "pdn/port_zin_curve.h"
 #include "util/cancel_token.h"
 
+namespace korvex {
+
 struct Diagram;
 struct SimMatrix;
 
@@ -74,3 +76,5 @@ void print_cap_array(const CapBank* bank);
 // next free references; returns the number placed (fewer when references
 // 0 .. 199 run out).
 uint32_t PlaceCapBank(SimMatrix* board, const Port& port, const CapBank* bank);
+
+}  // namespace korvex

@@ -13,6 +13,8 @@
 #include "util/cancel_token.h"
 #include "pdn/port_zin_curve.h"
 
+namespace korvex {
+
 struct Diagram;
 struct SimMatrix;
 
@@ -71,3 +73,5 @@ void OptimizeSpice_print_cap_array(const SpiceFit* fit);
 
 // The list as the subcircuit ".subckt PDN n1 n2" ... ".ends" with "\r\n" line ends.
 std::string SpiceSubcircuitText(const CapDatabase* list);
+
+}  // namespace korvex

@@ -8,6 +8,8 @@
 
 #include "raw/raw_file.h"
 
+namespace korvex {
+
 struct SimMatrix;
 struct Mesh;
 
@@ -39,3 +41,5 @@ void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh);
 void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts);
 void MapThermalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts);
 void ApplyPartResults(SimMatrix* board, const std::vector<PartResult>& parts);
+
+}  // namespace korvex

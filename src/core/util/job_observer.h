@@ -5,6 +5,8 @@
 // called from a worker thread.
 #include <string_view>
 
+namespace korvex {
+
 struct JobOutcome;
 struct Mesh;
 
@@ -40,3 +42,5 @@ public:
     // last, from the worker thread; the job slot is freed after it returns.
     virtual void Finished(const JobOutcome& /*outcome*/) {}
 };
+
+}  // namespace korvex
