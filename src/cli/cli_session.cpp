@@ -1,5 +1,6 @@
 #include "cli_session.h"
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -14,6 +15,44 @@
 namespace korvex::cli {
 
 namespace fs = std::filesystem;
+
+namespace {
+// The signal that asked korvex-cli to stop (0: none). Set by the handler,
+// read by the thread that waits for the job.
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void RememberStopSignal(int signal)
+{
+    gStopSignal = signal;
+}
+
+// SIGINT and SIGTERM stop the running job instead of the process, for as long
+// as the session lives.
+class StopSignals {
+public:
+    StopSignals()
+    {
+        struct sigaction action{};
+        action.sa_handler = RememberStopSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previousInt_);
+        sigaction(SIGTERM, &action, &previousTerm_);
+    }
+    ~StopSignals()
+    {
+        sigaction(SIGINT, &previousInt_, nullptr);
+        sigaction(SIGTERM, &previousTerm_, nullptr);
+    }
+
+private:
+    struct sigaction previousInt_{}, previousTerm_{};
+};
+
+int StopExitCode()
+{
+    return gStopSignal != 0 ? 128 + gStopSignal : 0;
+}
+}  // namespace
 
 void AddCommonOptions(CLI::App& sub, CliOptions& o, bool withCsv)
 {
@@ -38,6 +77,7 @@ void CliObserver::Progress(std::string_view stage, double)
 
 CliSession::CliSession(CliOptions options) : Options(std::move(options))
 {
+    static StopSignals signals;  // from the first session to the end of the process
     InitSimulationMatrix(&Board);
     SettingsRecord = DefaultSettings();
     PreviousSink = SetDebugSink(Options.Verbose ? MakeStreamDebugSink(stderr) : DebugSink{});
@@ -91,7 +131,11 @@ int CliSession::Open(std::string* reason)
 int CliSession::BuildMesh(std::string* reason)
 {
     MeshBuildReport report;
-    if (CommandCreateMesh(Environment(), &report, reason) != 0) return -1;
+    const JobOutcome outcome = RunJob([&report](const JobEnvironment& env) { return CommandCreateMeshJob(env, &report); });
+    if (!outcome.Success) {
+        *reason = outcome.Reason;
+        return -1;
+    }
     std::fprintf(stderr, "korvex-cli: mesh: %d initial, %d refined, %d optimised nodes\n", report.InitialNodes,
                  report.RefinedNodes, report.OptimisedNodes);
     return 0;
@@ -111,8 +155,45 @@ JobEnvironment CliSession::Environment()
     return env;
 }
 
+JobOutcome CliSession::RunJob(const korvex::JobRunner::Work& work)
+{
+    if (StopExitCode() != 0) return CancelledOutcome();
+    std::string reason;
+    const JobEnvironment env = Environment();
+    if (!Runner.Start(env, work, &reason)) {
+        JobOutcome refused;
+        refused.Reason = reason;
+        return refused;
+    }
+    while (!Runner.WaitFor(50))
+        if (StopExitCode() != 0) Runner.Cancel();
+    JobOutcome outcome = Runner.Join();
+    // A signal after the job's last check still keeps its results out.
+    if (StopExitCode() != 0) {
+        Runner.DiscardResults();
+        return CancelledOutcome();
+    }
+    if (outcome.Success && Runner.ApplyResults(env) != 0) {
+        outcome.Success = false;
+        outcome.Reason = "the results no longer fit the board or mesh";
+    }
+    Runner.DiscardResults();
+    return outcome;
+}
+
+int CliSession::Stop(const std::string& reason)
+{
+    if (const int code = StopExitCode(); code != 0) {
+        std::fprintf(stderr, "korvex-cli: cancelled\n");
+        return code;
+    }
+    return Refuse(reason);
+}
+
 int CliSession::Finish()
 {
+    // Nothing is written once a stop was asked for.
+    if (StopExitCode() != 0) return Stop("");
     std::string error;
     if (!Options.Bmps.empty()) {
         std::error_code ec;
@@ -131,6 +212,7 @@ int CliSession::Finish()
 
 int CliSession::Failed(const JobOutcome& outcome)
 {
+    if (outcome.Cancelled || StopExitCode() != 0) return Stop(outcome.Reason);
     if (!outcome.LogTail.empty())
         std::fprintf(stderr, "--- end of %s ---\n%s---\n", outcome.SimulatorLog.c_str(), outcome.LogTail.c_str());
     return Refuse(outcome.Reason);
@@ -140,8 +222,9 @@ int CliSession::OpenMeshAndRun(const std::function<JobOutcome(const JobEnvironme
                                const std::function<void()>& summary)
 {
     std::string reason;
-    if (Open(&reason) != 0 || BuildMesh(&reason) != 0) return Refuse(reason);
-    const JobOutcome outcome = RunExclusive([&] { return command(Environment()); });
+    if (Open(&reason) != 0) return Refuse(reason);
+    if (BuildMesh(&reason) != 0) return Stop(reason);
+    const JobOutcome outcome = RunJob(command);
     if (!outcome.Success) return Failed(outcome);
     summary();
     return Finish();

@@ -11,6 +11,7 @@
 #include "board/voltage_noise_param.h"
 #include "command_registry.h"
 #include "diagram/diagram.h"
+#include "jobs/job_runner.h"
 #include "jobs/simulation_job.h"
 #include "mesh/mesh_model.h"
 #include "pdn/cap_database.h"
@@ -55,6 +56,7 @@ struct CliSession {
     VoltageNoiseTimeParam NoiseParam;
     CliObserver Observer;
     DebugSink PreviousSink;
+    korvex::JobRunner Runner{&Observer};
 
     explicit CliSession(CliOptions options);
     ~CliSession();
@@ -66,10 +68,17 @@ struct CliSession {
     // Builds the mesh, reporting node counts on stderr. 0, or -1 with the reason.
     int BuildMesh(std::string* reason);
     JobEnvironment Environment();
+    // Runs a job on the session's job runner and swaps its results in. SIGINT
+    // or SIGTERM meanwhile cancel it (the simulator's process group is killed)
+    // and the outcome says Cancelled; the records stay as they were.
+    JobOutcome RunJob(const korvex::JobRunner::Work& work);
     // After a job: bitmaps and the project when asked for. 0, or 1 after printing the reason.
     int Finish();
-    // A failed job: the reason and the simulator log's tail on stderr; exit code 1.
+    // A failed job: the reason and the simulator log's tail on stderr; exit
+    // code 1, or 130 / 143 after SIGINT / SIGTERM.
     int Failed(const JobOutcome& outcome);
+    // A refusal: exit code 1, or 130 / 143 when a signal stopped the work.
+    int Stop(const std::string& reason);
     // The whole road of a simulating subcommand: open, mesh, run the command
     // alone, print the summary, then bitmaps and saving. The exit code.
     int OpenMeshAndRun(const std::function<JobOutcome(const JobEnvironment&)>& command,

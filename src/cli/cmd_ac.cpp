@@ -47,11 +47,11 @@ const KorvexCommand kAc("ac", "Simulate an AC analysis of the planes (Zin, S21, 
         job.Mode = kModes.at(o->mode);
         job.SourcePort = o->source;
         job.TerminationPort = o->termination;
-        if (s.BuildMesh(&reason) != 0) return Refuse(reason);
-        const JobOutcome outcome = RunExclusive([&] { return CommandSimulateAc(s.Environment(), job); });
+        if (s.BuildMesh(&reason) != 0) return s.Stop(reason);
+        const JobOutcome outcome =
+            s.RunJob([&](const JobEnvironment& env) { return CommandSimulateAc(env, job); });
         if (!outcome.Success) {
-            const AcCommandRefusal& refusal = LastAcRefusal();
-            if (!refusal.Caption.empty()) return Refuse(refusal.Caption + ": " + refusal.Text);
+            if (!outcome.Caption.empty()) return Refuse(outcome.Caption + ": " + outcome.Reason);
             return s.Failed(outcome);
         }
         const std::string at = FloatToChar(static_cast<float>(s.SettingsRecord.ZinDistributionFrequency)) + "Hz";

@@ -72,9 +72,9 @@ const KorvexCommand kCapSim(
             Cap cap;
             reason = ChosenValues(s.Board, *o, &cap);
             if (!reason.empty()) return Refuse(reason);
-            if (s.BuildMesh(&reason) != 0) return Refuse(reason);
+            if (s.BuildMesh(&reason) != 0) return s.Stop(reason);
             const JobOutcome outcome =
-                RunExclusive([&] { return CommandSimulateSCapacitor(s.Environment(), o->port, o->cap); });
+                s.RunJob([&](const JobEnvironment& env) { return CommandSimulateSCapacitor(env, o->port, o->cap); });
             if (!outcome.Success) return s.Failed(outcome);
             if (DrawSimulateSCapacitor(s.Environment(), cap) != 0) return Refuse("Z11c could not be computed");
             PrintZ11c(s.SParameters, cap, o->port);

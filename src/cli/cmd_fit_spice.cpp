@@ -79,10 +79,12 @@ const KorvexCommand kFitSpice(
             }
             if (s.Caps.Count <= 0)
                 return Refuse("the project's equivalent circuit has no branches; give some with --branch C,ESR,ESL");
-            if (s.BuildMesh(&reason) != 0) return Refuse(reason);
+            if (s.BuildMesh(&reason) != 0) return s.Stop(reason);
             FitSpiceResult result;
             const JobOutcome outcome =
-                RunExclusive([&] { return CommandFitSpiceCircuit(s.Environment(), &s.Caps, o->sensitivity, &result); });
+                s.RunJob([&](const JobEnvironment& env) {
+                    return CommandFitSpiceCircuit(env, &s.Caps, o->sensitivity, &result);
+                });
             if (!outcome.Success) return s.Failed(outcome);
             std::fprintf(stderr, "korvex-cli: fit error over %d points: %g before, %g after\n", result.Points,
                          static_cast<double>(result.ErrorBefore), static_cast<double>(result.ErrorAfter));

@@ -58,10 +58,10 @@ const KorvexCommand kOptimizeCaps(
             if (fromFile < 0) return Refuse(reason);
             std::fprintf(stderr, "korvex-cli: catalogue: %d capacitors from %s\n", catalogue.Count,
                          fromFile == 1 ? kCapCatalogueFileName : "the built-in table");
-            if (s.BuildMesh(&reason) != 0) return Refuse(reason);
+            if (s.BuildMesh(&reason) != 0) return s.Stop(reason);
             OptimizeCapsResult result;
-            const JobOutcome outcome = RunExclusive(
-                [&] { return CommandOptimizeCaps(s.Environment(), o->param, catalogue, &result); });
+            const JobOutcome outcome = s.RunJob(
+                [&](const JobEnvironment& env) { return CommandOptimizeCaps(env, o->param, catalogue, &result); });
             if (!outcome.Success) return s.Failed(outcome);
             PrintCapArray(result, o->param);
             if (!o->common.Csv.empty()) {

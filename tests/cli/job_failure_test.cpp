@@ -8,6 +8,7 @@
 #include "board/project_file.h"
 #include "board/raster.h"
 #include "job_bench.h"
+#include "jobs/job_runner.h"
 #include "util/debug_log.h"
 
 using namespace korvex;
@@ -62,13 +63,16 @@ TEST(SimulationJob, BatchModeDeletesTheWorkFilesAfterSuccess)
 
 TEST(SimulationJob, OnlyOneJobAtATime)
 {
-    JobSlot first;
+    korvex::JobSlot first;
     ASSERT_TRUE(first.Acquired());
-    EXPECT_TRUE(IsJobRunning());
-    const JobOutcome refused = RunExclusive([] { return JobOutcome{true, 0, "", "", ""}; });
+    EXPECT_TRUE(korvex::IsJobSlotTaken());
+    const JobOutcome refused = RunExclusive([] { JobOutcome ran; ran.Success = true; return ran; });
     EXPECT_FALSE(refused.Success);
     EXPECT_NE(refused.Reason.find("another simulation"), std::string::npos);
-    EXPECT_FALSE(StartJobThread([] { return JobOutcome{}; }, nullptr));
+    korvex::JobRunner runner;
+    std::string reason;
+    EXPECT_FALSE(runner.Start(JobEnvironment{}, [](const JobEnvironment&) { return JobOutcome{}; }, &reason));
+    EXPECT_NE(reason.find("another simulation"), std::string::npos);
 }
 
 TEST(SimulationJob, NodeIdsAboveOneMillionWorkEndToEnd)

@@ -60,6 +60,33 @@ int CheckOperatingPointFile(const RawFile& raw, std::string* error)
 
 void MapElectricalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
 {
+    std::vector<PartResult> parts;
+    MapElectricalResults(raw, mesh, &parts);
+    ApplyPartResults(board, parts);
+}
+
+void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
+{
+    std::vector<PartResult> parts;
+    MapThermalResults(raw, mesh, &parts);
+    ApplyPartResults(board, parts);
+}
+
+void ApplyPartResults(SimMatrix* board, const std::vector<PartResult>& parts)
+{
+    for (const PartResult& r : parts) {
+        switch (r.What) {
+        case PartResult::kViaCurrent:
+            if (SetViaCurrent(board, r.Key, r.Layer, r.Value) != 0) printDebug("ViaCurrent Error\r\n");
+            break;
+        case PartResult::kHeatSourceTemperature: HeatSourceSetTemperature(board, r.Net.c_str(), r.Value); break;
+        case PartResult::kHeatSinkTemperature: HeatSinkSetTemperature(board, r.Net.c_str(), r.Value); break;
+        }
+    }
+}
+
+void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts)
+{
     for (const RawVariable& var : raw.Variables) {
         const std::string_view name = var.Name;
         double value = 0;
@@ -85,7 +112,7 @@ void MapElectricalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
             uint64_t key = 0;
             if (ParseUnsigned(name, &pos, &key) && pos + 1 < name.size() && name[pos] == '_' &&
                 std::isdigit(static_cast<unsigned char>(name[pos + 1]))) {
-                if (SetViaCurrent(board, key, name[pos + 1] - '0', value) != 0) printDebug("ViaCurrent Error\r\n");
+                parts->push_back({PartResult::kViaCurrent, key, name[pos + 1] - '0', {}, value});
             } else {
                 printDebug("Unknown Variable %s %f\r\n", Shown(name).c_str(), value);
             }
@@ -94,7 +121,7 @@ void MapElectricalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
     }
 }
 
-void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
+void MapThermalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts)
 {
     for (const RawVariable& var : raw.Variables) {
         const std::string_view name = var.Name;
@@ -104,9 +131,9 @@ void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
         unsigned layer = 0;
         uint64_t id = 0;
         if (StartsWithNoCase(name, "v(junction")) {
-            HeatSourceSetTemperature(board, NetAfter(name, 10).c_str(), value);
+            parts->push_back({PartResult::kHeatSourceTemperature, 0, 0, NetAfter(name, 10), value});
         } else if (StartsWithNoCase(name, "v(heatsink")) {
-            HeatSinkSetTemperature(board, NetAfter(name, 10).c_str(), value);
+            parts->push_back({PartResult::kHeatSinkTemperature, 0, 0, NetAfter(name, 10), value});
         } else if (StartsWithNoCase(name, kDcNodeVoltagePrefix) &&
                    ParseLayerId(name, kDcNodeVoltagePrefix.size(), &layer, &id, nullptr)) {
             SetTemperature(NodeOf(mesh, id), static_cast<int>(layer), value);
