@@ -2,10 +2,13 @@
 #include "simulator.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <new>
 
 #include "analysis.h"
+#include "blas_info.h"
+#include "huge_pages.h"
 #include "netlist_parser.h"
 #include "netlist_text.h"
 #include "sim_error.h"
@@ -41,6 +44,8 @@ int runSimulator(const std::string& netlistPath, const SimulatorOptions& options
     Circuit circuit;
     log.line(std::string("korvex-sim ") + simulatorVersion());
     log.line("Netlist: " + netlistPath);
+    log.line("BLAS: " + blasDescription());
+    log.line(std::string("Huge pages for malloc: ") + hugePagesState());
     try {
         std::string error;
         if (!text.loadFile(netlistPath, error)) throw SimError(error);
@@ -59,6 +64,9 @@ int runSimulator(const std::string& netlistPath, const SimulatorOptions& options
         }
         AnalysisOptions analysis;
         analysis.solver = options.solver;
+        analysis.amgThreshold = options.amgThreshold;
+        analysis.amg = options.amg;
+        analysis.sweepThreads = options.sweepThreads;
         analysis.utf16 = options.utf16;
         if (circuit.op) runOperatingPoint(circuit, log, analysis, rawPath);
         else runAcAnalysis(circuit, log, analysis, rawPath);
@@ -93,16 +101,25 @@ int simulatorMain(const std::vector<std::string>& args)
         else if (a == "-v" || a == "--verbose") options.echo = true;
         else if (a.rfind("--solver=", 0) == 0) {
             if (!parseSolverKind(a.substr(9), options.solver)) {
-                std::fprintf(stderr, "korvex-sim: unknown solver '%s' (auto, cholmod, klu, mumps)\n", a.c_str() + 9);
+                std::fprintf(stderr, "korvex-sim: unknown solver '%s' (auto, amg, cholmod, klu, mumps)\n", a.c_str() + 9);
                 return 2;
             }
+        } else if (a.rfind("--threads=", 0) == 0) {
+            char* end = nullptr;
+            const long threads = std::strtol(a.c_str() + 10, &end, 10);
+            if (end == a.c_str() + 10 || *end || threads < 1 || threads > 2) {
+                std::fprintf(stderr, "korvex-sim: --threads takes 1 or 2\n");
+                return 2;
+            }
+            options.sweepThreads = static_cast<int>(threads);
         } else if (a == "-h" || a == "--help") {
-            std::printf("usage: korvex-sim [-b] [--utf16] [--solver=auto|cholmod|klu|mumps] [-v] NETLIST.cir\n"
+            std::printf("usage: korvex-sim [-b] [--utf16] [--solver=auto|amg|cholmod|klu|mumps] [--threads=N] [-v] NETLIST.cir\n"
                         "Solves the netlist and writes NETLIST.raw and NETLIST.log beside it; exit code 0 on\n"
                         "success, non-zero with the reason and the netlist line in the log on any error.\n"
                         "  -b           batch mode (accepted; the simulator never asks questions)\n"
                         "  --utf16      write the RAW header in UTF-16LE\n"
-                        "  --solver=S   linear solver: auto (default), cholmod, klu or mumps\n"
+                        "  --solver=S   linear solver: auto (default), amg, cholmod, klu or mumps\n"
+                        "  --threads=N  AC frequency points factorised at once: 1 or 2 (default 2 on two cores or more)\n"
                         "  -v           echo the log on stdout\n");
             return 0;
         } else if (a == "--version") {
@@ -118,7 +135,7 @@ int simulatorMain(const std::vector<std::string>& args)
         }
     }
     if (netlist.empty()) {
-        std::fprintf(stderr, "usage: korvex-sim [-b] [--utf16] [--solver=auto|cholmod|klu|mumps] [-v] NETLIST.cir\n");
+        std::fprintf(stderr, "usage: korvex-sim [-b] [--utf16] [--solver=auto|amg|cholmod|klu|mumps] [--threads=N] [-v] NETLIST.cir\n");
         return 2;
     }
     return runSimulator(netlist, options);
