@@ -1,6 +1,8 @@
 // The simulator run: netlist in, RAW and log out, every error into the log with its line.
 #include "simulator.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,19 +33,34 @@ const char* simulatorVersion() { return "0.1"; }
 
 int runSimulator(const std::string& netlistPath, const SimulatorOptions& options)
 {
-    const std::string rawPath = withExtension(netlistPath, ".raw");
-    const std::string logPath = withExtension(netlistPath, ".log");
+    // Under mpirun every process runs the whole netlist and takes its share of the multigrid
+    // solve; only the first one writes the log and the RAW file, the others a private scratch file.
+    const bool helperRank = options.mpiRank > 0;
+    const std::string rawPath = helperRank ? (std::filesystem::temp_directory_path() /
+                                              ("korvex-sim-rank-" + std::to_string(::getpid()) + ".raw")).string()
+                                           : withExtension(netlistPath, ".raw");
+    const std::string logPath = helperRank ? "/dev/null" : withExtension(netlistPath, ".log");
     SimLog log;
-    log.setEcho(options.echo);
+    log.setEcho(options.echo && !helperRank);
     if (!log.open(logPath)) std::fprintf(stderr, "korvex-sim: cannot write log file '%s'\n", logPath.c_str());
     std::error_code ignored;
     std::filesystem::remove(rawPath, ignored);  // a stale result must not pass for this run's
+    struct ScratchRemover {
+        bool active;
+        const std::string& path;
+        ~ScratchRemover()
+        {
+            std::error_code e;
+            if (active) std::filesystem::remove(path, e);
+        }
+    } scratch{helperRank, rawPath};
 
     StageTimer timer;
     NetlistText text;
     Circuit circuit;
     log.line(std::string("korvex-sim ") + simulatorVersion());
     log.line("Netlist: " + netlistPath);
+    if (options.mpiSize > 1) log.line("MPI: " + std::to_string(options.mpiSize) + " processes share the multigrid solve");
     log.line("BLAS: " + blasDescription());
     log.line(std::string("Huge pages for malloc: ") + hugePagesState());
     try {
@@ -133,6 +150,19 @@ int simulatorMain(const std::vector<std::string>& args)
             std::fprintf(stderr, "korvex-sim: only one netlist may be given\n");
             return 2;
         }
+    }
+    if (launchedByMpirun()) {
+        // Every process must take the same road through the solvers: multigrid, which spreads
+        // the rows over the processes.
+        const MpiWorld world = mpiWorld();
+        if (world.size < 1) {
+            std::fprintf(stderr, "korvex-sim: started by mpirun, but the multigrid module cannot start MPI\n");
+            return 1;
+        }
+        options.mpiRank = world.rank;
+        options.mpiSize = world.size;
+        if (world.size > 1 && options.solver == SolverKind::Automatic) options.solver = SolverKind::Amg;
+        options.sweepThreads = 1;  // no forked helper beside a running MPI
     }
     if (netlist.empty()) {
         std::fprintf(stderr, "usage: korvex-sim [-b] [--utf16] [--solver=auto|amg|cholmod|klu|mumps] [--threads=N] [-v] NETLIST.cir\n");

@@ -16,6 +16,7 @@ struct SimulatorOptions {
     SolverKind solver = SolverKind::Automatic;
     size_t amgThreshold = 150000;  // unknowns from which a real SPD system is solved by multigrid
     AmgSettings amg;
+    int mpiRank = 0, mpiSize = 1;  // under mpirun: this process and the number of processes
     int sweepThreads = 0;  // AC frequency points factorised at once; 0: two on a machine with two cores or more
 };
 

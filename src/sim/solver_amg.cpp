@@ -19,6 +19,7 @@ struct AmgModule {
     KorvexAmgSetupFn setup = nullptr;
     KorvexAmgSolveFn solve = nullptr;
     KorvexAmgFreeFn free = nullptr;
+    KorvexAmgWorldFn world = nullptr;
     std::string error;
 };
 
@@ -52,7 +53,8 @@ const AmgModule& module()
             m.setup = reinterpret_cast<KorvexAmgSetupFn>(dlsym(handle, "korvexAmgSetup"));
             m.solve = reinterpret_cast<KorvexAmgSolveFn>(dlsym(handle, "korvexAmgSolve"));
             m.free = reinterpret_cast<KorvexAmgFreeFn>(dlsym(handle, "korvexAmgFree"));
-            if (m.setup && m.solve && m.free) {
+            m.world = reinterpret_cast<KorvexAmgWorldFn>(dlsym(handle, "korvexAmgWorld"));
+            if (m.setup && m.solve && m.free && m.world) {
                 m.error.clear();
                 return m;
             }
@@ -137,6 +139,20 @@ private:
 }  // namespace
 
 bool amgAvailable() { return module().setup != nullptr; }
+
+MpiWorld mpiWorld()
+{
+    MpiWorld world;
+    if (module().world) module().world(&world.rank, &world.size);
+    return world;
+}
+
+bool launchedByMpirun()
+{
+    for (const char* name : {"OMPI_COMM_WORLD_SIZE", "PMI_SIZE", "PMIX_RANK"})
+        if (std::getenv(name)) return true;
+    return false;
+}
 
 std::unique_ptr<LinearSolver<double>> makeAmgSolver(const AmgSettings& settings) { return std::make_unique<AmgSolver>(settings); }
 

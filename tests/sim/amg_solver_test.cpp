@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <random>
 #include <sstream>
 
@@ -77,6 +78,40 @@ TEST(MultigridSolver, MatchesDirectSolveAndFallsBackWhenNotConverged)
         for (size_t k = 0; k < got.size(); ++k) worst = std::max(worst, std::abs(got[k] - expected[k]) / scale);
         EXPECT_LT(worst, 1e-9) << c.name;
     }
+}
+
+TEST(MultigridSolver, TwoMpiProcessesGiveTheDirectSolution)
+{
+    if (std::system("command -v mpirun >/dev/null 2>&1") != 0) GTEST_SKIP() << "mpirun is not installed";
+    const std::string deck = meshDeck(40, 11);
+    SimulatorOptions direct;
+    direct.solver = SolverKind::Cholmod;
+    const DeckRun reference = runDeck(deck, direct, "direct");
+    ASSERT_EQ(reference.exitCode, 0) << reference.log;
+
+    const auto dir = scratchDir();
+    const std::string netlist = writeFile(dir / "mpi.cir", deck);
+    // A clean environment: an MPI started in this test process (by the multigrid tests) leaves
+    // variables that would make mpirun take itself for a child. mpirun refuses root unless
+    // told; --oversubscribe lets two processes share fewer cores.
+    const char* path = std::getenv("PATH");
+    const std::string command = "env -i PATH='" + std::string(path ? path : "/usr/bin:/bin") +
+                                "' OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 mpirun -np 2 --oversubscribe " +
+                                std::string(KORVEX_SIM) + " -b " + netlist + " > " + (dir / "mpirun.out").string() + " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << readText(dir / "mpirun.out");
+    DeckRun run;
+    run.raw = readRaw((dir / "mpi.raw").string());
+    run.log = readText(dir / "mpi.log");
+    EXPECT_NE(run.log.find("MPI: 2 processes"), std::string::npos) << run.log;
+    EXPECT_NE(run.log.find("solver hypre BoomerAMG + CG"), std::string::npos) << run.log;
+    const std::vector<double> expected = nodeVoltages(reference), got = nodeVoltages(run);
+    ASSERT_EQ(got.size(), expected.size());
+    double scale = 0, worst = 0;
+    for (size_t k = 0; k < got.size(); ++k) {
+        scale = std::max(scale, std::abs(expected[k]));
+        worst = std::max(worst, std::abs(got[k] - expected[k]));
+    }
+    EXPECT_LT(worst, 1e-9 * scale);
 }
 
 }  // namespace

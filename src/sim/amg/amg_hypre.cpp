@@ -79,6 +79,13 @@ void release(Handle* h)
 
 extern "C" {
 
+void korvexAmgWorld(int* rank, int* size)
+{
+    startMpi();
+    MPI_Comm_rank(MPI_COMM_WORLD, rank);
+    MPI_Comm_size(MPI_COMM_WORLD, size);
+}
+
 void* korvexAmgSetup(const KorvexAmgMatrix* matrix, KorvexAmgResult* result)
 {
     const double start = now();

@@ -30,5 +30,7 @@ typedef void* (*KorvexAmgSetupFn)(const KorvexAmgMatrix* matrix, KorvexAmgResult
 typedef int (*KorvexAmgSolveFn)(void* handle, const double* rhs, double* x, double tolerance, int maxIterations,
                                 KorvexAmgResult* result);
 typedef void (*KorvexAmgFreeFn)(void* handle);
+// Rank and size of this process in MPI_COMM_WORLD (starts MPI when needed).
+typedef void (*KorvexAmgWorldFn)(int* rank, int* size);
 
 }
