@@ -13,6 +13,8 @@
 
 using namespace korvex;
 
+using namespace korvex;
+
 int main(int argc, char** argv)
 {
     korvex::bench::printBlas();

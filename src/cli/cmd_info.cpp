@@ -11,6 +11,8 @@
 #include "record_print.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct LoadedBoard {
@@ -113,3 +115,5 @@ const KorvexCommand kInfo("info", "Show a project's board, layer stack, material
 });
 
 }  // namespace
+
+}  // namespace korvex::cli
