@@ -11,6 +11,7 @@
 #include <regex>
 #include <string>
 
+#include "bench_blas.h"
 #include "board/example_board.h"
 #include "board/settings_file.h"
 #include "board/sim_matrix.h"
@@ -126,6 +127,7 @@ int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, con
 
 int main()
 {
+    korvex::bench::printBlas();
     const fs::path folder = fs::temp_directory_path() / "korvex_bench_stages";
     fs::create_directories(folder);
     int status = 0;

@@ -7,7 +7,10 @@ packages=(
   g++ cmake ninja-build make pkg-config
   zlib1g-dev
   libsuitesparse-dev
+  libopenblas-dev
   libmumps-seq-dev
+  libhypre-dev
+  libopenmpi-dev openmpi-bin
   libgtest-dev libgmock-dev
   libbenchmark-dev
   libcli11-dev

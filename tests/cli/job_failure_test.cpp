@@ -2,11 +2,13 @@
 // rule, through the jobs and through korvex-cli.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "board/project_file.h"
 #include "board/raster.h"
+#include "jobs/simulator_process.h"
 #include "job_bench.h"
 #include "jobs/job_runner.h"
 #include "util/debug_log.h"
@@ -37,6 +39,32 @@ TEST(SimulationJob, FailingSimulatorsLeaveEarlierResultsAndSayWhy)
         EXPECT_NE((out.Reason + out.LogTail).find(c.why), std::string::npos) << out.Reason << out.LogTail;
         EXPECT_EQ(job.board.VoltageMatrix[3][3][0], 42.0f) << c.simulator;
     }
+}
+
+TEST(SimulationJob, SimulatorStartsWithHugePagesForMalloc)
+{
+    // glibc reads the tunable only at start-up, so the runner puts it into the simulator's
+    // environment, after any tunables the caller has set.
+    TempFolder s;
+    const std::string echo = s.Script("env.sh", "printf '%s' \"$GLIBC_TUNABLES\" > \"${2%.cir}.env\"");
+    const std::string netlist = s.Path("run.cir");
+    const char* saved = std::getenv("GLIBC_TUNABLES");
+    const std::string restore = saved ? saved : "";
+    const struct {
+        const char* callers;  // nullptr: not set
+        const char* expected;
+    } cases[] = {{nullptr, "glibc.malloc.hugetlb=1"},
+                 {"glibc.malloc.arena_max=2", "glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"},
+                 {"glibc.malloc.hugetlb=0", "glibc.malloc.hugetlb=0"}};
+    for (const auto& c : cases) {
+        if (c.callers) setenv("GLIBC_TUNABLES", c.callers, 1);
+        else unsetenv("GLIBC_TUNABLES");
+        const SimulatorRun run = RunSimulator(echo, true, netlist);
+        EXPECT_EQ(run.ExitCode, 0) << run.Reason;
+        EXPECT_EQ(ReadFile(s.Path("run.env")), c.expected);
+    }
+    if (saved) setenv("GLIBC_TUNABLES", restore.c_str(), 1);
+    else unsetenv("GLIBC_TUNABLES");
 }
 
 TEST(SimulationJob, RefusesMaterialsThatWouldWriteInfiniteResistances)

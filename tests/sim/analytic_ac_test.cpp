@@ -164,6 +164,34 @@ TEST(Solvers, SelectedInversionMatchesUnitSolves)
     expectSameResults(selected, reference, 1e-9);
 }
 
+TEST(Solvers, SweepOnTwoCoresEqualsSerialRun)
+{
+    // The same sweep with the frequency points factorised one after another and two at a time
+    // gives the same bytes, for the port impedance alone and for every node voltage.
+    const auto dir = scratchDir();
+    bench::PlanePair plane;
+    plane.n = 20;
+    const std::string path = (dir / "sweep.cir").string();
+    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, false, 0, 2));
+    const std::string portOnly = readText(path);
+    std::string allNodes = portOnly;
+    allNodes.erase(allNodes.find(".save Zin(I000)\n"), 16);
+    SimulatorOptions serial, parallel;
+    serial.sweepThreads = 1;
+    parallel.sweepThreads = 2;
+    for (const std::string& text : {portOnly, allNodes}) {
+        const DeckRun a = runDeck(text, serial, "serial");
+        const DeckRun b = runDeck(text, parallel, "parallel");
+        ASSERT_EQ(a.exitCode, 0) << a.log;
+        ASSERT_EQ(b.exitCode, 0) << b.log;
+        EXPECT_EQ(a.log.find("two cores"), std::string::npos) << a.log;
+        EXPECT_NE(b.log.find("Frequency points on two cores (two processes): 7 of 7"), std::string::npos) << b.log;
+        EXPECT_EQ(a.raw.points, 7u);
+        EXPECT_GT(a.raw.names.size(), text == portOnly ? 1u : 1000u);
+        EXPECT_TRUE(a.raw.bytes.substr(a.raw.dataOffset) == b.raw.bytes.substr(b.raw.dataOffset));
+    }
+}
+
 TEST(PlanePair, ImpedanceMapShowsTheParallelPlateCapacitanceAtLowFrequency)
 {
     // Far below the first cavity resonance every node sees the whole plate capacitance with

@@ -65,6 +65,26 @@ std::vector<std::string> Arguments(const std::string& simulator, bool batchMode,
     args.push_back(netlistPath);
     return args;
 }
+
+// The caller's environment plus glibc.malloc.hugetlb=1 (appended to any tunables already set):
+// the simulator's malloc then backs its memory with transparent huge pages, which removes most
+// page faults of a large netlist. glibc reads the tunable only at process start.
+std::vector<std::string> SimulatorEnvironment()
+{
+    std::vector<std::string> env;
+    bool tunablesSeen = false;
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        if (entry.rfind("GLIBC_TUNABLES=", 0) == 0) {
+            tunablesSeen = true;
+            if (entry.find("glibc.malloc.hugetlb") == std::string::npos)
+                entry += (entry.size() > 15 ? ":" : "") + std::string("glibc.malloc.hugetlb=1");
+        }
+        env.push_back(std::move(entry));
+    }
+    if (!tunablesSeen) env.push_back("GLIBC_TUNABLES=glibc.malloc.hugetlb=1");
+    return env;
+}
 }  // namespace
 
 std::string SimulatorCommandText(const std::string& simulator, bool batchMode, const std::string& netlistPath)
@@ -90,6 +110,10 @@ SimulatorRun RunSimulator(const std::string& simulator, bool batchMode, const st
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<std::string> environment = SimulatorEnvironment();
+    std::vector<char*> envp;
+    for (auto& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -110,7 +134,7 @@ SimulatorRun RunSimulator(const std::string& simulator, bool batchMode, const st
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, simulator.c_str(), &actions, &attributes, argv.data(), environ);
+    const int rc = posix_spawn(&pid, simulator.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (rc != 0) {
