@@ -4,6 +4,7 @@
 #include "board/settings.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_generation.h"
+#include "jobs/work_folder_lock.h"
 #include "mesh/mesh_model.h"
 #include "netlist/ac_preconditions.h"
 #include "netlist/netlist_ac.h"
@@ -71,6 +72,8 @@ JobOutcome CommandSimulateElectrical(const JobEnvironment& env)
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
     if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
+    const korvex::WorkFolderLock lock(env.WorkFolder);  // held until the results are read
+    if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kElectricalBase, ".cir");
     printDebug("Generate Electrical Spice Circuit %s\r\n", path.c_str());
     if (CreateSpiceElectricalMesh(path.c_str(), env.Board, env.Mesh) != 0)
@@ -83,6 +86,8 @@ JobOutcome CommandSimulateThermal(const JobEnvironment& env)
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
     if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
+    const korvex::WorkFolderLock lock(env.WorkFolder);  // held until the results are read
+    if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kThermalBase, ".cir");
     printDebug("Generate Thermal Spice Circuit %s\r\n", path.c_str());
     if (CreateSpiceThermalMesh(path.c_str(), env.Board, env.Mesh, env.Settings) != 0)
@@ -95,11 +100,14 @@ JobOutcome CommandSimulateAc(const JobEnvironment& env, const AcJob& job)
     gLastAcRefusal = {};
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
+    if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
     AcRefusal refusal;
     if (CheckAcPreconditions(env.Board, job.Mode, &refusal) != 0) {
         gLastAcRefusal = {refusal.Text, refusal.Caption};
         return Refused(refusal.Text);
     }
+    const korvex::WorkFolderLock lock(env.WorkFolder);  // held until the results are read
+    if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kAcBase, ".cir");
     printDebug("Generate AC Spice Circuit %s\r\n", path.c_str());
     if (CreateSpiceAC(path.c_str(), env.Board, env.Mesh, env.Settings, &job) != 0)
