@@ -88,7 +88,9 @@ TEST(LosslessLine, HalfAndWholeWavesGiveTheChainEquationValues)
             const double t = 2 * M_PI * run.raw.value(p, 0).real() * td;
             const C want = 1.0 / (std::cos(t) + j * z0 * std::sin(t) / c.rl + c.rs * (j * std::sin(t) / z0 + std::cos(t) / c.rl));
             EXPECT_LT(std::abs(run.raw.value(p, out) - want), 1e-9) << c.sweep << " theta/pi = " << t / M_PI;
-            if (c.rs == c.rl) EXPECT_NEAR(std::abs(run.raw.value(p, out)), 0.5, 1e-9);
+            if (c.rs == c.rl) {
+                EXPECT_NEAR(std::abs(run.raw.value(p, out)), 0.5, 1e-9);
+            }
         }
     }
 }

@@ -154,7 +154,7 @@ TEST(NetlistText, ManyContinuationsStayInProportion)
     text.loadString(deck);
     const size_t held = mallinfo2().uordblks - before;
     ASSERT_EQ(text.lines().size(), 2u);
-    EXPECT_EQ(text.lines()[0].text.size(), std::string(".param p=1").size() + continuations * std::string(" q10000=1").size());
+    EXPECT_EQ(text.lines()[0].text.size(), std::string(".param p=1").size() + continuations * std::string("  q10000=1").size());
     EXPECT_EQ(text.lines()[0].text.substr(text.lines()[0].text.size() - 9), " q14999=1");
     EXPECT_LT(held, 20 * deck.size());
 }

@@ -128,13 +128,17 @@ TEST(AtomicFile, RespectsOwnerAndPermissionsOfTheReplacedFile)
     const std::string kept = t.Path("kept.sav");
     std::ofstream(kept) << "old";
     ::chmod(kept.c_str(), 0640);
-    if (root) ASSERT_EQ(::chown(kept.c_str(), 65534, 65534), 0);
+    if (root) {
+        ASSERT_EQ(::chown(kept.c_str(), 65534, 65534), 0);
+    }
     std::string error;
     ASSERT_TRUE(korvex::WriteFileAtomically(kept, kNew.data(), kNew.size(), &error)) << error;
     struct stat st {};
     ASSERT_EQ(::stat(kept.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    if (root) EXPECT_EQ(st.st_uid, 65534u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+    }
     EXPECT_EQ(ReadText(kept), kNew);
 
     // Someone else's read-only file (as a non-root user: one's own, made read-only).
