@@ -74,8 +74,7 @@ public:
             const uint64_t adds = expandedElements(def, 0);
             if (adds > kMaxExpandedElements - std::min<uint64_t>(expanded_, kMaxExpandedElements))
                 throw SimError(line, "subcircuit expansion creates more than " + std::to_string(kMaxExpandedElements) +
-                                         " elements (instance " + str(tokens[0].text) + " of " + def.name + " alone " +
-                                         (adds > kMaxExpandedElements ? "more than that" : std::to_string(adds)) + ")");
+                                         " elements (at instance " + str(tokens[0].text) + " of " + def.name + ")");
             expanded_ += adds;
         }
 

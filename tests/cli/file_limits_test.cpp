@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -88,4 +89,23 @@ TEST(FullDisk, TinyTmpfsSaveAndSimulationReportAndCleanUp)
     WriteLargeSweep((mountPoint / "big.cir").string());
     EXPECT_EQ(RunShell("cd " + mountPoint.string() + " && " + std::string(KORVEX_SIM) + " -b big.cir > /dev/null 2>&1"), 1);
     EXPECT_EQ(OtherFiles(mountPoint, {"big.cir", "big.log"}), std::vector<std::string>{});
+}
+
+// Output through a link and into a FIFO, as a user would give them on the command line.
+TEST(OutputTargets, LinkIsFollowedAndFifoWrittenInPlace)
+{
+    TempFolder t("out_targets");
+    fs::create_directories(t.dir / "real");
+    fs::create_symlink("real/board.sav", t.dir / "link.sav");
+    const CliRun viaLink = RunCli("convert " + kDemo + " link.sav --plain", t.dir);
+    ASSERT_EQ(viaLink.status, 0) << viaLink.err;
+    EXPECT_TRUE(fs::is_symlink(t.dir / "link.sav"));
+    EXPECT_TRUE(fs::is_regular_file(t.dir / "real/board.sav"));
+
+    ASSERT_EQ(::mkfifo(t.Path("pipe.sav").c_str(), 0600), 0);
+    const int status = RunShell("cd " + t.dir.string() + " && { cat pipe.sav > copied.sav & reader=$!; } && " +
+                                std::string(KORVEX_CLI) + " convert " + kDemo + " pipe.sav --plain 2> err.txt; s=$?; wait $reader; exit $s");
+    EXPECT_EQ(status, 0) << ReadFile(t.dir / "err.txt");
+    EXPECT_TRUE(fs::is_fifo(t.dir / "pipe.sav"));
+    EXPECT_EQ(ReadFile(t.dir / "copied.sav"), ReadFile(t.dir / "real/board.sav"));
 }
