@@ -54,10 +54,10 @@ TEST(WorkFolder, TwoJobsInOneFolderNeverSwapResults)
     const std::string cli = KORVEX_CLI;
     int refused = 0;
     for (int round = 0; round < 4; ++round) {
-        const std::string script = "cd '" + t.dir.string() + "' && (" + cli +
+        const std::string script = "cd '" + t.dir.string() + "' && { (" + cli +
                                    " dc a.sav --workdir shared > a.out 2> a.err; echo $? > a.status) & (" + cli +
-                                   " dc b.sav --workdir shared > b.out 2> b.err; echo $? > b.status) & wait";
-        ASSERT_EQ(std::system(("sh -c \"" + script + "\"").c_str()), 0);
+                                   " dc b.sav --workdir shared > b.out 2> b.err; echo $? > b.status) & wait; }";
+        ASSERT_EQ(std::system(script.c_str()), 0);
         for (const auto& [name, alone] : {std::pair{"a", &a}, std::pair{"b", &b}}) {
             const std::string prefix = t.Path(name);
             const int status = Status(prefix + ".status");
@@ -104,9 +104,10 @@ TEST(WorkFolder, TwoSimulatorRunsOnOneNetlistBothLeaveAResult)
     std::ofstream(t.Path("ladder.cir")) << deck << ".op\n.end\n";
     for (int round = 0; round < 3; ++round) {
         const std::string sim = KORVEX_SIM;
-        const std::string script = "cd '" + t.dir.string() + "' && (" + sim + " -b ladder.cir > /dev/null; echo $? > 1.status) & (" +
-                                   sim + " -b ladder.cir > /dev/null; echo $? > 2.status) & wait";
-        ASSERT_EQ(std::system(("sh -c \"" + script + "\"").c_str()), 0);
+        const std::string script = "cd '" + t.dir.string() + "' && { (" + sim +
+                                   " -b ladder.cir > /dev/null; echo $? > 1.status) & (" + sim +
+                                   " -b ladder.cir > /dev/null; echo $? > 2.status) & wait; }";
+        ASSERT_EQ(std::system(script.c_str()), 0);
         EXPECT_EQ(Status(t.dir / "1.status"), 0) << ReadFile(t.dir / "ladder.log");
         EXPECT_EQ(Status(t.dir / "2.status"), 0) << ReadFile(t.dir / "ladder.log");
         EXPECT_TRUE(fs::exists(t.dir / "ladder.raw")) << "round " << round;

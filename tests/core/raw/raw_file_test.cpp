@@ -59,7 +59,8 @@ TEST(RawFile, RefusesFilesWithoutMarkersOrCounts)
 // Counts far beyond what the file holds are refused by the checks, never allocated first.
 TEST(RawFile, HugeDeclaredCountsAreRefusedWithoutAllocating)
 {
-    for (const char* counts : {"No. Variables: 4294967295\nNo. Points: 1\n", "No. Variables: 1\nNo. Points: 4294967295\n"}) {
+    for (const char* counts : {"No. Variables: 4294967295\nNo. Points: 1\n", "No. Variables: 1\nNo. Points: 4294967295\n",
+                               "No. Variables: 0\nNo. Points: 4294967295\n"}) {
         const std::string text = std::string("Title: x\n") + counts + "Variables:\n\t0\tV(a)\tvoltage\nBinary:\n" +
                                  std::string(8, '\0');
         RawFile raw;
