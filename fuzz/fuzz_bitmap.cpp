@@ -8,6 +8,8 @@
 #include "board/sim_matrix.h"
 #include "fuzz_support.h"
 
+using namespace korvex;
+
 namespace {
 void ImportInto(uint32_t nx, uint32_t ny, const std::string& path)
 {

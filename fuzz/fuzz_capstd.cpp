@@ -4,6 +4,8 @@
 #include "fuzz_support.h"
 #include "pdn/cap_database.h"
 
+using namespace korvex;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string path = fuzz::AsFile(data, size, "CapStd.csv");

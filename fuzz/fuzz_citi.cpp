@@ -4,6 +4,8 @@
 #include "board/citi_file.h"
 #include "fuzz_support.h"
 
+using namespace korvex;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string path = fuzz::AsFile(data, size, "input.citi");

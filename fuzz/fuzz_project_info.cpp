@@ -9,6 +9,9 @@
 #include "pdn/voltage_noise_param.h"
 #include "record_print.h"
 
+using namespace korvex;
+using namespace korvex::cli;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string path = fuzz::AsFile(data, size, "project.sav");

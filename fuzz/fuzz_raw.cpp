@@ -14,6 +14,8 @@
 #include "raw/raw_reader_ac.h"
 #include "raw/raw_reader_op.h"
 
+using namespace korvex;
+
 namespace {
 struct Bench {
     SimMatrix board;

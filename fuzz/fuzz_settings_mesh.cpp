@@ -22,6 +22,8 @@
 #include "netlist/netlist_thermal.h"
 #include "netlist/netlist_writer.h"
 
+using namespace korvex;
+
 namespace {
 const uint32_t kAcModes[] = {AC_MODE_ZIN_OF_PORTS, AC_MODE_Z_AT_F, AC_MODE_CURRENT_DENSITY_AT_F, AC_MODE_VOLTAGE_NOISE_AT_F};
 }  // namespace

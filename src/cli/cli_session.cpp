@@ -11,6 +11,8 @@
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
 
+namespace korvex::cli {
+
 namespace fs = std::filesystem;
 
 void AddCommonOptions(CLI::App& sub, CliOptions& o, bool withCsv)
@@ -144,3 +146,5 @@ int CliSession::OpenMeshAndRun(const std::function<JobOutcome(const JobEnvironme
     summary();
     return Finish();
 }
+
+}  // namespace korvex::cli

@@ -10,6 +10,8 @@
 #include "mesh/part_lookup.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 void PrintLayerRanges(const SimMatrix& board, float*** raster, const char* what, const char* unit)
 {
     const int nx = static_cast<int>(board.CountPixelX), ny = static_cast<int>(board.CountPixelY);
@@ -60,3 +62,5 @@ void PrintCurves(const Diagram& diagram)
                     FloatToChar(c.pX[0]).c_str(), FloatToChar(c.pX[c.PointCount - 1]).c_str(), lo, hi);
     }
 }
+
+}  // namespace korvex::cli

@@ -2,8 +2,12 @@
 // The summaries the simulating subcommands print on stdout.
 #include <string>
 
+namespace korvex {
 struct SimMatrix;
 struct Diagram;
+}  // namespace korvex
+
+namespace korvex::cli {
 
 // One line per layer: "Layer N <what>: min ... max <unit>" over one raster.
 void PrintLayerRanges(const SimMatrix& board, float*** raster, const char* what, const char* unit);
@@ -13,3 +17,5 @@ void PrintPartTemperatures(const SimMatrix& board);
 void PrintViaCurrents(const SimMatrix& board);
 // Each diagram curve: name, points and the range of its magnitude.
 void PrintCurves(const Diagram& diagram);
+
+}  // namespace korvex::cli

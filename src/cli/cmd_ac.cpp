@@ -7,6 +7,8 @@
 #include "jobs/commands.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 const std::map<std::string, uint32_t> kModes{
     {"zin", AC_MODE_ZIN_OF_PORTS},
@@ -72,3 +74,5 @@ const KorvexCommand kAc("ac", "Simulate an AC analysis of the planes (Zin, S21, 
     };
 });
 }  // namespace
+
+}  // namespace korvex::cli

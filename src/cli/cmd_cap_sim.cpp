@@ -12,6 +12,8 @@
 #include "jobs/pdn_commands.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct Options {
@@ -88,3 +90,5 @@ const KorvexCommand kCapSim(
     });
 
 }  // namespace
+
+}  // namespace korvex::cli

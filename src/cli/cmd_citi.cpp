@@ -10,6 +10,8 @@
 #include "diagram/diagram_csv.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct Sparameters : SPARAM {
@@ -63,3 +65,5 @@ const KorvexCommand kCiti("citi", "Read a CITI S-parameter file (.D1) and write 
 });
 
 }  // namespace
+
+}  // namespace korvex::cli

@@ -3,6 +3,8 @@
 #include "cli_summary.h"
 #include "jobs/commands.h"
 
+namespace korvex::cli {
+
 namespace {
 const KorvexCommand kDc("dc", "Simulate the DC voltage drop and current density", [](CLI::App& sub) {
     auto o = std::make_shared<CliOptions>();
@@ -17,3 +19,5 @@ const KorvexCommand kDc("dc", "Simulate the DC voltage drop and current density"
     };
 });
 }  // namespace
+
+}  // namespace korvex::cli

@@ -3,6 +3,8 @@
 #include "board/project_file.h"
 #include "command_registry.h"
 
+namespace korvex::cli {
+
 namespace {
 const KorvexCommand kExample("example", "Write the example board as a project", [](CLI::App& sub) {
     auto out = std::make_shared<std::string>();
@@ -24,3 +26,5 @@ const KorvexCommand kExample("example", "Write the example board as a project", 
     };
 });
 }  // namespace
+
+}  // namespace korvex::cli

@@ -13,6 +13,8 @@
 #include "pdn/spice_fit.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 // "C,ESR,ESL" (numbers with the suffixes p n u m k M G) as a branch; a
@@ -96,3 +98,5 @@ const KorvexCommand kFitSpice(
     });
 
 }  // namespace
+
+}  // namespace korvex::cli

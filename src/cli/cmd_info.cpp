@@ -12,6 +12,8 @@
 #include "record_print.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct LoadedBoard {
@@ -114,3 +116,5 @@ const KorvexCommand kInfo("info", "Show a project's board, layer stack, material
 });
 
 }  // namespace
+
+}  // namespace korvex::cli

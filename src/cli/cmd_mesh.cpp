@@ -19,6 +19,8 @@
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct Options {
@@ -137,3 +139,5 @@ const KorvexCommand kMesh("mesh", "Build the mesh of a project and report its no
 });
 
 }  // namespace
+
+}  // namespace korvex::cli

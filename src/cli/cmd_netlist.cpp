@@ -22,6 +22,8 @@
 #include "netlist/netlist_thermal.h"
 #include "util/debug_log.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct Options {
@@ -150,3 +152,5 @@ const KorvexCommand kNetlist{
     }};
 
 }  // namespace
+
+}  // namespace korvex::cli

@@ -11,6 +11,8 @@
 #include "pdn/opti_cap.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct Catalogue : CapDatabase {
@@ -73,3 +75,5 @@ const KorvexCommand kOptimizeCaps(
     });
 
 }  // namespace
+
+}  // namespace korvex::cli

@@ -3,6 +3,8 @@
 #include "cli_summary.h"
 #include "jobs/commands.h"
 
+namespace korvex::cli {
+
 namespace {
 const KorvexCommand kThermal("thermal", "Simulate the temperatures of the board and its parts", [](CLI::App& sub) {
     auto o = std::make_shared<CliOptions>();
@@ -16,3 +18,5 @@ const KorvexCommand kThermal("thermal", "Simulate the temperatures of the board 
     };
 });
 }  // namespace
+
+}  // namespace korvex::cli

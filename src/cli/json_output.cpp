@@ -1,5 +1,6 @@
 #include "json_output.h"
 
+namespace korvex::cli {
 namespace {
 
 // Length of the valid UTF-8 sequence starting at text[i], 0 when none starts there.
@@ -66,3 +67,5 @@ std::string JsonText(const nlohmann::json& value, int indent)
 {
     return WithValidText(value).dump(indent);
 }
+
+}  // namespace korvex::cli

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace korvex::cli {
+
 // `text` unchanged when it is valid UTF-8; otherwise every byte that does not start a
 // valid UTF-8 sequence stands for the character of the same number (its Latin-1 reading),
 // so nothing is dropped and the result is valid UTF-8.
@@ -13,3 +15,5 @@ std::string ValidUtf8(std::string_view text);
 // `value` as JSON text (indented by `indent`, -1: one line) with every string and key
 // passed through ValidUtf8 first. Every JSON the command line prints goes through here.
 std::string JsonText(const nlohmann::json& value, int indent = 2);
+
+}  // namespace korvex::cli

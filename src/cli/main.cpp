@@ -5,6 +5,8 @@
 
 #include "command_registry.h"
 
+using namespace korvex::cli;
+
 int main(int argc, char** argv)
 {
     // Past a file-size limit a write fails with EFBIG like on a full disk: the save reports it

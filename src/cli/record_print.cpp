@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstring>
 
+namespace korvex::cli {
+
 namespace {
 
 nlohmann::json FieldValue(const FieldLayout& f, const uint8_t* p, uint32_t k)
@@ -119,3 +121,5 @@ std::string RecordToText(const RecordLayout& layout, const void* record)
     }
     return out;
 }
+
+}  // namespace korvex::cli

@@ -8,6 +8,8 @@
 #include "pdn/cap_database.h"
 #include "pdn/voltage_noise_param.h"
 
+using namespace korvex;
+
 namespace {
 const std::string kDemo = std::string(KORVEX_EXAMPLES) + "/demo.sav";
 const std::string kLatin1Name = "U\xE4";  // "Uä" in Latin-1

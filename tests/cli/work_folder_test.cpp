@@ -15,6 +15,8 @@
 
 namespace fs = std::filesystem;
 
+using namespace korvex;
+
 namespace {
 const std::string kDemo = std::string(KORVEX_EXAMPLES) + "/demo.sav";
 

@@ -12,6 +12,8 @@
 #include "netlist/netlist_thermal.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 namespace {
 thread_local AcCommandRefusal gLastAcRefusal;
 
@@ -135,3 +137,5 @@ JobOutcome RunExclusive(const std::function<JobOutcome()>& command)
     if (!slot.Acquired()) return Refused("another simulation is running");
     return command();
 }
+
+}  // namespace korvex

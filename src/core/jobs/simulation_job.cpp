@@ -23,6 +23,8 @@
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 
+namespace korvex {
+
 namespace {
 std::atomic<bool> gJobSlotTaken{false};
 
@@ -266,3 +268,5 @@ bool StartJobThread(std::function<JobOutcome()> work, JobObserver* observer)
     }).detach();
     return true;
 }
+
+}  // namespace korvex
