@@ -16,6 +16,7 @@ packages=(
   libcli11-dev
   nlohmann-json3-dev
   ngspice
+  clang libclang-rt-14-dev
 )
 if [ "${KORVEX_WITH_GUI:-0}" = 1 ]; then
   packages+=(qt6-base-dev)

@@ -7,6 +7,7 @@
 #include "board/record_layout.h"
 #include "board/voltage_noise_param.h"
 #include "command_registry.h"
+#include "json_output.h"
 #include "pdn/cap_database.h"
 #include "record_print.h"
 #include "util/number_text.h"
@@ -55,7 +56,7 @@ void PrintJson(const std::string& path, bool compressed, const LoadedBoard& p)
     out["Caps"] = caps;
     out["VoltageNoiseTimeParam"] =
         compressed ? RecordToJson(VoltageNoiseTimeParamLayout(), &p.noise) : nlohmann::json(nullptr);
-    std::cout << out.dump(2) << "\n";
+    std::cout << JsonText(out) << "\n";
 }
 
 void PrintText(const std::string& path, bool compressed, const LoadedBoard& p)

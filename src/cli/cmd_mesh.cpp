@@ -13,6 +13,7 @@
 #include "board/project_file.h"
 #include "board/settings_file.h"
 #include "command_registry.h"
+#include "json_output.h"
 #include "mesh/mesh_generation.h"
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
@@ -112,7 +113,7 @@ int Run(const Options& o)
                               {"Seconds", report.InitialSeconds + report.RefineSeconds + report.OptimiseSeconds}};
         out["OptimisedNodes"] = optimised ? nlohmann::json(report.OptimisedNodes) : nlohmann::json(nullptr);
         if (!o.dump.empty()) out["Dump"] = o.dump;
-        std::cout << out.dump(2) << "\n";
+        std::cout << JsonText(out) << "\n";
     } else {
         std::printf("Board %u x %u pixels, %d layers; Max Mesh Order %u, Asymmetric Mesh %u\n",
                     m.board.CountPixelX, m.board.CountPixelY, m.board.LayerCount, settings.MaxMeshOrder,

@@ -1,5 +1,6 @@
 // AC sweep: complex symmetric nodal system, one analysis per sweep, one factorisation per
 // frequency point; MUMPS (LDL^T) by default, KLU as fallback.
+#include <algorithm>
 #include <sstream>
 
 #include "ac_points.h"
@@ -91,7 +92,8 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
             evaluator.applyToElements(circuit);
             validateNets(circuit);
         }
-        UnknownMap next = buildUnknownMap(circuit, false);
+        const double maxOmega = sweeps[s].empty() ? 0.0 : 2 * M_PI * *std::max_element(sweeps[s].begin(), sweeps[s].end());
+        UnknownMap next = buildUnknownMap(circuit, false, maxOmega);
         if (!solver || structureChanged(map, next)) {
             map = std::move(next);
             system.build(circuit, map);

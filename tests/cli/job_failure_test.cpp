@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "board/project_file.h"
 #include "board/raster.h"
@@ -67,14 +68,37 @@ TEST(SimulationJob, SimulatorStartsWithHugePagesForMalloc)
     else unsetenv("GLIBC_TUNABLES");
 }
 
+// Every analysis that writes the electrical network refuses the same material values.
 TEST(SimulationJob, RefusesMaterialsThatWouldWriteInfiniteResistances)
 {
     JobBench job;
-    job.board.ElectricalConductivity = 0;
-    const JobOutcome out = CommandSimulateElectrical(job.Env());
-    EXPECT_FALSE(out.Success);
-    EXPECT_NE(out.Reason.find("conductivity"), std::string::npos);
-    EXPECT_FALSE(fs::exists(job.folder.dir / "spice_electrical.cir"));
+    AcJob zin;
+    zin.Mode = AC_MODE_ZIN_OF_PORTS;
+    const struct {
+        const char* command;
+        std::function<JobOutcome()> run;
+    } commands[] = {
+        {"spice_electrical.cir", [&] { return CommandSimulateElectrical(job.Env()); }},
+        {"spice_thermal.cir", [&] { return CommandSimulateThermal(job.Env()); }},
+        {"spice_ac.cir", [&] { return CommandSimulateAc(job.Env(), zin); }},
+    };
+    const struct {
+        float* field;
+        float bad;
+        const char* reason;
+    } materials[] = {{&job.board.ElectricalConductivity, 0, "conductivity"},
+                     {&job.board.CopperThickness[0], -1, "copper thickness of Layer1"}};
+    for (const auto& m : materials) {
+        const float good = *m.field;
+        *m.field = m.bad;
+        for (const auto& c : commands) {
+            const JobOutcome out = c.run();
+            EXPECT_FALSE(out.Success) << c.command;
+            EXPECT_NE(out.Reason.find(m.reason), std::string::npos) << c.command << ": " << out.Reason;
+            EXPECT_FALSE(fs::exists(job.folder.dir / c.command)) << c.command;
+        }
+        *m.field = good;
+    }
 }
 
 TEST(SimulationJob, BatchModeDeletesTheWorkFilesAfterSuccess)

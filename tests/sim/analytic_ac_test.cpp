@@ -63,6 +63,38 @@ TEST(LosslessLine, MatchedLineHasNoReflectionAndAPureDelay)
     }
 }
 
+// At whole numbers of half waves the pi network of the line has no finite admittances; the
+// result must still follow the chain equations V1 = cos(t) V2 + j Z0 sin(t) I2,
+// I1 = j sin(t) V2 / Z0 + cos(t) I2 there and beside it.
+TEST(LosslessLine, HalfAndWholeWavesGiveTheChainEquationValues)
+{
+    struct Case {
+        double rs, rl;
+        const char* sweep;
+    } cases[] = {
+        {50, 50, ".ac lin 11 450meg 550meg"},  // matched: |V(out)| = 0.5 everywhere, theta = pi at 500 MHz
+        {10, 200, ".ac lin 10 100meg 1g"},     // theta = pi at 500 MHz and 2 pi at 1 GHz
+        {50, 50, ".ac lin 3 1.5g 2.5g"},       // 3 pi, 4 pi, 5 pi
+    };
+    const double td = 1e-9, z0 = 50;
+    for (const Case& c : cases) {
+        std::ostringstream deck;
+        deck << "* half wave\nV1 in 0 RSER=" << c.rs << " AC=1\nT1 in 0 out 0 Td=1n Z0=50\nRterm out 0 " << c.rl
+             << "\n.save V(out)\n" << c.sweep << "\n.end\n";
+        const DeckRun run = runDeck(deck.str());
+        ASSERT_EQ(run.exitCode, 0) << run.log;
+        const int out = run.raw.index("V(out)");
+        for (size_t p = 0; p < run.raw.points; ++p) {
+            const double t = 2 * M_PI * run.raw.value(p, 0).real() * td;
+            const C want = 1.0 / (std::cos(t) + j * z0 * std::sin(t) / c.rl + c.rs * (j * std::sin(t) / z0 + std::cos(t) / c.rl));
+            EXPECT_LT(std::abs(run.raw.value(p, out) - want), 1e-9) << c.sweep << " theta/pi = " << t / M_PI;
+            if (c.rs == c.rl) {
+                EXPECT_NEAR(std::abs(run.raw.value(p, out)), 0.5, 1e-9);
+            }
+        }
+    }
+}
+
 TEST(NetworkParameters, FloatingOnePortSeesTheImpedanceBetweenItsNodes)
 {
     // Between a and b: 30 ohm and 1 nF directly, and 10 + 20 ohm through ground.

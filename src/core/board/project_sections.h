@@ -46,6 +46,9 @@ public:
     uint64_t FileSize() const { return size_; }
     // True once data has been read and it is gzip-compressed.
     bool Compressed() const;
+    // Whether at least `bytes` more bytes follow, found by decompressing into a scratch buffer
+    // and seeking back; nothing is allocated in proportion to them.
+    bool HoldsAtLeast(uint64_t bytes);
 
 private:
     std::FILE* file_ = nullptr;

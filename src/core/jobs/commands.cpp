@@ -6,6 +6,7 @@
 #include "board/settings.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_generation.h"
+#include "jobs/work_folder_lock.h"
 #include "mesh/mesh_model.h"
 #include "netlist/ac_preconditions.h"
 #include "netlist/netlist_ac.h"
@@ -134,6 +135,8 @@ JobOutcome CommandSimulateElectrical(const JobEnvironment& env)
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
     if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
+    const korvex::WorkFolderLock lock(env.WorkFolder);  // held until the results are read
+    if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kElectricalBase, ".cir");
     printDebug("Generate Electrical Spice Circuit %s\r\n", path.c_str());
     JobOutcome stopped = Refused("the netlist " + path + " could not be written");
@@ -147,6 +150,8 @@ JobOutcome CommandSimulateThermal(const JobEnvironment& env)
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
     if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
+    const korvex::WorkFolderLock lock(env.WorkFolder);  // held until the results are read
+    if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kThermalBase, ".cir");
     printDebug("Generate Thermal Spice Circuit %s\r\n", path.c_str());
     JobOutcome stopped = Refused("the netlist " + path + " could not be written");
@@ -160,12 +165,15 @@ JobOutcome CommandSimulateAc(const JobEnvironment& env, const AcJob& job)
 {
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
+    if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
     AcRefusal refusal;
     if (CheckAcPreconditions(env.Board, job.Mode, &refusal) != 0) {
         JobOutcome outcome = Refused(refusal.Text);
         outcome.Caption = refusal.Caption;
         return outcome;
     }
+    const korvex::WorkFolderLock lock(env.WorkFolder);  // held until the results are read
+    if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kAcBase, ".cir");
     printDebug("Generate AC Spice Circuit %s\r\n", path.c_str());
     JobOutcome stopped = Refused("the AC netlist " + path + " could not be written (see the log)");

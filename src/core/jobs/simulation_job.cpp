@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -68,15 +69,24 @@ bool RunStep(const JobEnvironment& env, const char* base, JobOutcome& outcome)
     if (Cancelled(env)) return false;
     Say(env, "Started Spice at " + Now());
     const std::string netlist = WorkFilePath(env, base, ".cir");
+    // A result file left by an earlier run must not pass for this run's: it goes first, and
+    // afterwards only a file this run wrote is read.
+    const std::string result = WorkFilePath(env, base, ".raw");
+    if (std::remove(result.c_str()) != 0 && errno != ENOENT) {
+        outcome.Reason = "cannot remove the old result file " + result + ": " + std::strerror(errno);
+        return false;
+    }
     const bool batch = env.Settings->BatchMode != 0;
     Say(env, "Run " + SimulatorCommandText(SimulatorOf(env), batch, netlist) + "\r\n");
     const SimulatorRun run = RunSimulator(SimulatorOf(env), batch, netlist, env.Cancel);
     Say(env, "SPICE Return: " + std::to_string(run.ExitCode) + "\r\n");
     Say(env, "Finished SPICE at " + Now());
     if (run.Cancelled) return false;
-    if (run.Started && run.ExitCode == 0) return true;
+    const bool wroteResult = run.Started && run.ExitCode == 0 && std::filesystem::exists(result);
+    if (wroteResult) return true;
     outcome.SimulatorLog = WorkFilePath(env, base, ".log");
     outcome.Reason = run.Reason.empty() ? "simulator failed" : run.Reason;
+    if (run.Started && run.ExitCode == 0) outcome.Reason = "the simulator ended without writing the result file " + result;
     outcome.LogTail = TailOfFile(outcome.SimulatorLog, 20);
     Say(env, "Simulation failed, see " + outcome.SimulatorLog + "\r\n");
     return false;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -200,7 +201,9 @@ int ParseLoaded(RawFile* raw, std::string_view bytes, bool needCounts, std::stri
         return Fail(error, "result file has no variable list");
     }
     // Each variable line: TAB index TAB name TAB type LF, up to the "Binary:" line.
-    if (raw->HasCounts) raw->Variables.reserve(raw->DeclaredVariables);
+    // A listed variable takes at least four header bytes ("\t0\tv" up to its line feed), so
+    // the declared count only sizes the list as far as the header can hold it.
+    if (raw->HasCounts) raw->Variables.reserve(std::min<size_t>(raw->DeclaredVariables, (binary - listAt) / 4));
     size_t pos = Find(bytes, "\n", listAt);
     while (pos != std::string_view::npos && pos + 1 < binary) {
         const size_t lineStart = pos + 1;

@@ -57,6 +57,9 @@ int CheckAcFile(const RawFile& raw, std::string* error)
     }
     if (raw.Variables.empty() || !StartsWithNoCase(raw.Variables[0].Name, "frequency"))
         return fail("the result file holds no frequency sweep");
+    // Without a declared variable no value would be checked below, yet the mappers size their
+    // curves by the declared points.
+    if (raw.DeclaredVariables == 0) return fail("result file declares no variables");
     const unsigned __int128 need = static_cast<unsigned __int128>(raw.DeclaredVariables) * raw.DeclaredPoints * 16;
     if (need > raw.BinaryBytes()) {
         printDebug("RAW data too short\r\n");

@@ -48,11 +48,17 @@ int CheckOperatingPointFile(const RawFile& raw, std::string* error)
                      std::to_string(raw.Variables.size());
         return -1;
     }
-    if (raw.BinaryBytes() < 8 * raw.Variables.size()) {
+    if (raw.HasCounts && raw.DeclaredPoints == 0) {
+        if (error) *error = "result file declares no points";
+        return -1;
+    }
+    // Every declared point must be there in full, not only the first one that is mapped.
+    const uint64_t points = raw.HasCounts ? raw.DeclaredPoints : 1;
+    if (raw.BinaryBytes() / 8 / raw.Variables.size() < points) {
         printDebug("RAW data too short\r\n");
         if (error)
             *error = "result file is truncated: " + std::to_string(raw.BinaryBytes()) + " bytes of values for " +
-                     std::to_string(raw.Variables.size()) + " variables";
+                     std::to_string(raw.Variables.size()) + " variables at " + std::to_string(points) + " points";
         return -1;
     }
     return 0;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "raw/raw_file.h"
+#include "raw/raw_reader_ac.h"
+#include "raw/raw_reader_op.h"
 #include "raw_builder.h"
 #include "util/debug_log.h"
 
@@ -54,6 +56,21 @@ TEST(RawFile, RefusesFilesWithoutMarkersOrCounts)
     auto bytes = b.Bytes();
     bytes.resize(bytes.size() - 8 - 4);
     EXPECT_EQ(ParseRawFile(bytes, &raw, false, &error), -1);
+}
+
+// Counts far beyond what the file holds are refused by the checks, never allocated first.
+TEST(RawFile, HugeDeclaredCountsAreRefusedWithoutAllocating)
+{
+    for (const char* counts : {"No. Variables: 4294967295\nNo. Points: 1\n", "No. Variables: 1\nNo. Points: 4294967295\n",
+                               "No. Variables: 0\nNo. Points: 4294967295\n"}) {
+        const std::string text = std::string("Title: x\n") + counts + "Variables:\n\t0\tV(a)\tvoltage\nBinary:\n" +
+                                 std::string(8, '\0');
+        RawFile raw;
+        std::string error;
+        ASSERT_EQ(ParseRawFile({text.begin(), text.end()}, &raw, true, &error), 0) << error;
+        EXPECT_EQ(CheckOperatingPointFile(raw, &error), -1) << counts;
+        EXPECT_EQ(CheckAcFile(raw, &error), -1) << counts;
+    }
 }
 
 TEST(RawFile, ComplexValuesAreBoundsChecked)
