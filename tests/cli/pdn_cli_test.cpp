@@ -2,6 +2,8 @@
 // example board with the real simulator, and their refusals.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -113,17 +115,26 @@ TEST(PdnCli, OptimizeCapsPlacesTheCapacitorsItPrintsAndTheirCurve)
     for (size_t i = 0; i < added.size(); ++i) {
         EXPECT_EQ(added[i].x, 140u);
         EXPECT_EQ(added[i].y, 55u);
+        // "%2zu\tC<Ref>\t<value with prefix>F\t...": four significant digits and a prefix, not "329999.981nF".
         char row[64];
-        std::snprintf(row, sizeof row, "%2zu\tC%u\t%9.3fnF", i, added[i].Ref, added[i].Capacitance * 1e9);
-        EXPECT_NE(r.out.find(row), std::string::npos) << row << "\n" << r.out;
+        std::snprintf(row, sizeof row, "%2zu\tC%u\t", i, added[i].Ref);
+        const size_t at = r.out.find(row);
+        ASSERT_NE(at, std::string::npos) << row << "\n" << r.out;
+        const std::string value = r.out.substr(at + std::strlen(row), r.out.find('\t', at + std::strlen(row)) - at - std::strlen(row));
+        char* end = nullptr;
+        const double mantissa = std::strtod(value.c_str(), &end);
+        const std::string suffix(end);
+        const double scale = suffix == "pF" ? 1e-12 : suffix == "nF" ? 1e-9 : suffix == "µF" ? 1e-6 : suffix == "mF" ? 1e-3 : 0;
+        EXPECT_TRUE(mantissa >= 1 && mantissa < 1000) << value;
+        EXPECT_NEAR(mantissa * scale, added[i].Capacitance, 1e-3 * added[i].Capacitance) << value;
     }
 
     // OptiCap is the port's Zin in parallel with exactly those capacitors, and lowers the excess.
     const Csv csv = ReadCsv(w.File("opt.csv"));
-    EXPECT_EQ(csv.header, "frequency,Zin(i000).re,Zin(i000).im,OptiCap.re,OptiCap.im");
+    EXPECT_EQ(csv.header, "frequency_Hz,Zin(i000)_ohm.re,Zin(i000)_ohm.im,OptiCap_ohm.abs");
     ASSERT_GE(csv.rows.size(), 20u);
     for (const auto& row : csv.rows) {
-        ASSERT_EQ(row.size(), 5u);
+        ASSERT_EQ(row.size(), 4u);
         const double w0 = 2 * M_PI * row[0];
         DComplex y = Cdiv(Complex(1, 0), Complex(row[1], row[2]));
         for (const Cap& c : added)
@@ -186,7 +197,7 @@ TEST(PdnCli, NoiseTimeWritesStimulusAndResponseOverOnePeriod)
     EXPECT_NE(r.out.find("Harmonics: 5 of 10MHz"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Response from diagram curve 0 \"Zin(i000)\""), std::string::npos) << r.out;
     const Csv csv = ReadCsv(w.File("noise.csv"));
-    EXPECT_EQ(csv.header, "time,Current Stimulus.re,Current Stimulus.im,Voltage Response.re,Voltage Response.im");
+    EXPECT_EQ(csv.header, "time_s,Current Stimulus_A.re,Current Stimulus_A.im,Voltage Response_V.re,Voltage Response_V.im");
     ASSERT_EQ(csv.rows.size(), 40u);
     double mean = 0, lo = 0, hi = 0, response = 0;
     for (size_t k = 0; k < csv.rows.size(); ++k) {
@@ -225,7 +236,7 @@ TEST(PdnCli, CapSimGivesTheZinTheBoardHasWithTheValuesItSetsOnSave)
     ASSERT_EQ(r.status, 0) << r.err;
     const Csv z11c = ReadCsv(w.File("z11c.csv"));
     const Csv zin = ReadCsv(w.File("zin.csv"));
-    EXPECT_EQ(z11c.header, "frequency,Z11c.re,Z11c.im");
+    EXPECT_EQ(z11c.header, "frequency_Hz,Z11c_ohm.re,Z11c_ohm.im");
     ASSERT_GE(z11c.rows.size(), 20u);
     ASSERT_EQ(z11c.rows.size(), zin.rows.size());
     for (size_t k = 0; k < zin.rows.size(); ++k) {
