@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "board/bitmap_file.h"
 #include "board/record_layout.h"

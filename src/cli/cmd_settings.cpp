@@ -9,6 +9,7 @@
 
 #include "board/record_layout.h"
 #include "board/settings_check.h"
+#include "board/settings_file.h"
 #include "command_registry.h"
 #include "quantity.h"
 #include "record_fields.h"

@@ -85,7 +85,8 @@ bool WriteResultMaps(const SimMatrix& b, const std::vector<MapQuantity>& quantit
         }
         for (int l = 0; l < b.LayerCount; ++l) {
             Range r = o.SharedScale ? shared : ranges[static_cast<size_t>(l)];
-            if (r.Empty()) r.min = r.max = log ? 1 : 0;  // a layer without copper (or without positive values)
+            const bool empty = r.Empty();  // a layer without copper, or without positive values for a log scale
+            if (empty) r.min = r.max = log ? 1 : 0;
             maps::LayerMap m;
             m.Width = b.CountPixelX;
             m.Height = b.CountPixelY;
@@ -96,8 +97,8 @@ bool WriteResultMaps(const SimMatrix& b, const std::vector<MapQuantity>& quantit
             m.Log = log;
             m.Unit = MapUnit(q);
             m.Title = "Layer" + std::to_string(l + 1) + " " + MapName(q) + (o.SharedScale ? " (shared scale)" : "");
-            m.MinText = FormatQuantity(r.min, m.Unit);
-            m.MaxText = FormatQuantity(r.max, m.Unit);
+            m.MinText = empty ? "no values" : FormatQuantity(r.min, m.Unit);
+            m.MaxText = empty ? "no values" : FormatQuantity(r.max, m.Unit);
             const std::string path =
                 (std::filesystem::path(o.Folder) / ("Layer" + std::to_string(l + 1) + "_" + MapName(q) + ".png")).string();
             if (!maps::WriteMapPng(path, m, why)) return false;

@@ -23,11 +23,10 @@ bool SameFile(const fs::path& a, const fs::path& b)
 bool FolderWritable(const fs::path& folder)
 {
     std::error_code ec;
-    fs::path f = folder.empty() ? fs::path(".") : folder;
+    fs::path f = fs::absolute(folder.empty() ? fs::path(".") : folder, ec);
     while (!fs::exists(f, ec)) {
         if (!f.has_parent_path() || f.parent_path() == f) return false;
         f = f.parent_path();
-        if (f.empty()) f = ".";
     }
     return fs::is_directory(f, ec) && ::access(f.c_str(), W_OK | X_OK) == 0;
 }

@@ -64,7 +64,11 @@ bool WritePngStream(std::FILE* stream, int width, int height, png_bytep* rows, p
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
+    if (png == nullptr || info == nullptr) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         return false;
     }
@@ -103,21 +107,40 @@ bool Image::WritePng(const std::string& path, const std::vector<std::pair<std::s
     return file.Commit(why);
 }
 
-std::vector<std::pair<std::string, std::string>> ReadPngText(const std::string& path)
+namespace {
+
+using TextChunks = std::vector<std::pair<std::string, std::string>>;
+
+// libpng reports errors by longjmp: nothing here is changed between setjmp and the read but *out.
+void ReadTextChunks(std::FILE* f, TextChunks* out)
 {
-    std::vector<std::pair<std::string, std::string>> out;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return out;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (png != nullptr && info != nullptr && !setjmp(png_jmpbuf(png))) {
-        png_init_io(png, f);
-        png_read_info(png, info);
-        png_textp text = nullptr;
-        const int n = png_get_text(png, info, &text, nullptr);
-        for (int i = 0; i < n; ++i) out.emplace_back(text[i].key, text[i].text);
+    if (png == nullptr || info == nullptr) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return;
     }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        out->clear();
+        return;
+    }
+    png_init_io(png, f);
+    png_read_info(png, info);
+    png_textp text = nullptr;
+    const int n = png_get_text(png, info, &text, nullptr);
+    for (int i = 0; i < n; ++i) out->emplace_back(text[i].key, text[i].text);
     png_destroy_read_struct(&png, &info, nullptr);
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> ReadPngText(const std::string& path)
+{
+    TextChunks out;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return out;
+    ReadTextChunks(f, &out);
     std::fclose(f);
     return out;
 }

@@ -203,3 +203,18 @@ TEST(BoardCommands, BoardFromJsonRoundTripsWithInfo)
     EXPECT_NE(r.err.find("Parts[1]: part 1 (Port) lies off the board"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(t.Path("d.sav")));
 }
+
+TEST(BoardCommands, VersionAndModeNamesOrNumbers)
+{
+    const CliRun v = RunCli("--version");
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(v.out.rfind("korvex-cli ", 0), 0u) << v.out;
+    TempFolder t("board");
+    BuildWithCommands(t, t.Path("b.sav"));
+    // The same AC netlist by name and by command number.
+    ASSERT_EQ(RunCli("netlist b.sav --kind ac --mode zin -o by-name.cir", t.dir).status, 0);
+    ASSERT_EQ(RunCli("netlist b.sav --kind ac --mode 9094 -o by-number.cir", t.dir).status, 0);
+    const std::string byName = ReadFile(t.Path("by-name.cir"));
+    EXPECT_FALSE(byName.empty());
+    EXPECT_EQ(byName, ReadFile(t.Path("by-number.cir")));
+}
