@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "board/part_list.h"
 #include "board/project_file.h"
 #include "board/settings.h"
 #include "cli_test_support.h"
@@ -87,4 +88,49 @@ TEST(CliMesh, RefusalsAreOneLine)
                                     kDemo + " --dump " + (f.dir / "no" / "dir" / "x.txt").string()})
         ExpectOneLineRefusal(MeshCli(args, f.dir), args);
     EXPECT_NE(MeshCli(kDemo + " --asymmetric 2", f.dir).status, 0);
+}
+
+// An 8 x 8 board, one layer, all copper, order 2, one via at (3, 4), meshed by
+// the real program. Worked out by hand: the via splits node 3 (0,4) into 5..8;
+// node 6 (2,4) is split next, and before it its wider neighbours in the order
+// left, right, top, bottom: right neighbour 4 (children 9..12), then top
+// neighbour 1 (children 13..16); then 6 itself (17..20), the via on 18.
+TEST(CliMesh, DumpOfAViaBoardWorkedByHand)
+{
+    TempFolder f("mesh_cli");
+    SimMatrix board;
+    InitSimulationMatrix(&board);
+    SetLayerCount(&board, 1);
+    SetSize(&board, 0.008f, 0.008f, 8, 8, nullptr, nullptr);
+    MallocAllMatrices(&board);
+    for (int x = 0; x < 8; ++x)
+        for (int y = 0; y < 8; ++y) board.CopperMatrix[x][y][0] = 1.0f;
+    Via via;
+    via.x = 3;
+    via.y = 4;
+    AddPart(&board, PART_VIA, &via);
+    const std::string project = f.Path("via.sav");
+    ASSERT_EQ(gzSaveSimMatrix(project.c_str(), &board), 0);
+    freeSimulationMatrix(&board);
+
+    const CliRun r = MeshCli(project + " --max-order 2 --asymmetric 0 --dump " + f.Path("nodes.txt"), f.dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // ID x y OrderX OrderY, TopL TopR RightT RightB BotL BotR LeftT LeftB, copper
+    EXPECT_EQ(ReadFile(f.dir / "nodes.txt"),
+              "2 4 0 4 4 0 0 0 0 9 10 14 16 1\n"
+              "5 0 4 2 2 15 15 17 19 7 7 0 0 1\n"
+              "7 0 6 2 2 5 5 8 8 0 0 0 0 1\n"
+              "8 2 6 2 2 19 20 11 11 0 0 7 7 1\n"
+              "9 4 4 2 2 2 2 10 10 11 11 18 20 1\n"
+              "10 6 4 2 2 2 2 0 0 12 12 9 9 1\n"
+              "11 4 6 2 2 9 9 12 12 0 0 8 8 1\n"
+              "12 6 6 2 2 10 10 0 0 0 0 11 11 1\n"
+              "13 0 0 2 2 0 0 14 14 15 15 0 0 1\n"
+              "14 2 0 2 2 0 0 2 2 16 16 13 13 1\n"
+              "15 0 2 2 2 13 13 16 16 5 5 0 0 1\n"
+              "16 2 2 2 2 14 14 2 2 17 18 15 15 1\n"
+              "17 2 4 1 1 16 16 18 18 19 19 5 5 1\n"
+              "18 3 4 1 1 16 16 9 9 20 20 17 17 1\n"
+              "19 2 5 1 1 17 17 20 20 8 8 5 5 1\n"
+              "20 3 5 1 1 18 18 9 9 8 8 19 19 1\n");
 }

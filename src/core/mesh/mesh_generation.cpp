@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <vector>
 
 #include "board/part_list.h"
@@ -58,6 +59,14 @@ MeshPoint Point(uint32_t x, uint32_t y)
     return {static_cast<int32_t>(x), static_cast<int32_t>(y)};
 }
 
+// The order in which a node's wider neighbours are split before the node
+// itself, and in which its old neighbours are refreshed after the split. It
+// decides which nodes get which IDs: left side, right side, top, bottom.
+constexpr uint32_t MeshNode::*kBalanceOrder[] = {&MeshNode::IDLeftT,  &MeshNode::IDLeftB, &MeshNode::IDRightT,
+                                                 &MeshNode::IDRightB, &MeshNode::IDTopL,  &MeshNode::IDTopR,
+                                                 &MeshNode::IDBotL,   &MeshNode::IDBotR};
+constexpr int kBalanceSteps = static_cast<int>(std::size(kBalanceOrder));
+
 // Replaces a node (whose wider neighbours are already split) by its quarters.
 void SplitIntoQuarters(Mesh* mesh, MeshNode* node)
 {
@@ -74,7 +83,7 @@ void SplitIntoQuarters(Mesh* mesh, MeshNode* node)
         quarter[i] = AddNode(mesh, &child);
     }
     for (int i : {0, 2, 1, 3}) SetNeighbour(mesh, quarter[i]);
-    for (int slot = 0; slot < kNeighbourSlots; ++slot) SetNeighbour(mesh, IDToAddress(mesh, NeighbourID(node, slot)));
+    for (uint32_t MeshNode::*side : kBalanceOrder) SetNeighbour(mesh, IDToAddress(mesh, node->*side));
 
     // Quarters that start off the board (only near the far edges of the initial squares).
     const auto offX = [&](const MeshNode* n) { return n != nullptr && int64_t(n->x) >= mesh->CountPixelX; };
@@ -221,7 +230,7 @@ int SplitNode(Mesh* mesh, MeshNode* node)
     // above it.
     struct Level {
         MeshNode* node;
-        int slot;  // next neighbour slot to look at
+        int step;  // next entry of kBalanceOrder to look at
     };
     std::vector<Level> stack;
     stack.push_back({node, 0});
@@ -229,8 +238,8 @@ int SplitNode(Mesh* mesh, MeshNode* node)
         const size_t top = stack.size() - 1;
         MeshNode* current = stack[top].node;
         MeshNode* wider = nullptr;
-        while (stack[top].slot < kNeighbourSlots && wider == nullptr) {
-            MeshNode* neighbour = IDToAddress(mesh, NeighbourID(current, stack[top].slot++));
+        while (stack[top].step < kBalanceSteps && wider == nullptr) {
+            MeshNode* neighbour = IDToAddress(mesh, current->*kBalanceOrder[stack[top].step++]);
             if (IsHigherOrderX(current, neighbour)) wider = neighbour;
         }
         if (wider != nullptr) {
@@ -239,7 +248,7 @@ int SplitNode(Mesh* mesh, MeshNode* node)
         }
         SplitIntoQuarters(mesh, current);
         stack.pop_back();
-        // The level below re-reads its neighbours before its next slot.
+        // The level below re-reads its neighbours before its next step.
         if (!stack.empty()) SetNeighbour(mesh, stack.back().node);
     }
     return 0;

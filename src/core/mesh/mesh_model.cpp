@@ -323,8 +323,8 @@ int SetNeighbour(Mesh* mesh, MeshNode* node)
 int SetAllNeighbour(Mesh* mesh, MeshNode* node)
 {
     if (SetNeighbour(mesh, node) != 0) return -1;
-    uint32_t ids[kNeighbourSlots];
-    for (int slot = 0; slot < kNeighbourSlots; ++slot) ids[slot] = NeighbourID(node, slot);
+    const uint32_t ids[] = {node->IDTopL, node->IDTopR, node->IDRightT, node->IDRightB,
+                            node->IDBotL, node->IDBotR, node->IDLeftT,  node->IDLeftB};
     for (uint32_t id : ids) SetNeighbour(mesh, IDToAddress(mesh, id));
     return 0;
 }

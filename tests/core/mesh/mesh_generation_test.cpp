@@ -191,7 +191,8 @@ TEST(MeshGeneration, LogsStagesAndRepaints)
     EXPECT_GE(observer.repaints, 3);
 }
 
-// The main property test: random boards of many sizes and layer counts.
+// The main property test: random boards of many sizes and layer counts, the
+// optimisation checked against the independent restarting reference.
 TEST(MeshGeneration, RandomBoardsKeepTheInvariantsAndMatchTheRestartingOptimisation)
 {
     int boards = 0, merged = 0;
@@ -205,17 +206,18 @@ TEST(MeshGeneration, RandomBoardsKeepTheInvariantsAndMatchTheRestartingOptimisat
         SCOPED_TRACE("seed " + std::to_string(seed) + " board " + std::to_string(nx) + "x" + std::to_string(ny) +
                      " layers " + std::to_string(layers) + " order " + std::to_string(s.MaxMeshOrder));
 
-        MeshHolder fast, literal;
+        MeshHolder fast, refinedOnly;
         Settings refineOnly = s;
         refineOnly.AsymmetricMesh = 0;
-        ASSERT_EQ(CreateMesh(&board, &literal.m, nullptr, &refineOnly), 0);
-        EXPECT_EQ(CheckMesh(&board, &literal.m, {}), "");
-        const int refined = CountNodes(&literal.m);
-        LiteralOptimizeMesh(&board, &literal.m, s);
+        ASSERT_EQ(CreateMesh(&board, &refinedOnly.m, nullptr, &refineOnly), 0);
+        EXPECT_EQ(CheckMesh(&board, &refinedOnly.m, {}), "");
+        const int refined = CountNodes(&refinedOnly.m);
+        ReferenceOptimisation reference(&board, &refinedOnly.m);
+        reference.Optimize(s.MaxMeshOrder);
 
         ASSERT_EQ(CreateMesh(&board, &fast.m, nullptr, &s), 0);
         EXPECT_EQ(CheckMesh(&board, &fast.m, {false, false}), "");
-        EXPECT_EQ(MeshSnapshot(&fast.m), MeshSnapshot(&literal.m));
+        EXPECT_EQ(MeshSnapshot(&fast.m), reference.Snapshot());
         merged += refined - CountNodes(&fast.m);
         freeSimulationMatrix(&board);
         ++boards;
@@ -257,18 +259,17 @@ TEST(MeshGeneration, OptimisationStepsMatchTheRestartingWalkOnUnbalancedMeshes)
         via.x = seed % 32;
         via.y = (seed * 7) % 32;
         AddPart(&board.b, PART_VIA, &via);
-        MeshHolder fast, literal;
-        for (Mesh* m : {&fast.m, &literal.m}) {
-            std::mt19937 rng(seed);
-            InitMesh(m, &board.b);
-            AddRandomQuadtree(m, rng, 0, 0, 32);
-            for (MeshNode* n = GetFirstNode(m); n; n = GetNextNode(n)) SetNeighbour(m, n);
-        }
+        MeshHolder fast;
+        std::mt19937 rng(seed);
+        InitMesh(&fast.m, &board.b);
+        AddRandomQuadtree(&fast.m, rng, 0, 0, 32);
+        for (MeshNode* n = GetFirstNode(&fast.m); n; n = GetNextNode(n)) SetNeighbour(&fast.m, n);
+        ReferenceOptimisation reference(&board.b, &fast.m);
         for (uint32_t size = 1; size <= 16; size *= 2)
             for (int direction : {0, 1}) {
                 OptimizeMeshStep(&board.b, &fast.m, nullptr, size, direction);
-                LiteralOptimizeMeshStep(&board.b, &literal.m, size, direction);
-                ASSERT_EQ(MeshSnapshot(&fast.m), MeshSnapshot(&literal.m)) << "size " << size << " dir " << direction;
+                reference.Step(size, direction);
+                ASSERT_EQ(MeshSnapshot(&fast.m), reference.Snapshot()) << "size " << size << " dir " << direction;
             }
     }
 }
@@ -287,4 +288,46 @@ TEST(MeshGeneration, DeepBalancingCascade)
     ASSERT_EQ(CreateMesh(&board.b, &mesh.m, nullptr, &s), 0);
     EXPECT_EQ(CheckMesh(&board.b, &mesh.m, {}), "");
     EXPECT_LT(CountNodes(&mesh.m), 200);
+}
+
+// A 16 x 16 board, order 3, via at (7, 8), worked out by hand. Splitting node
+// 18 (6,8) needs its right neighbour 9 (8,8) split first, and 9 needs its top
+// neighbour 2 (8,0) split before that: balancing two levels deep. Order of
+// the wider neighbours: left, right, top, bottom.
+//   3 -> 5..8; 6 (4,8): right 4 -> 9..12, top 1 -> 13..16, 6 -> 17..20;
+//   18 (6,8): right 9 (top 2 -> 21..24) -> 25..28, top 16 -> 29..32, 18 -> 33..36.
+TEST(MeshGeneration, BalancingTwoLevelsDeepWorkedByHand)
+{
+    Board board(16, 16, 1, 1.0f);
+    Via via;
+    via.x = 7;
+    via.y = 8;
+    AddPart(&board.b, PART_VIA, &via);
+    MeshHolder mesh;
+    const Settings s = Options(3, 0);
+    ASSERT_EQ(CreateMesh(&board.b, &mesh.m, nullptr, &s), 0);
+    const uint32_t expected[16][16] = {  // [y][x]
+        {13, 13, 13, 13, 14, 14, 14, 14, 21, 21, 21, 21, 22, 22, 22, 22},
+        {13, 13, 13, 13, 14, 14, 14, 14, 21, 21, 21, 21, 22, 22, 22, 22},
+        {13, 13, 13, 13, 14, 14, 14, 14, 21, 21, 21, 21, 22, 22, 22, 22},
+        {13, 13, 13, 13, 14, 14, 14, 14, 21, 21, 21, 21, 22, 22, 22, 22},
+        {15, 15, 15, 15, 29, 29, 30, 30, 23, 23, 23, 23, 24, 24, 24, 24},
+        {15, 15, 15, 15, 29, 29, 30, 30, 23, 23, 23, 23, 24, 24, 24, 24},
+        {15, 15, 15, 15, 31, 31, 32, 32, 23, 23, 23, 23, 24, 24, 24, 24},
+        {15, 15, 15, 15, 31, 31, 32, 32, 23, 23, 23, 23, 24, 24, 24, 24},
+        {5, 5, 5, 5, 17, 17, 33, 34, 25, 25, 26, 26, 10, 10, 10, 10},
+        {5, 5, 5, 5, 17, 17, 35, 36, 25, 25, 26, 26, 10, 10, 10, 10},
+        {5, 5, 5, 5, 19, 19, 20, 20, 27, 27, 28, 28, 10, 10, 10, 10},
+        {5, 5, 5, 5, 19, 19, 20, 20, 27, 27, 28, 28, 10, 10, 10, 10},
+        {7, 7, 7, 7, 8, 8, 8, 8, 11, 11, 11, 11, 12, 12, 12, 12},
+        {7, 7, 7, 7, 8, 8, 8, 8, 11, 11, 11, 11, 12, 12, 12, 12},
+        {7, 7, 7, 7, 8, 8, 8, 8, 11, 11, 11, 11, 12, 12, 12, 12},
+        {7, 7, 7, 7, 8, 8, 8, 8, 11, 11, 11, 11, 12, 12, 12, 12},
+    };
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) EXPECT_EQ(CoordinateToID(&mesh.m, {x, y}), expected[y][x]) << x << "," << y;
+    EXPECT_EQ(mesh.m.LastID, 36u);
+    EXPECT_EQ(CountNodes(&mesh.m), 28);
+    // Every ID on the map is a node of exactly the rectangle it covers there, with fresh neighbours.
+    EXPECT_EQ(CheckMesh(&board.b, &mesh.m, {}), "");
 }

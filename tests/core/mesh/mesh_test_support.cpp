@@ -1,6 +1,7 @@
 #include "mesh_test_support.h"
 
 #include <algorithm>
+#include <array>
 #include <set>
 #include <sstream>
 
@@ -10,72 +11,173 @@
 #include "mesh/mesh_generation.h"
 
 namespace {
-MeshNode* At(const Mesh* mesh, uint32_t id)
+// Neighbour fields by name, in record order (TopL, TopR, RightT, RightB, BotL, BotR, LeftT, LeftB).
+std::array<uint32_t, 8> Neighbours(const MeshNode* n)
 {
-    return IDToAddress(mesh, id);
+    return {n->IDTopL, n->IDTopR, n->IDRightT, n->IDRightB, n->IDBotL, n->IDBotR, n->IDLeftT, n->IDLeftB};
 }
-
-bool SameSize(const MeshNode* a, const MeshNode* b)
-{
-    return IsSameOrderX(a, b) && IsSameOrderY(a, b);
-}
-
-bool SameCopper(const MeshNode* a, const MeshNode* b, int layers)
-{
-    for (int l = 0; l < layers; ++l)
-        if (a->bCopper[l] != b->bCopper[l]) return false;
-    return true;
-}
-
-// The eight conditions, in order, exactly as the merge rule states them.
-MeshNode* LiteralPartner(SimMatrix* board, Mesh* mesh, MeshNode* a, uint32_t size, int direction)
-{
-    const int layers = board->LayerCount;
-    if (direction == 0) {
-        if (!(a->OrderX == size && a->x % (2 * size) == 0)) return nullptr;
-        MeshNode* b = At(mesh, a->IDRightT);
-        if (b == nullptr || !SameCopper(a, b, layers)) return nullptr;
-        if (!SameSize(a, b)) return nullptr;
-        MeshNode* top = At(mesh, a->IDTopL);
-        MeshNode* bot = At(mesh, a->IDBotL);
-        if (IsLowerOrderX(a, top) || IsLowerOrderX(a, bot)) return nullptr;
-        if (IsHigherOrderX(a, top) && a->IDTopL != b->IDTopL) return nullptr;
-        if (IsHigherOrderX(a, bot) && a->IDBotL != b->IDBotL) return nullptr;
-        if (top != nullptr && !SameSize(top, At(mesh, b->IDTopL))) return nullptr;
-        if (bot != nullptr && !SameSize(bot, At(mesh, b->IDBotL))) return nullptr;
-        if (IsLowerOrderX(a, At(mesh, a->IDLeftT)) || IsLowerOrderX(b, At(mesh, b->IDRightT))) return nullptr;
-        if (SplitbyPart(board, mesh, a, b)) return nullptr;
-        return b;
-    }
-    if (!(a->OrderY == size && a->y % (2 * size) == 0)) return nullptr;
-    MeshNode* b = At(mesh, a->IDBotL);
-    if (b == nullptr || !SameCopper(a, b, layers)) return nullptr;
-    if (!SameSize(a, b)) return nullptr;
-    MeshNode* left = At(mesh, a->IDLeftT);
-    MeshNode* right = At(mesh, a->IDRightT);
-    if (IsLowerOrderY(a, left) || IsLowerOrderY(a, right)) return nullptr;
-    if (IsHigherOrderY(a, left) && a->IDLeftT != b->IDLeftT) return nullptr;
-    if (IsHigherOrderY(a, right) && a->IDRightT != b->IDRightT) return nullptr;
-    if (left != nullptr && !SameSize(left, At(mesh, b->IDLeftT))) return nullptr;
-    if (right != nullptr && !SameSize(right, At(mesh, b->IDRightT))) return nullptr;
-    if (SplitbyPart(board, mesh, a, b)) return nullptr;
-    return b;
-}
-
 }  // namespace
 
-void LiteralOptimizeMeshStep(SimMatrix* board, Mesh* mesh, uint32_t size, int direction)
+// The reference keeps its own nodes, its own pixel-to-ID grid and its own part
+// places; it takes nothing from the mesh code but the starting mesh's fields.
+ReferenceOptimisation::ReferenceOptimisation(const SimMatrix* board, const Mesh* mesh)
+    : board_(board), nx_(board->CountPixelX), ny_(board->CountPixelY), lastID_(mesh->LastID),
+      grid_(size_t(nx_) * ny_, 0)
 {
-    MeshNode* a = GetFirstNode(mesh);
-    while (a != nullptr) {
-        MeshNode* b = LiteralPartner(board, mesh, a, size, direction);
-        if (b != nullptr) {
-            MergeNode(mesh, a, b);
-            a = GetFirstNode(mesh);  // restart after every merge
-        } else {
-            a = GetNextNode(a);
+    for (const MeshNode* n = mesh->FirstNode; n != nullptr; n = n->pNextNode) {
+        Node r{n->ID, n->x, n->y, n->OrderX, n->OrderY, Neighbours(n), {}};
+        std::copy(std::begin(n->bCopper), std::end(n->bCopper), r.copper.begin());
+        nodes_[r.id] = r;
+        Cover(r);
+    }
+    for (const Part* p = GetFirstPart(board); p != nullptr; p = p->pNext) {
+        const auto one = [&](uint32_t x, uint32_t y) { parts_.push_back({false, false, {{x, y}, {x, y}}, {}}); };
+        const auto two = [&](const auto* r) {
+            parts_.push_back({true, false, {{r->Net1X, r->Net1Y}, {r->Net2X, r->Net2Y}}, {}});
+        };
+        const auto area = [&](const auto* r) {
+            PartPlace place{false, true, {}, {}};
+            place.rect = {std::min(r->RectAX, r->RectBX), std::min(r->RectAY, r->RectBY), std::max(r->RectAX, r->RectBX),
+                          std::max(r->RectAY, r->RectBY)};
+            parts_.push_back(place);
+        };
+        switch (p->Kind) {
+        case PART_CURRENT: two(PartRecord<Current>(p)); break;
+        case PART_RESISTOR: two(PartRecord<Resistor>(p)); break;
+        case PART_SERIESSUBCIRCUIT: two(PartRecord<SeriesSubCircuit>(p)); break;
+        case PART_VIA: one(PartRecord<Via>(p)->x, PartRecord<Via>(p)->y); break;
+        case PART_PORT: one(PartRecord<Port>(p)->x, PartRecord<Port>(p)->y); break;
+        case PART_CAP: one(PartRecord<Cap>(p)->x, PartRecord<Cap>(p)->y); break;
+        case PART_SUBCIRCUIT: one(PartRecord<SubCircuit>(p)->x, PartRecord<SubCircuit>(p)->y); break;
+        case PART_HEATSOURCE: area(PartRecord<HeatSource>(p)); break;
+        case PART_HEATSINK: area(PartRecord<HeatSink>(p)); break;
+        default: break;
         }
     }
+}
+
+void ReferenceOptimisation::Cover(const Node& n)
+{
+    for (int64_t x = n.x; x < int64_t(n.x) + n.w && x < nx_; ++x)
+        for (int64_t y = n.y; y < int64_t(n.y) + n.h && y < ny_; ++y) grid_[size_t(x) * ny_ + y] = n.id;
+}
+
+uint32_t ReferenceOptimisation::IDAt(int64_t x, int64_t y) const
+{
+    return x < 0 || y < 0 || x >= nx_ || y >= ny_ ? 0 : grid_[size_t(x) * ny_ + y];
+}
+
+void ReferenceOptimisation::Refresh(uint32_t id)
+{
+    auto it = nodes_.find(id);
+    if (it == nodes_.end()) return;
+    Node& n = it->second;
+    const int64_t l = n.x, t = n.y, r = l + n.w - 1, b = t + n.h - 1;
+    n.nb = {IDAt(l, t - 1), IDAt(r, t - 1), IDAt(r + 1, t), IDAt(r + 1, b),
+            IDAt(l, b + 1), IDAt(r, b + 1), IDAt(l - 1, t), IDAt(l - 1, b)};
+}
+
+const ReferenceOptimisation::Node* ReferenceOptimisation::Find(uint32_t id) const
+{
+    const auto it = nodes_.find(id);
+    return it == nodes_.end() ? nullptr : &it->second;
+}
+
+bool ReferenceOptimisation::InPart(const PartPlace& p, const Node& n) const
+{
+    if (p.heat) return n.x >= p.rect[0] && n.x + n.w - 1 <= p.rect[2] && n.y >= p.rect[1] && n.y + n.h - 1 <= p.rect[3];
+    for (const auto& [x, y] : p.points)
+        if (n.x == x && n.y == y) return true;
+    return false;
+}
+
+bool ReferenceOptimisation::KeptApart(const Node& a, const Node& b) const
+{
+    for (const PartPlace& p : parts_) {
+        const bool inA = InPart(p, a), inB = InPart(p, b);
+        if (inA != inB || (inA && inB && p.twoTerminals)) return true;
+    }
+    return false;
+}
+
+// The merge rule, condition by condition: with the right neighbour
+// (IDRightT = nb[2]) in direction 0, the bottom one (IDBotL = nb[4]) in direction 1.
+bool ReferenceOptimisation::MayMerge(const Node& a, const Node* b, uint32_t size, int direction) const
+{
+    enum { TopL = 0, RightT = 2, BotL = 4, LeftT = 6 };
+    const int layers = board_->LayerCount;
+    const auto sameSize = [](const Node* p, const Node* q) { return p && q && p->w == q->w && p->h == q->h; };
+    const auto narrower = [](const Node& p, const Node* q) { return q && int32_t(q->w) < int32_t(p.w); };
+    const auto wider = [](const Node& p, const Node* q) { return q && int32_t(q->w) > int32_t(p.w); };
+    const auto shorter = [](const Node& p, const Node* q) { return q && int32_t(q->h) < int32_t(p.h); };
+    const auto taller = [](const Node& p, const Node* q) { return q && int32_t(q->h) > int32_t(p.h); };
+    if (direction == 0 ? (a.w != size || a.x % (2 * size) != 0) : (a.h != size || a.y % (2 * size) != 0)) return false;
+    if (b == nullptr) return false;
+    for (int l = 0; l < layers; ++l)
+        if (a.copper[l] != b->copper[l]) return false;
+    if (!sameSize(&a, b)) return false;
+    const int before = direction == 0 ? TopL : LeftT, after = direction == 0 ? BotL : RightT;
+    const Node* first = Find(a.nb[before]);
+    const Node* second = Find(a.nb[after]);
+    if (direction == 0) {
+        if (narrower(a, first) || narrower(a, second)) return false;
+        if (wider(a, first) && a.nb[TopL] != b->nb[TopL]) return false;
+        if (wider(a, second) && a.nb[BotL] != b->nb[BotL]) return false;
+    } else {
+        if (shorter(a, first) || shorter(a, second)) return false;
+        if (taller(a, first) && a.nb[LeftT] != b->nb[LeftT]) return false;
+        if (taller(a, second) && a.nb[RightT] != b->nb[RightT]) return false;
+    }
+    if (first && !sameSize(first, Find(b->nb[before]))) return false;
+    if (second && !sameSize(second, Find(b->nb[after]))) return false;
+    if (direction == 0 && (narrower(a, Find(a.nb[LeftT])) || narrower(*b, Find(b->nb[RightT])))) return false;
+    return !KeptApart(a, *b);
+}
+
+void ReferenceOptimisation::Step(uint32_t size, int direction)
+{
+    auto it = nodes_.begin();
+    while (it != nodes_.end()) {
+        const Node a = it->second;
+        const Node* b = Find(a.nb[direction == 0 ? 2 : 4]);
+        if (!MayMerge(a, b, size, direction)) {
+            ++it;
+            continue;
+        }
+        const bool right = a.nb[2] == b->id;  // else b is the bottom neighbour
+        Node merged{++lastID_, a.x, a.y, right ? 2 * a.w : a.w, right ? a.h : 2 * a.h, {}, a.copper};
+        nodes_.erase(b->id);
+        nodes_.erase(a.id);
+        nodes_[merged.id] = merged;
+        Cover(merged);
+        Refresh(merged.id);
+        const std::array<uint32_t, 8> around = nodes_[merged.id].nb;
+        for (uint32_t id : around) Refresh(id);
+        it = nodes_.begin();  // restart after every merge
+    }
+}
+
+void ReferenceOptimisation::Optimize(uint32_t order)
+{
+    for (uint64_t size = 1; size <= order; size *= 2) {
+        Step(uint32_t(size), 0);
+        Step(uint32_t(size), 1);
+    }
+    for (auto& [id, n] : nodes_)
+        for (int l = 0; l < board_->LayerCount; ++l)
+            n.copper[l] = board_->CopperMatrix[n.x][n.y][l] > 0 ? 1 : 0;
+}
+
+std::vector<std::vector<uint32_t>> ReferenceOptimisation::Snapshot() const
+{
+    std::vector<std::vector<uint32_t>> rows;
+    for (const auto& [id, n] : nodes_) {
+        std::vector<uint32_t> row{n.id, n.x, n.y, n.w, n.h};
+        row.insert(row.end(), n.nb.begin(), n.nb.end());
+        row.insert(row.end(), n.copper.begin(), n.copper.end());
+        rows.push_back(std::move(row));
+    }
+    return rows;
 }
 
 namespace {
@@ -130,22 +232,13 @@ std::set<uint32_t> AlongSide(const Mesh* mesh, int64_t x, int64_t y, int dx, int
 }
 }  // namespace
 
-void LiteralOptimizeMesh(SimMatrix* board, Mesh* mesh, const Settings& settings)
-{
-    for (uint32_t size = 1; settings.MaxMeshOrder >= size; size *= 2) {
-        LiteralOptimizeMeshStep(board, mesh, size, 0);
-        LiteralOptimizeMeshStep(board, mesh, size, 1);
-    }
-    UpdatebCopper(board, mesh);
-    UpdateTemperature(board, mesh);
-}
-
 std::vector<std::vector<uint32_t>> MeshSnapshot(const Mesh* mesh)
 {
     std::vector<std::vector<uint32_t>> rows;
     for (const MeshNode* n = GetFirstNode(mesh); n != nullptr; n = GetNextNode(n)) {
         std::vector<uint32_t> row{n->ID, n->x, n->y, n->OrderX, n->OrderY};
-        for (int s = 0; s < kNeighbourSlots; ++s) row.push_back(NeighbourID(n, s));
+        const auto around = Neighbours(n);
+        row.insert(row.end(), around.begin(), around.end());
         row.insert(row.end(), std::begin(n->bCopper), std::end(n->bCopper));
         rows.push_back(std::move(row));
     }
@@ -177,8 +270,7 @@ std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, InvariantOptions
 
         MeshNode fresh = *n;
         SetNeighbour(const_cast<Mesh*>(mesh), &fresh);
-        for (int s = 0; s < kNeighbourSlots; ++s)
-            if (NeighbourID(&fresh, s) != NeighbourID(n, s)) return why.str() + "stale neighbour ID in slot " + std::to_string(s);
+        if (Neighbours(&fresh) != Neighbours(n)) return why.str() + "stale neighbour ID";
         const int64_t l = n->x, t = n->y, w = n->OrderX, h = n->OrderY;
         const std::set<uint32_t> sides[4] = {AlongSide(mesh, l, t - 1, 1, 0, w), AlongSide(mesh, l, t + h, 1, 0, w),
                                              AlongSide(mesh, l - 1, t, 0, 1, h), AlongSide(mesh, l + w, t, 0, 1, h)};

@@ -2,7 +2,10 @@
 // Helpers for the mesh tests: the optimisation as plainly written (restart at
 // the first node after every merge), a whole-mesh snapshot for comparisons,
 // and a checker of the mesh invariants.
+#include <array>
 #include <cstdint>
+#include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -11,9 +14,43 @@
 struct SimMatrix;
 struct Settings;
 
-// OptimizeMesh and OptimizeMeshStep with the restarting walk, kept as the reference.
-void LiteralOptimizeMesh(SimMatrix* board, Mesh* mesh, const Settings& settings);
-void LiteralOptimizeMeshStep(SimMatrix* board, Mesh* mesh, uint32_t size, int direction);
+// The optimisation as plainly written (restart at the first node after every
+// merge), on its own copy of a mesh: its own nodes, pixel grid, neighbour
+// look-up, merge and part test, so that it can disagree with the mesh code.
+class ReferenceOptimisation {
+public:
+    ReferenceOptimisation(const SimMatrix* board, const Mesh* mesh);
+    void Step(uint32_t size, int direction);
+    void Optimize(uint32_t order);  // the size loop, then copper from the top-left pixels
+    // The same rows as MeshSnapshot.
+    std::vector<std::vector<uint32_t>> Snapshot() const;
+
+private:
+    struct Node {
+        uint32_t id, x, y, w, h;
+        std::array<uint32_t, 8> nb;  // TopL, TopR, RightT, RightB, BotL, BotR, LeftT, LeftB
+        std::array<uint32_t, 8> copper;
+    };
+    struct PartPlace {
+        bool twoTerminals, heat;
+        std::vector<std::pair<uint32_t, uint32_t>> points;
+        std::array<uint32_t, 4> rect;  // left, top, right, bottom
+    };
+    void Cover(const Node& n);
+    uint32_t IDAt(int64_t x, int64_t y) const;
+    void Refresh(uint32_t id);
+    const Node* Find(uint32_t id) const;
+    bool InPart(const PartPlace& p, const Node& n) const;
+    bool KeptApart(const Node& a, const Node& b) const;
+    bool MayMerge(const Node& a, const Node* b, uint32_t size, int direction) const;
+
+    const SimMatrix* board_;
+    int64_t nx_, ny_;
+    uint32_t lastID_;
+    std::vector<uint32_t> grid_;  // [x * ny + y]
+    std::map<uint32_t, Node> nodes_;  // by ID: the list order
+    std::vector<PartPlace> parts_;
+};
 
 // ID, position, size, neighbours and copper flags of every node in list order.
 std::vector<std::vector<uint32_t>> MeshSnapshot(const Mesh* mesh);
