@@ -37,7 +37,8 @@ run settings show
 
 # 4. The analyses.
 run dc board.sav --simulator "$sim" --maps dc-maps --save
-run dc board.sav --simulator "$sim" --json > dc.json
+echo "\$ korvex-cli dc board.sav --json > dc.json"
+"$cli" dc board.sav --simulator "$sim" --json > dc.json
 run thermal board.sav --simulator "$sim" --maps thermal-maps --save
 run ac board.sav --mode zin --simulator "$sim" --csv zin.csv --touchstone zin.s1p
 run plot zin.csv -o zin.png

@@ -212,8 +212,8 @@ TEST(BoardCommands, VersionAndModeNamesOrNumbers)
     TempFolder t("board");
     BuildWithCommands(t, t.Path("b.sav"));
     // The same AC netlist by name and by command number.
-    ASSERT_EQ(RunCli("netlist b.sav --kind ac --mode zin -o by-name.cir", t.dir).status, 0);
-    ASSERT_EQ(RunCli("netlist b.sav --kind ac --mode 9094 -o by-number.cir", t.dir).status, 0);
+    ASSERT_EQ(RunCli("netlist b.sav --kind ac --mode s21 -o by-name.cir", t.dir).status, 0);
+    ASSERT_EQ(RunCli("netlist b.sav --kind ac --mode 9093 -o by-number.cir", t.dir).status, 0);
     const std::string byName = ReadFile(t.Path("by-name.cir"));
     EXPECT_FALSE(byName.empty());
     EXPECT_EQ(byName, ReadFile(t.Path("by-number.cir")));

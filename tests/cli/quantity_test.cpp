@@ -61,7 +61,7 @@ TEST(Quantity, PrintsFourSignificantDigitsWithPrefix)
         const char* unit;
         const char* text;
     } cases[] = {
-        {329999.981e-12 * 1000, "F", "330nF"}, {1e8, "Hz", "100MHz"}, {1.5e-3, "m", "1.5mm"}, {0, "V", "0V"},
+        {329999.981e-9, "F", "330µF"}, {1e8, "Hz", "100MHz"}, {1.5e-3, "m", "1.5mm"}, {0, "V", "0V"},
         {-2.5e-3, "A", "-2.5mA"},             {0.99996, "V", "1V"},   {999.96e3, "Hz", "1MHz"}, {12.345678, "W", "12.35W"},
         {35e-6, "m", "35µm"},                 {2e18, "Ohm", "2e+18Ohm"}, {1e15, "Hz", "1PHz"}, {1e-18, "F", "1e-18F"},
     };
