@@ -63,6 +63,42 @@ TEST(LosslessLine, MatchedLineHasNoReflectionAndAPureDelay)
     }
 }
 
+TEST(NetworkParameters, FloatingOnePortSeesTheImpedanceBetweenItsNodes)
+{
+    // Between a and b: 30 ohm and 1 nF directly, and 10 + 20 ohm through ground.
+    const DeckRun run = runDeck("* floating port\nI1 a b AC 0\nR3 a b 30\nC1 a b 1n\nR1 a 0 10\nR2 b 0 20\n"
+                                ".net I1\n.ac lin 3 1meg 10meg\n.end\n");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    const int zin = run.raw.index("Zin(i1)");
+    ASSERT_GE(zin, 0);
+    for (size_t p = 0; p < run.raw.points; ++p) {
+        const double w = 2 * M_PI * run.raw.value(p, 0).real();
+        const C want = 1.0 / (1.0 / 30 + 1.0 / 30 + j * w * 1e-9);
+        EXPECT_LT(std::abs(run.raw.value(p, zin) - want), 1e-9 * std::abs(want));
+    }
+}
+
+TEST(NetworkParameters, TwoPortWithUnequalReferenceImpedances)
+{
+    // 50 ohm source, 10 ohm in series, 25 ohm termination. Port 1 sees 35 ohm,
+    // port 2 sees 60 ohm; from a 1 V source, V2 = 25/85 V (S21 = 2 V2 sqrt(50/25))
+    // and from port 2, V1 = 50/85 V (S12 = 2 V1 sqrt(25/50)).
+    const DeckRun run = runDeck("* unequal\nV1 in 0 RSER=50 AC=1\nR1 in out 10\nRterm out 0 25\n"
+                                ".net I(Rterm) V1\n.ac list 1meg\n.end\n");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    const std::pair<const char*, double> expected[] = {
+        {"S11(v1)", -15.0 / 85},
+        {"S21(v1)", 50.0 / 85 * std::sqrt(2.0)},
+        {"S12(v1)", 100.0 / 85 * std::sqrt(0.5)},
+        {"S22(v1)", 35.0 / 85},
+    };
+    for (const auto& [name, value] : expected) {
+        const int v = run.raw.index(name);
+        ASSERT_GE(v, 0) << name;
+        EXPECT_LT(std::abs(run.raw.value(0, v) - value), 1e-12) << name;
+    }
+}
+
 // A small random ladder with every element kind, solved by every backend.
 std::string randomNetwork(unsigned seed, bool ac)
 {

@@ -74,6 +74,21 @@ TEST(RawLayout, SteppedAcConcatenatesStepsWithFrequencyFirst)
     }
 }
 
+TEST(RawLayout, LogarithmicSweepsAreFlaggedLog)
+{
+    const std::pair<const char*, const char*> sweeps[] = {
+        {"dec 2 1k 100k", "Flags: complex forward log\n"},
+        {"oct 2 1k 4k", "Flags: complex forward log\n"},
+        {"lin 3 1k 4k", "Flags: complex forward\n"},
+        {"list 1k 4k", "Flags: complex forward\n"},
+    };
+    for (const auto& [sweep, flags] : sweeps) {
+        const DeckRun run = runDeck(std::string("* sweep\nI1 0 a AC 1\nR1 a 0 1\n.ac ") + sweep + "\n.end\n");
+        ASSERT_EQ(run.exitCode, 0) << run.log;
+        EXPECT_NE(run.raw.header.find(flags), std::string::npos) << sweep << "\n" << run.raw.header;
+    }
+}
+
 TEST(RawLayout, NetworkNamesAreLowerCaseInsideTheQuantity)
 {
     const DeckRun run = runDeck("* names\nI_L0_N000001 N_L0_N000001 0 AC 0\nR1 N_L0_N000001 0 50\n.net I_L0_N000001\n"

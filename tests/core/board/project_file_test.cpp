@@ -52,37 +52,59 @@ TEST(ProjectFile, HeaderAndRasterLayout)
 {
     TempFolder t("proj_header");
     Project p;
-    MakeBoard(&p.board, 3, 2, 2);
-    p.board.SizeX = 0.5f;
-    p.board.SizeZ[7] = 7e-4f;
-    p.board.CopperThickness[0] = 1.5e-5f;
-    p.board.Er[3] = 3.3f;
-    p.board.Df[7] = 0.07f;
-    p.board.RdcX[0] = 11.0f;
-    p.board.RdcY[7] = 12.0f;
-    p.board.RthCopper[0] = 13.0f;
-    p.board.RthDielectric[0] = 14.0f;
-    p.board.RthLayer[7] = 15.0f;
-    p.board.TAmbient = 40.0f;
+    MakeBoard(&p.board, 3, 5, 2);
+    SimMatrix& m = p.board;
+    // Every float of the header gets a value of its own: its byte offset + 0.25,
+    // so a field written to another field's place shows.
+    const struct {
+        float* field;
+        int count;
+        size_t offset;
+    } floats[] = {
+        {&m.SizeX, 1, 12},
+        {&m.SizeY, 1, 16},
+        {m.SizeZ, 8, 20},
+        {m.CopperThickness, 8, 52},
+        {m.Er, 8, 84},
+        {m.Df, 8, 116},
+        {&m.ElectricalConductivity, 1, 148},
+        {&m.TemperatureCoefficient, 1, 152},
+        {m.RdcX, 8, 156},
+        {m.RdcY, 8, 188},
+        {&m.ThermalConductivityCopper, 1, 264},
+        {&m.ThermalConductivityFR4XY, 1, 268},
+        {&m.ThermalConductivityFR4Z, 1, 272},
+        {m.RthCopper, 8, 276},
+        {m.RthDielectric, 8, 308},
+        {m.RthLayer, 8, 340},
+        {&m.Alpha, 1, 372},
+        {&m.Epsilon, 1, 376},
+        {&m.TAmbient, 1, 380},
+    };
+    for (const auto& f : floats)
+        for (int i = 0; i < f.count; ++i) f.field[i] = static_cast<float>(f.offset + 4 * i) + 0.25f;
     const std::string path = t.Path("h.sav");
-    ASSERT_EQ(SaveProject(path.c_str(), &p.board, false, ProjectSections{nullptr, nullptr}), 0);
+    ASSERT_EQ(SaveProject(path.c_str(), &m, false, ProjectSections{nullptr, nullptr}), 0);
     const auto b = ReadBytes(path);
-    ASSERT_EQ(b.size(), 408u + 28u * 3 * 2 * 2);  // nothing after the rasters
-    ExpectFields(b, {{0, 'u', 3},          {4, 'u', 2},          {8, 'u', 2},          {12, 'f', 0.5f},
-                     {20 + 28, 'f', 7e-4f}, {52, 'f', 1.5e-5f},   {84 + 12, 'f', 3.3f}, {116 + 28, 'f', 0.07f},
-                     {148, 'f', 5.62e7f},   {152, 'f', 0.0039f},  {156, 'f', 11.0f},    {188 + 28, 'f', 12.0f},
-                     {264, 'f', 360.0f},    {268, 'f', 0.25f},    {276, 'f', 13.0f},    {308, 'f', 14.0f},
-                     {340 + 28, 'f', 15.0f}, {372, 'f', 5.0f},    {376, 'f', 0.95f},    {380, 'f', 40.0f}});
+    ASSERT_EQ(b.size(), 408u + 28u * 3 * 5 * 2);  // nothing after the rasters
+    ExpectFields(b, {{0, 'u', 3}, {4, 'u', 5}, {8, 'u', 2}});
+    for (const auto& f : floats)
+        for (int i = 0; i < f.count; ++i) {
+            const size_t at = f.offset + 4 * i;
+            ExpectFields(b, {{at, 'f', static_cast<double>(static_cast<float>(at) + 0.25f)}});
+        }
     EXPECT_TRUE(AllZero(b, 220, 44));  // padding and five raster slots
     EXPECT_TRUE(AllZero(b, 384, 24));
     // Raster order copper, current density, x, y, temperature, voltage, Zin;
     // element (x, y, l) at (x * ny + y) * layers + l.
-    const size_t raster = 3 * 2 * 2 * 4;
-    ExpectFields(b, {{408 + ((2 * 2 + 1) * 2 + 1) * 4, 'f', p.board.CopperMatrix[2][1][1]},
-                     {408 + raster, 'f', p.board.CurrentDensityMatrix[0][0][0]},
-                     {408 + 4 * raster + 4, 'f', p.board.TemperatureMatrix[0][0][1]},
-                     {408 + 5 * raster, 'f', p.board.VoltageMatrix[0][0][0]},
-                     {408 + 6 * raster + 8, 'f', p.board.ZinMatrix[0][1][0]}});
+    const size_t raster = 3 * 5 * 2 * 4;
+    ExpectFields(b, {{408 + ((2 * 5 + 3) * 2 + 1) * 4, 'f', m.CopperMatrix[2][3][1]},
+                     {408 + raster, 'f', m.CurrentDensityMatrix[0][0][0]},
+                     {408 + 2 * raster + 4, 'f', m.CurrentXMatrix[0][0][1]},
+                     {408 + 3 * raster + 8, 'f', m.CurrentYMatrix[0][1][0]},
+                     {408 + 4 * raster + 4, 'f', m.TemperatureMatrix[0][0][1]},
+                     {408 + 5 * raster + 40, 'f', m.VoltageMatrix[1][0][0]},
+                     {408 + 6 * raster + 8, 'f', m.ZinMatrix[0][1][0]}});
 }
 
 TEST(ProjectFile, SectionLayouts)

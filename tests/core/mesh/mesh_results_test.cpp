@@ -74,14 +74,27 @@ TEST_F(ResultFixture, CurrentsFromAWiderTopNeighbour)
     EXPECT_TRUE(log.Contains("Fehler in GetCurrent\r\n"));
 }
 
-TEST_F(ResultFixture, CurrentsFromTwoNarrowerLeftNeighbours)
+TEST_F(ResultFixture, CurrentsFromTwoNarrowerNeighbours)
 {
+    // Two 2 x 2 nodes on the left of one 2 x 4 column, then above one 4 x 2 row.
+    // Each narrow node's branch to the big node is its first slot (RT, BL); the
+    // second slot holds a decoy that must not be read.
     Build(4, 4, {{0, 0, 1, 1}, {0, 2, 1, 3}, {2, 0, 3, 3}});
-    // Two 2 x 2 nodes on the left of one 2 x 4 column.
     SetCurrent(At(0, 0), kCurrentRightTop, 0, 1.5);
     SetCurrent(At(0, 2), kCurrentRightTop, 0, 2.5);
+    SetCurrent(At(0, 0), kCurrentRightBottom, 0, 7.0);
+    SetCurrent(At(0, 2), kCurrentRightBottom, 0, 9.0);
     EXPECT_DOUBLE_EQ(GetCurrentLT(&mesh, At(2, 0), 0), 1.5);
     EXPECT_DOUBLE_EQ(GetCurrentLB(&mesh, At(2, 0), 0), 2.5);
+    TearDown();
+
+    Build(4, 4, {{0, 0, 1, 1}, {2, 0, 3, 1}, {0, 2, 3, 3}});
+    SetCurrent(At(0, 0), kCurrentBottomLeft, 0, 1.5);
+    SetCurrent(At(2, 0), kCurrentBottomLeft, 0, 2.5);
+    SetCurrent(At(0, 0), kCurrentBottomRight, 0, 7.0);
+    SetCurrent(At(2, 0), kCurrentBottomRight, 0, 9.0);
+    EXPECT_DOUBLE_EQ(GetCurrentTL(&mesh, At(0, 2), 0), 1.5);
+    EXPECT_DOUBLE_EQ(GetCurrentTR(&mesh, At(0, 2), 0), 2.5);
 }
 
 TEST_F(ResultFixture, SettersRefuseBadArguments)

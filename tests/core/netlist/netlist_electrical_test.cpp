@@ -63,6 +63,19 @@ INSTANTIATE_TEST_SUITE_P(
         BranchCase{"UnequalNeighbours", 1, 6, 4, 1e-3f, {{0, 0, 2, 2, {0}}, {0, 2, 2, 2, {0}}, {2, 0, 4, 4, {0}}},
                    {"RC0_000001_0 N0_000001 N0_000003 1.500000", "RC0_000001_2 N0_000001 N0_000002 1.000000",
                     "RC0_000002_0 N0_000002 N0_000003 1.500000"}},
+        // Rectangular nodes: A (4 wide, 2 tall) and C below it, B (2 wide, 4 tall) to
+        // their right. B is taller, so B counts in full: 1/2 * 4/2 + 1 * 2/4 = 1.5
+        // (the other way round it would be 1 * 4/2 + 1/2 * 2/4 = 2.25).
+        BranchCase{"RectangularTallerNeighbour", 1, 6, 4, 1e-3f,
+                   {{0, 0, 4, 2, {0}}, {0, 2, 4, 2, {0}}, {4, 0, 2, 4, {0}}},
+                   {"RC0_000001_0 N0_000001 N0_000003 1.500000", "RC0_000001_2 N0_000001 N0_000002 0.500000",
+                    "RC0_000002_0 N0_000002 N0_000003 1.500000"}},
+        // The same turned: A (2 wide, 4 tall) and C side by side above B (4 wide,
+        // 2 tall). B is wider: 1/2 * 4/2 + 1 * 2/4 = 1.5.
+        BranchCase{"RectangularWiderNeighbour", 1, 4, 6, 1e-3f,
+                   {{0, 0, 2, 4, {0}}, {2, 0, 2, 4, {0}}, {0, 4, 4, 2, {0}}},
+                   {"RC0_000001_0 N0_000001 N0_000002 0.500000", "RC0_000001_2 N0_000001 N0_000003 1.500000",
+                    "RC0_000002_2 N0_000002 N0_000003 1.500000"}},
         BranchCase{"TwoSmallerOnOneSide", 1, 3, 2, 1e-3f, {{0, 0, 2, 2, {0}}, {2, 0, 1, 1, {0}}, {2, 1, 1, 1, {0}}},
                    {"RC0_000001_0 N0_000001 N0_000002 1.500000", "RC0_000001_1 N0_000001 N0_000003 1.500000",
                     "RC0_000002_2 N0_000002 N0_000003 1.000000"}},

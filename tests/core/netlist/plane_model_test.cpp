@@ -152,21 +152,44 @@ TEST(PlaneModel, NoBranchWithoutAPlanePair)
     EXPECT_EQ(WriteBranch(none, nullptr, nullptr, 0, 0).result, -1);
 }
 
-TEST(PlaneModel, ParallelPlateLineValues)
+TEST(PlaneModel, LineValuesFromTheBranchGeometry)
 {
-    // Two 1 mm squares over 0.1 mm of er 4.1: a 1 mm long, 1 mm wide line.
-    TestBoard b(2, 2, 1);
-    b.UniformMesh({0, 1});
-    const auto lines = Lines(WriteBranch(b, b.NodeAtPixel(0, 0), b.NodeAtPixel(1, 0), 0, 0).text);
-    ASSERT_EQ(lines.size(), 4u);
-    const double c = 1e-3 * 4.1 * 8.852e-12 * 1e-3 / 1e-4 / 2;
-    const double l = 1e-3 * 1e-4 * 1.2566e-06 / 1e-3;
-    EXPECT_NEAR(Value(lines[2], "d"), 1e-4, 1e-10);
-    EXPECT_NEAR(Value(lines[2], "C") / c, 1, 1e-6);
-    EXPECT_NEAR(Value(lines[2], "L") / l, 1, 1e-6);
-    EXPECT_NEAR(Value(lines[3], "Td") / std::sqrt(l * c), 1, 1e-6);
-    EXPECT_NEAR(Value(lines[3], "Z0") / std::sqrt(l / c), 1, 1e-6);
-    EXPECT_EQ(lines[3].substr(0, 50), "T_L01_N000001_P0 N_L1_N000001_R_P0 0 N_L0_N000002 ");
+    // Over 0.1 mm of er 4.1: C = flength er 8.852e-12 fwidth / d / 2,
+    // L = flength d 1.2566e-6 / fwidth. Two 1 mm squares make a 1 mm long,
+    // 1 mm wide line. A node 2 wide and 4 tall with both planes next to two
+    // 2 x 2 nodes with layer 0 only makes a stub half the big node long (1 mm)
+    // and as wide as the smaller side (2 mm): written for the node when the big
+    // node is on the left, for the neighbour (which sees the small node in its
+    // slot 4) when it is on the right.
+    struct Case {
+        std::vector<NodeSpec> nodes;
+        double flength, fwidth;
+        const char* comment;
+        const char* line;
+    } cases[] = {
+        {{{0, 0, 1, 1, {0, 1}}, {1, 0, 1, 1, {0, 1}}}, 1e-3, 1e-3, "*flength=0.001000 *fwidth=0.001000",
+         "T_L01_N000001_P0 N_L1_N000001_R_P0 0 N_L0_N000002 "},
+        {{{0, 0, 2, 4, {0, 1}}, {2, 0, 2, 2, {0}}, {2, 2, 2, 2, {0}}}, 1e-3, 2e-3,
+         "*Copper Edge RB flength=0.001000 *fwidth=0.002000", "T_L01_N000001_P0 "},
+        {{{0, 0, 2, 2, {0}}, {0, 2, 2, 2, {0}}, {2, 0, 2, 4, {0, 1}}}, 1e-3, 2e-3,
+         "*Copper Edge TL flength=0.001000 *fwidth=0.002000", "T_L01_N000003_P4 "},
+    };
+    for (const Case& k : cases) {
+        TestBoard b(2, 4, 4);
+        b.Nodes(k.nodes);
+        const int toX = k.nodes[0].width;
+        const auto lines = Lines(WriteBranch(b, b.NodeAtPixel(0, 0), b.NodeAtPixel(toX, 0), 0, 0).text);
+        ASSERT_EQ(lines.size(), 4u);
+        EXPECT_EQ(lines[0], k.comment);
+        const double c = k.flength * 4.1 * 8.852e-12 * k.fwidth / 1e-4 / 2;
+        const double l = k.flength * 1e-4 * 1.2566e-06 / k.fwidth;
+        EXPECT_NEAR(Value(lines[2], "d"), 1e-4, 1e-10);
+        EXPECT_NEAR(Value(lines[2], "C") / c, 1, 1e-6);
+        EXPECT_NEAR(Value(lines[2], "L") / l, 1, 1e-6);
+        EXPECT_NEAR(Value(lines[3], "Td") / std::sqrt(l * c), 1, 1e-6);
+        EXPECT_NEAR(Value(lines[3], "Z0") / std::sqrt(l / c), 1, 1e-6);
+        EXPECT_EQ(lines[3].substr(0, std::string(k.line).size()), k.line);
+    }
 }
 
 TEST(PlaneModel, StrayCorrectionOfAnOpenStrip)

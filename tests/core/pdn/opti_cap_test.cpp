@@ -94,11 +94,52 @@ TEST_F(OptiCapFixture, PointsAboveTargetFrequencyNeverCount)
     EXPECT_TRUE(PlacedCaps().empty());
     // Without capacitors the result is the port's own magnitude.
     for (int k = 0; k < diagram.Curve[1].PointCount; ++k) EXPECT_FLOAT_EQ(diagram.Curve[1].pY[k], z[k].r);
+}
 
-    CapBank bank = Bank(param, z, catalogue);
-    EXPECT_EQ(calculate_efficiency(&bank), 0.0f);
-    bank.Param.TargetFrequency = 2e7f;  // now the 100-ohm points count
-    EXPECT_GT(calculate_efficiency(&bank), 1e3f);
+TEST_F(OptiCapFixture, ErrorSumsSquaredExcessUpToAndAtTheTargetFrequency)
+{
+    // Target 0.1 ohm; the 0.05-ohm point is below it and never counts.
+    f = {1e6, 2e6, 3e6, 4e6};
+    const std::vector<DComplex> z = {Complex(1.0, 0), Complex(0.05, 0), Complex(0.5, 0), Complex(10.0, 0)};
+    const struct {
+        float targetFrequency;
+        double error;
+    } cases[] = {
+        {2.9e6f, 0.81},                // (1 - 0.1)^2
+        {3e6f, 0.81 + 0.16},           // the point at the target frequency counts
+        {4e6f, 0.81 + 0.16 + 98.01},   // (10 - 0.1)^2
+    };
+    for (const auto& c : cases) {
+        CapBank bank = Bank(Param(0.1f, c.targetFrequency), z, catalogue);
+        EXPECT_NEAR(calculate_efficiency(&bank), c.error, 1e-5 * c.error) << c.targetFrequency;
+    }
+}
+
+TEST_F(OptiCapFixture, DescentRunsPassesUntilNothingChanges)
+{
+    // Resistors (1000 F, no ESL) in parallel with an open port, target 1.05 ohm.
+    // Catalogue 100, 2, 1.2, 3 ohm; the bank starts as 100 | 100.
+    // Pass 1: slot 0 takes 1.2 (1.2 | 100 = 1.186 is the lowest), slot 1 then
+    // takes 2 (the first record with 1.2 | R <= 1.05). Pass 2: with 2 in slot 1,
+    // slot 0 takes 2 as well (2 | 2 = 1, the first with no error). Pass 3: no change.
+    f = {1e6};
+    CapDatabase resistors;
+    for (float r : {100.0f, 2.0f, 1.2f, 3.0f}) {
+        const CapRecord record = Branch(1000.0f, r, 0.0f);
+        AddCap(&resistors, resistors.Count, &record);
+    }
+    CapBank bank = Bank(Param(1.05f, 1e9f), {Complex(1e9, 0)}, resistors);
+    bank.Count = 2;
+    for (int slot : {0, 1}) {
+        bank.Caps[slot] = GetCap(&resistors, 0);
+        bank.CatalogueIndex[slot] = 0;
+    }
+    search_better_capacitors(&bank);
+    EXPECT_EQ(bank.CatalogueIndex[0], 1);
+    EXPECT_EQ(bank.CatalogueIndex[1], 1);
+    EXPECT_EQ(bank.Caps[0].ESR, 2.0f);
+    EXPECT_EQ(bank.Error, 0.0f);
+    FreeCapDatabase(&resistors);
 }
 
 TEST_F(OptiCapFixture, MaxOneCapacitorOnAnotherPortAndSlot)

@@ -61,6 +61,9 @@ TEST(SpiceFit, TweakKeepsImprovingStepsAndUndoesTheLast)
         {0, 0},   // every first step raises the error: unchanged
         {-2, -2}, // starts above: the upward step is undone, two downward steps stay
         {6, 3},   // four improving steps use the budget; the fourth is undone anyway
+        // One upward step was spent (and undone): 4 - 1 + 1 = 4 downward steps,
+        // all improving, the fourth undone for the budget.
+        {-6, -3},
     };
     const ZinSamples zin = SamplesOf({kTarget});
     for (int parameter = kTweakCapacitance; parameter <= kTweakResonance; ++parameter) {
@@ -80,6 +83,22 @@ TEST(SpiceFit, TweakKeepsImprovingStepsAndUndoesTheLast)
             FreeCapDatabase(&list);
         }
     }
+}
+
+TEST(SpiceFit, ErrorIsTheSumOfSquaredLogMismatches)
+{
+    // A 2-ohm resistor (1000 F, no ESL: no reactance to speak of) against a
+    // port of 1 ohm and of 0.1 ohm: log10 mismatches 0.30103 and 1.30103.
+    ZinSamples zin;
+    zin.Freq = {1e6f, 2e6f};
+    zin.Z = {Complex(1.0, 0), Complex(0.1, 0)};
+    CapDatabase list;
+    const CapRecord resistor = Branch(1000.0f, 2.0f, 0.0f);
+    AddCap(&list, 0, &resistor);
+    SpiceFit fit;
+    ASSERT_EQ(InitSpiceFit(&fit, &list, zin), 0);
+    EXPECT_NEAR(fit.Error, 0.30103 * 0.30103 + 1.30103 * 1.30103, 1e-5);
+    FreeCapDatabase(&list);
 }
 
 TEST(SpiceFit, FitLowersErrorOnKnownCircuit)
