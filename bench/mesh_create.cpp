@@ -15,6 +15,8 @@
 #include "mesh/mesh_generation.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 namespace {
 std::map<uint32_t, double> gBest, gFirst;
 

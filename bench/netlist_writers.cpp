@@ -26,6 +26,8 @@
 #include "netlist/resistance_tables.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -18,6 +18,8 @@
 #include "board/raster.h"
 #include "board/sim_matrix.h"
 
+using namespace korvex;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -12,6 +12,8 @@
 
 using namespace korvex;
 
+using namespace korvex;
+
 int main(int argc, char** argv)
 {
     int sweepN = 100, mapN = 300, peerN = 100;

@@ -19,6 +19,8 @@
 #include "sim_process_timer.h"
 #include "unknown_map.h"
 
+using namespace korvex;
+
 
 using namespace korvex;
 

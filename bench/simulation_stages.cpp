@@ -23,6 +23,8 @@
 #include "netlist/netlist_electrical.h"
 #include "util/job_observer.h"
 
+using namespace korvex;
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 

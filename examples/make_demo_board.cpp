@@ -8,6 +8,8 @@
 #include "pdn/cap_database.h"
 #include "pdn/voltage_noise_param.h"
 
+using namespace korvex;
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {

@@ -5,6 +5,8 @@
 #include "diagram/diagram.h"
 #include "diagram/diagram_csv.h"
 
+namespace korvex::cli {
+
 int SaveSelectedCurvesCsv(const Diagram& diagram, const std::vector<int>& slots, const std::string& path,
                           std::string* reason)
 {
@@ -29,3 +31,5 @@ int SaveSelectedCurvesCsv(const Diagram& diagram, const std::vector<int>& slots,
     }
     return SaveDiagramCurvesCsv(&selection, kDiagramDataCurves, path.c_str(), reason);
 }
+
+}  // namespace korvex::cli

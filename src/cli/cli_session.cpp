@@ -14,6 +14,8 @@
 #include "output_guard.h"
 #include "settings_io.h"
 
+namespace korvex::cli {
+
 namespace fs = std::filesystem;
 
 void AddCommonOptions(CLI::App& sub, CliOptions& o, bool withCsv)
@@ -165,3 +167,5 @@ int CliSession::MeshAndRun(const std::function<JobOutcome(const JobEnvironment&)
     summary();
     return Finish();
 }
+
+}  // namespace korvex::cli

@@ -21,6 +21,8 @@
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 
+namespace korvex::cli {
+
 struct CliOptions {
     std::string Project;
     std::string WorkDir;       // work files and Settings.set; default: current directory
@@ -88,3 +90,5 @@ struct CliSession {
     int MeshAndRun(const std::function<JobOutcome(const JobEnvironment&)>& command,
                    const std::function<void()>& summary);
 };
+
+}  // namespace korvex::cli

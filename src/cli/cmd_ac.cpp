@@ -11,6 +11,8 @@
 #include "quantity.h"
 #include "result_report.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct AcOptions {
@@ -120,3 +122,5 @@ const KorvexCommand kAc("ac", "Simulate an AC analysis of the planes (Zin, S21, 
     };
 });
 }  // namespace
+
+}  // namespace korvex::cli

@@ -5,6 +5,8 @@
 #include "board/project_file.h"
 #include "command_registry.h"
 
+namespace korvex::cli {
+
 namespace {
 const KorvexCommand kBmps("bmps", "Write the copper and result bitmaps of every layer", [](CLI::App& sub) {
     auto project = std::make_shared<std::string>();
@@ -25,3 +27,5 @@ const KorvexCommand kBmps("bmps", "Write the copper and result bitmaps of every 
     };
 });
 }  // namespace
+
+}  // namespace korvex::cli

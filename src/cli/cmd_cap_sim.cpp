@@ -13,6 +13,8 @@
 #include "quantity.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct Options {
@@ -89,3 +91,5 @@ const KorvexCommand kCapSim(
     });
 
 }  // namespace
+
+}  // namespace korvex::cli

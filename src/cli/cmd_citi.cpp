@@ -11,6 +11,8 @@
 #include "output_guard.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct Sparameters : SPARAM {
@@ -69,3 +71,5 @@ const KorvexCommand kCiti("citi", "Read a CITI S-parameter file (.D1) and write 
 });
 
 }  // namespace
+
+}  // namespace korvex::cli

@@ -7,6 +7,8 @@
 #include "pdn/cap_database.h"
 #include "pdn/voltage_noise_param.h"
 
+namespace korvex::cli {
+
 namespace {
 
 const KorvexCommand kConvert("convert", "Rewrite a project plain or compressed", [](CLI::App& sub) {
@@ -44,3 +46,5 @@ const KorvexCommand kConvert("convert", "Rewrite a project plain or compressed",
 });
 
 }  // namespace
+
+}  // namespace korvex::cli

@@ -8,6 +8,8 @@
 #include "quantity.h"
 #include "result_report.h"
 
+namespace korvex::cli {
+
 namespace {
 
 // The DC netlist scales the copper resistance with the temperature raster, which
@@ -47,3 +49,5 @@ const KorvexCommand kDc("dc", "Simulate the DC voltage drop and current density"
     };
 });
 }  // namespace
+
+}  // namespace korvex::cli

@@ -4,6 +4,8 @@
 #include "command_registry.h"
 #include "output_guard.h"
 
+namespace korvex::cli {
+
 namespace {
 const KorvexCommand kExample("example", "Write the example board as a project", [](CLI::App& sub) {
     auto out = std::make_shared<std::string>();
@@ -29,3 +31,5 @@ const KorvexCommand kExample("example", "Write the example board as a project", 
     };
 });
 }  // namespace
+
+}  // namespace korvex::cli

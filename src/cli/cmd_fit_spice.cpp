@@ -14,6 +14,8 @@
 #include "result_report.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 // "C,ESR,ESL" (numbers with the suffixes p n u m k M G) as a branch; a
@@ -114,3 +116,5 @@ const KorvexCommand kFitSpice(
     });
 
 }  // namespace
+
+}  // namespace korvex::cli

@@ -14,6 +14,8 @@
 #include "record_print.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct LoadedBoard {
@@ -134,3 +136,5 @@ const KorvexCommand kInfo("info", "Show a project's board, layer stack, material
 });
 
 }  // namespace
+
+}  // namespace korvex::cli

@@ -19,6 +19,8 @@
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct Options {
@@ -138,3 +140,5 @@ const KorvexCommand kMesh("mesh", "Build the mesh of a project and report its no
 });
 
 }  // namespace
+
+}  // namespace korvex::cli

@@ -26,6 +26,8 @@
 #include "netlist/netlist_thermal.h"
 #include "util/debug_log.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct Options {
@@ -137,3 +139,5 @@ const KorvexCommand kNetlist{
     }};
 
 }  // namespace
+
+}  // namespace korvex::cli

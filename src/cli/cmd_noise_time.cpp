@@ -16,6 +16,8 @@
 #include "pdn/voltage_noise_time.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 using FieldEdit = std::function<void(VoltageNoiseTimeParam&)>;
@@ -104,3 +106,5 @@ const KorvexCommand kNoiseTime(
     });
 
 }  // namespace
+
+}  // namespace korvex::cli

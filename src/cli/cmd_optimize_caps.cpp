@@ -13,6 +13,8 @@
 #include "pdn/opti_cap.h"
 #include "util/number_text.h"
 
+namespace korvex::cli {
+
 namespace {
 
 struct Catalogue : CapDatabase {
@@ -94,3 +96,5 @@ const KorvexCommand kOptimizeCaps(
     });
 
 }  // namespace
+
+}  // namespace korvex::cli

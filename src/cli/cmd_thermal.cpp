@@ -3,6 +3,8 @@
 #include "jobs/commands.h"
 #include "result_report.h"
 
+namespace korvex::cli {
+
 namespace {
 const KorvexCommand kThermal("thermal", "Simulate the temperatures of the board and its parts", [](CLI::App& sub) {
     auto o = std::make_shared<CliOptions>();
@@ -19,3 +21,5 @@ const KorvexCommand kThermal("thermal", "Simulate the temperatures of the board 
     };
 });
 }  // namespace
+
+}  // namespace korvex::cli

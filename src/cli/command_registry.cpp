@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace korvex::cli {
+
 std::vector<RegisteredCommand>& RegisteredCommands()
 {
     static std::vector<RegisteredCommand> commands;
@@ -18,3 +20,5 @@ int Refuse(const std::string& reason)
     std::fprintf(stderr, "korvex-cli: %s\n", reason.c_str());
     return 1;
 }
+
+}  // namespace korvex::cli

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace korvex::cli {
+
 using CommandRun = std::function<int()>;
 using CommandSetup = std::function<CommandRun(CLI::App& sub)>;
 
@@ -25,3 +27,5 @@ std::vector<RegisteredCommand>& RegisteredCommands();
 
 // Prints "korvex-cli: <reason>" on stderr and returns exit code 1.
 int Refuse(const std::string& reason);
+
+}  // namespace korvex::cli

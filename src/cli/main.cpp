@@ -4,6 +4,8 @@
 
 #include "command_registry.h"
 
+using namespace korvex::cli;
+
 int main(int argc, char** argv)
 {
     CLI::App app{"KORVEX power-integrity and thermal analysis, command line"};

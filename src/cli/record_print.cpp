@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 
+namespace korvex::cli {
+
 namespace {
 
 nlohmann::json FieldValue(const FieldLayout& f, const uint8_t* p, uint32_t k)
@@ -117,3 +119,5 @@ std::string RecordToText(const RecordLayout& layout, const void* record)
     }
     return out;
 }
+
+}  // namespace korvex::cli

@@ -6,6 +6,8 @@
 
 #include "board/record_layout.h"
 
+namespace korvex::cli {
+
 // Shortest text that reads back to the same float ("0.1", not 0.100000001).
 std::string FloatText(float value);
 std::string DoubleText(double value);
@@ -13,3 +15,5 @@ std::string DoubleText(double value);
 nlohmann::json RecordToJson(const RecordLayout& layout, const void* record);
 // One line "Name=value Name=value ..." (arrays as [a, b, ...], texts quoted).
 std::string RecordToText(const RecordLayout& layout, const void* record);
+
+}  // namespace korvex::cli

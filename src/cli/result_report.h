@@ -6,8 +6,10 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+namespace korvex {
 struct SimMatrix;
 struct Diagram;
+}  // namespace korvex
 
 namespace korvex::cli {
 

@@ -12,6 +12,8 @@
 #include "pdn/cap_database.h"
 #include "pdn/voltage_noise_param.h"
 
+using namespace korvex;
+
 namespace {
 
 // Layer 1: a plane with a slot at x = 5; layer 2: a full plane without its corner pixel (0, 0).

@@ -6,6 +6,8 @@
 
 #include "cli_test_support.h"
 
+using namespace korvex;
+
 namespace fs = std::filesystem;
 
 namespace {

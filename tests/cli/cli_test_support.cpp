@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <fstream>
 
+namespace korvex {
+
 namespace fs = std::filesystem;
 
 CliRun RunCli(const std::string& args, const fs::path& folder)
@@ -75,3 +77,5 @@ void ExpectOneLineRefusal(const CliRun& r, const std::string& args)
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
     EXPECT_EQ(r.err.rfind("korvex-cli: ", 0), 0u) << args << ": " << r.err;
 }
+
+}  // namespace korvex

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+namespace korvex {
+
 struct CliRun {
     int status = -1;
     std::string out, err;
@@ -34,3 +36,5 @@ std::string LastLine(const std::string& text);
 // A refusal as korvex-cli gives it: exit code 1, nothing on stdout, one line
 // "korvex-cli: REASON" on stderr.
 void ExpectOneLineRefusal(const CliRun& r, const std::string& args);
+
+}  // namespace korvex

@@ -5,6 +5,8 @@
 #include "board/example_board.h"
 #include "mesh/mesh_generation.h"
 
+namespace korvex {
+
 void UseShortSweep(Settings* settings)
 {
     settings->StartFrequency = 1e5;
@@ -60,3 +62,5 @@ void JobBench::BuildMesh()
     std::string reason;
     ASSERT_EQ(CommandCreateMesh(Env(), nullptr, &reason), 0) << reason;
 }
+
+}  // namespace korvex

@@ -12,6 +12,8 @@
 #include "mesh/mesh_model.h"
 #include "pdn/simulate_s_capacitor.h"
 
+namespace korvex {
+
 struct JobBench {
     TempFolder folder{"job"};
     SimMatrix board;
@@ -36,3 +38,5 @@ struct JobBench {
 
 // The AC sweep the example benches and projects use: 1e5 .. 1e9 Hz, 24 points, two sub-bands.
 void UseShortSweep(Settings* settings);
+
+}  // namespace korvex

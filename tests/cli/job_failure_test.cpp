@@ -10,6 +10,8 @@
 #include "job_bench.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 namespace fs = std::filesystem;
 
 TEST(SimulationJob, FailingSimulatorsLeaveEarlierResultsAndSayWhy)

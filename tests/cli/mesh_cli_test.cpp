@@ -12,6 +12,8 @@
 #include "mesh/mesh_generation.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 namespace {
 // Runs korvex-cli mesh in a fresh folder (no Settings.set there: built-in defaults).
 CliRun MeshCli(const std::string& args, const std::filesystem::path& folder)

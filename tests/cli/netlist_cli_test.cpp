@@ -8,6 +8,8 @@
 #include "board/sim_matrix.h"
 #include "cli_test_support.h"
 
+using namespace korvex;
+
 namespace fs = std::filesystem;
 
 namespace {

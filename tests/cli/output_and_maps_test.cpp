@@ -12,6 +12,8 @@
 #include "output_guard.h"
 #include "result_map.h"
 
+using namespace korvex;
+
 using korvex::cli::CheckOutputPath;
 using korvex::cli::IsKorvexOutput;
 

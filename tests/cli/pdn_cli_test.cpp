@@ -15,6 +15,8 @@
 #include "pdn/spice_fit.h"
 #include "pdn/voltage_noise_param.h"
 
+using namespace korvex;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -13,6 +13,8 @@
 #include "pdn/port_zin_curve.h"
 #include "pdn/voltage_noise_time.h"
 
+using namespace korvex;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -11,6 +11,8 @@
 #include "quantity.h"
 #include "record_fields.h"
 
+using namespace korvex;
+
 using korvex::cli::FormatQuantity;
 using korvex::cli::ParseQuantity;
 

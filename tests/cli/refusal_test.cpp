@@ -5,6 +5,8 @@
 #include "board_test_files.h"
 #include "cli_test_support.h"
 
+using namespace korvex;
+
 namespace {
 
 // A 2-layer 12 x 8 board: layer 1 full except the column x = 5, layer 2 empty.

@@ -6,6 +6,8 @@
 
 #include "job_bench.h"
 
+using namespace korvex;
+
 namespace {
 void Ground(SimMatrix* b, uint32_t x, uint32_t y, uint32_t layer)
 {

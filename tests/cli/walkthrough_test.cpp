@@ -16,6 +16,8 @@
 #include "pdn/cap_database.h"
 #include "pdn/voltage_noise_param.h"
 
+using namespace korvex;
+
 namespace fs = std::filesystem;
 
 namespace {

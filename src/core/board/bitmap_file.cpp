@@ -11,6 +11,8 @@
 #include "util/debug_log.h"
 #include "util/tempscale.h"
 
+namespace korvex {
+
 namespace {
 
 int Refuse(std::string* error, const std::string& reason)
@@ -234,3 +236,5 @@ int CreateBMPs(const SimMatrix* board, const std::string& folder, std::string* e
     printDebug("BMPs created");
     return 0;
 }
+
+}  // namespace korvex

@@ -9,6 +9,8 @@
 
 #include "board/sim_matrix.h"
 
+namespace korvex {
+
 constexpr int kBitmapFileHeaderSize = 14;
 constexpr int kBitmapInfoHeaderSize = 40;
 // Bitmaps of this many pixels or more are refused.
@@ -57,3 +59,5 @@ int WriteBitmap(const char* path, float*** raster, uint32_t width, uint32_t heig
 // LayerN_ZIN.bmp into `folder`, results scaled over all layers. 0, or -1 at
 // the first file that could not be written.
 int CreateBMPs(const SimMatrix* board, const std::string& folder, std::string* error = nullptr);
+
+}  // namespace korvex

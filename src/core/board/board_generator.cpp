@@ -7,6 +7,8 @@
 #include "board/part_list.h"
 #include "board/sim_matrix.h"
 
+namespace korvex {
+
 namespace {
 // Same numbers on every platform (the standard distributions are not).
 class Dice {
@@ -295,3 +297,5 @@ int GenerateBenchmarkBoard(SimMatrix* board, uint32_t pixels, uint32_t seed)
             for (int l = 0; l < 4; ++l) board->TemperatureMatrix[x][y][l] = board->TAmbient;
     return 0;
 }
+
+}  // namespace korvex

@@ -2,6 +2,8 @@
 // Boards made in code, for tests and benchmarks: reproducible from a seed.
 #include <cstdint>
 
+namespace korvex {
+
 struct SimMatrix;
 
 // A small board for property tests: random copper rectangles and noise on
@@ -18,3 +20,5 @@ int GenerateRandomBoard(SimMatrix* board, uint32_t seed, uint32_t countX, uint32
 // resistors, decoupling capacitors, ports, heat sources over the ICs and a
 // heat sink. Same seed and size give the same board. 0 on success.
 int GenerateBenchmarkBoard(SimMatrix* board, uint32_t pixels, uint32_t seed = 1);
+
+}  // namespace korvex

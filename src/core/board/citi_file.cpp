@@ -10,6 +10,8 @@
 #include "util/debug_log.h"
 #include "util/number_text.h"
 
+namespace korvex {
+
 SPARAM gData;
 
 namespace {
@@ -214,3 +216,5 @@ int ReadCITIFile(SPARAM* d, const char* path, std::string* error)
     }
     return 0;
 }
+
+}  // namespace korvex

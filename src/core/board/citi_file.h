@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace korvex {
+
 struct SPARAM {
     uint32_t Count = 0;
     uint32_t LogSpacing = 0;   // 1: explicit list, taken as logarithmically spaced
@@ -30,3 +32,5 @@ extern SPARAM gData;
 int ReadCITIFile(SPARAM* data, const char* path, std::string* error = nullptr);
 // Frees the eight arrays and sets them to null.
 int freeSPARAM(SPARAM* data);
+
+}  // namespace korvex

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace korvex {
+
 namespace {
 
 constexpr int kTop = 0;
@@ -119,3 +121,5 @@ int CreateExampleBoard(SimMatrix* board)
     PlaceParts(board);
     return 0;
 }
+
+}  // namespace korvex

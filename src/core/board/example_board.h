@@ -5,5 +5,9 @@
 // a heat source and a heat sink, port 0 and three capacitors.
 #include "board/sim_matrix.h"
 
+namespace korvex {
+
 // Replaces whatever `board` held. 0, or -1 when the rasters cannot be allocated.
 int CreateExampleBoard(SimMatrix* board);
+
+}  // namespace korvex

@@ -7,6 +7,8 @@
 #include "board/sim_matrix.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 static_assert(std::is_trivially_copyable_v<Current> && std::is_trivially_copyable_v<SubCircuit> &&
               std::is_trivially_copyable_v<SeriesSubCircuit> && std::is_trivially_copyable_v<HeatSource>);
 
@@ -152,3 +154,5 @@ uint32_t CountParts(const SimMatrix* board)
     for (Part* p = GetFirstPart(board); p != nullptr; p = p->pNext) ++n;
     return n;
 }
+
+}  // namespace korvex

@@ -5,6 +5,8 @@
 
 #include "board/part_records.h"
 
+namespace korvex {
+
 struct SimMatrix;
 
 struct Part {
@@ -32,3 +34,5 @@ T* PartRecord(const Part* part)
 {
     return static_cast<T*>(part->pRecord);
 }
+
+}  // namespace korvex

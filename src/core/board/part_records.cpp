@@ -1,5 +1,7 @@
 #include "board/part_records.h"
 
+namespace korvex {
+
 static_assert(sizeof(Current) == 80);
 static_assert(sizeof(Resistor) == 76);
 static_assert(sizeof(Via) == 48);
@@ -51,3 +53,5 @@ const char* PartKindName(uint32_t kind)
     default: return nullptr;
     }
 }
+
+}  // namespace korvex

@@ -4,6 +4,8 @@
 // field by field (project_file.cpp), never as raw struct copies.
 #include <cstdint>
 
+namespace korvex {
+
 enum PartKind : uint32_t {
     PART_CURRENT = 1,
     PART_RESISTOR = 4,
@@ -128,3 +130,5 @@ void CopyName(char (&field)[N], const char* text)
     for (; text != nullptr && text[i] != '\0' && i < N - 1; ++i) field[i] = text[i];
     for (; i < N; ++i) field[i] = '\0';
 }
+
+}  // namespace korvex

@@ -15,6 +15,8 @@
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 using korvex::ProjectInput;
 using korvex::ProjectOutput;
 using korvex::LoadedProject;
@@ -145,3 +147,5 @@ int LoadProject(const char* path, SimMatrix* board, bool acceptCompressed, const
     }
     return 1;
 }
+
+}  // namespace korvex

@@ -15,6 +15,8 @@
 
 #include "board/sim_matrix.h"
 
+namespace korvex {
+
 struct CapDatabase;
 struct VoltageNoiseTimeParam;
 
@@ -55,3 +57,5 @@ int SaveMatrix(std::FILE* stream, float*** raster, int nx, int ny, int nz);
 int gzSaveMatrix(gzFile stream, float*** raster, int nx, int ny, int nz);
 int LoadMatrix(std::FILE* stream, float*** raster, int nx, int ny, int nz);
 int gzLoadMatrix(gzFile stream, float*** raster, int nx, int ny, int nz);
+
+}  // namespace korvex

@@ -5,6 +5,8 @@
 
 #include "util/debug_log.h"
 
+namespace korvex {
+
 namespace {
 constexpr size_t kPointer = sizeof(void*);
 
@@ -180,3 +182,5 @@ void Printdmatrix(float** array, int nx, int ny)
         printDebug("\r\n");
     }
 }
+
+}  // namespace korvex

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace korvex {
+
 // nx pointers -> ny pointers -> nz * elementSize bytes each. Null on failure
 // (reported on the debug log) or for negative/overflowing counts.
 void*** malloc3D(int nx, int ny, unsigned nz, unsigned elementSize);
@@ -36,3 +38,5 @@ double MinOfMatrix(float*** raster, int nx, int ny, int nz);
 void PrintMatrix(uint32_t** array, int nx, int ny);
 void Print3DMatrix(float*** raster, int nx, int ny, int nz);
 void Printdmatrix(float** array, int nx, int ny);
+
+}  // namespace korvex

@@ -11,6 +11,8 @@
 #include "board/raster.h"
 #include "util/byte_io.h"
 
+namespace korvex {
+
 namespace {
 constexpr size_t kChunkBytes = size_t(1) << 26;  // 64 MiB per call keeps gz lengths in range
 constexpr bool kLittleEndian = std::endian::native == std::endian::little;
@@ -127,3 +129,5 @@ int gzLoadMatrix(gzFile stream, float*** raster, int nx, int ny, int nz)
     auto read = [stream](void* p, size_t n) { return gzfread(p, 1, n, stream) == n; };
     return ReadElements(data, bytes, read) ? 0 : -1;
 }
+
+}  // namespace korvex

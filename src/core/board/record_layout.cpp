@@ -4,6 +4,8 @@
 
 #include "util/byte_io.h"
 
+namespace korvex {
+
 uint32_t FieldFileSize(const FieldLayout& field)
 {
     switch (field.Type) {
@@ -86,3 +88,5 @@ bool DecodeRecord(const RecordLayout& layout, const uint8_t* in, size_t size, vo
     }
     return true;
 }
+
+}  // namespace korvex

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace korvex {
+
 enum class FieldType : uint8_t {
     U32,
     I32,
@@ -47,3 +49,5 @@ const RecordLayout* PartRecordLayout(uint32_t kind);
 const RecordLayout& CapRecordLayout();
 const RecordLayout& VoltageNoiseTimeParamLayout();
 const RecordLayout& SettingsLayout();
+
+}  // namespace korvex

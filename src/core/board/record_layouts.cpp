@@ -8,6 +8,8 @@
 #include "pdn/cap_database.h"
 #include "pdn/voltage_noise_param.h"
 
+namespace korvex {
+
 #define FIELD(Record, Field, Type, Count) {#Field, FieldType::Type, offsetof(Record, Field), Count}
 #define PAD(Bytes) {"", FieldType::Padding, 0, Bytes}
 
@@ -237,3 +239,5 @@ const RecordLayout& SettingsLayout()
 {
     return kSettingsLayout;
 }
+
+}  // namespace korvex

@@ -2,6 +2,8 @@
 // Program-wide options. Stored field by field as the 368-byte "Settings.set".
 #include <cstdint>
 
+namespace korvex {
+
 struct Settings {
     char LTspicePath[260] = "NoPathSelected";
     uint32_t ShowConsole = 1;
@@ -34,3 +36,5 @@ struct Settings {
 constexpr int kSettingsFileSize = 368;
 
 extern Settings gSettings;
+
+}  // namespace korvex

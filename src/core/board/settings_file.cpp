@@ -14,6 +14,8 @@
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 std::string gszFolderSettings = ".";
 std::string gszFolderLTSPICE = kNoPathSelected;
 
@@ -114,3 +116,5 @@ int CheckLTSpicePath(Settings* settings, std::string* message, std::string* capt
     if (caption != nullptr) *caption = "Error";
     return -1;
 }
+
+}  // namespace korvex

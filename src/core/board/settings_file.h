@@ -5,6 +5,8 @@
 
 #include "board/settings.h"
 
+namespace korvex {
+
 constexpr char kSettingsFileName[] = "Settings.set";
 constexpr char kNoPathSelected[] = "NoPathSelected";
 
@@ -34,3 +36,5 @@ int WriteSettingsFile(const Settings* settings, const std::string& folder, std::
 // otherwise -1 and, for the caller to show, the message "Set Correct LTSpice
 // File" with the caption "Error".
 int CheckLTSpicePath(Settings* settings, std::string* message = nullptr, std::string* caption = nullptr);
+
+}  // namespace korvex

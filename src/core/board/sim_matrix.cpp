@@ -5,6 +5,8 @@
 #include "board/raster.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 SimMatrix gSimMatrix;
 
 int InitSimulationMatrix(SimMatrix* board)
@@ -156,3 +158,5 @@ void MoveSimMatrix(SimMatrix* to, SimMatrix* from)
     *to = *from;
     *from = SimMatrix{};
 }
+
+}  // namespace korvex

@@ -5,6 +5,8 @@
 
 #include "board/part_list.h"
 
+namespace korvex {
+
 constexpr int kMaxLayers = 8;
 
 struct SimMatrix {
@@ -70,3 +72,5 @@ inline bool HasCopper(const SimMatrix& board, uint32_t x, uint32_t y, int layer)
 {
     return board.CopperMatrix[x][y][layer] > 0.0f;
 }
+
+}  // namespace korvex

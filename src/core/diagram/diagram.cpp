@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+namespace korvex {
+
 Diagram gDiagram;
 
 namespace {
@@ -219,3 +221,5 @@ int FindDiagramCurve(const Diagram* diagram, const char* name)
     }
     return -1;
 }
+
+}  // namespace korvex

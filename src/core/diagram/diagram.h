@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <mutex>
 
+namespace korvex {
+
 struct Diagram;
 struct Part;
 
@@ -105,3 +107,5 @@ int DiagramCurveHasData(const DiagramCurve& curve);
 int FindDiagramCurve(const Diagram* diagram, const char* name);
 // Frees a curve's arrays and leaves it invalid and empty (caller holds the lock).
 void ClearDiagramCurve(DiagramCurve& curve);
+
+}  // namespace korvex

@@ -5,6 +5,8 @@
 
 #include "util/number_text.h"
 
+namespace korvex {
+
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
@@ -295,3 +297,5 @@ float RoundUpToOneSignificantDigit(float value)
     // The tolerance keeps a float such as 0.3f (0.30000001) from rising to 0.4.
     return static_cast<float>(p * std::ceil(value / p - 1e-6));
 }
+
+}  // namespace korvex

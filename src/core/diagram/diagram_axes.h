@@ -9,6 +9,8 @@
 
 #include "diagram/diagram.h"
 
+namespace korvex {
+
 // Grid counts and scales of one layout, derived by ComputeDiagramAxes.
 struct DiagramAxes {
     int GridCountX = 0;  // n of the x axis: grid steps (linear) or decades (log)
@@ -88,3 +90,5 @@ int DiagramClickCommand(uint32_t clickMode);
 // Rounds a positive value up to one significant digit (0.37 -> 0.4, 12 -> 20,
 // 100 -> 100). Values not above 0 or not finite come back unchanged.
 float RoundUpToOneSignificantDigit(float value);
+
+}  // namespace korvex

@@ -7,6 +7,8 @@
 #include "pdn/cap_database.h"
 #include "pdn/complex.h"
 
+namespace korvex {
+
 namespace {
 
 using Guard = std::lock_guard<std::mutex>;
@@ -117,3 +119,5 @@ int ShowDiagramSpiceCircuit(Diagram* diagram, const CapDatabase* list, int force
     DrawCreateSpiceData(diagram, list);
     return 1;
 }
+
+}  // namespace korvex

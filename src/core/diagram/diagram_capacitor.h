@@ -4,6 +4,8 @@
 // circuit (SpiceCurve, all branches of a capacitor list in parallel).
 #include "diagram/diagram.h"
 
+namespace korvex {
+
 struct CapDatabase;
 
 // Frequencies of a computed curve point i of `count`: linear over fMinX ..
@@ -26,3 +28,5 @@ int ShowDiagramCapacitor(Diagram* diagram, Part* part, int force);
 // SpiceCurve, otherwise it becomes the 500-point curve "SPICE". 1 when the
 // diagram changed.
 int ShowDiagramSpiceCircuit(Diagram* diagram, const CapDatabase* list, int force);
+
+}  // namespace korvex

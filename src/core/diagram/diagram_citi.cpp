@@ -8,6 +8,8 @@
 #include "diagram/diagram.h"
 #include "diagram/diagram_axes.h"
 
+namespace korvex {
+
 namespace {
 
 struct Trace {
@@ -78,3 +80,5 @@ int FillDiagramFromCITI(Diagram* diagram, const SPARAM* data)
     UpdateDiagram(diagram);
     return 0;
 }
+
+}  // namespace korvex

@@ -1,4 +1,6 @@
 #pragma once
+
+namespace korvex {
 // Imported S-parameters as the four reference curves of a diagram.
 struct Diagram;
 struct SPARAM;
@@ -8,3 +10,5 @@ struct SPARAM;
 // record's frequency range (logarithmic for list files) and a dB y axis that
 // spans the magnitudes, then redraws. -1 for a null argument.
 int FillDiagramFromCITI(Diagram* diagram, const SPARAM* data);
+
+}  // namespace korvex

@@ -8,6 +8,8 @@
 
 #include "util/atomic_file.h"
 
+namespace korvex {
+
 namespace {
 
 // Shortest text that reads back as the same float, independent of the locale.
@@ -87,3 +89,5 @@ int SaveDiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const char
     }
     return korvex::WriteFileAtomically(path, text.data(), text.size(), error) ? 0 : -1;
 }
+
+}  // namespace korvex

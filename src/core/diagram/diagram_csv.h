@@ -8,6 +8,8 @@
 
 #include "diagram/diagram.h"
 
+namespace korvex {
+
 enum DiagramCurveSet {
     kDiagramDataCurves,       // the ten curves
     kDiagramReferenceCurves,  // the four reference curves
@@ -29,3 +31,5 @@ std::string DiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const 
 // reason in *error (nothing to write, or the file could not be written).
 int SaveDiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const char* path, std::string* error,
                          const char* xName = "frequency");
+
+}  // namespace korvex

@@ -11,6 +11,8 @@
 #include "netlist/netlist_thermal.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 namespace {
 thread_local AcCommandRefusal gLastAcRefusal;
 
@@ -127,3 +129,5 @@ JobOutcome RunExclusive(const std::function<JobOutcome()>& command)
     if (!slot.Acquired()) return Refused("another simulation is running");
     return command();
 }
+
+}  // namespace korvex

@@ -9,6 +9,8 @@
 #include "jobs/simulation_job.h"
 #include "netlist/ac_job.h"
 
+namespace korvex {
+
 struct MeshBuildReport;
 
 // "Create Mesh": the adaptive mesh of the board with the job's settings.
@@ -37,3 +39,5 @@ JobOutcome CommandCreateBMPs(const JobEnvironment& env, const std::string& folde
 // Runs a command on the calling thread holding the job slot; refused with a
 // reason when another job runs.
 JobOutcome RunExclusive(const std::function<JobOutcome()>& command);
+
+}  // namespace korvex

@@ -20,6 +20,8 @@
 #include "pdn/voltage_noise_time.h"
 #include "util/job_observer.h"
 
+namespace korvex {
+
 namespace {
 
 JobOutcome Refused(std::string reason)
@@ -210,3 +212,5 @@ int DrawSimulateSCapacitor(const JobEnvironment& env, const Cap& capacitor)
     if (PrepareSimulateSCapacitorDiagram(env.Diagram, env.Settings, env.SParameters) != 0) return -1;
     return SimulateSCapacitorDrawDiagram(env.Diagram, &capacitor, env.SParameters);
 }
+
+}  // namespace korvex

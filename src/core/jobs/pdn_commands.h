@@ -13,6 +13,8 @@
 #include "board/part_records.h"
 #include "jobs/simulation_job.h"
 
+namespace korvex {
+
 struct CapDatabase;
 struct OptiCapParam;
 struct VoltageNoiseTimeParam;
@@ -77,3 +79,5 @@ JobOutcome CommandSimulateSCapacitor(const JobEnvironment& env, uint32_t portId,
 // After that run: env's diagram reset for the result and "Z11c" computed for
 // the capacitor's values (as often as wanted). 0, or -1 without a run.
 int DrawSimulateSCapacitor(const JobEnvironment& env, const Cap& capacitor);
+
+}  // namespace korvex

@@ -22,6 +22,8 @@
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 
+namespace korvex {
+
 namespace {
 std::atomic<bool> gJobSlotTaken{false};
 
@@ -256,3 +258,5 @@ bool StartJobThread(std::function<JobOutcome()> work, JobObserver* observer)
     }).detach();
     return true;
 }
+
+}  // namespace korvex

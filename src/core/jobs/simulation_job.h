@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+namespace korvex {
+
 struct SimMatrix;
 struct Mesh;
 struct Settings;
@@ -17,10 +19,10 @@ class JobObserver;
 
 // What a job works on. Defaults are the program-wide records.
 struct JobEnvironment {
-    ::SimMatrix* Board = nullptr;
-    ::Mesh* Mesh = nullptr;
-    ::Settings* Settings = nullptr;
-    ::Diagram* Diagram = nullptr;
+    korvex::SimMatrix* Board = nullptr;
+    korvex::Mesh* Mesh = nullptr;
+    korvex::Settings* Settings = nullptr;
+    korvex::Diagram* Diagram = nullptr;
     SimulateSCapacitorData* SParameters = nullptr;
     std::string WorkFolder;  // folder of the work files; empty: the current directory
     std::string Simulator;   // simulator executable; empty: gszFolderLTSPICE
@@ -74,3 +76,5 @@ bool IsJobRunning();
 // Runs `work` on a detached thread holding the job slot, then calls the
 // observer's Finished. False (nothing started) when another job is running.
 bool StartJobThread(std::function<JobOutcome()> work, JobObserver* observer);
+
+}  // namespace korvex

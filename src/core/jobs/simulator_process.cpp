@@ -15,6 +15,8 @@
 
 extern char** environ;
 
+namespace korvex {
+
 namespace {
 std::string Quote(const std::string& s)
 {
@@ -100,3 +102,5 @@ std::string TailOfFile(const std::string& path, int maxLines)
     for (const auto& l : lines) out += l + "\n";
     return out;
 }
+
+}  // namespace korvex

@@ -3,6 +3,8 @@
 // (never through a shell), and waits for it.
 #include <string>
 
+namespace korvex {
+
 struct SimulatorRun {
     int ExitCode = -1;        // the simulator's exit code; -1 when it could not start
     bool Started = false;     // false: the executable is missing or not runnable
@@ -19,3 +21,5 @@ SimulatorRun RunSimulator(const std::string& simulator, bool batchMode, const st
 
 // The last `maxLines` lines of a text file (the simulator's log after a failed run).
 std::string TailOfFile(const std::string& path, int maxLines);
+
+}  // namespace korvex

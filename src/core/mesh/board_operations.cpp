@@ -5,6 +5,8 @@
 #include "board/part_list.h"
 #include "board/sim_matrix.h"
 
+namespace korvex {
+
 namespace {
 bool ValidLayer(const SimMatrix* board, int layer)
 {
@@ -108,3 +110,5 @@ int IsCopperatCoordinate(const SimMatrix* board, MeshPoint3 point)
     // Anything but an exact 0 counts, NaN included.
     return board->CopperMatrix[point.x][point.y][point.layer] == 0.0f ? 0 : 1;
 }
+
+}  // namespace korvex

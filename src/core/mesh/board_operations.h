@@ -3,6 +3,8 @@
 // copper rectangles, clamping points to the board, moving parts, copper tests.
 #include "mesh/mesh_model.h"
 
+namespace korvex {
+
 struct SimMatrix;
 struct Part;
 
@@ -19,3 +21,5 @@ int CopyPartCoordinates(Part* destination, const Part* source);
 int IsFullCopperOnLayer(const SimMatrix* board, int layer);
 // 1 if (x, y, layer) is on the board and its copper value is not exactly 0.
 int IsCopperatCoordinate(const SimMatrix* board, MeshPoint3 point);
+
+}  // namespace korvex

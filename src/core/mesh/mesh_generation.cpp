@@ -11,6 +11,8 @@
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 
+namespace korvex {
+
 namespace {
 const Settings& Resolve(const Settings* settings)
 {
@@ -339,3 +341,5 @@ int UpdateTemperature(const SimMatrix* board, Mesh* mesh)
     });
     return 0;
 }
+
+}  // namespace korvex

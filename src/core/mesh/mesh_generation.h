@@ -11,6 +11,8 @@
 
 #include "mesh/mesh_model.h"
 
+namespace korvex {
+
 struct SimMatrix;
 struct Settings;
 struct Part;
@@ -64,3 +66,5 @@ int IsNodeInPart(const Part* part, const MeshNode* node);
 // Per-node copper flags and temperatures from the top-left pixel.
 int UpdatebCopper(const SimMatrix* board, Mesh* mesh);
 int UpdateTemperature(const SimMatrix* board, Mesh* mesh);
+
+}  // namespace korvex

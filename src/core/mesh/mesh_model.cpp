@@ -15,6 +15,8 @@
 #include "board/sim_matrix.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 Mesh gMesh;
 
 static_assert(std::is_trivially_destructible_v<MeshNode>);
@@ -424,3 +426,5 @@ int PrintIDToNode(const Mesh* mesh)
         printDebug("IDToNode[%u]=%X\r\n", static_cast<unsigned>(i), Low32(mesh->IDToNode[i]));
     return 0;
 }
+
+}  // namespace korvex

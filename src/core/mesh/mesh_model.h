@@ -6,6 +6,8 @@
 // IDs start at 1, are never reused, and 0 means "no node".
 #include <cstdint>
 
+namespace korvex {
+
 struct SimMatrix;
 
 // A pixel position (x to the right, y downwards).
@@ -133,3 +135,5 @@ float NodeGetArea(const SimMatrix* board, const MeshNode* node);
 // Diagnostics on the debug log.
 int PrintNodes(const Mesh* mesh);
 int PrintIDToNode(const Mesh* mesh);
+
+}  // namespace korvex

@@ -18,6 +18,8 @@
 #include "mesh/mesh_generation.h"
 #include "util/job_observer.h"
 
+namespace korvex {
+
 namespace {
 const Settings& Resolve(const Settings* settings)
 {
@@ -353,3 +355,5 @@ int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settin
     UpdateTemperature(board, mesh);
     return 0;
 }
+
+}  // namespace korvex

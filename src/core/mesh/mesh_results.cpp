@@ -6,6 +6,8 @@
 #include "board/sim_matrix.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 namespace {
 bool ValidLayer(int layer)
 {
@@ -206,3 +208,5 @@ int MeshToCurrentDensity(SimMatrix* board, Mesh* mesh)
     }
     return 0;
 }
+
+}  // namespace korvex

@@ -5,6 +5,8 @@
 // values into the board's per-pixel result rasters.
 #include "mesh/mesh_model.h"
 
+namespace korvex {
+
 struct SimMatrix;
 
 // Branch slots of SetCurrent.
@@ -43,3 +45,5 @@ int ClearMatrix3D(const SimMatrix* board, float*** matrix);
 // CurrentX, CurrentY and CurrentDensity of every node and layer from the branch
 // currents, painted into CurrentXMatrix, CurrentYMatrix, CurrentDensityMatrix.
 int MeshToCurrentDensity(SimMatrix* board, Mesh* mesh);
+
+}  // namespace korvex

@@ -7,6 +7,8 @@
 #include "board/part_list.h"
 #include "board/sim_matrix.h"
 
+namespace korvex {
+
 namespace {
 // The identity number of a part of a numbered kind; false for other kinds.
 bool IdentityOf(const Part* part, uint32_t& number)
@@ -115,3 +117,5 @@ int HeatSinkSetTemperature(SimMatrix* board, const char* name, double value)
             PartRecord<HeatSink>(p)->Temperature = value;
     return 0;
 }
+
+}  // namespace korvex

@@ -4,6 +4,8 @@
 // that store simulation results in part records.
 #include <cstdint>
 
+namespace korvex {
+
 struct SimMatrix;
 struct Part;
 
@@ -35,3 +37,5 @@ int SetViaCurrent(SimMatrix* board, uint64_t key, int layer, double value);
 int HeatSourceSetTemperature(SimMatrix* board, const char* name, double value);
 // Temperature of every heat sink whose Net equals name (ignoring case).
 int HeatSinkSetTemperature(SimMatrix* board, const char* name, double value);
+
+}  // namespace korvex

@@ -7,6 +7,8 @@
 #include "netlist/ac_job.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 using korvex::NetlistWriter;
 
 int CheckAcFrequencyPlan(const Settings* settings, uint32_t mode, std::string* reason)
@@ -81,3 +83,5 @@ void WriteAcFrequencyPlan(NetlistWriter& out, const Settings* settings, uint32_t
     out.Text(".param f2= pow(10, flog2)\n");
     out.Format(".ac dec %e {f1} {f2}\n", static_cast<double>(settings->NumberOfPoints) / (logStop - logStart));
 }
+
+}  // namespace korvex

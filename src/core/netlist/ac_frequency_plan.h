@@ -6,6 +6,8 @@
 
 #include "netlist/netlist_writer.h"
 
+namespace korvex {
+
 struct Settings;
 struct SimMatrix;
 
@@ -20,3 +22,5 @@ void WriteAcParameterBlock(korvex::NetlistWriter& out, const SimMatrix* board);
 
 // The ".step"/".param f1/f2"/".ac" lines of `mode`.
 void WriteAcFrequencyPlan(korvex::NetlistWriter& out, const Settings* settings, uint32_t mode);
+
+}  // namespace korvex

@@ -1,5 +1,7 @@
 #include "netlist/ac_job.h"
 
+namespace korvex {
+
 AcJob gAcJobS21{AC_MODE_S21, 0, 1, 0, 1, nullptr, nullptr};
 AcJob gAcJobNoiseTransfer{AC_MODE_NOISE_TRANSFER, 0, 1, 0, 1, nullptr, nullptr};
 AcJob gAcJobCurrentNoiseTransfer{AC_MODE_CURRENT_NOISE_TRANSFER, 0, 1, 0, 1, nullptr, nullptr};
@@ -36,3 +38,5 @@ AcJob* AcJobForMode(uint32_t mode)
     default: return IsAcMode(mode) ? &gAcJobWithoutDialog : nullptr;
     }
 }
+
+}  // namespace korvex

@@ -5,6 +5,8 @@
 // dialogs remember the last choice.
 #include <cstdint>
 
+namespace korvex {
+
 enum AcMode : uint32_t {
     AC_MODE_CURRENT_DENSITY_AT_F = 9087,   // "Simulate Current Density @f"
     AC_MODE_CURRENT_NOISE_TRANSFER = 9088,  // "Simulate Current Injected Noise Transfer"
@@ -41,3 +43,5 @@ int IsAcMode(uint32_t mode);
 int IsSingleFrequencyAcMode(uint32_t mode);
 // The static record a command uses (null for an unknown mode).
 AcJob* AcJobForMode(uint32_t mode);
+
+}  // namespace korvex

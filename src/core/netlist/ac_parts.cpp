@@ -10,6 +10,8 @@
 #include "netlist/node_access.h"
 #include "netlist/resistance_tables.h"
 
+namespace korvex {
+
 using korvex::NetlistWriter;
 
 namespace {
@@ -167,3 +169,5 @@ int CreateSpiceACParts(NetlistWriter* file, const SimMatrix* board, const Mesh* 
     if (file == nullptr || board == nullptr || part == nullptr) return -1;
     return WriteAcPart(*file, board, mesh, part, job, PartKey(board, part));
 }
+
+}  // namespace korvex

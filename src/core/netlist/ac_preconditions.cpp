@@ -4,6 +4,8 @@
 #include "mesh/board_operations.h"
 #include "netlist/ac_job.h"
 
+namespace korvex {
+
 int CheckAcPreconditions(const SimMatrix* board, uint32_t mode, AcRefusal* refusal)
 {
     const auto refuse = [&](const char* text, const char* caption) {
@@ -23,3 +25,5 @@ int CheckAcPreconditions(const SimMatrix* board, uint32_t mode, AcRefusal* refus
     if (IsFullCopperOnLayer(board, 1) != 1) return refuse("Bottom has to be filled with copper", "Fill Reference Plane");
     return 0;
 }
+
+}  // namespace korvex

@@ -4,6 +4,8 @@
 // planes. The front end shows a refusal as a warning box with an OK button.
 #include <cstdint>
 
+namespace korvex {
+
 struct SimMatrix;
 
 struct AcRefusal {
@@ -14,3 +16,5 @@ struct AcRefusal {
 // 0 when the board may run `mode` (the dialog modes are not checked); -1 with
 // the refusal's text and caption otherwise.
 int CheckAcPreconditions(const SimMatrix* board, uint32_t mode, AcRefusal* refusal);
+
+}  // namespace korvex

@@ -1,3 +1,7 @@
 #include "netlist/element_counters.h"
 
+namespace korvex {
+
 ElementCounters gElementCounters;
+
+}  // namespace korvex

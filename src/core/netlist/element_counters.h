@@ -4,6 +4,8 @@
 // from one netlist to the next.
 #include <cstdint>
 
+namespace korvex {
+
 struct ElementCounters {
     uint32_t Resistor = 1;           // "R%u" resistor parts of the DC netlist
     uint32_t CurrentSource = 1;      // "I%u" current sources of the DC netlist
@@ -17,3 +19,5 @@ struct ElementCounters {
 };
 
 extern ElementCounters gElementCounters;
+
+}  // namespace korvex

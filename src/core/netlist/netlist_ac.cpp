@@ -13,6 +13,8 @@
 #include "netlist/plane_model.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 using korvex::NetlistWriter;
 
 namespace {
@@ -115,3 +117,5 @@ int CreateSpiceAC(const char* path, const SimMatrix* board, const Mesh* mesh, co
                    static_cast<double>(sx), static_cast<double>(sy));
     return WriteNetlistFile(path, [&](NetlistWriter& out) { WriteSpiceAC(out, board, mesh, settings, job); });
 }
+
+}  // namespace korvex

@@ -7,6 +7,8 @@
 
 #include "netlist/netlist_writer.h"
 
+namespace korvex {
+
 struct AcJob;
 struct Mesh;
 struct Part;
@@ -33,3 +35,5 @@ int WriteAcPart(korvex::NetlistWriter& out, const SimMatrix* board, const Mesh* 
 // (above the bottom reference plane) on which its node carries copper,
 // LayerCount - 2 when none does; -1 for boards of fewer than two layers.
 int AcViaLayer(const SimMatrix* board, const Mesh* mesh, uint32_t x, uint32_t y);
+
+}  // namespace korvex

@@ -7,6 +7,8 @@
 #include "netlist/node_access.h"
 #include "netlist/resistance_tables.h"
 
+namespace korvex {
+
 using korvex::NetlistWriter;
 
 namespace {
@@ -144,3 +146,5 @@ int CreateSpiceElectricalMesh(const char* path, SimMatrix* board, Mesh* mesh)
     if (board == nullptr || mesh == nullptr) return -1;
     return WriteNetlistFile(path, [&](NetlistWriter& out) { WriteSpiceElectricalMesh(out, board, mesh); });
 }
+
+}  // namespace korvex

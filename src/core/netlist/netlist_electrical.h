@@ -5,6 +5,8 @@
 // barrels, solved at the operating point.
 #include "netlist/netlist_writer.h"
 
+namespace korvex {
+
 struct Mesh;
 struct MeshNode;
 struct Part;
@@ -27,3 +29,5 @@ int CreateSpiceCopperMesh(korvex::NetlistWriter* file, SimMatrix* board, Mesh* m
 // The lines of one part with a known via key (its position in the part list);
 // CreateSpiceElectricalElementMesh looks the key up itself.
 int WriteElectricalPart(korvex::NetlistWriter& out, SimMatrix* board, Mesh* mesh, Part* part, uint64_t viaKey);
+
+}  // namespace korvex

@@ -11,6 +11,8 @@
 #include "netlist/resistance_tables.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 using korvex::NetlistWriter;
 
 namespace {
@@ -231,3 +233,5 @@ int CreateSpiceThermalMesh(const char* path, SimMatrix* board, Mesh* mesh, const
     if (board == nullptr || mesh == nullptr) return -1;
     return WriteNetlistFile(path, [&](NetlistWriter& out) { WriteSpiceThermalMesh(out, board, mesh, settings); });
 }
+
+}  // namespace korvex

@@ -7,6 +7,8 @@
 // and vias from the last electrical result.
 #include "netlist/netlist_writer.h"
 
+namespace korvex {
+
 struct Mesh;
 struct MeshNode;
 struct Part;
@@ -27,3 +29,5 @@ int CreateSpiceThermalElementMesh(korvex::NetlistWriter* file, SimMatrix* board,
 // One lateral thermal resistor from node A to its neighbour B; -1 if a node is missing.
 int CreateSpiceThermalResistorMesh(korvex::NetlistWriter* file, SimMatrix* board, Mesh* mesh, MeshNode* nodeA,
                                    MeshNode* nodeB, int layer, int direction);
+
+}  // namespace korvex

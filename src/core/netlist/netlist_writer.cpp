@@ -148,11 +148,10 @@ void NetlistWriter::Discard()
     used_ = 0;
 }
 
-}  // namespace korvex
 
-int WriteNetlistFile(const char* path, const std::function<void(korvex::NetlistWriter&)>& body)
+int WriteNetlistFile(const char* path, const std::function<void(NetlistWriter&)>& body)
 {
-    korvex::NetlistWriter out;
+    NetlistWriter out;
     if (path == nullptr || out.Open(path) != 0) {
         printDebug("Netlist %s could not be written: %s\r\n", path != nullptr ? path : "(none)",
                    path != nullptr ? out.Error().c_str() : "no path");
@@ -165,3 +164,5 @@ int WriteNetlistFile(const char* path, const std::function<void(korvex::NetlistW
     }
     return 0;
 }
+
+}  // namespace korvex

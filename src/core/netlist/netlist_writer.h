@@ -77,9 +77,9 @@ private:
     std::string error_;
 };
 
-}  // namespace korvex
-
 // Opens `path`, lets `body` write the netlist and closes it. 0 on success; -1
 // when the file could not be created or written, reported on the debug log as
 // "Netlist <path> could not be written: <reason>"; no file is left behind then.
-int WriteNetlistFile(const char* path, const std::function<void(korvex::NetlistWriter&)>& body);
+int WriteNetlistFile(const char* path, const std::function<void(NetlistWriter&)>& body);
+
+}  // namespace korvex

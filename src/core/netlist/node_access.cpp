@@ -1,5 +1,7 @@
 #include "netlist/node_access.h"
 
+namespace korvex {
+
 int SetbCopper(MeshNode* node, int layer, uint32_t flag)
 {
     if (node == nullptr || layer < 0 || layer >= 8) return -1;
@@ -27,3 +29,5 @@ int NetlistLayerCount(int layerCount)
 {
     return layerCount < 0 ? 0 : (layerCount > 8 ? 8 : layerCount);
 }
+
+}  // namespace korvex

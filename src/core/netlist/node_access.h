@@ -5,6 +5,8 @@
 
 #include "mesh/mesh_model.h"
 
+namespace korvex {
+
 // 1/0 copper flag of the node on `layer`; 0 for a null node or a layer outside 0 ... 7.
 inline uint32_t GetbCopper(const MeshNode* node, int layer)
 {
@@ -52,3 +54,5 @@ private:
     const Mesh* mesh_;
     const MeshNode* ahead_;
 };
+
+}  // namespace korvex

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace korvex {
+
 namespace {
 constexpr double kEpsilon0 = 8.852e-12;
 constexpr double kMu0Line = 1.2566e-06;     // of the parallel-plate line
@@ -58,3 +60,5 @@ DielectricLoss ComputeDielectricLoss(float er, float df, float nodeSizeX, float 
     loss.R = static_cast<float>(1.0 / (2 * M_PI * loss.C * df));
     return loss;
 }
+
+}  // namespace korvex

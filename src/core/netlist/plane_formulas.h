@@ -1,4 +1,6 @@
 #pragma once
+
+namespace korvex {
 // The element values of the plane transmission-line model: the parallel-plate
 // line of one branch, the microstrip fringing (stray) correction of 2-layer
 // boards and the dielectric loss of a node. Single precision throughout.
@@ -39,3 +41,5 @@ struct DielectricLoss {
     float R = 0;
 };
 DielectricLoss ComputeDielectricLoss(float er, float df, float nodeSizeX, float nodeSizeY, float d);
+
+}  // namespace korvex

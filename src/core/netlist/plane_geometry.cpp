@@ -7,6 +7,8 @@
 #include "netlist/plane_formulas.h"
 #include "netlist/plane_model.h"
 
+namespace korvex {
+
 using korvex::NetlistWriter;
 
 namespace {
@@ -189,3 +191,5 @@ StrayParameter GetStrayParameter(const SimMatrix* board, const Mesh* mesh, const
     result.CStray = s.CStray;
     return result;
 }
+
+}  // namespace korvex

@@ -11,6 +11,8 @@
 #include "netlist/node_access.h"
 #include "netlist/plane_formulas.h"
 
+namespace korvex {
+
 using korvex::NetlistWriter;
 
 namespace {
@@ -170,3 +172,5 @@ int CreateSpiceTLINEMatrix(NetlistWriter* file, const SimMatrix* board, const Me
     WriteForms(*file, text, values, pair.Distance, layerCount, saveCurrents);
     return 0;
 }
+
+}  // namespace korvex

@@ -10,6 +10,8 @@
 #include "mesh/mesh_model.h"
 #include "netlist/netlist_writer.h"
 
+namespace korvex {
+
 struct AcJob;
 struct Settings;
 struct SimMatrix;
@@ -63,3 +65,5 @@ uint64_t IsCopperEdge(const SimMatrix* board, ConnectionRect rect, int layer);
 // Width in pixels of the copper strip from an open edge into the plane.
 int GetMicrostripWidthHoz(const SimMatrix* board, ConnectionRect rect, int edgeCode, int layer);
 int GetMicrostripWidthVert(const SimMatrix* board, ConnectionRect rect, int edgeCode, int layer);
+
+}  // namespace korvex

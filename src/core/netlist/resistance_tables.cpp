@@ -5,6 +5,8 @@
 
 #include "board/sim_matrix.h"
 
+namespace korvex {
+
 namespace {
 
 // Stefan-Boltzmann constant as the thermal netlist uses it.
@@ -115,3 +117,5 @@ float SurfaceToAmbientResistance(float alpha, float epsilon, float area, double 
     if (std::isinf(radiation)) return static_cast<float>(convection);
     return static_cast<float>(convection * radiation / (convection + radiation));
 }
+
+}  // namespace korvex

@@ -3,6 +3,8 @@
 // DC and thermal netlists. All values in single precision, as stored in the board.
 #include <cstdint>
 
+namespace korvex {
+
 struct SimMatrix;
 
 // RdcX[l] = dx / (t[l] dy sigma), RdcY[l] = dy / (t[l] dx sigma): the electrical
@@ -39,3 +41,5 @@ float ViaBarrelArea(float diameter, float platingThickness);
 // temperature. A surface without convection (alpha 0) or radiation (epsilon 0)
 // uses the other path alone.
 float SurfaceToAmbientResistance(float alpha, float epsilon, float area, double temperature, float ambient);
+
+}  // namespace korvex

@@ -9,6 +9,8 @@
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 CapDatabase gCapDatabase;
 CapDatabase gCapDatabaseCreateSpice;
 CapDatabase gCapDatabaseSimulateSCapacitor;
@@ -219,3 +221,5 @@ int LoadOrCreateCapStd(CapDatabase* db, const char* path)
     if (SaveCapDatabase(db, path) == 0) printDebug("CapStd.csv created\r\n");
     return 1;
 }
+
+}  // namespace korvex

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace korvex {
+
 struct Part;
 
 struct CapRecord {
@@ -55,3 +57,5 @@ int LoadCapDatabase(CapDatabase* db, const char* path, std::string* error = null
 int LoadOrCreateCapStd(CapDatabase* db, const char* path);
 // Exchanges the contents of two lists.
 void SwapCapDatabase(CapDatabase* a, CapDatabase* b);
+
+}  // namespace korvex

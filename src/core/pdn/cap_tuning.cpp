@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace korvex {
+
 namespace {
 constexpr double kPi = 3.141592653589793;
 }
@@ -68,3 +70,5 @@ int ScaleCapQuantity(float* capacitance, float* esr, float* esl, int quantity, d
     *esl = static_cast<float>(newL);
     return 0;
 }
+
+}  // namespace korvex

@@ -4,6 +4,8 @@
 // factor while the other stays fixed.
 #include <cstdint>
 
+namespace korvex {
+
 // Which quantity a step scales.
 enum CapQuantity : int {
     kCapCapacitance = 0,
@@ -40,3 +42,5 @@ double CapQualityFactor(double capacitance, double esr, double esl);
 // unchanged) for an unknown quantity, or when fRes and Q cannot be formed
 // because C, ESR or ESL is not positive.
 int ScaleCapQuantity(float* capacitance, float* esr, float* esl, int quantity, double factor);
+
+}  // namespace korvex

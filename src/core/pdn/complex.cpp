@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace korvex {
+
 namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
@@ -87,3 +89,5 @@ float Cphase(DComplex a)
     if (a.r < 0.0) return static_cast<float>(t + kPi);
     return static_cast<float>(t + kTwoPi);
 }
+
+}  // namespace korvex

@@ -1,4 +1,6 @@
 #pragma once
+
+namespace korvex {
 // Complex numbers in double precision as plain values: every operation returns
 // a fresh value and leaves its inputs alone.
 
@@ -21,3 +23,5 @@ double Cabs(DComplex a);
 DComplex Csqrt(DComplex a);
 // Angle in radians in [0, 2*pi), except -pi/2 on the negative imaginary axis.
 float Cphase(DComplex a);
+
+}  // namespace korvex

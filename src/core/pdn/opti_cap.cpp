@@ -9,6 +9,8 @@
 #include "pdn/complex.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 OptiCapParam gOptiCapParam;
 
 namespace {
@@ -241,3 +243,5 @@ int OptimizeCaps(SimMatrix* board, Diagram* diagram, const OptiCapParam* param, 
     DrawBankCurve(&bank);
     return 0;
 }
+
+}  // namespace korvex

@@ -13,6 +13,8 @@
 #include "pdn/pdn_message.h"
 #include "pdn/port_zin_curve.h"
 
+namespace korvex {
+
 struct Diagram;
 struct SimMatrix;
 
@@ -71,3 +73,5 @@ void print_cap_array(const CapBank* bank);
 // next free references; returns the number placed (fewer when references
 // 0 .. 199 run out).
 uint32_t PlaceCapBank(SimMatrix* board, const Port& port, const CapBank* bank);
+
+}  // namespace korvex

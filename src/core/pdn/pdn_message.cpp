@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace korvex {
+
 void SetPdnMessage(PdnMessage* message, const char* caption, const char* format, ...)
 {
     if (message == nullptr) return;
@@ -14,3 +16,5 @@ void SetPdnMessage(PdnMessage* message, const char* caption, const char* format,
     message->Text = text;
     message->Caption = caption != nullptr ? caption : "";
 }
+
+}  // namespace korvex

@@ -4,6 +4,8 @@
 
 #include "diagram/diagram.h"
 
+namespace korvex {
+
 std::string PortZinCurveName(uint32_t portId)
 {
     char name[32];
@@ -38,3 +40,5 @@ int CopyDiagramCurve(const Diagram* diagram, int slot, ZinSamples* samples)
     for (int k = 0; k < curve.PointCount; ++k) samples->Z[k] = Complex(curve.pY[k], curve.pZ[k]);
     return 0;
 }
+
+}  // namespace korvex

@@ -7,6 +7,8 @@
 
 #include "pdn/complex.h"
 
+namespace korvex {
+
 struct Diagram;
 
 // "Zin(i007)" for port 7.
@@ -30,3 +32,5 @@ struct ZinSamples {
 
 // Copies curve `slot`; -1 when the slot holds no data.
 int CopyDiagramCurve(const Diagram* diagram, int slot, ZinSamples* samples);
+
+}  // namespace korvex

@@ -9,6 +9,8 @@
 #include "diagram/diagram.h"
 #include "diagram/diagram_axes.h"
 
+namespace korvex {
+
 SimulateSCapacitorData gSimulateSCapacitor;
 
 namespace {
@@ -151,3 +153,5 @@ int SetBoardCapacitorValues(SimMatrix* board, uint32_t capRef, float capacitance
         }
     return 0;
 }
+
+}  // namespace korvex

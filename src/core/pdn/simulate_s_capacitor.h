@@ -12,6 +12,8 @@
 #include "pdn/complex.h"
 #include "pdn/pdn_message.h"
 
+namespace korvex {
+
 struct Diagram;
 struct Settings;
 struct SimMatrix;
@@ -64,3 +66,5 @@ int CheckSimulateSCapacitor(const SimMatrix* board, uint32_t portId, uint32_t ca
 // the board list (when given) too. -1 when there is no such capacitor.
 int SetBoardCapacitorValues(SimMatrix* board, uint32_t capRef, float capacitance, float esr, float esl,
                             CapDatabase* boardList);
+
+}  // namespace korvex

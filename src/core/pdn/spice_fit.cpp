@@ -11,6 +11,8 @@
 #include "pdn/complex.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 namespace {
 
 constexpr uint32_t kFitPort = 0;
@@ -204,3 +206,5 @@ std::string SpiceSubcircuitText(const CapDatabase* list)
     text += ".ends\r\n";
     return text;
 }
+
+}  // namespace korvex

@@ -12,6 +12,8 @@
 #include "pdn/pdn_message.h"
 #include "pdn/port_zin_curve.h"
 
+namespace korvex {
+
 struct Diagram;
 struct SimMatrix;
 
@@ -69,3 +71,5 @@ void OptimizeSpice_print_cap_array(const SpiceFit* fit);
 
 // The list as the subcircuit ".subckt PDN n1 n2" ... ".ends" with "\r\n" line ends.
 std::string SpiceSubcircuitText(const CapDatabase* list);
+
+}  // namespace korvex

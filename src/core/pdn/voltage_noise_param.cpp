@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace korvex {
+
 static_assert(offsetof(VoltageNoiseTimeParam, Colour) == 32);
 static_assert(offsetof(VoltageNoiseTimeParam, nHarmonics) == 56);
 static_assert(offsetof(VoltageNoiseTimeParam, Source) == 80);
@@ -9,3 +11,5 @@ static_assert(offsetof(VoltageNoiseTimeParam, LogX) == 108);
 static_assert(offsetof(VoltageNoiseTimeParam, MaxZ) == 124);
 
 VoltageNoiseTimeParam gVoltageNoiseTimeParam;
+
+}  // namespace korvex

@@ -4,6 +4,8 @@
 // harmonics. 128 bytes; stored in compressed projects after the "[VNTM]" tag.
 #include <cstdint>
 
+namespace korvex {
+
 struct VoltageNoiseTimeParam {
     void* Window = nullptr;  // run-time only; written as zeros
     void* Area = nullptr;    // run-time only; written as zeros
@@ -39,3 +41,5 @@ static_assert(sizeof(VoltageNoiseTimeParam) == 128, "file record size");
 constexpr int kVoltageNoiseTimeParamSize = 128;
 
 extern VoltageNoiseTimeParam gVoltageNoiseTimeParam;
+
+}  // namespace korvex

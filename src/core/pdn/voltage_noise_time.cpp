@@ -11,6 +11,8 @@
 #include "pdn/complex.h"
 #include "pdn/port_zin_curve.h"
 
+namespace korvex {
+
 namespace {
 
 constexpr double kPi = 3.141592653589793;
@@ -296,3 +298,5 @@ int VoltageNoiseSimulateSettings(const VoltageNoiseTimeParam* param, Settings* s
     settings->Steps = 1;
     return param->Source == 1 ? 9088 : 9094;
 }
+
+}  // namespace korvex

@@ -11,6 +11,8 @@
 #include "pdn/pdn_message.h"
 #include "pdn/voltage_noise_param.h"
 
+namespace korvex {
+
 struct Diagram;
 struct Settings;
 
@@ -57,3 +59,5 @@ int RecomputeVoltageNoiseTime(VoltageNoiseTimeParam* param, Diagram* timeDiagram
 // to run: 9094 (Zin of ports, Source 0) or 9088 (current injected noise
 // transfer, Source 1); -1 when the parameters are refused.
 int VoltageNoiseSimulateSettings(const VoltageNoiseTimeParam* param, Settings* settings, PdnMessage* message);
+
+}  // namespace korvex

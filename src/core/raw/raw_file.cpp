@@ -12,6 +12,8 @@
 
 #include "util/debug_log.h"
 
+namespace korvex {
+
 namespace {
 size_t Find(std::string_view buf, std::string_view needle, size_t from = 0)
 {
@@ -260,3 +262,5 @@ bool ParseLayerId(std::string_view text, size_t pos, unsigned* layer, uint64_t* 
     pos += 2;
     return pos >= text.size() || text[pos] == ')';
 }
+
+}  // namespace korvex

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace korvex {
+
 struct RawVariable {
     unsigned Index = 0;  // position in the list, counting from 0
     std::string_view Name;  // as listed, e.g. "V(n1_000042)"; points into RawFile::Bytes
@@ -74,3 +76,5 @@ bool ParseUnsigned(std::string_view text, size_t* pos, uint64_t* value);
 // Parses "<layer digit>_<id>" then, when `direction` is not null, "_<digit>",
 // starting at `pos`; the layer and direction are single digits, the ID any length.
 bool ParseLayerId(std::string_view text, size_t pos, unsigned* layer, uint64_t* id, unsigned* direction);
+
+}  // namespace korvex

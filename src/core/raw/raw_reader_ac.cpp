@@ -13,6 +13,8 @@
 #include "pdn/simulate_s_capacitor.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 namespace {
 constexpr uint32_t kCapacitorSParameterMode = 9092;
 
@@ -254,3 +256,5 @@ int RawToMeshVoltageNoise(SimMatrix*, Mesh* mesh, Diagram*, const Settings*, con
     MapVoltageNoise(raw, mesh);
     return 0;
 }
+
+}  // namespace korvex

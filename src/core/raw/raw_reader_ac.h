@@ -7,6 +7,8 @@
 
 #include "raw/raw_file.h"
 
+namespace korvex {
+
 struct SimMatrix;
 struct Mesh;
 struct Diagram;
@@ -35,3 +37,5 @@ void MapCapacitorSParameters(const RawFile& raw, SimulateSCapacitorData* sparams
 void MapZDistribution(const RawFile& raw, Mesh* mesh);
 void MapAcCurrentDensity(const RawFile& raw, const SimMatrix* board, Mesh* mesh);
 void MapVoltageNoise(const RawFile& raw, Mesh* mesh);
+
+}  // namespace korvex

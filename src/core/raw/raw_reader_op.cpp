@@ -9,6 +9,8 @@
 #include "mesh/part_lookup.h"
 #include "util/debug_log.h"
 
+namespace korvex {
+
 namespace {
 
 MeshNode* NodeOf(const Mesh* mesh, uint64_t id)
@@ -133,3 +135,5 @@ int RawToMeshThermal(SimMatrix* board, Mesh* mesh, const char* path, std::string
     MapThermalResults(raw, board, mesh);
     return 0;
 }
+
+}  // namespace korvex

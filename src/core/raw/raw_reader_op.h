@@ -6,6 +6,8 @@
 
 #include "raw/raw_file.h"
 
+namespace korvex {
+
 struct SimMatrix;
 struct Mesh;
 
@@ -20,3 +22,5 @@ int CheckOperatingPointFile(const RawFile& raw, std::string* error);
 // Mapping of an already checked file into the mesh and the part records.
 void MapElectricalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh);
 void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh);
+
+}  // namespace korvex

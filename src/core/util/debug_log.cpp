@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+namespace korvex {
+
 namespace {
 std::mutex& SinkMutex()
 {
@@ -86,3 +88,5 @@ bool DebugCapture::Contains(std::string_view needle) const
 {
     return Text().find(needle) != std::string::npos;
 }
+
+}  // namespace korvex

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace korvex {
+
 using DebugSink = std::function<void(std::string_view)>;
 
 void printDebug(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -33,3 +35,5 @@ private:
     State* state_;
     DebugSink previous_;
 };
+
+}  // namespace korvex

@@ -5,6 +5,8 @@
 // called from a worker thread.
 #include <string_view>
 
+namespace korvex {
+
 // What a finished piece of work changed, so the front end knows what to redraw.
 enum JobChange : unsigned {
     kChangedNothing = 0,
@@ -30,3 +32,5 @@ public:
     // The job has ended: success or not, and what it changed.
     virtual void Finished(bool /*success*/, unsigned /*changes*/) {}
 };
+
+}  // namespace korvex

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace korvex {
+
 namespace {
 
 const char kMicro[] = "\xC2\xB5";  // µ in UTF-8
@@ -87,3 +89,5 @@ double GetDlgItemDouble(const char* text, int* ok)
     default: return value;
     }
 }
+
+}  // namespace korvex

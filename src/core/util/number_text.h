@@ -5,6 +5,8 @@
 // decimal commas shows and reads the same texts.
 #include <string>
 
+namespace korvex {
+
 // "35µ" for 3.5e-5, "1.500k" for 1500, "-10m" for -0.01, "0" for 0. Values of
 // 9.9e11 and more are written in exponent form ("1.500e+12"), NaN as "nan".
 // The micro sign is written in UTF-8.
@@ -16,3 +18,5 @@ std::string FloatToChar(float value);
 // 99 characters are looked at. No number (or one beyond the double range):
 // 0.0 and *ok = 0; otherwise *ok = 1.
 double GetDlgItemDouble(const char* text, int* ok = nullptr);
+
+}  // namespace korvex

@@ -1,5 +1,7 @@
 #include "util/tempscale.h"
 
+namespace korvex {
+
 namespace {
 constexpr int kColours = 14;
 constexpr ColourRGB kScale[kColours] = {
@@ -27,3 +29,5 @@ ColourRGB Tempscale(double t)
     const ColourRGB& hi = kScale[i + 1];
     return ColourRGB{Blend(lo.R, hi.R, g), Blend(lo.G, hi.G, g), Blend(lo.B, hi.B, g)};
 }
+
+}  // namespace korvex

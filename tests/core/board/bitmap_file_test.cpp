@@ -5,6 +5,8 @@
 #include "util/debug_log.h"
 #include "util/tempscale.h"
 
+using namespace korvex;
+
 using namespace testing_board;
 
 namespace {

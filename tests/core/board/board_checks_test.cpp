@@ -9,6 +9,8 @@
 #include "board_fixtures.h"
 #include "netlist/ac_job.h"
 
+using namespace korvex;
+
 using namespace testing_board;
 
 namespace {

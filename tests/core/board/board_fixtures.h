@@ -12,6 +12,8 @@
 #include "board/sim_matrix.h"
 #include "util/byte_io.h"
 
+namespace korvex {
+
 namespace testing_board {
 
 using namespace test_files;
@@ -118,3 +120,5 @@ inline std::string TextAt(const std::vector<uint8_t>& b, size_t at)
 }
 
 }  // namespace testing_board
+
+}  // namespace korvex

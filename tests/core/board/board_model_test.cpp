@@ -6,6 +6,8 @@
 #include "board/sim_matrix.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 TEST(Raster, OneContiguousBlockInFileOrder)
 {
     float*** r = malloc3DFloat(3, 4, 2);

@@ -6,6 +6,8 @@
 #include "board_fixtures.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 using namespace testing_board;
 
 namespace {

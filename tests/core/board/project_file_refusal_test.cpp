@@ -12,6 +12,8 @@
 #include "util/byte_io.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 using namespace testing_board;
 
 namespace {

@@ -9,6 +9,8 @@
 #include "pdn/voltage_noise_param.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 using namespace testing_board;
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include "board/settings_check.h"
 
+using namespace korvex;
+
 TEST(SettingsCheck, RefusesImplausibleFieldsOneAtATime)
 {
     EXPECT_EQ(korvex::CheckSettings(Settings{}), "");

@@ -4,6 +4,8 @@
 
 #include "diagram/diagram_axes.h"
 
+using namespace korvex;
+
 namespace {
 
 // A 654 x 424 surface: plot 54 .. 651 x 24 .. 400 with the default fonts.

@@ -6,6 +6,8 @@
 #include "diagram/diagram_capacitor.h"
 #include "pdn/cap_database.h"
 
+using namespace korvex;
+
 namespace {
 
 Part MakeCapPart(Cap& cap)

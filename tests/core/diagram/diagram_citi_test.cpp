@@ -7,6 +7,8 @@
 #include "diagram/diagram.h"
 #include "diagram/diagram_citi.h"
 
+using namespace korvex;
+
 namespace {
 
 // A record with the given traces; values re = 0.1 (i + 1), im = 0.

@@ -7,6 +7,8 @@
 #include "diagram/diagram_axes.h"
 #include "diagram/diagram_csv.h"
 
+using namespace korvex;
+
 namespace {
 
 TEST(DiagramCsv, HeaderAndRowsOfCurvesWithData)

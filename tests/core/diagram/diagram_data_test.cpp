@@ -4,6 +4,8 @@
 
 #include "diagram/diagram.h"
 
+using namespace korvex;
+
 namespace {
 
 struct CountingWindow : DiagramWindow {

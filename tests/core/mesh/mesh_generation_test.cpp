@@ -12,6 +12,8 @@
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 
+using namespace korvex;
+
 namespace {
 struct Board {
     SimMatrix b;

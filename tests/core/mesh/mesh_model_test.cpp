@@ -6,6 +6,8 @@
 #include "mesh/mesh_model.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 namespace {
 SimMatrix BoardOfSize(uint32_t nx, uint32_t ny)
 {

@@ -5,6 +5,8 @@
 #include "mesh/mesh_results.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 namespace {
 // A board with all result rasters and a mesh whose nodes are given by hand.
 struct ResultFixture : ::testing::Test {

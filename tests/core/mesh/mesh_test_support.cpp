@@ -10,6 +10,8 @@
 #include "board/sim_matrix.h"
 #include "mesh/mesh_generation.h"
 
+namespace korvex {
+
 namespace {
 // Neighbour fields by name, in record order (TopL, TopR, RightT, RightB, BotL, BotR, LeftT, LeftB).
 std::array<uint32_t, 8> Neighbours(const MeshNode* n)
@@ -312,3 +314,5 @@ std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, InvariantOptions
         }
     return {};
 }
+
+}  // namespace korvex

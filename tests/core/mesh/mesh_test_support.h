@@ -11,6 +11,8 @@
 
 #include "mesh/mesh_model.h"
 
+namespace korvex {
+
 struct SimMatrix;
 struct Settings;
 
@@ -64,3 +66,5 @@ struct InvariantOptions {
 // sit on 1 x 1 nodes and no node straddles a heat rectangle's border; else the
 // first violation found.
 std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, InvariantOptions options);
+
+}  // namespace korvex

@@ -5,6 +5,8 @@
 #include "mesh/board_operations.h"
 #include "mesh/part_lookup.h"
 
+using namespace korvex;
+
 namespace {
 struct PartFixture : ::testing::Test {
     SimMatrix board;

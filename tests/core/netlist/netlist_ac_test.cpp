@@ -10,6 +10,8 @@
 #include "netlist_test_board.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 using namespace netlist_test;
 
 namespace {

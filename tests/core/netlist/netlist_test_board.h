@@ -18,6 +18,8 @@
 #include "netlist/element_counters.h"
 #include "netlist/netlist_writer.h"
 
+namespace korvex {
+
 namespace netlist_test {
 
 // A mesh node: position and size in pixels, the layers with copper.
@@ -194,3 +196,5 @@ inline void ExpectValueLines(const std::vector<std::string>& actual, const std::
 }
 
 }  // namespace netlist_test
+
+}  // namespace korvex

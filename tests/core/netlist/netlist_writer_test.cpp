@@ -13,6 +13,8 @@
 #include "netlist/number_format.h"
 
 using namespace korvex;
+
+using namespace korvex;
 using namespace test_files;
 
 namespace {

@@ -11,6 +11,8 @@
 #include "netlist/plane_model.h"
 #include "netlist_test_board.h"
 
+using namespace korvex;
+
 using namespace netlist_test;
 using korvex::NetlistWriter;
 

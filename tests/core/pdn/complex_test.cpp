@@ -4,6 +4,8 @@
 
 #include "pdn/complex.h"
 
+using namespace korvex;
+
 namespace {
 constexpr double kPi = 3.141592653589793;
 

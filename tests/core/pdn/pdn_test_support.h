@@ -13,6 +13,8 @@
 #include "pdn/complex.h"
 #include "pdn/port_zin_curve.h"
 
+namespace korvex {
+
 namespace pdn_test {
 
 constexpr double kTwoPi = 6.283185307179586;
@@ -95,3 +97,5 @@ struct ScratchDir {
 };
 
 }  // namespace pdn_test
+
+}  // namespace korvex

@@ -5,6 +5,8 @@
 #include "pdn/simulate_s_capacitor.h"
 #include "pdn_test_support.h"
 
+using namespace korvex;
+
 using namespace pdn_test;
 
 namespace {

@@ -7,6 +7,8 @@
 #include "pdn_test_support.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 using namespace pdn_test;
 
 namespace {

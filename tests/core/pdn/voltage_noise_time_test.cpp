@@ -10,6 +10,8 @@
 #include "pdn/complex.h"
 #include "pdn/voltage_noise_time.h"
 
+using namespace korvex;
+
 namespace {
 
 // A Zin curve on the harmonic grid the "Simulate" sweep produces: N points

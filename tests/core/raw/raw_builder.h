@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace korvex {
+
 struct RawBuilder {
     std::vector<std::string> names;
     std::vector<double> values;  // operating point: one per name; AC: re, im per name and point
@@ -31,3 +33,5 @@ struct RawBuilder {
         return out;
     }
 };
+
+}  // namespace korvex

@@ -4,6 +4,8 @@
 #include "raw_builder.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 TEST(RawFile, ValueOfIndexTwoStartsSixteenBytesAfterBinaryLine)
 {
     for (bool utf16 : {false, true}) {

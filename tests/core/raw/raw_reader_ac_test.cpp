@@ -9,6 +9,8 @@
 #include "raw_builder.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 namespace {
 RawFile Parse(const RawBuilder& b, int expect = 0)
 {

@@ -10,6 +10,8 @@
 #include "raw_builder.h"
 #include "util/debug_log.h"
 
+using namespace korvex;
+
 namespace {
 // A 4 x 1 board covered by nodes of one pixel, IDs 1 ... 4, plus a via, a heat
 // source "U1" and a heat sink "Heatsink1".

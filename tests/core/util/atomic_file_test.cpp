@@ -3,6 +3,8 @@
 #include "test_files.h"
 #include "util/atomic_file.h"
 
+using namespace korvex;
+
 using namespace test_files;
 
 TEST(AtomicFile, ReplacesOnCommitOnlyAndLeavesNoTemporary)

@@ -4,6 +4,8 @@
 
 #include "util/number_text.h"
 
+using namespace korvex;
+
 TEST(FloatToChar, EngineeringTable)
 {
     const std::pair<float, const char*> cases[] = {

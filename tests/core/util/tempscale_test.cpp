@@ -5,6 +5,8 @@
 
 #include "util/tempscale.h"
 
+using namespace korvex;
+
 TEST(Tempscale, EndPointsOutOfRangeAndInterpolation)
 {
     const auto rgb = [](double t) {

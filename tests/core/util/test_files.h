@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace korvex {
+
 namespace test_files {
 
 namespace fs = std::filesystem;
@@ -66,3 +68,5 @@ struct FileSizeLimit {
 };
 
 }  // namespace test_files
+
+}  // namespace korvex
