@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build make pkg-config
   zlib1g-dev
+  libpng-dev
   libsuitesparse-dev
   libopenblas-dev
   libmumps-seq-dev

@@ -5,12 +5,15 @@
 #include <filesystem>
 
 #include "board/bitmap_file.h"
+#include "board/board_checks.h"
 #include "board/project_file.h"
 #include "board/settings_file.h"
 #include "jobs/commands.h"
 #include "mesh/mesh_generation.h"
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
+#include "output_guard.h"
+#include "settings_io.h"
 
 namespace korvex::cli {
 
@@ -58,12 +61,18 @@ void AddCommonOptions(CLI::App& sub, CliOptions& o, bool withCsv)
 {
     sub.add_option("PROJECT", o.Project, "Project file (.sav)")->required();
     sub.add_option("--workdir", o.WorkDir, "Folder for the work files and Settings.set (default: current folder)");
-    sub.add_option("--settings", o.SettingsFile, "Settings.set to use instead of the work folder's");
+    sub.add_option("--settings", o.SettingsFile, "Settings file to use instead of the work folder's Settings.set");
     sub.add_option("--simulator", o.Simulator, "Simulator executable (default: the settings', else korvex-sim)");
     if (withCsv) sub.add_option("--csv", o.Csv, "Write the curves as CSV");
     sub.add_option("--bmps", o.Bmps, "Write the copper and result bitmaps of every layer into this folder");
+    sub.add_option("--maps", o.Maps, "Write PNG maps of the results with their legends into this folder");
+    sub.add_option("--scale", o.Scale, "Map scale per layer or shared by all layers")
+        ->check(CLI::IsMember({"layer", "shared"}));
+    sub.add_flag("--log", o.Log, "Logarithmic map scale for impedance and current density");
     sub.add_flag("--save", o.Save, "Store the results into the project");
     sub.add_flag("--verbose,-v", o.Verbose, "Show the whole debug log on stderr");
+    sub.add_flag("--json", o.Json, "Print the summary as one JSON object");
+    sub.add_flag("--force", o.Force, "Replace existing output files that KORVEX did not write");
 }
 
 void CliObserver::LogLine(std::string_view) {}
@@ -75,10 +84,10 @@ void CliObserver::Progress(std::string_view stage, double)
     std::fprintf(stderr, "korvex-cli: %.*s...\n", static_cast<int>(stage.size()), stage.data());
 }
 
-CliSession::CliSession(CliOptions options) : Options(std::move(options))
+CliSession::CliSession(CliOptions options)
+    : Options(std::move(options)), Board(Project.Board()), Caps(Project.Caps()), NoiseParam(Project.NoiseParam())
 {
     static StopSignals signals;  // from the first session to the end of the process
-    InitSimulationMatrix(&Board);
     SettingsRecord = DefaultSettings();
     PreviousSink = SetDebugSink(Options.Verbose ? MakeStreamDebugSink(stderr) : DebugSink{});
 }
@@ -86,16 +95,13 @@ CliSession::CliSession(CliOptions options) : Options(std::move(options))
 CliSession::~CliSession()
 {
     FreeMesh(&MeshRecord);
-    freeSimulationMatrix(&Board);
-    FreeCapDatabase(&Caps);
     FreeSimulateSCapacitor(&SParameters);
     SetDebugSink(std::move(PreviousSink));
 }
 
 int CliSession::Open(std::string* reason)
 {
-    const ProjectSections sections{&Caps, &NoiseParam};
-    if (LoadProject(Options.Project.c_str(), &Board, true, sections, reason) != 1) return -1;
+    if (!Project.Open(Options.Project, reason)) return -1;
     const std::string folder = Options.WorkDir.empty() ? fs::current_path().string() : Options.WorkDir;
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
@@ -103,18 +109,8 @@ int CliSession::Open(std::string* reason)
         return -1;
     }
     Options.WorkDir = fs::absolute(folder).string();
-    if (!Options.SettingsFile.empty()) {
-        const fs::path file(Options.SettingsFile);
-        if (file.filename() != kSettingsFileName && fs::exists(file)) {
-            *reason = "--settings must name a file called " + std::string(kSettingsFileName);
-            return -1;
-        }
-        if (ReadSettingsFile(&SettingsRecord, file.parent_path().empty() ? "." : file.parent_path().string(),
-                             reason) != 0)
-            return -1;
-    } else {
-        ReadSettingsFile(&SettingsRecord, Options.WorkDir);  // optional: defaults otherwise
-    }
+    const std::string settings = korvex::cli::SettingsPath(Options.SettingsFile, Options.WorkDir);
+    if (!korvex::cli::LoadSettings(settings, !Options.SettingsFile.empty(), &SettingsRecord, reason)) return -1;
     std::string simulator = Options.Simulator;
     if (simulator.empty()) {
         simulator = SettingsRecord.LTspicePath;
@@ -125,7 +121,21 @@ int CliSession::Open(std::string* reason)
         return -1;
     }
     Options.Simulator = fs::absolute(simulator).string();
-    return 0;
+    // Outputs are checked now, so that a run is not wasted on a path that cannot be written.
+    const std::vector<std::string> inputs{Options.Project, settings};
+    std::vector<std::string> outputs = Options.Outputs;
+    if (!Options.Csv.empty()) outputs.push_back(Options.Csv);
+    for (const std::string& output : outputs) {
+        *reason = korvex::cli::CheckOutputPath(output, inputs, Options.Force);
+        if (!reason->empty()) return -1;
+    }
+    for (const std::string& folder : {Options.Bmps, Options.Maps}) {
+        if (folder.empty()) continue;
+        *reason = korvex::cli::CheckOutputFolder(folder, inputs);
+        if (!reason->empty()) return -1;
+    }
+    *reason = korvex::CheckBoardParts(Board);
+    return reason->empty() ? 0 : -1;
 }
 
 int CliSession::BuildMesh(std::string* reason)
@@ -201,10 +211,13 @@ int CliSession::Finish()
         if (CreateBMPs(&Board, Options.Bmps, &error) != 0) return Refuse(error);
         std::fprintf(stderr, "korvex-cli: bitmaps written to %s\n", Options.Bmps.c_str());
     }
+    if (!Options.Maps.empty() && !MapQuantities.empty()) {
+        const korvex::cli::MapOptions maps{Options.Maps, Options.Scale == "shared", Options.Log};
+        if (!korvex::cli::WriteResultMaps(Board, MapQuantities, maps, &error)) return Refuse(error);
+        std::fprintf(stderr, "korvex-cli: maps written to %s\n", Options.Maps.c_str());
+    }
     if (Options.Save) {
-        const ProjectSections sections{&Caps, &NoiseParam};
-        const bool compressed = IsCompressedProject(Options.Project.c_str());
-        if (SaveProject(Options.Project.c_str(), &Board, compressed, sections, &error) != 0) return Refuse(error);
+        if (!Project.Save(&error)) return Refuse(error);
         std::fprintf(stderr, "korvex-cli: results stored in %s\n", Options.Project.c_str());
     }
     return 0;
@@ -223,6 +236,13 @@ int CliSession::OpenMeshAndRun(const std::function<JobOutcome(const JobEnvironme
 {
     std::string reason;
     if (Open(&reason) != 0) return Refuse(reason);
+    return MeshAndRun(command, summary);
+}
+
+int CliSession::MeshAndRun(const std::function<JobOutcome(const JobEnvironment&)>& command,
+                           const std::function<void()>& summary)
+{
+    std::string reason;
     if (BuildMesh(&reason) != 0) return Stop(reason);
     const JobOutcome outcome = RunJob(command);
     if (!outcome.Success) return Failed(outcome);

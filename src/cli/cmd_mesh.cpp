@@ -14,6 +14,7 @@
 #include "board/settings_file.h"
 #include "command_registry.h"
 #include "json_output.h"
+#include "settings_io.h"
 #include "mesh/mesh_generation.h"
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
@@ -70,8 +71,9 @@ bool WriteDump(const std::string& path, const Mesh& mesh, int layers, std::strin
 
 int Run(const Options& o)
 {
-    Settings settings = DefaultSettings();
-    ReadSettingsFile(&settings, std::filesystem::current_path().string());  // optional
+    Settings settings;
+    std::string settingsWhy;  // a missing Settings.set means the defaults; a malformed one a warning
+    korvex::cli::LoadSettings(korvex::cli::SettingsPath("", "."), false, &settings, &settingsWhy);
     if (o.maxOrder >= 0) settings.MaxMeshOrder = static_cast<uint32_t>(o.maxOrder);
     if (o.asymmetric >= 0) settings.AsymmetricMesh = static_cast<uint32_t>(o.asymmetric);
     if (settings.MaxMeshOrder > kLargestMeshOrder)

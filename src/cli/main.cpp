@@ -14,6 +14,7 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     CLI::App app{"KORVEX power-integrity and thermal analysis, command line"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("korvex-cli ") + KORVEX_VERSION);
     auto& commands = RegisteredCommands();
     std::sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     std::map<CLI::App*, CommandRun> runs;

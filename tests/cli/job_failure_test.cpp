@@ -166,7 +166,7 @@ TEST(Cli, SimulatingCommandsEndToEndAndTheirRefusals)
 
     ASSERT_EQ(RunCli("ac " + common + " --mode zin --csv " + s.Path("zin.csv")).status, 0);
     const std::string csv = ReadFile(s.Path("zin.csv"));
-    EXPECT_EQ(csv.substr(0, csv.find('\n')), "frequency,Zin(i000).re,Zin(i000).im");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "frequency_Hz,Zin(i000)_ohm.re,Zin(i000)_ohm.im");
 
     CliRun r = RunCli("dc " + project + " --workdir " + s.dir.string() + " --simulator " +
                       s.Script("fails.sh", "exit 2"));
