@@ -6,7 +6,7 @@
 #include "fuzz_support.h"
 #include "json_output.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
+#include "board/voltage_noise_param.h"
 #include "record_print.h"
 
 using namespace korvex;

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <vector>
 
-#include "board/board_generator.h"
+#include "support/board_generator.h"
 #include "board/settings_file.h"
 #include "board/sim_matrix.h"
 #include "fuzz_support.h"

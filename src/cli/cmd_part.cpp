@@ -13,7 +13,7 @@
 #include "board/board_checks.h"
 #include "board/record_layout.h"
 #include "command_registry.h"
-#include "mesh/part_lookup.h"
+#include "board/part_lookup.h"
 #include "project_io.h"
 #include "quantity.h"
 #include "record_fields.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "board/board_checks.h"
-#include "mesh/part_lookup.h"
+#include "board/part_lookup.h"
 #include "record_fields.h"
 
 namespace korvex::cli {

@@ -8,7 +8,7 @@
 
 #include "board/sim_matrix.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
+#include "board/voltage_noise_param.h"
 
 namespace korvex::cli {
 

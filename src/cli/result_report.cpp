@@ -8,7 +8,7 @@
 #include "board/part_records.h"
 #include "diagram/diagram.h"
 #include "diagram/diagram_csv.h"
-#include "mesh/part_lookup.h"
+#include "board/part_lookup.h"
 #include "quantity.h"
 
 namespace korvex::cli {

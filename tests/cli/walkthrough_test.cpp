@@ -14,7 +14,7 @@
 #include "cli_test_support.h"
 #include "image.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
+#include "board/voltage_noise_param.h"
 
 using namespace korvex;
 

@@ -11,7 +11,7 @@
 #include "board/project_file.h"
 #include "cli_test_support.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
+#include "board/voltage_noise_param.h"
 
 namespace fs = std::filesystem;
 
