@@ -16,6 +16,7 @@
 
 #include "cli_test_support.h"
 
+using namespace korvex;
 namespace fs = std::filesystem;
 
 namespace {
