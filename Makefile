@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build demo gui test bench clean
+.PHONY: deps configure build demo gui test test-tsan test-asan fuzz bench clean
 
 deps:
 	./scripts/install-deps.sh
@@ -24,8 +24,39 @@ gui: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
+# The job tests under ThreadSanitizer (a build of their own in build-tsan/):
+# workers, cancellation, the owner's swap and korvex-cli's signal handling.
+TSAN_BUILD ?= build-tsan
+TSAN_TESTS ?= JobRunner.*:SimulationJob.*:CliSignals.*:PdnCommands.*
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target korvex_cli_tests
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+		./bin/korvex_cli_tests --gtest_filter='$(TSAN_TESTS)'
+
+# The test suite built with the address and undefined-behaviour sanitizers; the first finding
+# ends the run. ASAN_TESTS_EXCLUDE leaves out the slowest end-to-end tests (ctest -E regex).
+ASAN_BUILD ?= build-asan
+ASAN_TESTS_EXCLUDE ?= EndToEnd|Ngspice
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS) --timeout 900 -E '$(ASAN_TESTS_EXCLUDE)'
+
+# libFuzzer harnesses (fuzz/): each runs FUZZ_SECONDS on its corpus in $(FUZZ_BUILD)/corpus,
+# seeded from the tests and examples. FUZZ_TARGETS picks some of them.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
+FUZZ_TARGETS ?=
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target korvex-sim $(if $(FUZZ_TARGETS),$(FUZZ_TARGETS),fuzz_all)
+	./scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 bench: build
 	./scripts/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) demo-out
+	rm -rf $(BUILD) $(TSAN_BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) demo-out

@@ -9,10 +9,11 @@
 #include <cstdio>
 #include <map>
 
-#include "board/board_generator.h"
+#include "bench_blas.h"
 #include "board/settings.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_generation.h"
+#include "support/board_generator.h"
 #include "util/debug_log.h"
 
 using namespace korvex;
@@ -78,6 +79,7 @@ BENCHMARK(CreateMeshOnBenchmarkBoard)->Arg(500)->Arg(1000)->Arg(2000)->Iteration
 
 int main(int argc, char** argv)
 {
+    korvex::bench::printBlas();
     SetDebugSink({});  // the stage log is not part of the figure
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_blas.h"
 #include "board/settings.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_model.h"
@@ -151,6 +152,7 @@ bool SameFile(const std::string& a, const std::string& b)
 
 int main()
 {
+    korvex::bench::printBlas();
     SetDebugSink({});
     const fs::path dir = fs::temp_directory_path() / ("korvex_bench_netlist_" + std::to_string(::getpid()));
     fs::create_directories(dir);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_blas.h"
 #include "board/project_file.h"
 #include "board/raster.h"
 #include "board/sim_matrix.h"
@@ -84,6 +85,7 @@ bool ReadAll(const std::string& path, char* data, size_t size)
 
 int main()
 {
+    korvex::bench::printBlas();
     const fs::path dir = fs::temp_directory_path() / ("korvex_bench_io_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const std::string project = (dir / "board.sav").string(), raw = (dir / "raw.bin").string();

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_blas.h"
 #include "sim_netlist_generators.h"
 #include "sim_process_timer.h"
 
@@ -16,6 +17,7 @@ using namespace korvex;
 
 int main(int argc, char** argv)
 {
+    korvex::bench::printBlas();
     int sweepN = 100, mapN = 300, peerN = 100;
     for (int k = 1; k + 1 < argc; k += 2) {
         const std::string option = argv[k];
@@ -29,30 +31,39 @@ int main(int argc, char** argv)
     const std::string sim = bench::simulatorPath();
 
     // Per point: two sweeps of 31 and 61 points; the difference removes parsing and set-up.
+    // The same sweeps with one point at a time (--threads=1) are the serial peer.
     bench::PlanePair plane;
     plane.n = sweepN;
     const std::string short_ = (dir / "sweep31.cir").string(), long_ = (dir / "sweep61.cir").string();
     bench::writePlanePairNetlist(short_, plane, false, 0, 10);
     bench::writePlanePairNetlist(long_, plane, false, 0, 20);
-    const bench::ProcessRun a = bench::runProcess({sim, "-b", short_}, 3600);
-    const bench::ProcessRun b = bench::runProcess({sim, "-b", long_}, 3600);
-    std::printf("AC sweep, %d x %d plane pair: 31 points %.2f s, 61 points %.2f s -> %.1f ms per frequency point (%s)\n", sweepN,
-                sweepN, a.wallSeconds, b.wallSeconds, 1000 * (b.wallSeconds - a.wallSeconds) / 30,
-                a.exitCode == 0 && b.exitCode == 0 ? "ok" : "FAILED");
+    double perPoint[2] = {0, 0};
+    for (int threads : {1, 2}) {
+        const std::string option = "--threads=" + std::to_string(threads);
+        const bench::ProcessRun a = bench::runProcess({sim, "-b", option, short_}, 3600, "/dev/null", bench::kSimulatorEnvironment);
+        const bench::ProcessRun b = bench::runProcess({sim, "-b", option, long_}, 3600, "/dev/null", bench::kSimulatorEnvironment);
+        perPoint[threads - 1] = 1000 * (b.wallSeconds - a.wallSeconds) / 30;
+        std::printf("AC sweep, %d x %d plane pair, %d thread(s): 31 points %.2f s, 61 points %.2f s (cpu/wall %.2f) -> %.1f ms per "
+                    "frequency point (%s)\n",
+                    sweepN, sweepN, threads, a.wallSeconds, b.wallSeconds, b.cpuSeconds / b.wallSeconds, perPoint[threads - 1],
+                    a.exitCode == 0 && b.exitCode == 0 ? "ok" : "FAILED");
+    }
+    std::printf("AC sweep: two threads take %.2fx the time per point of one (target <= 0.5 of the serial run; cpu/wall >= 1.7)\n",
+                perPoint[1] / perPoint[0]);
 
     // Impedance map: LDL^T with selected inversion (automatic choice) against MUMPS ICNTL(30).
     plane.n = mapN;
     const std::string map = (dir / "zmap.cir").string();
     bench::writePlanePairNetlist(map, plane, true, 100e6);
-    const bench::ProcessRun ours = bench::runProcess({sim, "-b", map}, 3600);
+    const bench::ProcessRun ours = bench::runProcess({sim, "-b", map}, 3600, "/dev/null", bench::kSimulatorEnvironment);
     std::printf("Z distribution, %d x %d plane pair (%d one-ports): %.2f s, peak %.0f MiB (%s; target < 30 s)\n", mapN, mapN,
                 mapN * mapN, ours.wallSeconds, ours.peakMiB, ours.exitCode == 0 ? "ok" : "FAILED");
 
     plane.n = peerN;
     const std::string peer = (dir / "zmap_peer.cir").string();
     bench::writePlanePairNetlist(peer, plane, true, 100e6);
-    const bench::ProcessRun selected = bench::runProcess({sim, "-b", peer}, 3600);
-    const bench::ProcessRun mumps = bench::runProcess({sim, "-b", "--solver=mumps", peer}, 600);
+    const bench::ProcessRun selected = bench::runProcess({sim, "-b", peer}, 3600, "/dev/null", bench::kSimulatorEnvironment);
+    const bench::ProcessRun mumps = bench::runProcess({sim, "-b", "--solver=mumps", peer}, 600, "/dev/null", bench::kSimulatorEnvironment);
     std::printf("Z distribution, %d x %d plane pair: selected inversion %.2f s, MUMPS ICNTL(30) %s%.2f s -> %.1fx\n", peerN, peerN,
                 selected.wallSeconds, mumps.finished ? "" : "> ", mumps.wallSeconds, mumps.wallSeconds / selected.wallSeconds);
     return 0;

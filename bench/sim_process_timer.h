@@ -28,7 +28,11 @@ struct ProcessRun {
     double peakMiB = 0;
 };
 
-inline ProcessRun runProcess(const std::vector<std::string>& argv, double capSeconds, const std::string& outputFile = "/dev/null")
+// The environment the job runner gives the simulator: malloc with transparent huge pages.
+inline const std::vector<std::string> kSimulatorEnvironment{"GLIBC_TUNABLES=glibc.malloc.hugetlb=1"};
+
+inline ProcessRun runProcess(const std::vector<std::string>& argv, double capSeconds, const std::string& outputFile = "/dev/null",
+                             const std::vector<std::string>& environment = {})
 {
     ProcessRun run;
     const auto start = std::chrono::steady_clock::now();
@@ -38,6 +42,7 @@ inline ProcessRun runProcess(const std::vector<std::string>& argv, double capSec
     if (pid == 0) {
         if (std::freopen(outputFile.c_str(), "w", stdout) && std::freopen(outputFile.c_str(), "a", stderr)) {
         }
+        for (const auto& e : environment) putenv(const_cast<char*>(e.c_str()));
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);

@@ -11,7 +11,7 @@
 #include <regex>
 #include <string>
 
-#include "board/board_generator.h"
+#include "bench_blas.h"
 #include "board/example_board.h"
 #include "board/settings_file.h"
 #include "board/sim_matrix.h"
@@ -21,6 +21,7 @@
 #include "mesh/mesh_model.h"
 #include "netlist/netlist_ac.h"
 #include "netlist/netlist_electrical.h"
+#include "support/board_generator.h"
 #include "util/job_observer.h"
 
 using namespace korvex;
@@ -126,6 +127,7 @@ int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, con
 
 int main()
 {
+    korvex::bench::printBlas();
     const fs::path folder = fs::temp_directory_path() / "korvex_bench_stages";
     fs::create_directories(folder);
     int status = 0;

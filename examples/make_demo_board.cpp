@@ -5,8 +5,8 @@
 
 #include "board/example_board.h"
 #include "board/project_file.h"
+#include "board/voltage_noise_param.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
 
 using namespace korvex;
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The README's first command: writes the example board and runs the DC, thermal
-# and impedance analyses on it. Everything lands in demo-out/: the project,
-# the bitmaps of every layer, the impedance curve as CSV and a summary.
+# and impedance analyses on it, then the user guide's walk-through on a board
+# built from the bitmaps in examples/. Everything lands in demo-out/.
 set -euo pipefail
 build=${1:-build}
 cli="$(pwd)/$build/bin/korvex-cli"
@@ -27,5 +27,11 @@ common=(--workdir "$out/work" --simulator "$sim")
   echo "== Impedance at port 0"
   "$cli" ac "$out/demo.sav" "${common[@]}" --mode zin --csv "$out/zin.csv"
 } | tee -a "$summary"
+{
+  echo
+  echo "== The user guide's walk-through: a board from examples/power.bmp and examples/ground.bmp"
+  ./examples/walkthrough.sh "$cli" "$sim" "$out/walkthrough"
+} | tee -a "$summary"
 echo
-echo "Results in $out/: summary.txt, zin.csv, dc/ and thermal/ bitmaps, demo.sav with the results stored."
+echo "Results in $out/: summary.txt, zin.csv, dc/ and thermal/ bitmaps, demo.sav with the results stored;"
+echo "the walk-through's board, maps, curves and plots in $out/walkthrough/ (see docs/user-guide.md)."

@@ -6,8 +6,12 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build make pkg-config
   zlib1g-dev
+  libpng-dev
   libsuitesparse-dev
+  libopenblas-dev
   libmumps-seq-dev
+  libhypre-dev
+  libopenmpi-dev openmpi-bin
   libgtest-dev libgmock-dev
   libbenchmark-dev
   libcli11-dev
@@ -15,6 +19,7 @@ packages=(
   ngspice
   qt6-base-dev qt6-qpa-plugins
   xvfb xauth
+  clang libclang-rt-14-dev
 )
 
 missing=()

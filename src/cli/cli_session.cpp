@@ -1,30 +1,78 @@
 #include "cli_session.h"
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
 #include "board/bitmap_file.h"
+#include "board/board_checks.h"
 #include "board/project_file.h"
 #include "board/settings_file.h"
 #include "jobs/commands.h"
 #include "mesh/mesh_generation.h"
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
+#include "output_guard.h"
+#include "settings_io.h"
 
 namespace korvex::cli {
 
 namespace fs = std::filesystem;
 
+namespace {
+// The signal that asked korvex-cli to stop (0: none). Set by the handler,
+// read by the thread that waits for the job.
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void RememberStopSignal(int signal)
+{
+    gStopSignal = signal;
+}
+
+// SIGINT and SIGTERM stop the running job instead of the process, for as long
+// as the session lives.
+class StopSignals {
+public:
+    StopSignals()
+    {
+        struct sigaction action{};
+        action.sa_handler = RememberStopSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previousInt_);
+        sigaction(SIGTERM, &action, &previousTerm_);
+    }
+    ~StopSignals()
+    {
+        sigaction(SIGINT, &previousInt_, nullptr);
+        sigaction(SIGTERM, &previousTerm_, nullptr);
+    }
+
+private:
+    struct sigaction previousInt_{}, previousTerm_{};
+};
+
+int StopExitCode()
+{
+    return gStopSignal != 0 ? 128 + gStopSignal : 0;
+}
+}  // namespace
+
 void AddCommonOptions(CLI::App& sub, CliOptions& o, bool withCsv)
 {
     sub.add_option("PROJECT", o.Project, "Project file (.sav)")->required();
     sub.add_option("--workdir", o.WorkDir, "Folder for the work files and Settings.set (default: current folder)");
-    sub.add_option("--settings", o.SettingsFile, "Settings.set to use instead of the work folder's");
+    sub.add_option("--settings", o.SettingsFile, "Settings file to use instead of the work folder's Settings.set");
     sub.add_option("--simulator", o.Simulator, "Simulator executable (default: the settings', else korvex-sim)");
     if (withCsv) sub.add_option("--csv", o.Csv, "Write the curves as CSV");
     sub.add_option("--bmps", o.Bmps, "Write the copper and result bitmaps of every layer into this folder");
+    sub.add_option("--maps", o.Maps, "Write PNG maps of the results with their legends into this folder");
+    sub.add_option("--scale", o.Scale, "Map scale per layer or shared by all layers")
+        ->check(CLI::IsMember({"layer", "shared"}));
+    sub.add_flag("--log", o.Log, "Logarithmic map scale for impedance and current density");
     sub.add_flag("--save", o.Save, "Store the results into the project");
     sub.add_flag("--verbose,-v", o.Verbose, "Show the whole debug log on stderr");
+    sub.add_flag("--json", o.Json, "Print the summary as one JSON object");
+    sub.add_flag("--force", o.Force, "Replace existing output files that KORVEX did not write");
 }
 
 void CliObserver::LogLine(std::string_view) {}
@@ -36,9 +84,10 @@ void CliObserver::Progress(std::string_view stage, double)
     std::fprintf(stderr, "korvex-cli: %.*s...\n", static_cast<int>(stage.size()), stage.data());
 }
 
-CliSession::CliSession(CliOptions options) : Options(std::move(options))
+CliSession::CliSession(CliOptions options)
+    : Options(std::move(options)), Board(Project.Board()), Caps(Project.Caps()), NoiseParam(Project.NoiseParam())
 {
-    InitSimulationMatrix(&Board);
+    static StopSignals signals;  // from the first session to the end of the process
     SettingsRecord = DefaultSettings();
     PreviousSink = SetDebugSink(Options.Verbose ? MakeStreamDebugSink(stderr) : DebugSink{});
 }
@@ -46,16 +95,13 @@ CliSession::CliSession(CliOptions options) : Options(std::move(options))
 CliSession::~CliSession()
 {
     FreeMesh(&MeshRecord);
-    freeSimulationMatrix(&Board);
-    FreeCapDatabase(&Caps);
     FreeSimulateSCapacitor(&SParameters);
     SetDebugSink(std::move(PreviousSink));
 }
 
 int CliSession::Open(std::string* reason)
 {
-    const ProjectSections sections{&Caps, &NoiseParam};
-    if (LoadProject(Options.Project.c_str(), &Board, true, sections, reason) != 1) return -1;
+    if (!Project.Open(Options.Project, reason)) return -1;
     const std::string folder = Options.WorkDir.empty() ? fs::current_path().string() : Options.WorkDir;
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
@@ -63,18 +109,8 @@ int CliSession::Open(std::string* reason)
         return -1;
     }
     Options.WorkDir = fs::absolute(folder).string();
-    if (!Options.SettingsFile.empty()) {
-        const fs::path file(Options.SettingsFile);
-        if (file.filename() != kSettingsFileName && fs::exists(file)) {
-            *reason = "--settings must name a file called " + std::string(kSettingsFileName);
-            return -1;
-        }
-        if (ReadSettingsFile(&SettingsRecord, file.parent_path().empty() ? "." : file.parent_path().string(),
-                             reason) != 0)
-            return -1;
-    } else {
-        ReadSettingsFile(&SettingsRecord, Options.WorkDir);  // optional: defaults otherwise
-    }
+    const std::string settings = korvex::cli::SettingsPath(Options.SettingsFile, Options.WorkDir);
+    if (!korvex::cli::LoadSettings(settings, !Options.SettingsFile.empty(), &SettingsRecord, reason)) return -1;
     std::string simulator = Options.Simulator;
     if (simulator.empty()) {
         simulator = SettingsRecord.LTspicePath;
@@ -85,13 +121,31 @@ int CliSession::Open(std::string* reason)
         return -1;
     }
     Options.Simulator = fs::absolute(simulator).string();
-    return 0;
+    // Outputs are checked now, so that a run is not wasted on a path that cannot be written.
+    const std::vector<std::string> inputs{Options.Project, settings};
+    std::vector<std::string> outputs = Options.Outputs;
+    if (!Options.Csv.empty()) outputs.push_back(Options.Csv);
+    for (const std::string& output : outputs) {
+        *reason = korvex::cli::CheckOutputPath(output, inputs, Options.Force);
+        if (!reason->empty()) return -1;
+    }
+    for (const std::string& folder : {Options.Bmps, Options.Maps}) {
+        if (folder.empty()) continue;
+        *reason = korvex::cli::CheckOutputFolder(folder, inputs);
+        if (!reason->empty()) return -1;
+    }
+    *reason = korvex::CheckBoardParts(Board);
+    return reason->empty() ? 0 : -1;
 }
 
 int CliSession::BuildMesh(std::string* reason)
 {
     MeshBuildReport report;
-    if (CommandCreateMesh(Environment(), &report, reason) != 0) return -1;
+    const JobOutcome outcome = RunJob([&report](const JobEnvironment& env) { return CommandCreateMeshJob(env, &report); });
+    if (!outcome.Success) {
+        *reason = outcome.Reason;
+        return -1;
+    }
     std::fprintf(stderr, "korvex-cli: mesh: %d initial, %d refined, %d optimised nodes\n", report.InitialNodes,
                  report.RefinedNodes, report.OptimisedNodes);
     return 0;
@@ -111,8 +165,45 @@ JobEnvironment CliSession::Environment()
     return env;
 }
 
+JobOutcome CliSession::RunJob(const korvex::JobRunner::Work& work)
+{
+    if (StopExitCode() != 0) return CancelledOutcome();
+    std::string reason;
+    const JobEnvironment env = Environment();
+    if (!Runner.Start(env, work, &reason)) {
+        JobOutcome refused;
+        refused.Reason = reason;
+        return refused;
+    }
+    while (!Runner.WaitFor(50))
+        if (StopExitCode() != 0) Runner.Cancel();
+    JobOutcome outcome = Runner.Join();
+    // A signal after the job's last check still keeps its results out.
+    if (StopExitCode() != 0) {
+        Runner.DiscardResults();
+        return CancelledOutcome();
+    }
+    if (outcome.Success && Runner.ApplyResults(env) != 0) {
+        outcome.Success = false;
+        outcome.Reason = "the results no longer fit the board or mesh";
+    }
+    Runner.DiscardResults();
+    return outcome;
+}
+
+int CliSession::Stop(const std::string& reason)
+{
+    if (const int code = StopExitCode(); code != 0) {
+        std::fprintf(stderr, "korvex-cli: cancelled\n");
+        return code;
+    }
+    return Refuse(reason);
+}
+
 int CliSession::Finish()
 {
+    // Nothing is written once a stop was asked for.
+    if (StopExitCode() != 0) return Stop("");
     std::string error;
     if (!Options.Bmps.empty()) {
         std::error_code ec;
@@ -120,10 +211,13 @@ int CliSession::Finish()
         if (CreateBMPs(&Board, Options.Bmps, &error) != 0) return Refuse(error);
         std::fprintf(stderr, "korvex-cli: bitmaps written to %s\n", Options.Bmps.c_str());
     }
+    if (!Options.Maps.empty() && !MapQuantities.empty()) {
+        const korvex::cli::MapOptions maps{Options.Maps, Options.Scale == "shared", Options.Log};
+        if (!korvex::cli::WriteResultMaps(Board, MapQuantities, maps, &error)) return Refuse(error);
+        std::fprintf(stderr, "korvex-cli: maps written to %s\n", Options.Maps.c_str());
+    }
     if (Options.Save) {
-        const ProjectSections sections{&Caps, &NoiseParam};
-        const bool compressed = IsCompressedProject(Options.Project.c_str());
-        if (SaveProject(Options.Project.c_str(), &Board, compressed, sections, &error) != 0) return Refuse(error);
+        if (!Project.Save(&error)) return Refuse(error);
         std::fprintf(stderr, "korvex-cli: results stored in %s\n", Options.Project.c_str());
     }
     return 0;
@@ -131,6 +225,7 @@ int CliSession::Finish()
 
 int CliSession::Failed(const JobOutcome& outcome)
 {
+    if (outcome.Cancelled || StopExitCode() != 0) return Stop(outcome.Reason);
     if (!outcome.LogTail.empty())
         std::fprintf(stderr, "--- end of %s ---\n%s---\n", outcome.SimulatorLog.c_str(), outcome.LogTail.c_str());
     return Refuse(outcome.Reason);
@@ -140,8 +235,16 @@ int CliSession::OpenMeshAndRun(const std::function<JobOutcome(const JobEnvironme
                                const std::function<void()>& summary)
 {
     std::string reason;
-    if (Open(&reason) != 0 || BuildMesh(&reason) != 0) return Refuse(reason);
-    const JobOutcome outcome = RunExclusive([&] { return command(Environment()); });
+    if (Open(&reason) != 0) return Refuse(reason);
+    return MeshAndRun(command, summary);
+}
+
+int CliSession::MeshAndRun(const std::function<JobOutcome(const JobEnvironment&)>& command,
+                           const std::function<void()>& summary)
+{
+    std::string reason;
+    if (BuildMesh(&reason) != 0) return Stop(reason);
+    const JobOutcome outcome = RunJob(command);
     if (!outcome.Success) return Failed(outcome);
     summary();
     return Finish();

@@ -5,16 +5,20 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "board/settings.h"
+#include "board/voltage_noise_param.h"
 #include "board/sim_matrix.h"
 #include "command_registry.h"
 #include "diagram/diagram.h"
+#include "jobs/job_runner.h"
 #include "jobs/simulation_job.h"
 #include "mesh/mesh_model.h"
 #include "pdn/cap_database.h"
+#include "map_export.h"
+#include "project_io.h"
 #include "pdn/simulate_s_capacitor.h"
-#include "pdn/voltage_noise_param.h"
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 
@@ -27,8 +31,14 @@ struct CliOptions {
     std::string Simulator;     // simulator executable to use instead of the settings'
     std::string Csv;           // curves as CSV
     std::string Bmps;          // folder for the five bitmaps per layer
+    std::string Maps;          // folder for the PNG maps of the results
+    std::string Scale = "layer";  // maps: "layer" or "shared"
+    bool Log = false;          // maps: logarithmic impedance and current density
     bool Save = false;         // store the results into the project
     bool Verbose = false;      // the whole debug log on stderr
+    bool Json = false;         // the summary as one JSON object
+    bool Force = false;        // replace existing files that KORVEX did not write
+    std::vector<std::string> Outputs;  // further output files, checked with the others before the run
 };
 
 // Adds PROJECT.sav and the options every simulating subcommand takes.
@@ -46,34 +56,48 @@ private:
 
 struct CliSession {
     CliOptions Options;
-    SimMatrix Board;
+    korvex::cli::ProjectIo Project;
+    SimMatrix& Board;
     Mesh MeshRecord;
     Settings SettingsRecord;
     Diagram DiagramRecord;
     SimulateSCapacitorData SParameters;
-    CapDatabase Caps;
-    VoltageNoiseTimeParam NoiseParam;
+    CapDatabase& Caps;
+    VoltageNoiseTimeParam& NoiseParam;
     CliObserver Observer;
+    std::vector<korvex::cli::MapQuantity> MapQuantities;  // what --maps draws after the job
     DebugSink PreviousSink;
+    korvex::JobRunner Runner{&Observer};
 
     explicit CliSession(CliOptions options);
     ~CliSession();
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
 
-    // Loads the project, the settings and finds the simulator. 0, or -1 with the reason.
+    // Loads the project and the settings, finds the simulator, checks the
+    // output paths and the placement of every part. 0, or -1 with the reason.
     int Open(std::string* reason);
     // Builds the mesh, reporting node counts on stderr. 0, or -1 with the reason.
     int BuildMesh(std::string* reason);
     JobEnvironment Environment();
+    // Runs a job on the session's job runner and swaps its results in. SIGINT
+    // or SIGTERM meanwhile cancel it (the simulator's process group is killed)
+    // and the outcome says Cancelled; the records stay as they were.
+    JobOutcome RunJob(const korvex::JobRunner::Work& work);
     // After a job: bitmaps and the project when asked for. 0, or 1 after printing the reason.
     int Finish();
-    // A failed job: the reason and the simulator log's tail on stderr; exit code 1.
+    // A failed job: the reason and the simulator log's tail on stderr; exit
+    // code 1, or 130 / 143 after SIGINT / SIGTERM.
     int Failed(const JobOutcome& outcome);
+    // A refusal: exit code 1, or 130 / 143 when a signal stopped the work.
+    int Stop(const std::string& reason);
     // The whole road of a simulating subcommand: open, mesh, run the command
     // alone, print the summary, then bitmaps and saving. The exit code.
     int OpenMeshAndRun(const std::function<JobOutcome(const JobEnvironment&)>& command,
                        const std::function<void()>& summary);
+    // The same after Open.
+    int MeshAndRun(const std::function<JobOutcome(const JobEnvironment&)>& command,
+                   const std::function<void()>& summary);
 };
 
 }  // namespace korvex::cli

@@ -10,6 +10,7 @@
 #include "diagram/diagram_csv.h"
 #include "jobs/commands.h"
 #include "jobs/pdn_commands.h"
+#include "quantity.h"
 #include "util/number_text.h"
 
 namespace korvex::cli {
@@ -40,19 +41,19 @@ std::string ChosenValues(SimMatrix& board, const Options& o, Cap* cap)
 
 void PrintZ11c(const SimulateSCapacitorData& data, const Cap& cap, uint32_t port)
 {
-    std::printf("Port %u with C%u = %sF, ESR %sOhm, ESL %sH\n", port, cap.Ref, FloatToChar(cap.Capacitance).c_str(),
-                FloatToChar(cap.ESR).c_str(), FloatToChar(cap.ESL).c_str());
+    using korvex::cli::FormatQuantity;
+    std::printf("Port %u with C%u = %s, ESR %s, ESL %s\n", port, cap.Ref, FormatQuantity(cap.Capacitance, "F").c_str(),
+                FormatQuantity(cap.ESR, "Ohm").c_str(), FormatQuantity(cap.ESL, "H").c_str());
     int lo = 0, hi = 0;
     for (int k = 1; k < data.Points; ++k) {
         if (Cabs(data.Z11c[k]) < Cabs(data.Z11c[lo])) lo = k;
         if (Cabs(data.Z11c[k]) > Cabs(data.Z11c[hi])) hi = k;
     }
-    std::printf("Z11c: %d points from %sHz to %sHz\n", data.Points,
-                FloatToChar(static_cast<float>(data.Frequency[0])).c_str(),
-                FloatToChar(static_cast<float>(data.Frequency[data.Points - 1])).c_str());
-    std::printf("|Z11c| min %g Ohm @%sHz, max %g Ohm @%sHz\n", Cabs(data.Z11c[lo]),
-                FloatToChar(static_cast<float>(data.Frequency[lo])).c_str(), Cabs(data.Z11c[hi]),
-                FloatToChar(static_cast<float>(data.Frequency[hi])).c_str());
+    std::printf("Z11c: %d points from %s to %s\n", data.Points, FormatQuantity(data.Frequency[0], "Hz").c_str(),
+                FormatQuantity(data.Frequency[data.Points - 1], "Hz").c_str());
+    std::printf("|Z11c| min %s at %s, max %s at %s\n", FormatQuantity(Cabs(data.Z11c[lo]), "Ohm").c_str(),
+                FormatQuantity(data.Frequency[lo], "Hz").c_str(), FormatQuantity(Cabs(data.Z11c[hi]), "Ohm").c_str(),
+                FormatQuantity(data.Frequency[hi], "Hz").c_str());
 }
 
 const KorvexCommand kCapSim(
@@ -62,9 +63,9 @@ const KorvexCommand kCapSim(
         AddCommonOptions(sub, o->common, true);
         sub.add_option("--port", o->port, "ID of the port")->required();
         sub.add_option("--cap", o->cap, "Reference number of the capacitor (C<REF>)")->required();
-        sub.add_option("--c", o->capacitance, "Capacitance in F (default: the capacitor's)");
-        sub.add_option("--esr", o->esr, "ESR in Ohm (default: the capacitor's)");
-        sub.add_option("--esl", o->esl, "ESL in H (default: the capacitor's)");
+        korvex::cli::AddQuantityOption(sub, "--c", o->capacitance, "F", "Capacitance (default: the capacitor's)", 0, 1e3);
+        korvex::cli::AddQuantityOption(sub, "--esr", o->esr, "Ohm", "ESR (default: the capacitor's)", 0, 1e6);
+        korvex::cli::AddQuantityOption(sub, "--esl", o->esl, "H", "ESL (default: the capacitor's)", 0, 1);
         return [o]() {
             CliSession s(o->common);
             std::string reason;
@@ -72,9 +73,9 @@ const KorvexCommand kCapSim(
             Cap cap;
             reason = ChosenValues(s.Board, *o, &cap);
             if (!reason.empty()) return Refuse(reason);
-            if (s.BuildMesh(&reason) != 0) return Refuse(reason);
+            if (s.BuildMesh(&reason) != 0) return s.Stop(reason);
             const JobOutcome outcome =
-                RunExclusive([&] { return CommandSimulateSCapacitor(s.Environment(), o->port, o->cap); });
+                s.RunJob([&](const JobEnvironment& env) { return CommandSimulateSCapacitor(env, o->port, o->cap); });
             if (!outcome.Success) return s.Failed(outcome);
             if (DrawSimulateSCapacitor(s.Environment(), cap) != 0) return Refuse("Z11c could not be computed");
             PrintZ11c(s.SParameters, cap, o->port);

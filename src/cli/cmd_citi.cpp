@@ -8,6 +8,7 @@
 #include "diagram/diagram.h"
 #include "diagram/diagram_citi.h"
 #include "diagram/diagram_csv.h"
+#include "output_guard.h"
 #include "util/number_text.h"
 
 namespace korvex::cli {
@@ -43,11 +44,16 @@ void PrintSummary(const SPARAM& data, const Diagram& diagram)
 const KorvexCommand kCiti("citi", "Read a CITI S-parameter file (.D1) and write its curves as CSV", [](CLI::App& sub) {
     struct Options {
         std::string file, csv;
+        bool force = false;
     };
     auto o = std::make_shared<Options>();
     sub.add_option("FILE", o->file, "CITI file with S11, S21, S12 and S22")->required();
     sub.add_option("--csv", o->csv, "Write the curves S11, S12, S21, S22 as CSV (frequency,NAME.re,NAME.im,...)");
+    sub.add_flag("--force", o->force, "Replace a file that is not a KORVEX file");
     return [o]() {
+        if (!o->csv.empty())
+            if (std::string why = korvex::cli::CheckOutputPath(o->csv, {o->file}, o->force, "CSV"); !why.empty())
+                return Refuse(why);
         Sparameters data;
         std::string error;
         if (ReadCITIFile(&data, o->file.c_str(), &error) != 0)

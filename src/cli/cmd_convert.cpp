@@ -2,9 +2,10 @@
 #include <cstdio>
 
 #include "board/project_file.h"
+#include "board/voltage_noise_param.h"
 #include "command_registry.h"
+#include "output_guard.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
 
 namespace korvex::cli {
 
@@ -13,7 +14,7 @@ namespace {
 const KorvexCommand kConvert("convert", "Rewrite a project plain or compressed", [](CLI::App& sub) {
     struct Options {
         std::string in, out;
-        bool compressed = false, plain = false;
+        bool compressed = false, plain = false, force = false;
     };
     auto o = std::make_shared<Options>();
     sub.add_option("IN", o->in, "Project to read (plain or compressed)")->required();
@@ -21,8 +22,11 @@ const KorvexCommand kConvert("convert", "Rewrite a project plain or compressed",
     auto* c = sub.add_flag("--compressed", o->compressed, "Write gzip-compressed");
     auto* p = sub.add_flag("--plain", o->plain, "Write uncompressed");
     c->excludes(p);
+    sub.add_flag("--force", o->force, "Replace a file that is not a KORVEX file");
     return [o]() {
         if (o->compressed == o->plain) return Refuse("choose --compressed or --plain");
+        if (std::string why = korvex::cli::CheckOutputPath(o->out, {}, o->force, "project"); !why.empty())
+            return Refuse(why);
         SimMatrix board;
         CapDatabase caps;
         VoltageNoiseTimeParam noise;

@@ -2,6 +2,7 @@
 #include "board/example_board.h"
 #include "board/project_file.h"
 #include "command_registry.h"
+#include "output_guard.h"
 
 namespace korvex::cli {
 
@@ -9,9 +10,13 @@ namespace {
 const KorvexCommand kExample("example", "Write the example board as a project", [](CLI::App& sub) {
     auto out = std::make_shared<std::string>();
     auto plain = std::make_shared<bool>(false);
+    auto force = std::make_shared<bool>(false);
     sub.add_option("OUT", *out, "Project file to write")->required();
     sub.add_flag("--plain", *plain, "Write uncompressed");
-    return [out, plain]() {
+    sub.add_flag("--force", *force, "Replace a file that is not a KORVEX file");
+    return [out, plain, force]() {
+        if (std::string why = korvex::cli::CheckOutputPath(*out, {}, *force, "project"); !why.empty())
+            return Refuse(why);
         SimMatrix board;
         std::string error;
         int status = 0;

@@ -11,6 +11,7 @@
 #include "jobs/commands.h"
 #include "jobs/pdn_commands.h"
 #include "pdn/spice_fit.h"
+#include "result_report.h"
 #include "util/number_text.h"
 
 namespace korvex::cli {
@@ -79,14 +80,33 @@ const KorvexCommand kFitSpice(
             }
             if (s.Caps.Count <= 0)
                 return Refuse("the project's equivalent circuit has no branches; give some with --branch C,ESR,ESL");
-            if (s.BuildMesh(&reason) != 0) return Refuse(reason);
+            if (s.BuildMesh(&reason) != 0) return s.Stop(reason);
             FitSpiceResult result;
             const JobOutcome outcome =
-                RunExclusive([&] { return CommandFitSpiceCircuit(s.Environment(), &s.Caps, o->sensitivity, &result); });
+                s.RunJob([&](const JobEnvironment& env) {
+                    return CommandFitSpiceCircuit(env, &s.Caps, o->sensitivity, &result);
+                });
             if (!outcome.Success) return s.Failed(outcome);
             std::fprintf(stderr, "korvex-cli: fit error over %d points: %g before, %g after\n", result.Points,
                          static_cast<double>(result.ErrorBefore), static_cast<double>(result.ErrorAfter));
-            PrintSubcircuit(s.Caps);
+            if (o->common.Json) {
+                korvex::cli::ResultReport report("fit-spice", o->common.Project);
+                nlohmann::json branches = nlohmann::json::array();
+                for (int i = 0; i < s.Caps.Count; ++i) {
+                    const CapRecord& c = s.Caps.Caps[i];
+                    branches.push_back({{"Capacitance", c.Capacitance}, {"ESR", c.ESR}, {"ESL", c.ESL},
+                                        {"Units", {{"Capacitance", "F"}, {"ESR", "Ohm"}, {"ESL", "H"}}}});
+                }
+                report.Add("Branches", branches);
+                report.Add("Points", result.Points);
+                report.Add("ErrorBefore", result.ErrorBefore);
+                report.Add("ErrorAfter", result.ErrorAfter);
+                report.Add("Subcircuit", SpiceSubcircuitText(&s.Caps));
+                report.AddCurves(s.DiagramRecord);
+                report.Print(true);
+            } else {
+                PrintSubcircuit(s.Caps);
+            }
             if (!o->common.Csv.empty()) {
                 if (SaveSelectedCurvesCsv(s.DiagramRecord, {result.ZinSlot, result.ZinSlot + 1}, o->common.Csv,
                                           &reason) != 0)

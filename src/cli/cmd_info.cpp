@@ -1,13 +1,17 @@
 // korvex-cli info PROJECT.sav [--json]: the board, its layer stack, materials
 // and every part with all its fields.
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
+#include "board/bitmap_file.h"
 #include "board/project_file.h"
 #include "board/record_layout.h"
+#include "board/voltage_noise_param.h"
 #include "command_registry.h"
+#include "json_output.h"
+#include "output_guard.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
 #include "record_print.h"
 #include "util/number_text.h"
 
@@ -36,10 +40,11 @@ std::vector<uint64_t> CopperPixels(const SimMatrix& b)
     return counts;
 }
 
-void PrintJson(const std::string& path, bool compressed, const LoadedBoard& p)
+void PrintJson(const std::string& path, bool compressed, const LoadedBoard& p, const std::vector<std::string>& bitmaps)
 {
     const SimMatrix& b = p.board;
     nlohmann::json out = RecordToJson(SimMatrixHeaderLayout(), &b);
+    if (!bitmaps.empty()) out["Bitmaps"] = bitmaps;
     out["File"] = path;
     out["Compressed"] = compressed;
     out["CopperPixels"] = CopperPixels(b);
@@ -55,7 +60,7 @@ void PrintJson(const std::string& path, bool compressed, const LoadedBoard& p)
     out["Caps"] = caps;
     out["VoltageNoiseTimeParam"] =
         compressed ? RecordToJson(VoltageNoiseTimeParamLayout(), &p.noise) : nlohmann::json(nullptr);
-    std::cout << out.dump(2) << "\n";
+    std::cout << JsonText(out) << "\n";
 }
 
 void PrintText(const std::string& path, bool compressed, const LoadedBoard& p)
@@ -98,16 +103,33 @@ void PrintText(const std::string& path, bool compressed, const LoadedBoard& p)
 const KorvexCommand kInfo("info", "Show a project's board, layer stack, materials and parts", [](CLI::App& sub) {
     auto path = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
+    auto bitmapFolder = std::make_shared<std::string>();
     sub.add_option("PROJECT", *path, "Project file (.sav), plain or compressed")->required();
     sub.add_flag("--json", *json, "Print one JSON object whose keys are the record field names");
-    return [path, json]() {
+    sub.add_option("--bitmaps", *bitmapFolder,
+                   "With --json: write each layer's copper as DIR/LayerN_Copper.bmp and list them under \"Bitmaps\" "
+                   "(so that `board --from` rebuilds the board)");
+    return [path, json, bitmapFolder]() {
         LoadedBoard p;
         std::string error;
         if (LoadProject(path->c_str(), &p.board, true, ProjectSections{&p.caps, &p.noise}, &error) != 1)
             return Refuse(error);
         const bool compressed = IsCompressedProject(path->c_str());
+        std::vector<std::string> bitmaps;
+        if (!bitmapFolder->empty()) {
+            if (!*json) return Refuse("--bitmaps goes with --json");
+            if (std::string why = korvex::cli::CheckOutputFolder(*bitmapFolder, {*path}); !why.empty()) return Refuse(why);
+            std::error_code ec;
+            std::filesystem::create_directories(*bitmapFolder, ec);
+            for (int l = 0; l < p.board.LayerCount; ++l) {
+                const std::string file = (std::filesystem::path(*bitmapFolder) / ("Layer" + std::to_string(l + 1) + "_Copper.bmp")).string();
+                if (WriteBitmapCopper(file.c_str(), p.board.CopperMatrix, p.board.CountPixelX, p.board.CountPixelY, l, &error) != 0)
+                    return Refuse(error);
+                bitmaps.push_back(file);
+            }
+        }
         if (*json)
-            PrintJson(*path, compressed, p);
+            PrintJson(*path, compressed, p, bitmaps);
         else
             PrintText(*path, compressed, p);
         return 0;

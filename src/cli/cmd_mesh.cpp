@@ -13,6 +13,8 @@
 #include "board/project_file.h"
 #include "board/settings_file.h"
 #include "command_registry.h"
+#include "json_output.h"
+#include "settings_io.h"
 #include "mesh/mesh_generation.h"
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
@@ -69,8 +71,9 @@ bool WriteDump(const std::string& path, const Mesh& mesh, int layers, std::strin
 
 int Run(const Options& o)
 {
-    Settings settings = DefaultSettings();
-    ReadSettingsFile(&settings, std::filesystem::current_path().string());  // optional
+    Settings settings;
+    std::string settingsWhy;  // a missing Settings.set means the defaults; a malformed one a warning
+    korvex::cli::LoadSettings(korvex::cli::SettingsPath("", "."), false, &settings, &settingsWhy);
     if (o.maxOrder >= 0) settings.MaxMeshOrder = static_cast<uint32_t>(o.maxOrder);
     if (o.asymmetric >= 0) settings.AsymmetricMesh = static_cast<uint32_t>(o.asymmetric);
     if (settings.MaxMeshOrder > kLargestMeshOrder)
@@ -112,7 +115,7 @@ int Run(const Options& o)
                               {"Seconds", report.InitialSeconds + report.RefineSeconds + report.OptimiseSeconds}};
         out["OptimisedNodes"] = optimised ? nlohmann::json(report.OptimisedNodes) : nlohmann::json(nullptr);
         if (!o.dump.empty()) out["Dump"] = o.dump;
-        std::cout << out.dump(2) << "\n";
+        std::cout << JsonText(out) << "\n";
     } else {
         std::printf("Board %u x %u pixels, %d layers; Max Mesh Order %u, Asymmetric Mesh %u\n",
                     m.board.CountPixelX, m.board.CountPixelY, m.board.LayerCount, settings.MaxMeshOrder,

@@ -10,11 +10,15 @@
 #include <filesystem>
 #include <string>
 
+#include "board/part_lookup.h"
 #include "board/project_file.h"
 #include "board/settings_file.h"
+#include "ac_modes.h"
+#include "board/board_checks.h"
 #include "command_registry.h"
+#include "settings_io.h"
+#include "output_guard.h"
 #include "mesh/mesh_generation.h"
-#include "mesh/part_lookup.h"
 #include "netlist/ac_job.h"
 #include "netlist/ac_preconditions.h"
 #include "netlist/netlist_ac.h"
@@ -30,7 +34,8 @@ struct Options {
     std::string project;
     std::string kind;
     std::string output;
-    uint32_t mode = AC_MODE_ZIN_OF_PORTS;
+    std::string mode = "zin";
+    bool force = false;
     int64_t source = -1;       // -1: the job record's last choice
     int64_t termination = -1;  // -1: the job record's last choice
     double frequency = -1;     // -1: ZinDistributionFrequency of the settings
@@ -46,37 +51,18 @@ struct MeshedBoard {
     }
 };
 
-bool HasPart(const SimMatrix& board, uint32_t kind, uint32_t id)
-{
-    return GetPartfromID(&board, kind, id) != nullptr;
-}
-
-// The ports a dialog would have offered: the source must exist, and so must
-// the terminated port (S21) or capacitor (9092).
-std::string CheckPorts(const SimMatrix& board, const AcJob& job)
-{
-    const uint32_t mode = job.Mode;
-    const bool needsSource = mode == AC_MODE_S21 || mode == AC_MODE_NOISE_TRANSFER ||
-                             mode == AC_MODE_CURRENT_NOISE_TRANSFER || mode == AC_MODE_CAPACITOR_SPARAMETERS;
-    if (needsSource && !HasPart(board, PART_PORT, job.SourcePort))
-        return "the board has no port " + std::to_string(job.SourcePort) + " to drive";
-    if (mode == AC_MODE_S21 && !HasPart(board, PART_PORT, job.TerminationPort))
-        return "the board has no port " + std::to_string(job.TerminationPort) + " to terminate";
-    if (mode == AC_MODE_S21 && job.SourcePort == job.TerminationPort)
-        return "source and termination must be different ports";
-    if (mode == AC_MODE_CAPACITOR_SPARAMETERS && !HasPart(board, PART_CAP, job.TerminationPort))
-        return "the board has no capacitor " + std::to_string(job.TerminationPort) + " to terminate";
-    return {};
-}
-
 int Run(const Options& o)
 {
     if (o.kind != "electrical" && o.kind != "thermal" && o.kind != "ac")
         return Refuse("--kind must be electrical, thermal or ac");
-    if (o.kind == "ac" && IsAcMode(o.mode) == 0)
-        return Refuse("--mode must be one of 9094, 9093, 9089, 9088, 9092, 9095, 9087, 9090");
-    Settings settings = DefaultSettings();
-    ReadSettingsFile(&settings, std::filesystem::current_path().string());  // optional
+    uint32_t mode = 0;
+    std::string why;
+    if (o.kind == "ac" && !korvex::cli::ParseAcMode(o.mode, &mode, &why)) return Refuse(why);
+    if (std::string guard = korvex::cli::CheckOutputPath(o.output, {o.project}, o.force, "netlist"); !guard.empty())
+        return Refuse(guard);
+    Settings settings;
+    std::string settingsWhy;  // a missing Settings.set means the defaults; a malformed one a warning
+    korvex::cli::LoadSettings(korvex::cli::SettingsPath("", "."), false, &settings, &settingsWhy);
     if (o.frequency >= 0) settings.ZinDistributionFrequency = o.frequency;
 
     // The log goes to a terminal; scripts see the result line and one-line refusals.
@@ -100,13 +86,14 @@ int Run(const Options& o)
     AcJob job;
     if (o.kind == "ac") {
         AcRefusal refusal;
-        if (CheckAcPreconditions(&m.board, o.mode, &refusal) != 0)
+        if (CheckAcPreconditions(&m.board, mode, &refusal) != 0)
             return Refuse(std::string(refusal.Text) + " (" + refusal.Caption + ")");
-        job = *AcJobForMode(o.mode);
-        job.Mode = o.mode;
+        job = *AcJobForMode(mode);
+        job.Mode = mode;
         if (o.source >= 0) job.SourcePort = static_cast<uint32_t>(o.source);
         if (o.termination >= 0) job.TerminationPort = static_cast<uint32_t>(o.termination);
-        if (const std::string why = CheckPorts(m.board, job); !why.empty()) return Refuse(why);
+        if (why = korvex::CheckAcPorts(m.board, job.Mode, job.SourcePort, job.TerminationPort); !why.empty())
+            return Refuse(why);
     }
     if (CreateMesh(&m.board, &m.mesh, nullptr, &settings) != 0)
         return Refuse("the mesh could not be built for " + o.project);
@@ -140,9 +127,9 @@ const KorvexCommand kNetlist{
         sub.add_option("project", o->project, "project file (.sav)")->required();
         sub.add_option("--kind", o->kind, "electrical, thermal or ac")->required();
         sub.add_option("-o,--output", o->output, "netlist file to write")->required();
-        sub.add_option("--mode", o->mode, "AC analysis: 9094 Zin of ports, 9093 S21, 9089 noise transfer, "
-                                          "9088 current noise transfer, 9092 capacitor S-parameters, 9095 Z @f, "
-                                          "9087 current density @f, 9090 voltage noise @f (default 9094)");
+        sub.add_option("--mode", o->mode, "AC analysis: " + korvex::cli::AcModeNames() +
+                                              " (or 9094, 9093, 9089, 9088, 9092, 9095, 9087, 9090; default zin)");
+        sub.add_flag("--force", o->force, "Replace a file that is not a KORVEX file");
         sub.add_option("--source", o->source, "ID of the driving port")->check(CLI::NonNegativeNumber);
         sub.add_option("--termination", o->termination, "ID of the terminated port (9093) or capacitor (9092)")
             ->check(CLI::NonNegativeNumber);

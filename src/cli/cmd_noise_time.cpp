@@ -87,10 +87,10 @@ const KorvexCommand kNoiseTime(
             if (p.Source != 0 && p.Source != 1) return Refuse("--source must be 0 or 1");
             PdnMessage message;
             if (CheckVoltageNoiseTimeParam(&p, &message) != 0) return Refuse(message.Text);
-            if (s.BuildMesh(&reason) != 0) return Refuse(reason);
+            if (s.BuildMesh(&reason) != 0) return s.Stop(reason);
             Diagram time;
             const JobOutcome outcome =
-                RunExclusive([&] { return CommandVoltageNoiseTime(s.Environment(), &p, o->drivePort, &time); });
+                s.RunJob([&](const JobEnvironment& env) { return CommandVoltageNoiseTime(env, &p, o->drivePort, &time); });
             if (!outcome.Success) return s.Failed(outcome);
             std::printf("Harmonics: %d of %sHz (period %ss)\n", p.nHarmonics - 1, FloatToChar(1.0f / p.T).c_str(),
                         FloatToChar(p.T).c_str());

@@ -6,6 +6,8 @@
 
 #include "cli_curves.h"
 #include "cli_session.h"
+#include "quantity.h"
+#include "result_report.h"
 #include "jobs/commands.h"
 #include "jobs/pdn_commands.h"
 #include "pdn/opti_cap.h"
@@ -21,16 +23,17 @@ struct Catalogue : CapDatabase {
 
 void PrintCapArray(const OptimizeCapsResult& r, const OptiCapParam& param)
 {
+    using korvex::cli::FormatQuantity;
     std::printf("Capacitor Array\n");
-    std::printf(" i\tRef\tCap\t\tESR\tESL\n");
+    std::printf(" i\tRef\tCap\tESR\tESL\n");
     for (size_t i = 0; i < r.Placed.size(); ++i) {
         const Cap& c = r.Placed[i];
-        std::printf("%2zu\tC%u\t%9.3fnF\t%.3f\t%.3fnH\n", i, c.Ref, c.Capacitance * 1e9, static_cast<double>(c.ESR),
-                    c.ESL * 1e9);
+        std::printf("%2zu\tC%u\t%s\t%s\t%s\n", i, c.Ref, FormatQuantity(c.Capacitance, "F").c_str(),
+                    FormatQuantity(c.ESR, "Ohm").c_str(), FormatQuantity(c.ESL, "H").c_str());
     }
-    std::printf("Max Impedance up to %sHz: %f Ohm @%u kHz (target %s Ohm: %s)\n",
-                FloatToChar(param.TargetFrequency).c_str(), static_cast<double>(r.MaxImpedance),
-                static_cast<unsigned>(r.MaxImpedanceFrequency / 1000.0f), FloatToChar(param.TargetImpedance).c_str(),
+    std::printf("Max Impedance up to %s: %s at %s (target %s: %s)\n",
+                FormatQuantity(param.TargetFrequency, "Hz").c_str(), FormatQuantity(r.MaxImpedance, "Ohm").c_str(),
+                FormatQuantity(r.MaxImpedanceFrequency, "Hz").c_str(), FormatQuantity(param.TargetImpedance, "Ohm").c_str(),
                 r.MaxImpedance <= param.TargetImpedance ? "met" : "not met");
 }
 
@@ -40,14 +43,17 @@ const KorvexCommand kOptimizeCaps(
         struct Options {
             CliOptions common;
             OptiCapParam param;
+            double targetZ = 0, targetF = 0;
         };
         auto o = std::make_shared<Options>();
         AddCommonOptions(sub, o->common, true);
         sub.add_option("--port", o->param.TargetPort, "ID of the port")->required();
-        sub.add_option("--target-z", o->param.TargetImpedance, "Target impedance in Ohm")->required();
-        sub.add_option("--target-f", o->param.TargetFrequency, "Target frequency in Hz")->required();
+        korvex::cli::AddQuantityOption(sub, "--target-z", o->targetZ, "Ohm", "Target impedance", 1e-9, 1e6)->required();
+        korvex::cli::AddQuantityOption(sub, "--target-f", o->targetF, "Hz", "Target frequency", 1, 1e15)->required();
         sub.add_option("--max", o->param.MaxCapacitors, "Largest number of capacitors (1 to 100)")->required();
         return [o]() {
+            o->param.TargetImpedance = static_cast<float>(o->targetZ);
+            o->param.TargetFrequency = static_cast<float>(o->targetF);
             PdnMessage message;
             if (CheckOptiCapParam(&o->param, &message) != 0) return Refuse(message.Text);
             CliSession s(o->common);
@@ -58,12 +64,27 @@ const KorvexCommand kOptimizeCaps(
             if (fromFile < 0) return Refuse(reason);
             std::fprintf(stderr, "korvex-cli: catalogue: %d capacitors from %s\n", catalogue.Count,
                          fromFile == 1 ? kCapCatalogueFileName : "the built-in table");
-            if (s.BuildMesh(&reason) != 0) return Refuse(reason);
+            if (s.BuildMesh(&reason) != 0) return s.Stop(reason);
             OptimizeCapsResult result;
-            const JobOutcome outcome = RunExclusive(
-                [&] { return CommandOptimizeCaps(s.Environment(), o->param, catalogue, &result); });
+            const JobOutcome outcome = s.RunJob(
+                [&](const JobEnvironment& env) { return CommandOptimizeCaps(env, o->param, catalogue, &result); });
             if (!outcome.Success) return s.Failed(outcome);
-            PrintCapArray(result, o->param);
+            if (o->common.Json) {
+                korvex::cli::ResultReport report("optimize-caps", o->common.Project);
+                nlohmann::json placed = nlohmann::json::array();
+                for (const Cap& c : result.Placed)
+                    placed.push_back({{"Ref", c.Ref}, {"x", c.x}, {"y", c.y}, {"Layer", c.Layer},
+                                      {"Capacitance", c.Capacitance}, {"ESR", c.ESR}, {"ESL", c.ESL},
+                                      {"Units", {{"Capacitance", "F"}, {"ESR", "Ohm"}, {"ESL", "H"}}}});
+                report.Add("Placed", placed);
+                report.Add("MaxImpedance", {{"Value", result.MaxImpedance}, {"Unit", "Ohm"}});
+                report.Add("MaxImpedanceFrequency", {{"Value", result.MaxImpedanceFrequency}, {"Unit", "Hz"}});
+                report.Add("TargetMet", result.MaxImpedance <= o->param.TargetImpedance);
+                report.AddCurves(s.DiagramRecord);
+                report.Print(true);
+            } else {
+                PrintCapArray(result, o->param);
+            }
             if (!o->common.Csv.empty()) {
                 if (SaveSelectedCurvesCsv(s.DiagramRecord, {result.ZinSlot, result.ResultSlot}, o->common.Csv,
                                           &reason) != 0)

@@ -1,7 +1,7 @@
 // korvex-cli thermal PROJECT.sav: mesh, thermal netlist, simulator, temperatures.
 #include "cli_session.h"
-#include "cli_summary.h"
 #include "jobs/commands.h"
+#include "result_report.h"
 
 namespace korvex::cli {
 
@@ -11,9 +11,12 @@ const KorvexCommand kThermal("thermal", "Simulate the temperatures of the board 
     AddCommonOptions(sub, *o, false);
     return [o]() {
         CliSession s(*o);
-        return s.OpenMeshAndRun(CommandSimulateThermal, [&s] {
-            PrintLayerRanges(s.Board, s.Board.TemperatureMatrix, "temperature", "°C");
-            PrintPartTemperatures(s.Board);
+        s.MapQuantities = {korvex::cli::MapQuantity::Temperature};
+        return s.OpenMeshAndRun(CommandSimulateThermal, [&s, o] {
+            korvex::cli::ResultReport report("thermal", o->Project);
+            report.AddRasterRanges(s.Board, s.Board.TemperatureMatrix, "Temperature", "temperature", "°C");
+            report.AddPartTemperatures(s.Board);
+            report.Print(o->Json);
         });
     };
 });

@@ -1,5 +1,6 @@
 // korvex-cli: every analysis of KORVEX without the desktop, for scripts and batch work.
 #include <algorithm>
+#include <csignal>
 #include <map>
 
 #include "command_registry.h"
@@ -8,8 +9,12 @@ using namespace korvex::cli;
 
 int main(int argc, char** argv)
 {
+    // Past a file-size limit a write fails with EFBIG like on a full disk: the save reports it
+    // and removes its temporary file instead of dying of the signal.
+    std::signal(SIGXFSZ, SIG_IGN);
     CLI::App app{"KORVEX power-integrity and thermal analysis, command line"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("korvex-cli ") + KORVEX_VERSION);
     auto& commands = RegisteredCommands();
     std::sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     std::map<CLI::App*, CommandRun> runs;

@@ -1,5 +1,7 @@
 #include "record_print.h"
 
+#include "json_output.h"
+
 #include <charconv>
 #include <cstring>
 
@@ -54,7 +56,7 @@ std::string ValueText(const FieldLayout& f, const uint8_t* p, uint32_t k)
         std::memcpy(&v, p + 8 * k, 8);
         return DoubleText(v);
     }
-    default: return FieldValue(f, p, k).dump();
+    default: return JsonText(FieldValue(f, p, k), -1);
     }
 }
 

@@ -16,6 +16,9 @@ struct AnalysisOptions {
     SolverKind solver = SolverKind::Automatic;
     bool utf16 = false;
     size_t selectedInverseThreshold = 64;  // from this many inverse entries on, use the solver's own mode
+    size_t amgThreshold = 150000;          // real SPD systems from this many unknowns on: multigrid
+    AmgSettings amg;
+    int sweepThreads = 0;                  // frequency points factorised at once; 0: two on two cores or more
 };
 
 void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& options, const std::string& rawPath);

@@ -1,7 +1,9 @@
 // AC sweep: complex symmetric nodal system, one analysis per sweep, one factorisation per
 // frequency point; MUMPS (LDL^T) by default, KLU as fallback.
+#include <algorithm>
 #include <sstream>
 
+#include "ac_points.h"
 #include "analysis.h"
 #include "mna_system.h"
 #include "network_params.h"
@@ -36,8 +38,6 @@ std::unique_ptr<LinearSolver<Complex>> fallbackSolver(const std::string& failed)
     }
     return makeKluComplexSolver();
 }
-
-Complex netValue(const NetValues& values, NetQuantity q) { return values[static_cast<int>(q)]; }
 
 }  // namespace
 
@@ -81,7 +81,7 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
     NetworkParameters nets;
     std::vector<NetValues> netValues;
     std::vector<Complex> record(plan.variables.size() + 1);
-    double assembleTime = 0, factorTime = 0, solveTime = 0, netTime = 0, outputTime = 0;
+    double assembleTime = 0, factorTime = 0, solveTime = 0, outputTime = 0;
     for (size_t s = 0; s < steps.size(); ++s) {
         if (circuit.step.active) {
             evaluator.setStepValue(circuit.step.param, steps[s]);
@@ -92,7 +92,8 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
             evaluator.applyToElements(circuit);
             validateNets(circuit);
         }
-        UnknownMap next = buildUnknownMap(circuit, false);
+        const double maxOmega = sweeps[s].empty() ? 0.0 : 2 * M_PI * *std::max_element(sweeps[s].begin(), sweeps[s].end());
+        UnknownMap next = buildUnknownMap(circuit, false, maxOmega);
         if (!solver || structureChanged(map, next)) {
             map = std::move(next);
             system.build(circuit, map);
@@ -113,7 +114,20 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
         if (s == 0 && nets.inverseEntryCount() > 0)
             log.line(std::to_string(nets.inverseEntryCount()) + " inverse entries per point for one-port .net, by " +
                      (selected ? std::string("the selected-inverse mode of ") + solver->name() : std::string("unit solves")));
-        for (double f : sweeps[s]) {
+        const std::vector<double>& frequencies = sweeps[s];
+        auto writeRecord = [&](const std::vector<Complex>& values) {
+            raw.writeComplex(values);
+            outputTime += timer.lap();
+        };
+        size_t first = 0;
+        if (twoProcessSweepWanted(options, *solver, map, frequencies.size())) {
+            timer.lap();
+            first = sweepInTwoProcesses(circuit, map, system, *solver, nets, plan, selected, frequencies, writeRecord);
+            factorTime += timer.lap();
+            log.line("Frequency points on two cores (two processes): " + std::to_string(first) + " of " + std::to_string(frequencies.size()));
+        }
+        for (size_t k = first; k < frequencies.size(); ++k) {
+            const double f = frequencies[k];
             const AnalysisPoint point{false, 2 * M_PI * f};
             system.assemble(circuit, map, point, plan.needsSolution);
             assembleTime += timer.lap();
@@ -130,29 +144,15 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
                 if (!result.ok) throwSingular(circuit, map, result, f);
             }
             factorTime += timer.lap();
-            record[0] = f;
-            std::vector<Complex> x = system.rhs;
-            if (plan.needsSolution) {
-                if (map.size > 0) solver->solve(x.data(), 1);
-                solveTime += timer.lap();
-                fillSolutionValues(plan, circuit, map, x.data(), system.fixed.data(), point, record, 1);
-            }
-            if (plan.needsNet) {
-                nets.compute(*solver, selected, netValues);
-                netTime += timer.lap();
-                for (size_t v = 0; v < plan.variables.size(); ++v) {
-                    const OutputVariable& var = plan.variables[v];
-                    if (var.kind == OutputVariable::Kind::Network) record[v + 1] = netValue(netValues[var.index], var.quantity);
-                }
-            }
-            raw.writeComplex(record);
-            outputTime += timer.lap();
+            solveFactoredPoint(circuit, map, system, *solver, nets, plan, selected, f, record, netValues);
+            solveTime += timer.lap();
+            writeRecord(record);
         }
     }
     raw.finish();
     outputTime += timer.lap();
     log.line("Times: assemble " + formatSeconds(assembleTime) + ", factor " + formatSeconds(factorTime) + ", solve " +
-             formatSeconds(solveTime) + ", .net " + formatSeconds(netTime) + ", results and RAW " + formatSeconds(outputTime));
+             formatSeconds(solveTime) + " (with .net), results and RAW " + formatSeconds(outputTime));
     log.line("RAW: " + std::to_string(plan.variables.size() + 1) + " variables, " + std::to_string(totalPoints) + " point(s)");
 }
 

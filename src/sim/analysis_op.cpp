@@ -10,13 +10,17 @@ namespace korvex::sim {
 
 namespace {
 
-// CHOLMOD for positive definite systems; with branch currents (floating ideal sources,
-// shorts) the system is symmetric indefinite: MUMPS LDL^T with pivoting, KLU if that fails.
-std::unique_ptr<LinearSolver<double>> chooseRealSolver(SolverKind kind, const UnknownMap& map, SimLog& log)
+// CHOLMOD for positive definite systems, multigrid-preconditioned CG for large ones (where it is
+// faster); with branch currents (floating ideal sources, shorts) the system is symmetric
+// indefinite: MUMPS LDL^T with pivoting, KLU if that fails.
+std::unique_ptr<LinearSolver<double>> chooseRealSolver(const AnalysisOptions& options, const UnknownMap& map, SimLog& log)
 {
+    const SolverKind kind = options.solver;
     if (kind == SolverKind::Klu) return makeKluRealSolver();
     if (kind == SolverKind::Mumps || map.hasBranches()) {
-        if (kind == SolverKind::Cholmod) log.line("Note: branch currents make the system indefinite; using MUMPS instead of CHOLMOD");
+        if (kind == SolverKind::Cholmod || kind == SolverKind::Amg)
+            log.line(std::string("Note: branch currents make the system indefinite; using MUMPS instead of ") +
+                     (kind == SolverKind::Amg ? "multigrid" : "CHOLMOD"));
         try {
             return makeMumpsRealSolver();
         } catch (const SimError& e) {
@@ -24,6 +28,8 @@ std::unique_ptr<LinearSolver<double>> chooseRealSolver(SolverKind kind, const Un
             return makeKluRealSolver();
         }
     }
+    const bool large = kind == SolverKind::Automatic && static_cast<size_t>(map.size) >= options.amgThreshold;
+    if (kind == SolverKind::Amg || (large && amgAvailable())) return makeAmgSolver(options.amg);
     return makeCholmodSolver();
 }
 
@@ -70,8 +76,17 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
             map = std::move(next);
             system.build(circuit, map);
             const double patternTime = timer.lap();
-            solver = chooseRealSolver(options.solver, map, log);
-            if (map.size > 0) solver->analyse(system.pattern());
+            solver = chooseRealSolver(options, map, log);
+            if (map.size > 0) {
+                try {
+                    solver->analyse(system.pattern());
+                } catch (const SimError& e) {
+                    if (std::string(solver->name()) != kAmgSolverName) throw;
+                    log.line(std::string("Note: ") + e.what() + "; using CHOLMOD");
+                    solver = makeCholmodSolver();
+                    solver->analyse(system.pattern());
+                }
+            }
             const double analyseTime = timer.lap();
             log.line("Element values and unknown map " + formatSeconds(valuesAndUnknowns) + ", matrix pattern " +
                      formatSeconds(patternTime) + ", solver's analyse " + formatSeconds(analyseTime));
@@ -85,19 +100,33 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
         const AnalysisPoint point{true, 0.0};
         system.assemble(circuit, map, point, true);
         assembleTime += timer.lap();
-        FactorResult result;
-        if (map.size > 0) result = solver->factor(system.values.data());
-        if (!result.ok && options.solver != SolverKind::Cholmod && std::string(solver->name()) != "KLU") {
-            // KLU names the column of a zero pivot, and takes any matrix CHOLMOD refuses.
-            log.line(std::string("Note: ") + solver->name() + ": " + result.message + "; falling back to KLU");
-            solver = makeKluRealSolver();
+        // Multigrid that fails falls back to CHOLMOD; a matrix CHOLMOD refuses goes to KLU,
+        // which takes any matrix and names the column of a zero pivot.
+        auto fallBack = [&](std::unique_ptr<LinearSolver<double>> next, const std::string& why) {
+            log.line(std::string("Note: ") + solver->name() + ": " + why + "; falling back to " + next->name());
+            solver = std::move(next);
             solver->analyse(system.pattern());
-            result = solver->factor(system.values.data());
-        }
-        if (!result.ok) throwSingular(circuit, map, result, 0);
+            return solver->factor(system.values.data());
+        };
+        auto factorWithFallbacks = [&](FactorResult result) {
+            if (!result.ok && std::string(solver->name()) == kAmgSolverName) result = fallBack(makeCholmodSolver(), result.message);
+            if (!result.ok && options.solver != SolverKind::Cholmod && std::string(solver->name()) != "KLU")
+                result = fallBack(makeKluRealSolver(), result.message);
+            if (!result.ok) throwSingular(circuit, map, result, 0);
+        };
+        if (map.size > 0) factorWithFallbacks(solver->factor(system.values.data()));
         factorTime += timer.lap();
         std::vector<double> x = system.rhs;
-        if (map.size > 0) solver->solve(x.data(), 1);
+        if (map.size > 0) {
+            try {
+                solver->solve(x.data(), 1);
+            } catch (const SolverNotConverged& e) {
+                factorWithFallbacks(fallBack(makeCholmodSolver(), e.what()));
+                x = system.rhs;
+                solver->solve(x.data(), 1);
+            }
+            if (const std::string report = solver->report(); !report.empty()) log.line(std::string(solver->name()) + ": " + report);
+        }
         solveTime += timer.lap();
         fillSolutionValues(plan, circuit, map, x.data(), system.fixed.data(), point, record, 0);
         raw.writeReal(record);

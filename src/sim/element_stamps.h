@@ -23,6 +23,21 @@ struct LineAdmittance {
 };
 LineAdmittance lineAdmittance(const Element& e, double omega);
 
+// A line that reaches a quarter wave within the sweep (omega * Td >= pi/2) is stamped through
+// its even and odd modes, each with a current unknown of its own. In that form no entry grows
+// without bound at any frequency: at a half wave, where the pi network's admittances are
+// infinite (sin(theta) = 0), the even mode simply becomes a short. Shorter lines keep the pi
+// network, which needs no unknown of its own.
+constexpr double kModalLineTheta = 1.5707963267948966;  // pi / 2
+bool usesModalLine(const Element& e, double maxOmega);
+
+// Even and odd mode of a line: port current alpha * i per mode, mode row
+// alpha * (v1 +- v2) + beta * i = 0, which leaves -alpha^2 / beta = y_mode / 2.
+struct LineModes {
+    Complex alphaEven, betaEven, alphaOdd, betaOdd;
+};
+LineModes lineModes(const Element& e, double omega);
+
 template <class S>
 void stampElement(Stamper<S>& stamper, const Element& e, uint32_t index, AnalysisPoint point);
 

@@ -83,12 +83,24 @@ struct ExpressionParser {
         if (pos != text.size()) fail("unexpected '" + std::string(text.substr(pos)) + "'");
         return e;
     }
+    // Appends one more operand to a chain node, turning a single operand into a chain first.
+    // A parenthesised chain on the left joins the new one: both fold from the left.
+    static void extendChain(ExprPtr& left, ExprNode::Kind kind, ExprPtr operand, bool inverted)
+    {
+        if (left->kind != kind) {
+            auto chain = make(kind, std::move(left));
+            chain->inverted.push_back(false);
+            left = std::move(chain);
+        }
+        left->args.push_back(std::move(operand));
+        left->inverted.push_back(inverted);
+    }
     ExprPtr parseSum()
     {
         ExprPtr left = parseProduct();
         for (;;) {
-            if (accept("+")) left = make(ExprNode::Kind::Add, std::move(left), parseProduct());
-            else if (accept("-")) left = make(ExprNode::Kind::Sub, std::move(left), parseProduct());
+            if (accept("+")) extendChain(left, ExprNode::Kind::Sum, parseProduct(), false);
+            else if (accept("-")) extendChain(left, ExprNode::Kind::Sum, parseProduct(), true);
             else return left;
         }
     }
@@ -98,8 +110,8 @@ struct ExpressionParser {
         for (;;) {
             skipSpace();
             if (text.substr(pos, 2) == "**") return left;  // handled by parsePower
-            if (accept("*")) left = make(ExprNode::Kind::Mul, std::move(left), parseUnary());
-            else if (accept("/")) left = make(ExprNode::Kind::Div, std::move(left), parseUnary());
+            if (accept("*")) extendChain(left, ExprNode::Kind::Product, parseUnary(), false);
+            else if (accept("/")) extendChain(left, ExprNode::Kind::Product, parseUnary(), true);
             else return left;
         }
     }
@@ -200,14 +212,26 @@ struct Evaluator {
             if (e.name == "pi") return M_PI;
             return lookup(e.name);
         case K::Negate: return -eval(*e.args[0]);
-        case K::Add: return eval(*e.args[0]) + eval(*e.args[1]);
-        case K::Sub: return eval(*e.args[0]) - eval(*e.args[1]);
-        case K::Mul: return eval(*e.args[0]) * eval(*e.args[1]);
-        case K::Div: {
-            double num = eval(*e.args[0]);
-            double den = eval(*e.args[1]);
-            if (den == 0.0) fail("division by zero");
-            return checked(num / den, "division");
+        case K::Sum: {
+            double sum = eval(*e.args[0]);
+            for (size_t i = 1; i < e.args.size(); ++i) {
+                const double term = eval(*e.args[i]);
+                sum = e.inverted[i] ? sum - term : sum + term;
+            }
+            return sum;
+        }
+        case K::Product: {
+            double product = eval(*e.args[0]);
+            for (size_t i = 1; i < e.args.size(); ++i) {
+                const double factor = eval(*e.args[i]);
+                if (!e.inverted[i]) {
+                    product *= factor;
+                    continue;
+                }
+                if (factor == 0.0) fail("division by zero");
+                product = checked(product / factor, "division");
+            }
+            return product;
         }
         case K::Pow: return checked(std::pow(eval(*e.args[0]), eval(*e.args[1])), "power");
         case K::Call: return call(e);

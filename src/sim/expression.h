@@ -10,11 +10,14 @@
 namespace korvex::sim {
 
 struct ExprNode {
-    enum class Kind { Number, Name, Negate, Add, Sub, Mul, Div, Pow, Call };
+    // Sum and Product hold a whole chain (a - b + c, a / b * c) as one flat node, so long
+    // chains neither evaluate nor destroy through a recursion as deep as the chain.
+    enum class Kind { Number, Name, Negate, Sum, Product, Pow, Call };
     Kind kind = Kind::Number;
     double number = 0.0;
     std::string name;  // Name: parameter name; Call: function name
     std::vector<std::unique_ptr<ExprNode>> args;
+    std::vector<bool> inverted;  // Sum: term subtracted; Product: factor divides (args[1..])
 };
 
 using ExprPtr = std::unique_ptr<ExprNode>;

@@ -38,6 +38,7 @@ const char* solverKindName(SolverKind kind)
 {
     switch (kind) {
     case SolverKind::Automatic: return "auto";
+    case SolverKind::Amg: return "amg";
     case SolverKind::Cholmod: return "cholmod";
     case SolverKind::Klu: return "klu";
     case SolverKind::Mumps: return "mumps";
@@ -47,7 +48,7 @@ const char* solverKindName(SolverKind kind)
 
 bool parseSolverKind(const std::string& text, SolverKind& kind)
 {
-    for (SolverKind k : {SolverKind::Automatic, SolverKind::Cholmod, SolverKind::Klu, SolverKind::Mumps}) {
+    for (SolverKind k : {SolverKind::Automatic, SolverKind::Amg, SolverKind::Cholmod, SolverKind::Klu, SolverKind::Mumps}) {
         if (text == solverKindName(k)) {
             kind = k;
             return true;

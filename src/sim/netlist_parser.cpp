@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 #include "sim_error.h"
 
@@ -66,7 +67,16 @@ public:
                                      " nodes, subcircuit " + def.name + " has " + std::to_string(def.ports.size()));
         for (const std::string& open : stack_)
             if (open == def.name) throw SimError(line, "subcircuit " + def.name + " instantiates itself");
-        if (stack_.size() >= 100) throw SimError(line, "subcircuits nested more than 100 deep");
+        if (stack_.size() >= kMaxNesting) throw SimError(line, "subcircuits nested more than 100 deep");
+        if (stack_.empty()) {
+            // Checked before anything is built: subcircuits that double at each level would
+            // otherwise fill the memory before they fail.
+            const uint64_t adds = expandedElements(def, 0);
+            if (adds > kMaxExpandedElements - std::min<uint64_t>(expanded_, kMaxExpandedElements))
+                throw SimError(line, "subcircuit expansion creates more than " + std::to_string(kMaxExpandedElements) +
+                                         " elements (at instance " + str(tokens[0].text) + " of " + def.name + ")");
+            expanded_ += adds;
+        }
 
         std::unordered_map<std::string, int> ports;
         for (size_t k = 0; k < nodeCount; ++k) ports[def.ports[k]] = parent.resolve(circuit_, tokens[1 + k].text);
@@ -82,9 +92,38 @@ public:
     }
 
 private:
+    static constexpr size_t kMaxNesting = 100;
+    static constexpr uint64_t kMaxExpandedElements = 50'000'000;
+
+    // Elements one instance of `def` creates, saturating just above the limit. Unknown names,
+    // cycles and too deep nesting count nothing here; expand() reports them.
+    uint64_t expandedElements(const SubcktDef& def, size_t depth)
+    {
+        if (auto known = sizes_.find(&def); known != sizes_.end()) return known->second;
+        if (depth >= kMaxNesting) return 0;
+        sizes_[&def] = 0;  // a cycle back to this definition adds nothing
+        uint64_t total = 0;
+        for (const StoredLine& body : def.body) {
+            uint64_t adds = 1;
+            if (body.tokens[0].text[0] == 'x') {
+                adds = 0;
+                size_t end = body.tokens.size();
+                while (end > 0 && body.tokens[end - 1].assign) --end;
+                if (end > 0 && body.tokens[end - 1].text == "params:") --end;
+                if (auto child = end > 0 ? defs_.find(str(body.tokens[end - 1].text)) : defs_.end(); child != defs_.end())
+                    adds = expandedElements(*child->second, depth + 1);
+            }
+            total = std::min(total + adds, kMaxExpandedElements + 1);
+        }
+        sizes_[&def] = total;
+        return total;
+    }
+
     Circuit& circuit_;
     const std::map<std::string, std::unique_ptr<SubcktDef>>& defs_;
     std::vector<std::string> stack_;
+    std::unordered_map<const SubcktDef*, uint64_t> sizes_;
+    uint64_t expanded_ = 0;  // elements all instances so far created
 };
 
 }  // namespace

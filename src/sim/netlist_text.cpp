@@ -97,6 +97,7 @@ void NetlistText::split()
     lineStarts_.reserve(lineCount);
     lines_.reserve(lineCount);
     size_t pos = 0;
+    size_t joinedLine = 0;  // lines_.size() when joined_.back() was made for lines_.back()
     const size_t size = lower_.size();
     while (pos < size) {
         lineStarts_.push_back(pos);
@@ -116,9 +117,17 @@ void NetlistText::split()
         while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
         if (!text.empty() && text[0] != '*') {
             if (text[0] == '+' && !lines_.empty()) {
+                // The first continuation copies the line once; later ones append to that copy,
+                // so a line of many continuations costs time and memory in proportion to it.
                 LogicalLine& previous = lines_.back();
-                joined_.push_back(std::string(previous.text) + " " + std::string(text.substr(1)));
-                previous.text = joined_.back();
+                if (joinedLine != lines_.size()) {
+                    joined_.emplace_back(previous.text);
+                    joinedLine = lines_.size();
+                }
+                std::string& joined = joined_.back();
+                joined += ' ';
+                joined.append(text.substr(1));
+                previous.text = joined;
             } else {
                 lines_.push_back({number, text, pos});
             }

@@ -1,7 +1,13 @@
 // RAW file writing.
 #include "raw_writer.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -42,9 +48,21 @@ RawWriter::~RawWriter() { abandon(); }
 void RawWriter::open(const std::string& path, const RawHeader& header)
 {
     path_ = path;
-    tempPath_ = path + ".part";
-    file_ = std::fopen(tempPath_.c_str(), "wb");
-    if (!file_) throw SimError("cannot create RAW file '" + tempPath_ + "'");
+    // A temporary name of this run's own, so that a second run on the same netlist neither
+    // writes into nor removes this run's file.
+    std::string name = path + ".part-XXXXXX";
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) throw SimError("cannot create RAW file '" + name + "': " + std::strerror(errno));
+    tempPath_ = name;
+    const mode_t mask = ::umask(022);  // read back: the file gets the mode a plain create would give
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        ::close(fd);
+        abandonTemp();
+        throw SimError("cannot create RAW file '" + tempPath_ + "'");
+    }
     std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
     char date[64];
     std::time_t now = std::time(nullptr);
@@ -65,14 +83,27 @@ void RawWriter::write(const void* data, size_t bytes)
     if (bytes && std::fwrite(data, 1, bytes, file_) != bytes) throw SimError("cannot write RAW file '" + tempPath_ + "' (disk full?)");
 }
 
+namespace {
+// A value that overflowed (V = 1e308 across R = 1e-308) is no result: the run fails rather
+// than hand on infinities or NaNs.
+void requireFinite(const double* values, size_t count)
+{
+    for (size_t k = 0; k < count; ++k)
+        if (!std::isfinite(values[k]))
+            throw SimError("the solution is not finite (overflow in the values of the circuit); no result written");
+}
+}  // namespace
+
 void RawWriter::writeReal(const std::vector<double>& record)
 {
+    requireFinite(record.data(), record.size());
     write(record.data(), record.size() * sizeof(double));
     ++records_;
 }
 
 void RawWriter::writeComplex(const std::vector<Complex>& record)
 {
+    requireFinite(reinterpret_cast<const double*>(record.data()), 2 * record.size());
     write(record.data(), record.size() * sizeof(Complex));
     ++records_;
 }
@@ -85,10 +116,16 @@ void RawWriter::finish()
     const bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0;
     std::fclose(file_);
     file_ = nullptr;
-    if (!ok) throw SimError("cannot write RAW file '" + tempPath_ + "'");
+    if (!ok) {
+        abandonTemp();
+        throw SimError("cannot write RAW file '" + tempPath_ + "'");
+    }
     std::error_code error;
     std::filesystem::rename(tempPath_, path_, error);
-    if (error) throw SimError("cannot rename '" + tempPath_ + "' to '" + path_ + "': " + error.message());
+    if (error) {
+        abandonTemp();
+        throw SimError("cannot rename '" + tempPath_ + "' to '" + path_ + "': " + error.message());
+    }
 }
 
 void RawWriter::abandon()
@@ -96,6 +133,11 @@ void RawWriter::abandon()
     if (!file_) return;
     std::fclose(file_);
     file_ = nullptr;
+    abandonTemp();
+}
+
+void RawWriter::abandonTemp()
+{
     std::error_code ignored;
     std::filesystem::remove(tempPath_, ignored);
 }

@@ -40,6 +40,7 @@ public:
 
 private:
     void write(const void* data, size_t bytes);
+    void abandonTemp();
     std::FILE* file_ = nullptr;
     std::string path_;
     std::string tempPath_;

@@ -1,11 +1,16 @@
 // The simulator run: netlist in, RAW and log out, every error into the log with its line.
 #include "simulator.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <new>
 
 #include "analysis.h"
+#include "blas_info.h"
+#include "huge_pages.h"
 #include "netlist_parser.h"
 #include "netlist_text.h"
 #include "sim_error.h"
@@ -28,19 +33,36 @@ const char* simulatorVersion() { return "0.1"; }
 
 int runSimulator(const std::string& netlistPath, const SimulatorOptions& options)
 {
-    const std::string rawPath = withExtension(netlistPath, ".raw");
-    const std::string logPath = withExtension(netlistPath, ".log");
+    // Under mpirun every process runs the whole netlist and takes its share of the multigrid
+    // solve; only the first one writes the log and the RAW file, the others a private scratch file.
+    const bool helperRank = options.mpiRank > 0;
+    const std::string rawPath = helperRank ? (std::filesystem::temp_directory_path() /
+                                              ("korvex-sim-rank-" + std::to_string(::getpid()) + ".raw")).string()
+                                           : withExtension(netlistPath, ".raw");
+    const std::string logPath = helperRank ? "/dev/null" : withExtension(netlistPath, ".log");
     SimLog log;
-    log.setEcho(options.echo);
+    log.setEcho(options.echo && !helperRank);
     if (!log.open(logPath)) std::fprintf(stderr, "korvex-sim: cannot write log file '%s'\n", logPath.c_str());
     std::error_code ignored;
     std::filesystem::remove(rawPath, ignored);  // a stale result must not pass for this run's
+    struct ScratchRemover {
+        bool active;
+        const std::string& path;
+        ~ScratchRemover()
+        {
+            std::error_code e;
+            if (active) std::filesystem::remove(path, e);
+        }
+    } scratch{helperRank, rawPath};
 
     StageTimer timer;
     NetlistText text;
     Circuit circuit;
     log.line(std::string("korvex-sim ") + simulatorVersion());
     log.line("Netlist: " + netlistPath);
+    if (options.mpiSize > 1) log.line("MPI: " + std::to_string(options.mpiSize) + " processes share the multigrid solve");
+    log.line("BLAS: " + blasDescription());
+    log.line(std::string("Huge pages for malloc: ") + hugePagesState());
     try {
         std::string error;
         if (!text.loadFile(netlistPath, error)) throw SimError(error);
@@ -59,6 +81,9 @@ int runSimulator(const std::string& netlistPath, const SimulatorOptions& options
         }
         AnalysisOptions analysis;
         analysis.solver = options.solver;
+        analysis.amgThreshold = options.amgThreshold;
+        analysis.amg = options.amg;
+        analysis.sweepThreads = options.sweepThreads;
         analysis.utf16 = options.utf16;
         if (circuit.op) runOperatingPoint(circuit, log, analysis, rawPath);
         else runAcAnalysis(circuit, log, analysis, rawPath);
@@ -93,16 +118,25 @@ int simulatorMain(const std::vector<std::string>& args)
         else if (a == "-v" || a == "--verbose") options.echo = true;
         else if (a.rfind("--solver=", 0) == 0) {
             if (!parseSolverKind(a.substr(9), options.solver)) {
-                std::fprintf(stderr, "korvex-sim: unknown solver '%s' (auto, cholmod, klu, mumps)\n", a.c_str() + 9);
+                std::fprintf(stderr, "korvex-sim: unknown solver '%s' (auto, amg, cholmod, klu, mumps)\n", a.c_str() + 9);
                 return 2;
             }
+        } else if (a.rfind("--threads=", 0) == 0) {
+            char* end = nullptr;
+            const long threads = std::strtol(a.c_str() + 10, &end, 10);
+            if (end == a.c_str() + 10 || *end || threads < 1 || threads > 2) {
+                std::fprintf(stderr, "korvex-sim: --threads takes 1 or 2\n");
+                return 2;
+            }
+            options.sweepThreads = static_cast<int>(threads);
         } else if (a == "-h" || a == "--help") {
-            std::printf("usage: korvex-sim [-b] [--utf16] [--solver=auto|cholmod|klu|mumps] [-v] NETLIST.cir\n"
+            std::printf("usage: korvex-sim [-b] [--utf16] [--solver=auto|amg|cholmod|klu|mumps] [--threads=N] [-v] NETLIST.cir\n"
                         "Solves the netlist and writes NETLIST.raw and NETLIST.log beside it; exit code 0 on\n"
                         "success, non-zero with the reason and the netlist line in the log on any error.\n"
                         "  -b           batch mode (accepted; the simulator never asks questions)\n"
                         "  --utf16      write the RAW header in UTF-16LE\n"
-                        "  --solver=S   linear solver: auto (default), cholmod, klu or mumps\n"
+                        "  --solver=S   linear solver: auto (default), amg, cholmod, klu or mumps\n"
+                        "  --threads=N  AC frequency points factorised at once: 1 or 2 (default 2 on two cores or more)\n"
                         "  -v           echo the log on stdout\n");
             return 0;
         } else if (a == "--version") {
@@ -117,8 +151,21 @@ int simulatorMain(const std::vector<std::string>& args)
             return 2;
         }
     }
+    if (launchedByMpirun()) {
+        // Every process must take the same road through the solvers: multigrid, which spreads
+        // the rows over the processes.
+        const MpiWorld world = mpiWorld();
+        if (world.size < 1) {
+            std::fprintf(stderr, "korvex-sim: started by mpirun, but the multigrid module cannot start MPI\n");
+            return 1;
+        }
+        options.mpiRank = world.rank;
+        options.mpiSize = world.size;
+        if (world.size > 1 && options.solver == SolverKind::Automatic) options.solver = SolverKind::Amg;
+        options.sweepThreads = 1;  // no forked helper beside a running MPI
+    }
     if (netlist.empty()) {
-        std::fprintf(stderr, "usage: korvex-sim [-b] [--utf16] [--solver=auto|cholmod|klu|mumps] [-v] NETLIST.cir\n");
+        std::fprintf(stderr, "usage: korvex-sim [-b] [--utf16] [--solver=auto|amg|cholmod|klu|mumps] [--threads=N] [-v] NETLIST.cir\n");
         return 2;
     }
     return runSimulator(netlist, options);

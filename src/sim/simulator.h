@@ -14,11 +14,15 @@ struct SimulatorOptions {
     bool utf16 = false;
     bool echo = false;  // progress lines to stdout as well
     SolverKind solver = SolverKind::Automatic;
+    size_t amgThreshold = 150000;  // unknowns from which a real SPD system is solved by multigrid
+    AmgSettings amg;
+    int mpiRank = 0, mpiSize = 1;  // under mpirun: this process and the number of processes
+    int sweepThreads = 0;  // AC frequency points factorised at once; 0: two on a machine with two cores or more
 };
 
 int runSimulator(const std::string& netlistPath, const SimulatorOptions& options);
 
-// Parses argv (korvex-sim [-b] [--utf16] [--solver=auto|cholmod|klu|mumps] NETLIST.cir) and runs.
+// Parses argv (korvex-sim [-b] [--utf16] [--solver=auto|amg|cholmod|klu|mumps] NETLIST.cir) and runs.
 int simulatorMain(const std::vector<std::string>& args);
 
 const char* simulatorVersion();

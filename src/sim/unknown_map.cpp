@@ -3,6 +3,7 @@
 
 #include <numeric>
 
+#include "element_stamps.h"
 #include "sim_error.h"
 
 namespace korvex::sim {
@@ -65,18 +66,18 @@ void checkFloatingNodes(const Circuit& circuit, bool dc)
 
 }  // namespace
 
-bool needsBranch(const Element& e, bool dc)
+int branchUnknowns(const Element& e, bool dc, double maxOmega)
 {
     switch (e.kind) {
     case ElementKind::Resistor: return e.values[kValue] == 0;  // a short (values rounded to 0 by "%f")
     case ElementKind::VoltageSource: return e.values[kSrcRser] == 0 && !isIdealGroundedSource(e);
     case ElementKind::Inductor: return dc ? e.values[kRser] == 0 : e.values[kRser] == 0 && e.values[kValue] == 0;
-    case ElementKind::TLine: return dc;
-    default: return false;
+    case ElementKind::TLine: return dc ? 1 : usesModalLine(e, maxOmega) ? 2 : 0;
+    default: return 0;
     }
 }
 
-UnknownMap buildUnknownMap(const Circuit& circuit, bool dc)
+UnknownMap buildUnknownMap(const Circuit& circuit, bool dc, double maxOmega)
 {
     checkFloatingNodes(circuit, dc);
     UnknownMap map;
@@ -104,11 +105,13 @@ UnknownMap buildUnknownMap(const Circuit& circuit, bool dc)
         map.unknownNode.push_back(n);
     }
     for (uint32_t k = 0; k < circuit.elements.size(); ++k) {
-        if (!needsBranch(circuit.elements[k], dc)) continue;
-        map.branch[k] = next++;
+        const int count = branchUnknowns(circuit.elements[k], dc, maxOmega);
+        if (count == 0) continue;
+        map.branch[k] = next;
+        next += count;
         map.unknownElement.resize(next, 0);
-        map.unknownElement[next - 1] = k;
-        ++map.branchCount;
+        for (int u = next - count; u < next; ++u) map.unknownElement[u] = k;
+        map.branchCount += count;
     }
     map.size = next;
     return map;

@@ -45,7 +45,7 @@ TEST(CliCiti, WritesReferenceCurvesAsCsv)
     EXPECT_NE(r.out.find("S11 S12 S21 S22"), std::string::npos) << r.out;
     // S12 is the third block of the file, S21 the second.
     EXPECT_EQ(ReadFile(f.Path("m.csv")),
-              "frequency,S11.re,S11.im,S12.re,S12.im,S21.re,S21.im,S22.re,S22.im\n"
+              "frequency_Hz,S11.re,S11.im,S12.re,S12.im,S21.re,S21.im,S22.re,S22.im\n"
               "1e+06,1,0.5,3,0.5,2,0.5,4,0.5\n"
               "2e+06,1.1,0.5,3.1,0.5,2.1,0.5,4.1,0.5\n"
               "3e+06,1.2,0.5,3.2,0.5,2.2,0.5,4.2,0.5\n");

@@ -2,12 +2,16 @@
 // rule, through the jobs and through korvex-cli.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "board/project_file.h"
 #include "board/raster.h"
+#include "jobs/simulator_process.h"
 #include "job_bench.h"
+#include "jobs/job_runner.h"
 #include "util/debug_log.h"
 
 using namespace korvex;
@@ -38,14 +42,63 @@ TEST(SimulationJob, FailingSimulatorsLeaveEarlierResultsAndSayWhy)
     }
 }
 
+TEST(SimulationJob, SimulatorStartsWithHugePagesForMalloc)
+{
+    // glibc reads the tunable only at start-up, so the runner puts it into the simulator's
+    // environment, after any tunables the caller has set.
+    TempFolder s;
+    const std::string echo = s.Script("env.sh", "printf '%s' \"$GLIBC_TUNABLES\" > \"${2%.cir}.env\"");
+    const std::string netlist = s.Path("run.cir");
+    const char* saved = std::getenv("GLIBC_TUNABLES");
+    const std::string restore = saved ? saved : "";
+    const struct {
+        const char* callers;  // nullptr: not set
+        const char* expected;
+    } cases[] = {{nullptr, "glibc.malloc.hugetlb=1"},
+                 {"glibc.malloc.arena_max=2", "glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"},
+                 {"glibc.malloc.hugetlb=0", "glibc.malloc.hugetlb=0"}};
+    for (const auto& c : cases) {
+        if (c.callers) setenv("GLIBC_TUNABLES", c.callers, 1);
+        else unsetenv("GLIBC_TUNABLES");
+        const SimulatorRun run = RunSimulator(echo, true, netlist);
+        EXPECT_EQ(run.ExitCode, 0) << run.Reason;
+        EXPECT_EQ(ReadFile(s.Path("run.env")), c.expected);
+    }
+    if (saved) setenv("GLIBC_TUNABLES", restore.c_str(), 1);
+    else unsetenv("GLIBC_TUNABLES");
+}
+
+// Every analysis that writes the electrical network refuses the same material values.
 TEST(SimulationJob, RefusesMaterialsThatWouldWriteInfiniteResistances)
 {
     JobBench job;
-    job.board.ElectricalConductivity = 0;
-    const JobOutcome out = CommandSimulateElectrical(job.Env());
-    EXPECT_FALSE(out.Success);
-    EXPECT_NE(out.Reason.find("conductivity"), std::string::npos);
-    EXPECT_FALSE(fs::exists(job.folder.dir / "spice_electrical.cir"));
+    AcJob zin;
+    zin.Mode = AC_MODE_ZIN_OF_PORTS;
+    const struct {
+        const char* command;
+        std::function<JobOutcome()> run;
+    } commands[] = {
+        {"spice_electrical.cir", [&] { return CommandSimulateElectrical(job.Env()); }},
+        {"spice_thermal.cir", [&] { return CommandSimulateThermal(job.Env()); }},
+        {"spice_ac.cir", [&] { return CommandSimulateAc(job.Env(), zin); }},
+    };
+    const struct {
+        float* field;
+        float bad;
+        const char* reason;
+    } materials[] = {{&job.board.ElectricalConductivity, 0, "conductivity"},
+                     {&job.board.CopperThickness[0], -1, "copper thickness of Layer1"}};
+    for (const auto& m : materials) {
+        const float good = *m.field;
+        *m.field = m.bad;
+        for (const auto& c : commands) {
+            const JobOutcome out = c.run();
+            EXPECT_FALSE(out.Success) << c.command;
+            EXPECT_NE(out.Reason.find(m.reason), std::string::npos) << c.command << ": " << out.Reason;
+            EXPECT_FALSE(fs::exists(job.folder.dir / c.command)) << c.command;
+        }
+        *m.field = good;
+    }
 }
 
 TEST(SimulationJob, BatchModeDeletesTheWorkFilesAfterSuccess)
@@ -62,13 +115,16 @@ TEST(SimulationJob, BatchModeDeletesTheWorkFilesAfterSuccess)
 
 TEST(SimulationJob, OnlyOneJobAtATime)
 {
-    JobSlot first;
+    korvex::JobSlot first;
     ASSERT_TRUE(first.Acquired());
-    EXPECT_TRUE(IsJobRunning());
-    const JobOutcome refused = RunExclusive([] { return JobOutcome{true, 0, "", "", ""}; });
+    EXPECT_TRUE(korvex::IsJobSlotTaken());
+    const JobOutcome refused = RunExclusive([] { JobOutcome ran; ran.Success = true; return ran; });
     EXPECT_FALSE(refused.Success);
     EXPECT_NE(refused.Reason.find("another simulation"), std::string::npos);
-    EXPECT_FALSE(StartJobThread([] { return JobOutcome{}; }, nullptr));
+    korvex::JobRunner runner;
+    std::string reason;
+    EXPECT_FALSE(runner.Start(JobEnvironment{}, [](const JobEnvironment&) { return JobOutcome{}; }, &reason));
+    EXPECT_NE(reason.find("another simulation"), std::string::npos);
 }
 
 TEST(SimulationJob, NodeIdsAboveOneMillionWorkEndToEnd)
@@ -110,7 +166,7 @@ TEST(Cli, SimulatingCommandsEndToEndAndTheirRefusals)
 
     ASSERT_EQ(RunCli("ac " + common + " --mode zin --csv " + s.Path("zin.csv")).status, 0);
     const std::string csv = ReadFile(s.Path("zin.csv"));
-    EXPECT_EQ(csv.substr(0, csv.find('\n')), "frequency,Zin(i000).re,Zin(i000).im");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "frequency_Hz,Zin(i000)_ohm.re,Zin(i000)_ohm.im");
 
     CliRun r = RunCli("dc " + project + " --workdir " + s.dir.string() + " --simulator " +
                       s.Script("fails.sh", "exit 2"));

@@ -2,6 +2,8 @@
 // example board with the real simulator, and their refusals.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -9,9 +11,9 @@
 #include <sstream>
 
 #include "board/project_file.h"
+#include "board/voltage_noise_param.h"
 #include "job_bench.h"
 #include "pdn/spice_fit.h"
-#include "pdn/voltage_noise_param.h"
 
 using namespace korvex;
 
@@ -82,13 +84,14 @@ struct Project {
     }
 };
 
-// Squared excess over the target up to the target frequency, as the optimiser counts it.
-double Excess(const Csv& csv, int column, double target, double limit)
+// Squared excess over the target up to the target frequency, as the optimiser counts it;
+// the magnitude of a .re/.im pair of columns or of one .abs column.
+double Excess(const Csv& csv, int column, double target, double limit, bool magnitudeColumn = false)
 {
     double error = 0;
     for (const auto& row : csv.rows) {
         if (row[0] > limit) break;
-        const double m = std::hypot(row[column], row[column + 1]);
+        const double m = magnitudeColumn ? row[column] : std::hypot(row[column], row[column + 1]);
         if (m > target) error += (m - target) * (m - target);
     }
     return error;
@@ -115,24 +118,33 @@ TEST(PdnCli, OptimizeCapsPlacesTheCapacitorsItPrintsAndTheirCurve)
     for (size_t i = 0; i < added.size(); ++i) {
         EXPECT_EQ(added[i].x, 140u);
         EXPECT_EQ(added[i].y, 55u);
+        // "%2zu\tC<Ref>\t<value with prefix>F\t...": four significant digits and a prefix, not "329999.981nF".
         char row[64];
-        std::snprintf(row, sizeof row, "%2zu\tC%u\t%9.3fnF", i, added[i].Ref, added[i].Capacitance * 1e9);
-        EXPECT_NE(r.out.find(row), std::string::npos) << row << "\n" << r.out;
+        std::snprintf(row, sizeof row, "%2zu\tC%u\t", i, added[i].Ref);
+        const size_t at = r.out.find(row);
+        ASSERT_NE(at, std::string::npos) << row << "\n" << r.out;
+        const std::string value = r.out.substr(at + std::strlen(row), r.out.find('\t', at + std::strlen(row)) - at - std::strlen(row));
+        char* end = nullptr;
+        const double mantissa = std::strtod(value.c_str(), &end);
+        const std::string suffix(end);
+        const double scale = suffix == "pF" ? 1e-12 : suffix == "nF" ? 1e-9 : suffix == "µF" ? 1e-6 : suffix == "mF" ? 1e-3 : 0;
+        EXPECT_TRUE(mantissa >= 1 && mantissa < 1000) << value;
+        EXPECT_NEAR(mantissa * scale, added[i].Capacitance, 1e-3 * added[i].Capacitance) << value;
     }
 
     // OptiCap is the port's Zin in parallel with exactly those capacitors, and lowers the excess.
     const Csv csv = ReadCsv(w.File("opt.csv"));
-    EXPECT_EQ(csv.header, "frequency,Zin(i000).re,Zin(i000).im,OptiCap.re,OptiCap.im");
+    EXPECT_EQ(csv.header, "frequency_Hz,Zin(i000)_ohm.re,Zin(i000)_ohm.im,OptiCap_ohm.abs");
     ASSERT_GE(csv.rows.size(), 20u);
     for (const auto& row : csv.rows) {
-        ASSERT_EQ(row.size(), 5u);
+        ASSERT_EQ(row.size(), 4u);
         const double w0 = 2 * M_PI * row[0];
         DComplex y = Cdiv(Complex(1, 0), Complex(row[1], row[2]));
         for (const Cap& c : added)
             y = Cadd(y, Cdiv(Complex(1, 0), Complex(c.ESR, w0 * c.ESL - 1 / (w0 * c.Capacitance))));
         EXPECT_NEAR(row[3], 1 / Cabs(y), 1e-4 * row[3]) << row[0];
     }
-    EXPECT_LT(Excess(csv, 3, 0.02, 3e7), Excess(csv, 1, 0.02, 3e7));
+    EXPECT_LT(Excess(csv, 3, 0.02, 3e7, true), Excess(csv, 1, 0.02, 3e7));
 }
 
 TEST(PdnCli, OptimizeCapsPicksFromTheWorkFolderCatalogue)
@@ -188,7 +200,7 @@ TEST(PdnCli, NoiseTimeWritesStimulusAndResponseOverOnePeriod)
     EXPECT_NE(r.out.find("Harmonics: 5 of 10MHz"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Response from diagram curve 0 \"Zin(i000)\""), std::string::npos) << r.out;
     const Csv csv = ReadCsv(w.File("noise.csv"));
-    EXPECT_EQ(csv.header, "time,Current Stimulus.re,Current Stimulus.im,Voltage Response.re,Voltage Response.im");
+    EXPECT_EQ(csv.header, "time_s,Current Stimulus_A.re,Current Stimulus_A.im,Voltage Response_V.re,Voltage Response_V.im");
     ASSERT_EQ(csv.rows.size(), 40u);
     double mean = 0, lo = 0, hi = 0, response = 0;
     for (size_t k = 0; k < csv.rows.size(); ++k) {
@@ -214,7 +226,7 @@ TEST(PdnCli, CapSimGivesTheZinTheBoardHasWithTheValuesItSetsOnSave)
     CliRun r = w.Tool("cap-sim", "--port 0 --cap 2 --c 4.7e-6 --esr 0.002 --esl 3e-10 --save --csv " +
                                      w.File("z11c.csv").string());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Port 0 with C2 = 4.700\u00b5F, ESR 2mOhm, ESL 300pH"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Port 0 with C2 = 4.7\u00b5F, ESR 2mOhm, ESL 300pH"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Z11c: "), std::string::npos);
     Project saved(w.project);
     const Cap c2 = *PartRecord<Cap>(GetPartfromID(&saved.board, PART_CAP, 2));
@@ -227,7 +239,7 @@ TEST(PdnCli, CapSimGivesTheZinTheBoardHasWithTheValuesItSetsOnSave)
     ASSERT_EQ(r.status, 0) << r.err;
     const Csv z11c = ReadCsv(w.File("z11c.csv"));
     const Csv zin = ReadCsv(w.File("zin.csv"));
-    EXPECT_EQ(z11c.header, "frequency,Z11c.re,Z11c.im");
+    EXPECT_EQ(z11c.header, "frequency_Hz,Z11c_ohm.re,Z11c_ohm.im");
     ASSERT_GE(z11c.rows.size(), 20u);
     ASSERT_EQ(z11c.rows.size(), zin.rows.size());
     for (size_t k = 0; k < zin.rows.size(); ++k) {
@@ -244,7 +256,7 @@ TEST(PdnCli, BadArgumentsAreRefusedInOneLineAndLeaveTheProject)
     const std::vector<std::pair<std::string, std::string>> cases{
         {"optimize-caps --port 0 --target-z 0.05 --target-f 1e8 --max 0 --save", "Max. No of Capacitors must be 1 to 100"},
         {"optimize-caps --port 7 --target-z 0.05 --target-f 1e8 --max 2 --save", "the board has no port 7"},
-        {"optimize-caps --port 0 --target-z 0 --target-f 1e8 --max 2", "Target Impedance"},
+        {"optimize-caps --port 0 --target-z 0 --target-f 1e8 --max 2", "--target-z: \"0\" is outside 1nOhm ... 1MOhm"},
         {"fit-spice --save", "has no branches"},
         {"fit-spice --branch 1u,1m", "three positive numbers"},
         {"fit-spice --branch 1u,1m,1n --sensitivity 5", "unknown sensitivity 5"},
@@ -253,7 +265,8 @@ TEST(PdnCli, BadArgumentsAreRefusedInOneLineAndLeaveTheProject)
         {"noise-time --harmonics 4 --zin-curve 4 --csv x.csv --save", "no Zin curve at index 4"},
         {"cap-sim --port 0 --cap 9 --save", "Did not find Capacitor C9"},
         {"cap-sim --port 3 --cap 1", "Did not find Port 3"},
-        {"cap-sim --port 0 --cap 1 --esl -1 --save", "must be finite and not negative"},
+        {"cap-sim --port 0 --cap 1 --esl -1 --save", "--esl: \"-1\" is outside 0H ... 1H"},
+        {"cap-sim --port 0 --cap 1 --c 22x --save", "--c: \"22x\" is not a number in F"},
     };
     for (const auto& [args, reason] : cases) {
         const CliRun r = w.Tool(args.substr(0, args.find(' ')), args.substr(args.find(' ') + 1));

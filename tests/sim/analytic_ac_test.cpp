@@ -63,6 +63,38 @@ TEST(LosslessLine, MatchedLineHasNoReflectionAndAPureDelay)
     }
 }
 
+// At whole numbers of half waves the pi network of the line has no finite admittances; the
+// result must still follow the chain equations V1 = cos(t) V2 + j Z0 sin(t) I2,
+// I1 = j sin(t) V2 / Z0 + cos(t) I2 there and beside it.
+TEST(LosslessLine, HalfAndWholeWavesGiveTheChainEquationValues)
+{
+    struct Case {
+        double rs, rl;
+        const char* sweep;
+    } cases[] = {
+        {50, 50, ".ac lin 11 450meg 550meg"},  // matched: |V(out)| = 0.5 everywhere, theta = pi at 500 MHz
+        {10, 200, ".ac lin 10 100meg 1g"},     // theta = pi at 500 MHz and 2 pi at 1 GHz
+        {50, 50, ".ac lin 3 1.5g 2.5g"},       // 3 pi, 4 pi, 5 pi
+    };
+    const double td = 1e-9, z0 = 50;
+    for (const Case& c : cases) {
+        std::ostringstream deck;
+        deck << "* half wave\nV1 in 0 RSER=" << c.rs << " AC=1\nT1 in 0 out 0 Td=1n Z0=50\nRterm out 0 " << c.rl
+             << "\n.save V(out)\n" << c.sweep << "\n.end\n";
+        const DeckRun run = runDeck(deck.str());
+        ASSERT_EQ(run.exitCode, 0) << run.log;
+        const int out = run.raw.index("V(out)");
+        for (size_t p = 0; p < run.raw.points; ++p) {
+            const double t = 2 * M_PI * run.raw.value(p, 0).real() * td;
+            const C want = 1.0 / (std::cos(t) + j * z0 * std::sin(t) / c.rl + c.rs * (j * std::sin(t) / z0 + std::cos(t) / c.rl));
+            EXPECT_LT(std::abs(run.raw.value(p, out) - want), 1e-9) << c.sweep << " theta/pi = " << t / M_PI;
+            if (c.rs == c.rl) {
+                EXPECT_NEAR(std::abs(run.raw.value(p, out)), 0.5, 1e-9);
+            }
+        }
+    }
+}
+
 TEST(NetworkParameters, FloatingOnePortSeesTheImpedanceBetweenItsNodes)
 {
     // Between a and b: 30 ohm and 1 nF directly, and 10 + 20 ohm through ground.
@@ -162,6 +194,34 @@ TEST(Solvers, SelectedInversionMatchesUnitSolves)
     EXPECT_NE(selected.log.find("selected inversion"), std::string::npos) << selected.log;
     EXPECT_EQ(selected.raw.names.size(), 145u);
     expectSameResults(selected, reference, 1e-9);
+}
+
+TEST(Solvers, SweepOnTwoCoresEqualsSerialRun)
+{
+    // The same sweep with the frequency points factorised one after another and two at a time
+    // gives the same bytes, for the port impedance alone and for every node voltage.
+    const auto dir = scratchDir();
+    bench::PlanePair plane;
+    plane.n = 20;
+    const std::string path = (dir / "sweep.cir").string();
+    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, false, 0, 2));
+    const std::string portOnly = readText(path);
+    std::string allNodes = portOnly;
+    allNodes.erase(allNodes.find(".save Zin(I000)\n"), 16);
+    SimulatorOptions serial, parallel;
+    serial.sweepThreads = 1;
+    parallel.sweepThreads = 2;
+    for (const std::string& text : {portOnly, allNodes}) {
+        const DeckRun a = runDeck(text, serial, "serial");
+        const DeckRun b = runDeck(text, parallel, "parallel");
+        ASSERT_EQ(a.exitCode, 0) << a.log;
+        ASSERT_EQ(b.exitCode, 0) << b.log;
+        EXPECT_EQ(a.log.find("two cores"), std::string::npos) << a.log;
+        EXPECT_NE(b.log.find("Frequency points on two cores (two processes): 7 of 7"), std::string::npos) << b.log;
+        EXPECT_EQ(a.raw.points, 7u);
+        EXPECT_GT(a.raw.names.size(), text == portOnly ? 1u : 1000u);
+        EXPECT_TRUE(a.raw.bytes.substr(a.raw.dataOffset) == b.raw.bytes.substr(b.raw.dataOffset));
+    }
 }
 
 TEST(PlanePair, ImpedanceMapShowsTheParallelPlateCapacitanceAtLowFrequency)

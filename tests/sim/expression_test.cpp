@@ -1,6 +1,8 @@
 // Expressions, numbers with suffixes and tokens.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <cmath>
 
 #include "expression.h"
@@ -73,6 +75,27 @@ TEST(Expression, DeepNestingIsAnErrorNotACrash)
     EXPECT_DOUBLE_EQ(eval(std::string(100, '(') + "2" + std::string(100, ')')), 2.0);
 }
 
+// Chains of a million terms evaluate and are destroyed without a recursion as deep as the chain.
+TEST(Expression, LongChainsEvaluateWithoutDeepRecursion)
+{
+    const int terms = 1000000;
+    std::string sum = "1", mixed = "(4", product = "1";
+    for (int i = 1; i < terms; ++i) {
+        sum += "+1";
+        mixed += i % 2 ? "-1" : "+1";
+        product += i % 2 ? "*two" : "/two";
+    }
+    mixed += ")-1";  // a parenthesised chain continued outside its parentheses
+    EXPECT_DOUBLE_EQ(eval(sum), terms);
+    EXPECT_DOUBLE_EQ(eval(mixed), 2.0);  // 4, 999,999 alternating terms starting with -1, then -1
+    EXPECT_DOUBLE_EQ(eval(product), 2.0);  // an odd count of *two and /two after the first 1
+    EXPECT_DOUBLE_EQ(eval("8-2-1"), 5.0);
+    EXPECT_DOUBLE_EQ(eval("8-(2-1)"), 7.0);
+    EXPECT_DOUBLE_EQ(eval("8/2*4"), 16.0);
+    EXPECT_DOUBLE_EQ(eval("8/(2*4)"), 1.0);
+    EXPECT_THROW(eval("1*2/(x-x)*3"), SimError);
+}
+
 TEST(SpiceNumber, AcceptsUnitsAndRefusesGarbage)
 {
     double v = 0;
@@ -116,6 +139,24 @@ TEST(NetlistText, JoinsContinuationsAndDropsComments)
     EXPECT_EQ(text.lines()[0].text, "r1 a b  10k");
     EXPECT_EQ(text.lines()[1].line, 7);
     EXPECT_EQ(text.originalLine(3), "R1 A B ; tail");
+}
+
+// Continuations append to one copy of the line: memory in proportion to the line, not to
+// the square of its continuation count (5,000 lines of 10 bytes held 125 MB that way).
+TEST(NetlistText, ManyContinuationsStayInProportion)
+{
+    const int continuations = 5000;
+    std::string deck = "title\n.param p=1";
+    for (int k = 0; k < continuations; ++k) deck += "\n+ q" + std::to_string(10000 + k) + "=1";
+    deck += "\n.end\n";
+    const size_t before = mallinfo2().uordblks;
+    NetlistText text;
+    text.loadString(deck);
+    const size_t held = mallinfo2().uordblks - before;
+    ASSERT_EQ(text.lines().size(), 2u);
+    EXPECT_EQ(text.lines()[0].text.size(), std::string(".param p=1").size() + continuations * std::string("  q10000=1").size());
+    EXPECT_EQ(text.lines()[0].text.substr(text.lines()[0].text.size() - 9), " q14999=1");
+    EXPECT_LT(held, 20 * deck.size());
 }
 
 }  // namespace

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <vector>
 
+#include "board/cap_list.h"
 #include "board/project_sections.h"
 #include "board/raster.h"
 #include "board/record_layout.h"
-#include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
+#include "board/voltage_noise_param.h"
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
 

@@ -71,6 +71,21 @@ std::string SizeProblem(const SimMatrix& b, const ProjectInput& in)
     return claim + ", more than the " + std::to_string(in.FileSize()) + "-byte file can hold";
 }
 
+// Deflate packs empty rasters so well that a small compressed file may claim gigabytes of
+// them. Large claims of compressed files are counted out in the data before any raster is
+// allocated, so a file that ends early is refused without filling the memory first.
+constexpr uint64_t kCountedRasterBytes = uint64_t{256} << 20;
+
+std::string MissingRasterData(const SimMatrix& b, ProjectInput& in)
+{
+    const uint64_t rasterBytes = uint64_t{b.CountPixelX} * b.CountPixelY * static_cast<unsigned>(b.LayerCount) *
+                                 sizeof(float) * 7;  // fits: SizeProblem bounded it by the file size
+    if (!in.Compressed() || rasterBytes <= kCountedRasterBytes || in.HoldsAtLeast(rasterBytes)) return {};
+    return "the header's " + std::to_string(b.CountPixelX) + " x " + std::to_string(b.CountPixelY) + " pixels x " +
+           std::to_string(b.LayerCount) + " layers need " + std::to_string(rasterBytes) +
+           " bytes of rasters; the file ends before them";
+}
+
 bool ReadRasters(ProjectInput& in, SimMatrix& b, std::string* reason)
 {
     const auto slots = ProjectRasterSlots(b);
@@ -214,6 +229,7 @@ bool ReadProjectBody(ProjectInput& in, bool acceptCompressed, LoadedProject& loa
     DecodeRecord(SimMatrixHeaderLayout(), header, sizeof header, &b);
     *reason = ProjectShapeProblem(b);
     if (reason->empty()) *reason = SizeProblem(b, in);
+    if (reason->empty()) *reason = MissingRasterData(b, in);
     if (!reason->empty()) return false;
     if (!ReadRasters(in, b, reason) || !ReadParts(in, b, reason)) return false;
     if (!ReadCaps(in, acceptCompressed, loaded.Caps, reason)) return false;

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <string>
 
+#include "board/cap_list.h"
 #include "board/project_file.h"
-#include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
+#include "board/voltage_noise_param.h"
 
 namespace korvex {
 
@@ -46,6 +46,9 @@ public:
     uint64_t FileSize() const { return size_; }
     // True once data has been read and it is gzip-compressed.
     bool Compressed() const;
+    // Whether at least `bytes` more bytes follow, found by decompressing into a scratch buffer
+    // and seeking back; nothing is allocated in proportion to them.
+    bool HoldsAtLeast(uint64_t bytes);
 
 private:
     std::FILE* file_ = nullptr;

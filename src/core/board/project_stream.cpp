@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "board/project_sections.h"
 #include "util/atomic_file.h"
@@ -137,6 +138,22 @@ bool ProjectInput::ReadRaster(float*** raster, const SimMatrix& board)
     const int nx = static_cast<int>(board.CountPixelX), ny = static_cast<int>(board.CountPixelY);
     if (file_ != nullptr) return LoadMatrix(file_, raster, nx, ny, board.LayerCount) == 0;
     return gzLoadMatrix(gz_, raster, nx, ny, board.LayerCount) == 0;
+}
+
+bool ProjectInput::HoldsAtLeast(uint64_t bytes)
+{
+    if (pendingCount_ != 0) return false;
+    if (file_ != nullptr) return true;  // plain data: the file size was checked already
+    const z_off_t start = gztell(gz_);
+    std::vector<char> scratch(kGzBuffer);
+    uint64_t found = 0;
+    while (found < bytes) {
+        const unsigned want = static_cast<unsigned>(std::min<uint64_t>(bytes - found, scratch.size()));
+        const int got = gzread(gz_, scratch.data(), want);
+        if (got <= 0) break;
+        found += static_cast<uint64_t>(got);
+    }
+    return gzseek(gz_, start, SEEK_SET) == start && found >= bytes;
 }
 
 bool ProjectInput::Compressed() const

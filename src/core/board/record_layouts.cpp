@@ -1,12 +1,12 @@
 // The field tables of every fixed-size file record, in file order.
 #include <cstddef>
 
+#include "board/cap_list.h"
 #include "board/part_records.h"
 #include "board/record_layout.h"
 #include "board/settings.h"
 #include "board/sim_matrix.h"
-#include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
+#include "board/voltage_noise_param.h"
 
 namespace korvex {
 

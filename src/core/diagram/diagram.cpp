@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace korvex {
 
@@ -208,6 +209,85 @@ int UpdateDiagram(Diagram* diagram)
 {
     if (diagram == nullptr) return -1;
     if (diagram->hWnd != nullptr) diagram->hWnd->DiagramChanged(*diagram);
+    return 0;
+}
+
+namespace {
+int CopyCurve(const DiagramCurve& from, DiagramCurve& to)
+{
+    if (!DiagramCurveHasData(from)) {
+        ClearDiagramCurve(to);
+        std::memcpy(to.szName, from.szName, kDiagramCurveNameSize);
+        to.bValid = from.bValid;
+        to.bSecondaryAxis = from.bSecondaryAxis;
+        to.Style = from.Style;
+        return 0;
+    }
+    if (AllocateCurve(to, from.szName, from.PointCount) != 0) return -1;
+    std::memcpy(to.pX, from.pX, sizeof(float) * static_cast<size_t>(from.PointCount));
+    std::memcpy(to.pY, from.pY, sizeof(float) * static_cast<size_t>(from.PointCount));
+    std::memcpy(to.pZ, from.pZ, sizeof(float) * static_cast<size_t>(from.PointCount));
+    to.bValid = from.bValid;
+    to.bSecondaryAxis = from.bSecondaryAxis;
+    to.Style = from.Style;
+    return 0;
+}
+
+// The axis settings that InitDiagram sets and the readers change.
+void CopyAxes(const Diagram& from, Diagram& to)
+{
+    to.fMinX = from.fMinX;
+    to.fMaxX = from.fMaxX;
+    to.fMinY = from.fMinY;
+    to.fMaxY = from.fMaxY;
+    to.fGridX = from.fGridX;
+    to.fGridY = from.fGridY;
+    to.YAxis = from.YAxis;
+    to.bLogX = from.bLogX;
+    to.FontHeight = from.FontHeight;
+    to.FontWidth = from.FontWidth;
+    to.Margin = from.Margin;
+}
+}  // namespace
+
+int CopyDiagram(const Diagram* from, Diagram* to)
+{
+    if (from == nullptr || to == nullptr) return -1;
+    if (from == to) return 0;
+    std::scoped_lock guard(from->Lock, to->Lock);
+    CopyAxes(*from, *to);
+    to->fDecadeMinX = from->fDecadeMinX;
+    to->fDecadeMaxX = from->fDecadeMaxX;
+    to->fDecadesX = from->fDecadesX;
+    to->fPixelPerDecadeX = from->fPixelPerDecadeX;
+    to->fDecadeMinY = from->fDecadeMinY;
+    to->fDecadeMaxY = from->fDecadeMaxY;
+    to->fDecadesY = from->fDecadesY;
+    to->fPixelPerDecadeY = from->fPixelPerDecadeY;
+    to->rectDC = from->rectDC;
+    to->rectPlot = from->rectPlot;
+    to->pCapPart = from->pCapPart;
+    to->bSecondaryY = from->bSecondaryY;
+    to->fMinY2 = from->fMinY2;
+    to->fMaxY2 = from->fMaxY2;
+    to->fGridY2 = from->fGridY2;
+    int status = 0;
+    for (int i = 0; i < kDiagramCurves; ++i) status |= CopyCurve(from->Curve[i], to->Curve[i]);
+    for (int i = 0; i < kDiagramRefCurves; ++i) status |= CopyCurve(from->RefCurve[i], to->RefCurve[i]);
+    status |= CopyCurve(from->CapCurve, to->CapCurve);
+    status |= CopyCurve(from->SpiceCurve, to->SpiceCurve);
+    return status == 0 ? 0 : -1;
+}
+
+int TakeDiagramCurves(Diagram* to, Diagram* from)
+{
+    if (from == nullptr || to == nullptr) return -1;
+    if (from == to) return 0;
+    std::scoped_lock guard(from->Lock, to->Lock);
+    CopyAxes(*from, *to);
+    for (int i = 0; i < kDiagramCurves; ++i) std::swap(to->Curve[i], from->Curve[i]);
+    std::swap(to->CapCurve, from->CapCurve);
+    std::swap(to->SpiceCurve, from->SpiceCurve);
     return 0;
 }
 

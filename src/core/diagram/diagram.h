@@ -32,9 +32,9 @@ struct DiagramRect {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// Whoever shows a diagram. UpdateDiagram calls DiagramChanged and expects the
-// picture to be rebuilt before it returns (the GUI blocks the calling worker
-// until its own thread has redrawn).
+// Whoever shows a diagram. UpdateDiagram calls DiagramChanged, possibly from a
+// worker thread, which must not wait for a repaint: the window only schedules
+// one, and on its own thread takes a copy with CopyDiagram and paints that.
 class DiagramWindow {
 public:
     virtual ~DiagramWindow() = default;
@@ -108,4 +108,15 @@ int FindDiagramCurve(const Diagram* diagram, const char* name);
 // Frees a curve's arrays and leaves it invalid and empty (caller holds the lock).
 void ClearDiagramCurve(DiagramCurve& curve);
 
+// A deep copy of everything `from` shows (axes, curves, reference, capacitor
+// and fitted-circuit curves), taken under its lock: what a window paints from
+// while analyses go on filling the record. `to` keeps its window. 0 or -1.
+int CopyDiagram(const Diagram* from, Diagram* to);
+
+// Takes over what an analysis filled into a diagram of its own (`from`, as
+// after KillDiagram, InitDiagram and the curve functions): the ten curves, the
+// capacitor and fitted-circuit curves and the axis settings InitDiagram sets
+// and the readers change. The window, reference curves and shown capacitor of
+// `to` stay. `from` is left with `to`'s former curves. 0 or -1.
+int TakeDiagramCurves(Diagram* to, Diagram* from);
 }  // namespace korvex

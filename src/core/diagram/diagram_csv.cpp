@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -19,7 +20,23 @@ void AppendNumber(std::string& out, float value)
     out.append(buffer, result.ptr);
 }
 
+bool StartsWith(const char* text, const char* prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
+
 }  // namespace
+
+std::string DiagramCurveUnit(const char* name)
+{
+    for (const char* impedance : {"Zin(", "Z11c", "OptiCap", "OptiSpiceCircuit"})
+        if (StartsWith(name, impedance)) return "ohm";
+    if (StartsWith(name, "V(") || StartsWith(name, "Voltage")) return "V";
+    if (StartsWith(name, "I(") || StartsWith(name, "Current") || std::strcmp(name, "Stimulus") == 0) return "A";
+    return "";
+}
+
+bool DiagramCurveIsMagnitude(const char* name)
+{
+    return std::strcmp(name, "OptiCap") == 0 || std::strcmp(name, "OptiSpiceCircuit") == 0;
+}
 
 std::string DiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const char* xName)
 {
@@ -36,12 +53,11 @@ std::string DiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const 
         }
     if (used.empty()) return {};
     std::string out = xName != nullptr ? xName : "frequency";
+    out += out == "time" ? "_s" : "_Hz";
     for (const DiagramCurve* c : used) {
-        out += ',';
-        out += c->szName;
-        out += ".re,";
-        out += c->szName;
-        out += ".im";
+        const std::string unit = DiagramCurveUnit(c->szName);
+        const std::string column = std::string(c->szName) + (unit.empty() ? "" : "_" + unit);
+        out += DiagramCurveIsMagnitude(c->szName) ? "," + column + ".abs" : "," + column + ".re," + column + ".im";
     }
     out += '\n';
     for (int k = 0; k < rows; ++k) {
@@ -53,6 +69,7 @@ std::string DiagramCurvesCsv(const Diagram* diagram, DiagramCurveSet set, const 
         for (const DiagramCurve* c : used) {
             out += ',';
             if (k < c->PointCount) AppendNumber(out, c->pY[k]);
+            if (DiagramCurveIsMagnitude(c->szName)) continue;
             out += ',';
             if (k < c->PointCount) AppendNumber(out, c->pZ[k]);
         }

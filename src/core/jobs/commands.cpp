@@ -1,21 +1,24 @@
 #include "jobs/commands.h"
 
+#include <utility>
+
 #include "board/bitmap_file.h"
 #include "board/settings.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_generation.h"
+#include "jobs/work_folder_lock.h"
 #include "mesh/mesh_model.h"
 #include "netlist/ac_preconditions.h"
 #include "netlist/netlist_ac.h"
 #include "netlist/netlist_electrical.h"
 #include "netlist/netlist_thermal.h"
+#include "jobs/job_runner.h"
 #include "util/debug_log.h"
+#include "util/job_observer.h"
 
 namespace korvex {
 
 namespace {
-thread_local AcCommandRefusal gLastAcRefusal;
-
 JobOutcome Refused(std::string reason)
 {
     JobOutcome outcome;
@@ -47,25 +50,84 @@ std::string CheckElectricalMaterials(const SimMatrix& board)
     if (!(board.SizeX > 0) || !(board.SizeY > 0)) return "the board size must be positive";
     return "";
 }
+
+// The netlist stage of a job: `write` is the writer; a cancel request that
+// arrives meanwhile ends the job after it.
+template <class Write>
+bool WriteNetlist(const JobEnvironment& env, Write write, JobOutcome* refusal)
+{
+    if (env.Observer != nullptr) env.Observer->Progress(kStageWriteNetlist, -1);
+    if (korvex::Cancelled(env.Cancel)) {
+        *refusal = CancelledOutcome();
+        return false;
+    }
+    if (write() != 0) return false;
+    if (korvex::Cancelled(env.Cancel)) {
+        *refusal = CancelledOutcome();
+        return false;
+    }
+    return true;
+}
 }  // namespace
+
+namespace {
+// A mesh built apart from the board's, swapped in whole.
+class MeshResults : public korvex::JobResults {
+public:
+    ~MeshResults() override { FreeMesh(&Built); }
+    int Apply(const JobEnvironment& env) override
+    {
+        if (env.Mesh == nullptr) return -1;
+        std::swap(*env.Mesh, Built);
+        FreeMesh(&Built);
+        return 0;
+    }
+    korvex::Mesh Built;
+};
+}  // namespace
+
+namespace {
+// Passes the mesh job's reports on and shows the mesh being built with each repaint.
+class MeshBuildObserver : public JobObserver {
+public:
+    MeshBuildObserver(JobObserver* inner, const korvex::Mesh* built) : inner_(inner), built_(built) {}
+    void LogLine(std::string_view line) override { inner_->LogLine(line); }
+    void Progress(std::string_view stage, double fraction) override { inner_->Progress(stage, fraction); }
+    void Repaint() override
+    {
+        inner_->Repaint();
+        inner_->PartialMesh(*built_);
+    }
+
+private:
+    JobObserver* inner_;
+    const korvex::Mesh* built_;
+};
+}  // namespace
+
+JobOutcome CommandCreateMeshJob(const JobEnvironment& env, MeshBuildReport* report)
+{
+    if (!HasBoard(env)) return Refused("no board is open");
+    if (env.Settings->MaxMeshOrder > kLargestMeshOrder)
+        return Refused("Max Mesh Order " + std::to_string(env.Settings->MaxMeshOrder) + " is too large (at most " +
+                       std::to_string(kLargestMeshOrder) + ")");
+    auto results = std::make_shared<MeshResults>();
+    MeshBuildObserver observer(env.Observer, &results->Built);
+    JobObserver* shown = env.Observer != nullptr ? &observer : nullptr;
+    if (CreateMesh(env.Board, &results->Built, shown, env.Settings, report, env.Cancel) != 0)
+        return korvex::Cancelled(env.Cancel) ? CancelledOutcome() : Refused("the mesh could not be created");
+    JobOutcome outcome;
+    outcome.Success = true;
+    outcome.Changes = kChangedMesh;
+    outcome.Results = std::move(results);
+    return FinishJob(std::move(outcome), env);
+}
 
 int CommandCreateMesh(const JobEnvironment& env, MeshBuildReport* report, std::string* reason)
 {
-    if (!HasBoard(env)) {
-        if (reason) *reason = "no board is open";
-        return -1;
-    }
-    if (env.Settings->MaxMeshOrder > kLargestMeshOrder) {
-        if (reason)
-            *reason = "Max Mesh Order " + std::to_string(env.Settings->MaxMeshOrder) + " is too large (at most " +
-                      std::to_string(kLargestMeshOrder) + ")";
-        return -1;
-    }
-    if (CreateMesh(env.Board, env.Mesh, env.Observer, env.Settings, report) != 0) {
-        if (reason) *reason = "the mesh could not be created";
-        return -1;
-    }
-    return 0;
+    const JobOutcome outcome = CommandCreateMeshJob(env, report);
+    if (!outcome.Success && reason != nullptr) *reason = outcome.Reason;
+    return outcome.Success ? 0 : -1;
 }
 
 JobOutcome CommandSimulateElectrical(const JobEnvironment& env)
@@ -73,10 +135,13 @@ JobOutcome CommandSimulateElectrical(const JobEnvironment& env)
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
     if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
+    const korvex::WorkFolderLock lock(env.WorkFolder);  // held until the results are read
+    if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kElectricalBase, ".cir");
     printDebug("Generate Electrical Spice Circuit %s\r\n", path.c_str());
-    if (CreateSpiceElectricalMesh(path.c_str(), env.Board, env.Mesh) != 0)
-        return Refused("the netlist " + path + " could not be written");
+    JobOutcome stopped = Refused("the netlist " + path + " could not be written");
+    if (!WriteNetlist(env, [&] { return CreateSpiceElectricalMesh(path.c_str(), env.Board, env.Mesh); }, &stopped))
+        return stopped;
     return ThreadSpiceElectricalMesh(env);
 }
 
@@ -85,33 +150,37 @@ JobOutcome CommandSimulateThermal(const JobEnvironment& env)
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
     if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
+    const korvex::WorkFolderLock lock(env.WorkFolder);  // held until the results are read
+    if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kThermalBase, ".cir");
     printDebug("Generate Thermal Spice Circuit %s\r\n", path.c_str());
-    if (CreateSpiceThermalMesh(path.c_str(), env.Board, env.Mesh, env.Settings) != 0)
-        return Refused("the netlist " + path + " could not be written");
+    JobOutcome stopped = Refused("the netlist " + path + " could not be written");
+    if (!WriteNetlist(env, [&] { return CreateSpiceThermalMesh(path.c_str(), env.Board, env.Mesh, env.Settings); },
+                      &stopped))
+        return stopped;
     return ThreadSpiceThermalMesh(env);
 }
 
 JobOutcome CommandSimulateAc(const JobEnvironment& env, const AcJob& job)
 {
-    gLastAcRefusal = {};
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
+    if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
     AcRefusal refusal;
     if (CheckAcPreconditions(env.Board, job.Mode, &refusal) != 0) {
-        gLastAcRefusal = {refusal.Text, refusal.Caption};
-        return Refused(refusal.Text);
+        JobOutcome outcome = Refused(refusal.Text);
+        outcome.Caption = refusal.Caption;
+        return outcome;
     }
+    const korvex::WorkFolderLock lock(env.WorkFolder);  // held until the results are read
+    if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kAcBase, ".cir");
     printDebug("Generate AC Spice Circuit %s\r\n", path.c_str());
-    if (CreateSpiceAC(path.c_str(), env.Board, env.Mesh, env.Settings, &job) != 0)
-        return Refused("the AC netlist " + path + " could not be written (see the log)");
+    JobOutcome stopped = Refused("the AC netlist " + path + " could not be written (see the log)");
+    if (!WriteNetlist(env, [&] { return CreateSpiceAC(path.c_str(), env.Board, env.Mesh, env.Settings, &job); },
+                      &stopped))
+        return stopped;
     return ThreadSpiceZin(env, job);
-}
-
-const AcCommandRefusal& LastAcRefusal()
-{
-    return gLastAcRefusal;
 }
 
 JobOutcome CommandCreateBMPs(const JobEnvironment& env, const std::string& folder)
@@ -125,7 +194,7 @@ JobOutcome CommandCreateBMPs(const JobEnvironment& env, const std::string& folde
 
 JobOutcome RunExclusive(const std::function<JobOutcome()>& command)
 {
-    JobSlot slot;
+    korvex::JobSlot slot;
     if (!slot.Acquired()) return Refused("another simulation is running");
     return command();
 }

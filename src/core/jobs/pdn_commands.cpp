@@ -7,6 +7,7 @@
 
 #include "board/settings.h"
 #include "board/sim_matrix.h"
+#include "board/voltage_noise_param.h"
 #include "diagram/diagram.h"
 #include "jobs/commands.h"
 #include "netlist/ac_job.h"
@@ -16,7 +17,6 @@
 #include "pdn/port_zin_curve.h"
 #include "pdn/simulate_s_capacitor.h"
 #include "pdn/spice_fit.h"
-#include "pdn/voltage_noise_param.h"
 #include "pdn/voltage_noise_time.h"
 #include "util/job_observer.h"
 
@@ -43,16 +43,24 @@ bool HasPort(const JobEnvironment& env, uint32_t portId)
     return env.Board != nullptr && GetPartfromID(env.Board, PART_PORT, portId) != nullptr;
 }
 
+// The tools compute on the sweep's curves at once, so its results are swapped
+// in before the tool goes on.
 JobOutcome RunAc(const JobEnvironment& env, uint32_t mode, uint32_t sourcePort, uint32_t terminationPort)
 {
     AcJob job;
     job.Mode = mode;
     job.SourcePort = sourcePort;
     job.TerminationPort = terminationPort;
-    JobOutcome outcome = CommandSimulateAc(env, job);
-    const AcCommandRefusal& refusal = LastAcRefusal();
-    if (!outcome.Success && !refusal.Caption.empty()) outcome.Reason = refusal.Caption + ": " + refusal.Text;
+    JobEnvironment now = env;
+    now.DeferResults = false;
+    JobOutcome outcome = CommandSimulateAc(now, job);
+    if (!outcome.Success && !outcome.Caption.empty()) outcome.Reason = outcome.Caption + ": " + outcome.Reason;
     return outcome;
+}
+
+JobOutcome StoppedOrFailed(JobOutcome outcome, const JobEnvironment& env, std::string reason)
+{
+    return korvex::Cancelled(env.Cancel) ? CancelledOutcome() : Failed(std::move(outcome), std::move(reason));
 }
 
 // References of the board's capacitors.
@@ -135,8 +143,8 @@ JobOutcome CommandOptimizeCaps(const JobEnvironment& env, const OptiCapParam& pa
     if (!outcome.Success) return outcome;
 
     const std::set<uint32_t> before = CapacitorRefs(env.Board);
-    if (OptimizeCaps(env.Board, env.Diagram, &param, &catalogue, &message) != 0)
-        return Failed(outcome, message.Text.empty() ? "the optimisation was refused" : message.Text);
+    if (OptimizeCaps(env.Board, env.Diagram, &param, &catalogue, &message, env.Cancel) != 0)
+        return StoppedOrFailed(outcome, env, message.Text.empty() ? "the optimisation was refused" : message.Text);
     // PlaceCapBank appends in bank order, so the new parts come in the order chosen.
     for (Part* p = GetFirstPart(env.Board); p != nullptr; p = GetNextPart(p))
         if (p->Kind == PART_CAP && before.count(PartRecord<Cap>(p)->Ref) == 0) r.Placed.push_back(*PartRecord<Cap>(p));
@@ -166,8 +174,8 @@ JobOutcome CommandFitSpiceCircuit(const JobEnvironment& env, CapDatabase* list, 
     r.Points = zin.Size();
     r.ErrorBefore = FitError(list, zin);
     PdnMessage message;
-    if (OptimizeSpiceCircuit(env.Board, env.Diagram, list, sensitivity, &message) != 0)
-        return Failed(outcome, message.Text.empty() ? "the fit was refused" : message.Text);
+    if (OptimizeSpiceCircuit(env.Board, env.Diagram, list, sensitivity, &message, env.Cancel) != 0)
+        return StoppedOrFailed(outcome, env, message.Text.empty() ? "the fit was refused" : message.Text);
     r.ErrorAfter = FitError(list, zin);
     return outcome;
 }

@@ -2,10 +2,14 @@
 // Headless commands of the power-distribution tools: the simulator run a tool
 // needs (the Zin sweep of the ports, the sweep on the noise tool's harmonic
 // grid, the capacitor S-parameter run) followed by the tool's computation.
-// The desktop's dialogs and korvex-cli both call them; each runs synchronously
-// on the calling thread (wrap it in RunExclusive or StartJobThread). Arguments
-// are checked before the simulator runs, so a refused command costs nothing
-// and changes nothing.
+// The desktop's dialogs and korvex-cli both call them; each runs on the
+// calling thread (wrap it in RunExclusive or a JobRunner). Arguments are
+// checked before the simulator runs, so a refused command costs nothing and
+// changes nothing. The sweep's results are swapped in before the tool
+// computes, so these write the diagram (under its lock), the capacitor lists
+// and the board's parts from the thread they run on; a cancel request
+// (env.Cancel) stops the simulator and the optimiser and fit loops before any
+// part is placed or branch value replaced.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,17 +1,17 @@
 #include "jobs/simulation_job.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <thread>
 
 #include "board/raster.h"
 #include "board/settings.h"
 #include "board/settings_file.h"
 #include "board/sim_matrix.h"
 #include "diagram/diagram.h"
+#include "jobs/simulation_results.h"
 #include "jobs/simulator_process.h"
 #include "mesh/mesh_model.h"
 #include "mesh/mesh_results.h"
@@ -25,7 +25,7 @@
 namespace korvex {
 
 namespace {
-std::atomic<bool> gJobSlotTaken{false};
+using korvex::SimulationResults;
 
 std::string Now()
 {
@@ -51,6 +51,11 @@ void Stage(const JobEnvironment& env, const char* stage, double fraction)
     if (env.Observer != nullptr) env.Observer->Progress(stage, fraction);
 }
 
+bool Cancelled(const JobEnvironment& env)
+{
+    return korvex::Cancelled(env.Cancel);
+}
+
 std::string SimulatorOf(const JobEnvironment& env)
 {
     return env.Simulator.empty() ? gszFolderLTSPICE : env.Simulator;
@@ -60,17 +65,28 @@ std::string SimulatorOf(const JobEnvironment& env)
 // log's tail. True when the simulator succeeded.
 bool RunStep(const JobEnvironment& env, const char* base, JobOutcome& outcome)
 {
+    Stage(env, kStageSimulate, -1);
+    if (Cancelled(env)) return false;
     Say(env, "Started Spice at " + Now());
     const std::string netlist = WorkFilePath(env, base, ".cir");
+    // A result file left by an earlier run must not pass for this run's: it goes first, and
+    // afterwards only a file this run wrote is read.
+    const std::string result = WorkFilePath(env, base, ".raw");
+    if (std::remove(result.c_str()) != 0 && errno != ENOENT) {
+        outcome.Reason = "cannot remove the old result file " + result + ": " + std::strerror(errno);
+        return false;
+    }
     const bool batch = env.Settings->BatchMode != 0;
-    Stage(env, "simulate", -1);
     Say(env, "Run " + SimulatorCommandText(SimulatorOf(env), batch, netlist) + "\r\n");
-    const SimulatorRun run = RunSimulator(SimulatorOf(env), batch, netlist);
+    const SimulatorRun run = RunSimulator(SimulatorOf(env), batch, netlist, env.Cancel);
     Say(env, "SPICE Return: " + std::to_string(run.ExitCode) + "\r\n");
     Say(env, "Finished SPICE at " + Now());
-    if (run.Started && run.ExitCode == 0) return true;
+    if (run.Cancelled) return false;
+    const bool wroteResult = run.Started && run.ExitCode == 0 && std::filesystem::exists(result);
+    if (wroteResult) return true;
     outcome.SimulatorLog = WorkFilePath(env, base, ".log");
     outcome.Reason = run.Reason.empty() ? "simulator failed" : run.Reason;
+    if (run.Started && run.ExitCode == 0) outcome.Reason = "the simulator ended without writing the result file " + result;
     outcome.LogTail = TailOfFile(outcome.SimulatorLog, 20);
     Say(env, "Simulation failed, see " + outcome.SimulatorLog + "\r\n");
     return false;
@@ -109,6 +125,41 @@ void LogLayerRanges(const JobEnvironment& env, float*** raster, const char* form
         Say(env, line);
     }
 }
+
+JobOutcome OutOfMemory()
+{
+    JobOutcome outcome;
+    outcome.Reason = "out of memory for the results";
+    return outcome;
+}
+
+// The end of a job whose results were mapped: cancelled now, or handed on.
+JobOutcome Mapped(const JobEnvironment& env, const char* base, std::shared_ptr<SimulationResults> results,
+                  unsigned changes)
+{
+    if (Cancelled(env)) return CancelledOutcome();
+    JobOutcome outcome;
+    outcome.Success = true;
+    outcome.Changes = changes;
+    outcome.Results = std::move(results);
+    DeleteWorkFiles(env, base);
+    return FinishJob(std::move(outcome), env);
+}
+
+// Electrical rasters as ResetElectricalMatrix leaves them, ready to paint.
+struct ElectricalRasters {
+    float*** Voltage;
+    float*** CurrentX;
+    float*** CurrentY;
+    float*** Density;
+    bool Valid() const { return Voltage && CurrentX && CurrentY && Density; }
+};
+
+ElectricalRasters ZeroedElectricalRasters(SimulationResults& r)
+{
+    return {r.ZeroedRaster(&SimMatrix::VoltageMatrix), r.ZeroedRaster(&SimMatrix::CurrentXMatrix),
+            r.ZeroedRaster(&SimMatrix::CurrentYMatrix), r.ZeroedRaster(&SimMatrix::CurrentDensityMatrix)};
+}
 }  // namespace
 
 JobEnvironment GlobalJobEnvironment()
@@ -129,92 +180,133 @@ std::string WorkFilePath(const JobEnvironment& env, const char* base, const char
     return (std::filesystem::absolute(folder) / (std::string(base) + extension)).string();
 }
 
+JobOutcome CancelledOutcome()
+{
+    JobOutcome outcome;
+    outcome.Cancelled = true;
+    outcome.Reason = "cancelled";
+    return outcome;
+}
+
+int ApplyJobResults(JobOutcome* outcome, const JobEnvironment& env)
+{
+    if (outcome == nullptr || outcome->Results == nullptr) return 0;
+    const int status = outcome->Results->Apply(env);
+    outcome->Results.reset();
+    return status;
+}
+
+JobOutcome FinishJob(JobOutcome outcome, const JobEnvironment& env)
+{
+    if (!env.DeferResults && ApplyJobResults(&outcome, env) != 0) {
+        outcome.Success = false;
+        outcome.Reason = "the results no longer fit the board or mesh";
+    }
+    return outcome;
+}
+
 JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
 {
     JobOutcome outcome;
-    if (!RunStep(env, kElectricalBase, outcome)) return outcome;
+    if (!RunStep(env, kElectricalBase, outcome)) return Cancelled(env) ? CancelledOutcome() : outcome;
     Say(env, "Read RAW Data...\r\n");
-    Stage(env, "read results", -1);
+    Stage(env, kStageRead, -1);
     RawFile raw;
     if (!LoadOperatingPoint(env, kElectricalBase, raw, outcome)) return outcome;
-    ResetElectricalMatrix(env.Board);
-    MapElectricalResults(raw, env.Board, env.Mesh);
-    Stage(env, "map results", -1);
-    MeshToVoltageMatrix(env.Mesh, env.Board);
-    MeshToCurrentDensity(env.Board, env.Mesh);
-    LogLayerRanges(env, env.Board->VoltageMatrix, "Voltage Layer %u Min = %e V Max = %e V\n");
-    outcome.Success = true;
-    outcome.Changes = kChangedElectricalResults | kChangedParts;
-    DeleteWorkFiles(env, kElectricalBase);
-    return outcome;
+    if (Cancelled(env)) return CancelledOutcome();
+    Stage(env, kStageMap, -1);
+    auto results = std::make_shared<SimulationResults>(*env.Board);
+    const ElectricalRasters rasters = ZeroedElectricalRasters(*results);
+    Mesh* mesh = results->CopyOfMesh(*env.Mesh);
+    if (!rasters.Valid() || mesh == nullptr) return OutOfMemory();
+    MapElectricalResults(raw, mesh, &results->Parts());
+    if (Cancelled(env)) return CancelledOutcome();
+    MeshToVoltageRaster(mesh, env.Board, rasters.Voltage);
+    MeshToCurrentDensityRasters(env.Board, mesh, rasters.CurrentX, rasters.CurrentY, rasters.Density);
+    LogLayerRanges(env, rasters.Voltage, "Voltage Layer %u Min = %e V Max = %e V\n");
+    return Mapped(env, kElectricalBase, std::move(results), kChangedElectricalResults | kChangedParts);
 }
 
 JobOutcome ThreadSpiceThermalMesh(const JobEnvironment& env)
 {
     JobOutcome outcome;
-    if (!RunStep(env, kThermalBase, outcome)) return outcome;
+    if (!RunStep(env, kThermalBase, outcome)) return Cancelled(env) ? CancelledOutcome() : outcome;
     Say(env, "Read Temperature RAW Data...\r\n");
-    Stage(env, "read results", -1);
+    Stage(env, kStageRead, -1);
     RawFile raw;
     if (!LoadOperatingPoint(env, kThermalBase, raw, outcome)) return outcome;
-    MapThermalResults(raw, env.Board, env.Mesh);
-    Stage(env, "map results", -1);
-    MeshToTemperatureMatrix(env.Mesh, env.Board);
-    LogLayerRanges(env, env.Board->TemperatureMatrix, "Temperature Layer %u Min = %f GradC Max = %f GradC\n");
-    outcome.Success = true;
-    outcome.Changes = kChangedThermalResults | kChangedParts;
-    DeleteWorkFiles(env, kThermalBase);
-    return outcome;
+    if (Cancelled(env)) return CancelledOutcome();
+    Stage(env, kStageMap, -1);
+    auto results = std::make_shared<SimulationResults>(*env.Board);
+    float*** temperature = results->CopiedRaster(*env.Board, &SimMatrix::TemperatureMatrix);
+    Mesh* mesh = results->CopyOfMesh(*env.Mesh);
+    if (temperature == nullptr || mesh == nullptr) return OutOfMemory();
+    MapThermalResults(raw, mesh, &results->Parts());
+    if (Cancelled(env)) return CancelledOutcome();
+    MeshToTemperatureRaster(mesh, env.Board, temperature);
+    LogLayerRanges(env, temperature, "Temperature Layer %u Min = %f GradC Max = %f GradC\n");
+    return Mapped(env, kThermalBase, std::move(results), kChangedThermalResults | kChangedParts);
 }
 
 JobOutcome ThreadSpiceZin(const JobEnvironment& env, const AcJob& job)
 {
     JobOutcome outcome;
-    if (!RunStep(env, kAcBase, outcome)) return outcome;
+    if (!RunStep(env, kAcBase, outcome)) return Cancelled(env) ? CancelledOutcome() : outcome;
     Say(env, "Read AC RAW Data...\r\n");
-    Stage(env, "read results", -1);
+    Stage(env, kStageRead, -1);
     const std::string path = WorkFilePath(env, kAcBase, ".raw");
     RawFile raw;
     if (LoadRawFile(path.c_str(), &raw, true, &outcome.Reason) != 0 || CheckAcFile(raw, &outcome.Reason) != 0)
         return outcome;
-    Stage(env, "map results", -1);
+    if (Cancelled(env)) return CancelledOutcome();
+    Stage(env, kStageMap, -1);
+    auto results = std::make_shared<SimulationResults>(*env.Board);
+    unsigned changes = 0;
     switch (job.Mode) {
     case AC_MODE_ZIN_OF_PORTS:
     case AC_MODE_S21:
     case AC_MODE_NOISE_TRANSFER:
     case AC_MODE_CURRENT_NOISE_TRANSFER:
-        MapZinCurves(raw, env.Diagram, env.Settings);
-        UpdateDiagram(env.Diagram);
-        outcome.Changes = kChangedDiagram;
+        MapZinCurves(raw, results->NewDiagram(), env.Settings);
+        changes = kChangedDiagram;
         break;
     case AC_MODE_CAPACITOR_SPARAMETERS:
-        MapCapacitorSParameters(raw, env.SParameters);
-        outcome.Changes = kChangedCapacitorSParameters;
+        MapCapacitorSParameters(raw, results->NewSParameters());
+        changes = kChangedCapacitorSParameters;
         break;
-    case AC_MODE_Z_AT_F:
-        ClearMeshZin(env.Board, env.Mesh);
-        MapZDistribution(raw, env.Mesh);
-        MeshToZinMatrix(env.Mesh, env.Board);
-        outcome.Changes = kChangedZinResults;
+    case AC_MODE_Z_AT_F: {
+        float*** zin = results->ZeroedRaster(&SimMatrix::ZinMatrix);
+        Mesh* mesh = results->CopyOfMesh(*env.Mesh);
+        if (zin == nullptr || mesh == nullptr) return OutOfMemory();
+        ClearMeshZin(env.Board, mesh);
+        MapZDistribution(raw, mesh);
+        MeshToZinRaster(mesh, env.Board, zin);
+        changes = kChangedZinResults;
         break;
-    case AC_MODE_CURRENT_DENSITY_AT_F:
-        ResetElectricalMatrix(env.Board);
-        MapAcCurrentDensity(raw, env.Board, env.Mesh);
-        MeshToCurrentDensity(env.Board, env.Mesh);
-        outcome.Changes = kChangedElectricalResults;
+    }
+    case AC_MODE_CURRENT_DENSITY_AT_F: {
+        const ElectricalRasters rasters = ZeroedElectricalRasters(*results);
+        Mesh* mesh = results->CopyOfMesh(*env.Mesh);
+        if (!rasters.Valid() || mesh == nullptr) return OutOfMemory();
+        MapAcCurrentDensity(raw, env.Board, mesh);
+        MeshToCurrentDensityRasters(env.Board, mesh, rasters.CurrentX, rasters.CurrentY, rasters.Density);
+        changes = kChangedElectricalResults;
         break;
-    case AC_MODE_VOLTAGE_NOISE_AT_F:
-        MapVoltageNoise(raw, env.Mesh);
-        MeshToVoltageMatrix(env.Mesh, env.Board);
-        outcome.Changes = kChangedElectricalResults;
+    }
+    case AC_MODE_VOLTAGE_NOISE_AT_F: {
+        float*** voltage = results->CopiedRaster(*env.Board, &SimMatrix::VoltageMatrix);
+        Mesh* mesh = results->CopyOfMesh(*env.Mesh);
+        if (voltage == nullptr || mesh == nullptr) return OutOfMemory();
+        MapVoltageNoise(raw, mesh);
+        MeshToVoltageRaster(mesh, env.Board, voltage);
+        changes = kChangedElectricalResults;
         break;
+    }
     default:
         outcome.Reason = "unknown AC analysis " + std::to_string(job.Mode);
         return outcome;
     }
-    outcome.Success = true;
-    DeleteWorkFiles(env, kAcBase);
-    return outcome;
+    return Mapped(env, kAcBase, std::move(results), changes);
 }
 
 int ClearMeshZin(const SimMatrix* board, Mesh* mesh)
@@ -223,40 +315,6 @@ int ClearMeshZin(const SimMatrix* board, Mesh* mesh)
     for (MeshNode* n = GetFirstNode(mesh); n != nullptr; n = GetNextNode(n))
         for (int l = 0; l < board->LayerCount && l < 8; ++l) n->Zin[l] = 0.0f;
     return 0;
-}
-
-JobSlot::JobSlot()
-{
-    bool expected = false;
-    acquired_ = gJobSlotTaken.compare_exchange_strong(expected, true);
-}
-
-JobSlot::~JobSlot()
-{
-    if (acquired_) gJobSlotTaken = false;
-}
-
-void JobSlot::Release()
-{
-    acquired_ = false;
-}
-
-bool IsJobRunning()
-{
-    return gJobSlotTaken;
-}
-
-bool StartJobThread(std::function<JobOutcome()> work, JobObserver* observer)
-{
-    JobSlot slot;
-    if (!slot.Acquired()) return false;
-    slot.Release();  // the thread frees it
-    std::thread([work = std::move(work), observer] {
-        JobOutcome outcome = work();
-        gJobSlotTaken = false;
-        if (observer != nullptr) observer->Finished(outcome.Success, outcome.Changes);
-    }).detach();
-    return true;
 }
 
 }  // namespace korvex

@@ -6,8 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <signal.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -25,12 +30,60 @@ std::string Quote(const std::string& s)
 }  // namespace
 
 namespace {
+// Waits for the simulator, polling the cancel request; on a cancel the whole
+// process group is killed first. False when waitpid failed (errno set).
+bool WaitForSimulator(pid_t pid, const korvex::CancelToken* cancel, int* status, bool* cancelled)
+{
+    if (cancel == nullptr) {
+        while (::waitpid(pid, status, 0) < 0)
+            if (errno != EINTR) return false;
+        return true;
+    }
+    auto pause = std::chrono::microseconds(200);
+    for (;;) {
+        const pid_t done = ::waitpid(pid, status, WNOHANG);
+        if (done == pid) return true;
+        if (done < 0 && errno != EINTR) return false;
+        if (cancel->IsCancelled()) {
+            // The group leader is not reaped yet, so its ID (the group's) cannot
+            // have been reused.
+            ::kill(-pid, SIGKILL);
+            *cancelled = true;
+            while (::waitpid(pid, status, 0) < 0)
+                if (errno != EINTR) return false;
+            return true;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(10000));
+    }
+}
+
 std::vector<std::string> Arguments(const std::string& simulator, bool batchMode, const std::string& netlistPath)
 {
     std::vector<std::string> args{simulator};
     if (batchMode) args.push_back("-b");
     args.push_back(netlistPath);
     return args;
+}
+
+// The caller's environment plus glibc.malloc.hugetlb=1 (appended to any tunables already set):
+// the simulator's malloc then backs its memory with transparent huge pages, which removes most
+// page faults of a large netlist. glibc reads the tunable only at process start.
+std::vector<std::string> SimulatorEnvironment()
+{
+    std::vector<std::string> env;
+    bool tunablesSeen = false;
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        if (entry.rfind("GLIBC_TUNABLES=", 0) == 0) {
+            tunablesSeen = true;
+            if (entry.find("glibc.malloc.hugetlb") == std::string::npos)
+                entry += (entry.size() > 15 ? ":" : "") + std::string("glibc.malloc.hugetlb=1");
+        }
+        env.push_back(std::move(entry));
+    }
+    if (!tunablesSeen) env.push_back("GLIBC_TUNABLES=glibc.malloc.hugetlb=1");
+    return env;
 }
 }  // namespace
 
@@ -41,7 +94,8 @@ std::string SimulatorCommandText(const std::string& simulator, bool batchMode, c
     return text;
 }
 
-SimulatorRun RunSimulator(const std::string& simulator, bool batchMode, const std::string& netlistPath)
+SimulatorRun RunSimulator(const std::string& simulator, bool batchMode, const std::string& netlistPath,
+                          const korvex::CancelToken* cancel)
 {
     SimulatorRun run;
     std::vector<std::string> args = Arguments(simulator, batchMode, netlistPath);
@@ -56,27 +110,47 @@ SimulatorRun RunSimulator(const std::string& simulator, bool batchMode, const st
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<std::string> environment = SimulatorEnvironment();
+    std::vector<char*> envp;
+    for (auto& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     // The simulator's chatter goes to /dev/null; its log file holds what matters.
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    // A group of its own: a cancel kills the simulator and whatever it started,
+    // and a Ctrl-C at the terminal reaches the front end, which decides.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, simulator.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, simulator.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (rc != 0) {
         run.Reason = "could not start " + Quote(simulator) + ": " + std::strerror(rc);
         return run;
     }
     run.Started = true;
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            run.Reason = std::string("lost the simulator process: ") + std::strerror(errno);
-            return run;
-        }
+    if (!WaitForSimulator(pid, cancel, &status, &run.Cancelled)) {
+        run.Reason = std::string("lost the simulator process: ") + std::strerror(errno);
+        return run;
     }
-    if (WIFEXITED(status)) {
+    if (run.Cancelled) {
+        run.ExitCode = -1;
+        run.Reason = "cancelled while the simulator ran";
+    } else if (WIFEXITED(status)) {
         run.ExitCode = WEXITSTATUS(status);
         if (run.ExitCode != 0) run.Reason = "simulator exited with code " + std::to_string(run.ExitCode);
     } else if (WIFSIGNALED(status)) {

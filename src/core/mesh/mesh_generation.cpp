@@ -97,7 +97,8 @@ void SplitIntoQuarters(Mesh* mesh, MeshNode* node)
 }
 }  // namespace
 
-int CreateMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings* settings, MeshBuildReport* report)
+int CreateMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings* settings, MeshBuildReport* report,
+               const korvex::CancelToken* cancel)
 {
     if (board == nullptr || mesh == nullptr) return -1;
     const Settings& options = Resolve(settings);
@@ -119,8 +120,9 @@ int CreateMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings
 
     start = std::chrono::steady_clock::now();
     printDebug("Refine Mesh\r\n");
-    RefineMesh(board, mesh, window);
+    if (RefineMesh(board, mesh, window, cancel) != 0) return -1;
     Repaint(window);
+    if (korvex::Cancelled(cancel)) return -1;
     out.RefinedNodes = out.OptimisedNodes = CountNodes(mesh);
     out.RefineSeconds = SecondsSince(start);
     printDebug("%u Nodes\r\n", static_cast<unsigned>(out.RefinedNodes));
@@ -128,7 +130,7 @@ int CreateMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings
 
     start = std::chrono::steady_clock::now();
     printDebug("Optimize Mesh\r\n");
-    OptimizeMesh(board, mesh, window, &options);
+    if (OptimizeMesh(board, mesh, window, &options, cancel) != 0) return -1;
     out.OptimisedNodes = CountNodes(mesh);
     out.OptimiseSeconds = SecondsSince(start);
     printDebug("%u Nodes\r\n", static_cast<unsigned>(out.OptimisedNodes));
@@ -154,16 +156,18 @@ int CreateInitialMesh(SimMatrix* board, Mesh* mesh, const Settings* settings)
     return 0;
 }
 
-int RefineMesh(SimMatrix* board, Mesh* mesh, JobObserver* window)
+int RefineMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const korvex::CancelToken* cancel)
 {
     if (board == nullptr || mesh == nullptr) return -1;
     int visited = 0;
+    uint32_t steps = 0;
     MeshNode* node = mesh->FirstNode;
     while (node != nullptr) {
         if (++visited > mesh->IDToNodeSize / 2) {
             visited = 0;
             Repaint(window);
         }
+        if ((++steps & 1023) == 0 && korvex::Cancelled(cancel)) return -1;
         if (IsUniform(board, node)) {
             node = node->pNextNode;
             continue;
@@ -177,6 +181,7 @@ int RefineMesh(SimMatrix* board, Mesh* mesh, JobObserver* window)
 
     // Single-pixel nodes at every terminal, node borders along heat rectangles.
     for (const Part* part = GetFirstPart(board); part != nullptr; part = part->pNext) {
+        if (korvex::Cancelled(cancel)) return -1;
         switch (part->Kind) {
         case PART_CURRENT: {
             const auto* r = PartRecord<Current>(part);

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "mesh/mesh_model.h"
+#include "util/cancel_token.h"
 
 namespace korvex {
 
@@ -34,14 +35,18 @@ struct MeshBuildReport {
 
 // The whole pipeline. -1 for a null board or mesh, a board without copper
 // raster, or a MaxMeshOrder above kLargestMeshOrder (the mesh is then left as
-// it was); else 0.
+// it was); else 0. A cancel request stops the refinement and optimisation
+// loops and gives -1 with an unfinished mesh (build into a mesh of your own
+// and swap it in on success).
 int CreateMesh(SimMatrix* board, Mesh* mesh, JobObserver* window = nullptr, const Settings* settings = nullptr,
-               MeshBuildReport* report = nullptr);
+               MeshBuildReport* report = nullptr, const korvex::CancelToken* cancel = nullptr);
 
-// The stages.
+// The stages; the two loops stop early (-1) on a cancel request.
 int CreateInitialMesh(SimMatrix* board, Mesh* mesh, const Settings* settings = nullptr);
-int RefineMesh(SimMatrix* board, Mesh* mesh, JobObserver* window = nullptr);
-int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window = nullptr, const Settings* settings = nullptr);
+int RefineMesh(SimMatrix* board, Mesh* mesh, JobObserver* window = nullptr,
+               const korvex::CancelToken* cancel = nullptr);
+int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window = nullptr, const Settings* settings = nullptr,
+                 const korvex::CancelToken* cancel = nullptr);
 int OptimizeMeshStep(SimMatrix* board, Mesh* mesh, JobObserver* window, uint32_t size, int direction);
 
 // Mesh edits. SplitNode first splits every wider neighbour (so neighbours of the

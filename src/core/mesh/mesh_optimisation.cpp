@@ -333,7 +333,8 @@ int OptimizeMeshStep(SimMatrix* board, Mesh* mesh, JobObserver*, uint32_t size, 
     return 0;
 }
 
-int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings* settings)
+int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings* settings,
+                 const korvex::CancelToken* cancel)
 {
     if (board == nullptr || mesh == nullptr) return -1;
     const uint32_t order = Resolve(settings).MaxMeshOrder;
@@ -344,7 +345,9 @@ int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settin
     for (uint64_t size = 1; size <= order; size *= 2) ++passes;
     int pass = 0;
     for (uint64_t size = 1; size <= order; size *= 2) {
+        if (korvex::Cancelled(cancel)) return -1;
         OptimizeMeshStep(board, mesh, window, static_cast<uint32_t>(size), 0);
+        if (korvex::Cancelled(cancel)) return -1;
         OptimizeMeshStep(board, mesh, window, static_cast<uint32_t>(size), 1);
         if (window != nullptr) {
             window->Progress("Optimize Mesh", double(++pass) / passes);

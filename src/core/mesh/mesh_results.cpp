@@ -31,7 +31,7 @@ void ForEachPixel(const SimMatrix* board, const MeshNode* node, Paint paint)
 
 // Paints one value per node and layer into a raster.
 template <class Value>
-int PaintNodes(const Mesh* mesh, SimMatrix* board, float*** raster, Value value)
+int PaintNodes(const Mesh* mesh, const SimMatrix* board, float*** raster, Value value)
 {
     if (mesh == nullptr || board == nullptr || raster == nullptr) return -1;
     const int layers = Layers(board);
@@ -151,21 +151,36 @@ double GetCurrentLB(const Mesh* mesh, const MeshNode* node, int layer)
 int MeshToVoltageMatrix(const Mesh* mesh, SimMatrix* board)
 {
     if (board == nullptr) return -1;
-    return PaintNodes(mesh, board, board->VoltageMatrix, [](const MeshNode* n, int l) { return n->Voltage[l]; });
+    return MeshToVoltageRaster(mesh, board, board->VoltageMatrix);
 }
 
 int MeshToTemperatureMatrix(const Mesh* mesh, SimMatrix* board)
 {
     if (board == nullptr) return -1;
-    return PaintNodes(mesh, board, board->TemperatureMatrix,
-                      [](const MeshNode* n, int l) { return n->Temperature[l]; });
+    return MeshToTemperatureRaster(mesh, board, board->TemperatureMatrix);
 }
 
 int MeshToZinMatrix(const Mesh* mesh, SimMatrix* board)
 {
-    if (mesh == nullptr || board == nullptr || board->ZinMatrix == nullptr) return -1;
-    ClearMatrix3D(board, board->ZinMatrix);
-    return PaintNodes(mesh, board, board->ZinMatrix, [](const MeshNode* n, int l) { return n->Zin[l]; });
+    if (board == nullptr) return -1;
+    return MeshToZinRaster(mesh, board, board->ZinMatrix);
+}
+
+int MeshToVoltageRaster(const Mesh* mesh, const SimMatrix* board, float*** raster)
+{
+    return PaintNodes(mesh, board, raster, [](const MeshNode* n, int l) { return n->Voltage[l]; });
+}
+
+int MeshToTemperatureRaster(const Mesh* mesh, const SimMatrix* board, float*** raster)
+{
+    return PaintNodes(mesh, board, raster, [](const MeshNode* n, int l) { return n->Temperature[l]; });
+}
+
+int MeshToZinRaster(const Mesh* mesh, const SimMatrix* board, float*** raster)
+{
+    if (mesh == nullptr || board == nullptr || raster == nullptr) return -1;
+    ClearMatrix3D(board, raster);
+    return PaintNodes(mesh, board, raster, [](const MeshNode* n, int l) { return n->Zin[l]; });
 }
 
 int ClearMatrix3D(const SimMatrix* board, float*** matrix)
@@ -180,8 +195,15 @@ int ClearMatrix3D(const SimMatrix* board, float*** matrix)
 
 int MeshToCurrentDensity(SimMatrix* board, Mesh* mesh)
 {
-    if (board == nullptr || mesh == nullptr || board->CurrentXMatrix == nullptr ||
-        board->CurrentYMatrix == nullptr || board->CurrentDensityMatrix == nullptr)
+    if (board == nullptr) return -1;
+    return MeshToCurrentDensityRasters(board, mesh, board->CurrentXMatrix, board->CurrentYMatrix,
+                                       board->CurrentDensityMatrix);
+}
+
+int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** currentX, float*** currentY,
+                                float*** density)
+{
+    if (board == nullptr || mesh == nullptr || currentX == nullptr || currentY == nullptr || density == nullptr)
         return -1;
     const int layers = Layers(board);
     for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) {
@@ -196,13 +218,13 @@ int MeshToCurrentDensity(SimMatrix* board, Mesh* mesh)
             node->CurrentY[l] = iy;
             // Per pixel of cross-section: x current spreads over the rows, y over the columns.
             const double jx = ix / height, jy = iy / width;
-            const double density = std::sqrt(jx * jx + jy * jy);
-            node->CurrentDensity[l] = density;
-            const float fj = static_cast<float>(density), fx = static_cast<float>(jx), fy = static_cast<float>(jy);
+            const double j = std::sqrt(jx * jx + jy * jy);
+            node->CurrentDensity[l] = j;
+            const float fj = static_cast<float>(j), fx = static_cast<float>(jx), fy = static_cast<float>(jy);
             ForEachPixel(board, node, [&](int x, int y) {
-                board->CurrentDensityMatrix[x][y][l] = fj;
-                board->CurrentXMatrix[x][y][l] = fx;
-                board->CurrentYMatrix[x][y][l] = fy;
+                density[x][y][l] = fj;
+                currentX[x][y][l] = fx;
+                currentY[x][y][l] = fy;
             });
         }
     }

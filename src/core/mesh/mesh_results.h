@@ -46,4 +46,11 @@ int ClearMatrix3D(const SimMatrix* board, float*** matrix);
 // currents, painted into CurrentXMatrix, CurrentYMatrix, CurrentDensityMatrix.
 int MeshToCurrentDensity(SimMatrix* board, Mesh* mesh);
 
+// The same painting into rasters of the board's size that the caller holds, so
+// a job paints its results apart from the board that is shown meanwhile.
+int MeshToVoltageRaster(const Mesh* mesh, const SimMatrix* board, float*** raster);
+int MeshToTemperatureRaster(const Mesh* mesh, const SimMatrix* board, float*** raster);
+int MeshToZinRaster(const Mesh* mesh, const SimMatrix* board, float*** raster);
+int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** currentX, float*** currentY,
+                                float*** density);
 }  // namespace korvex

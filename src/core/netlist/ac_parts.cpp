@@ -1,9 +1,10 @@
 // Part lines of the AC netlist: resistors as R-L-C elements, vias to the
 // reference plane, ports by analysis mode, capacitors (or the termination
 // that replaces one), and subcircuits with their definitions.
+#include "board/part_lookup.h"
 #include "board/sim_matrix.h"
+#include "mesh/circuit_node_names.h"
 #include "mesh/mesh_model.h"
-#include "mesh/part_lookup.h"
 #include "netlist/ac_job.h"
 #include "netlist/element_counters.h"
 #include "netlist/netlist_ac.h"
@@ -34,14 +35,14 @@ void WriteResistor(NetlistWriter& out, const Mesh* mesh, const Resistor& r)
     if (name1 && name2)
         out.Format("L%u %s %s %e Rser=%e Cpar=%e\n", n, r.Net1Name, r.Net2Name, r.Lser, r.Rser, r.Cpar);
     else if (name1)
-        out.Format("L%u %s N_L%1u_N%06u %e Rser=%e Cpar=%e\n", n, r.Net1Name, r.Net2Z, NodeAt(mesh, r.Net2X, r.Net2Y),
-                   r.Lser, r.Rser, r.Cpar);
+        out.Format("L%u %s " KORVEX_AC_NODE " %e Rser=%e Cpar=%e\n", n, r.Net1Name, r.Net2Z,
+                   NodeAt(mesh, r.Net2X, r.Net2Y), r.Lser, r.Rser, r.Cpar);
     else if (name2)
-        out.Format("L%u N_L%1u_N%06u %s %e Rser=%e Cpar=%e\n", n, r.Net1Z, NodeAt(mesh, r.Net1X, r.Net1Y), r.Net2Name,
-                   r.Lser, r.Rser, r.Cpar);
+        out.Format("L%u " KORVEX_AC_NODE " %s %e Rser=%e Cpar=%e\n", n, r.Net1Z, NodeAt(mesh, r.Net1X, r.Net1Y),
+                   r.Net2Name, r.Lser, r.Rser, r.Cpar);
     else
-        out.Format("L%u N_L%1u_N%06u N_L%1u_N%06u %e Rser=%e Cpar=%e\n", n, r.Net1Z, NodeAt(mesh, r.Net1X, r.Net1Y),
-                   r.Net2Z, NodeAt(mesh, r.Net2X, r.Net2Y), r.Lser, r.Rser, r.Cpar);
+        out.Format("L%u " KORVEX_AC_NODE " " KORVEX_AC_NODE " %e Rser=%e Cpar=%e\n", n, r.Net1Z,
+                   NodeAt(mesh, r.Net1X, r.Net1Y), r.Net2Z, NodeAt(mesh, r.Net2X, r.Net2Y), r.Lser, r.Rser, r.Cpar);
 }
 
 // The via shorts its layer to the reference plane below through its barrel.
@@ -53,12 +54,12 @@ void WriteVia(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh, cons
     float length = 0;
     for (int l = layer; l <= board->LayerCount - 2; ++l) length += board->SizeZ[l];
     const float r = length / (board->ElectricalConductivity * ViaBarrelArea(via.Diameter, via.CopperThickness));
-    out.Format("RV%u_%1u N_L%1u_N%06u 0 %f \n", key, layer, layer, NodeAt(mesh, via.x, via.y), r);
+    out.Format("RV%u_%1u " KORVEX_AC_NODE " 0 %f \n", key, layer, layer, NodeAt(mesh, via.x, via.y), r);
 }
 
 void WriteTermination(NetlistWriter& out, uint32_t termination, uint32_t layer, uint32_t node, uint32_t source)
 {
-    out.Format("RTERM%03u N_L%1u_N%06u 0 50 ; Termination Port\n", termination, layer, node);
+    out.Format("RTERM%03u " KORVEX_AC_NODE " 0 50 ; Termination Port\n", termination, layer, node);
     out.Format(".net I(RTERM%03u)  V%03u\n", termination, source);
 }
 
@@ -68,35 +69,35 @@ void WritePort(NetlistWriter& out, const Mesh* mesh, const Port& port, const AcJ
     const bool source = port.ID == job.SourcePort;
     switch (job.Mode) {
     case AC_MODE_ZIN_OF_PORTS:
-        out.Format("I%03u N_L%1u_N%06u 0 AC=1 ;Port\n", port.ID, port.Layer, node);
+        out.Format("I%03u " KORVEX_AC_NODE " 0 AC=1 ;Port\n", port.ID, port.Layer, node);
         out.Format(".net I%03u\n", port.ID);
         out.Format(".save Zin(I%03u)\n", port.ID);
         break;
     case AC_MODE_S21:
         if (source) {
-            out.Format("V%03u N_L%1u_N%06u 0 RSER=50 AC=1 ;Port\n", port.ID, port.Layer, node);
+            out.Format("V%03u " KORVEX_AC_NODE " 0 RSER=50 AC=1 ;Port\n", port.ID, port.Layer, node);
         } else if (port.ID == job.TerminationPort) {
             WriteTermination(out, job.TerminationPort, port.Layer, node, job.SourcePort);
             out.Format(".save S21(V%03u)\n", job.SourcePort);
         }
         break;
     case AC_MODE_CAPACITOR_SPARAMETERS:
-        if (source) out.Format("V%03u N_L%1u_N%06u 0 RSER=50 AC=1 ;Port\n", port.ID, port.Layer, node);
+        if (source) out.Format("V%03u " KORVEX_AC_NODE " 0 RSER=50 AC=1 ;Port\n", port.ID, port.Layer, node);
         break;
     case AC_MODE_NOISE_TRANSFER:
     case AC_MODE_CURRENT_NOISE_TRANSFER:
         if (!source) {
-            out.Format("RPORT%u N_L%1u_N%06u PORT%u 1\n", port.ID, port.Layer, node, port.ID);
+            out.Format("RPORT%u " KORVEX_AC_NODE " PORT%u 1\n", port.ID, port.Layer, node, port.ID);
             out.Format(".save PORT%u \n", port.ID);
         } else if (job.Mode == AC_MODE_NOISE_TRANSFER) {
-            out.Format("V%03u N_L%1u_N%06u 0 AC=1 ;Voltage Source\n", port.ID, port.Layer, node);
+            out.Format("V%03u " KORVEX_AC_NODE " 0 AC=1 ;Voltage Source\n", port.ID, port.Layer, node);
         } else {
-            out.Format("I%03u N_L%1u_N%06u 0 AC=-1 ;Current Source\n", port.ID, port.Layer, node);
+            out.Format("I%03u " KORVEX_AC_NODE " 0 AC=-1 ;Current Source\n", port.ID, port.Layer, node);
         }
         break;
     case AC_MODE_CURRENT_DENSITY_AT_F:
     case AC_MODE_VOLTAGE_NOISE_AT_F:
-        if (port.ID == 0) out.Format("I%03u N_L%1u_N%06u 0 AC=1 ;Port\n", port.ID, port.Layer, node);
+        if (port.ID == 0) out.Format("I%03u " KORVEX_AC_NODE " 0 AC=1 ;Port\n", port.ID, port.Layer, node);
         break;
     default: break;  // 9095 uses the per-node sources
     }
@@ -111,8 +112,8 @@ void WriteCapacitor(NetlistWriter& out, const Mesh* mesh, const Cap& cap, const 
             out.Format(".save %s(V%03u)\n", std::string_view(s), job.SourcePort);
         return;
     }
-    out.Format("C%u N_L%1u_N%06u 0 %e Rser=%e Lser=%e Cpar=0\n", cap.Ref, cap.Layer, node, cap.Capacitance, cap.ESR,
-               cap.ESL);
+    out.Format("C%u " KORVEX_AC_NODE " 0 %e Rser=%e Lser=%e Cpar=0\n", cap.Ref, cap.Layer, node, cap.Capacitance,
+               cap.ESR, cap.ESL);
 }
 
 template <class Record>
@@ -147,14 +148,14 @@ int WriteAcPart(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh, co
     case PART_CAP: WriteCapacitor(out, mesh, *PartRecord<Cap>(part), *job); break;
     case PART_SUBCIRCUIT: {
         const SubCircuit& s = *PartRecord<SubCircuit>(part);
-        out.Format("X%u N_L%1u_N%06u 0 %s\n", s.Reference, s.Layer, NodeAt(mesh, s.x, s.y), s.Name);
+        out.Format("X%u " KORVEX_AC_NODE " 0 %s\n", s.Reference, s.Layer, NodeAt(mesh, s.x, s.y), s.Name);
         WriteDefinition(out, s);
         break;
     }
     case PART_SERIESSUBCIRCUIT: {
         const SeriesSubCircuit& s = *PartRecord<SeriesSubCircuit>(part);
-        out.Format("XS%u N_L%1u_N%06u N_L%1u_N%06u %s\n", s.Reference, s.Net1Z, NodeAt(mesh, s.Net1X, s.Net1Y),
-                   s.Net2Z, NodeAt(mesh, s.Net2X, s.Net2Y), s.Name);
+        out.Format("XS%u " KORVEX_AC_NODE " " KORVEX_AC_NODE " %s\n", s.Reference, s.Net1Z,
+                   NodeAt(mesh, s.Net1X, s.Net1Y), s.Net2Z, NodeAt(mesh, s.Net2X, s.Net2Y), s.Name);
         WriteDefinition(out, s);
         break;
     }

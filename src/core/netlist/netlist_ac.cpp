@@ -5,6 +5,7 @@
 
 #include "board/settings.h"
 #include "board/sim_matrix.h"
+#include "mesh/circuit_node_names.h"
 #include "mesh/mesh_model.h"
 #include "netlist/ac_frequency_plan.h"
 #include "netlist/ac_job.h"
@@ -39,12 +40,12 @@ void WriteDielectricLoss(NetlistWriter& out, const SimMatrix* board, const MeshN
     const int b = pair.LowerLayer;
     const int count = board->LayerCount;
     if (a == 0 && count > 2)
-        out.Format("R_L%1u_N%06u_loss N_L%1u_N%06u 0 {%e/f}\n", 0, node->ID, b, node->ID, loss.R);
+        out.Format("R_L%1u_N%06u_loss " KORVEX_AC_NODE " 0 {%e/f}\n", 0, node->ID, b, node->ID, loss.R);
     else if (b == count - 1)
-        out.Format("R_L%1u_N%06u_loss N_L%1u_N%06u 0 {%e/f}\n", b, node->ID, a, node->ID, loss.R);
+        out.Format("R_L%1u_N%06u_loss " KORVEX_AC_NODE " 0 {%e/f}\n", b, node->ID, a, node->ID, loss.R);
     else
-        out.Format("R_L%1u_N%06u_loss N_L%1u_N%06u N_L%1u_N%06u {%e/f}\n", a, node->ID, a, node->ID, b, node->ID,
-                   loss.R);
+        out.Format("R_L%1u_N%06u_loss " KORVEX_AC_NODE " " KORVEX_AC_NODE " {%e/f}\n", a, node->ID, a, node->ID, b,
+                   node->ID, loss.R);
 }
 
 void WriteNodeLayer(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh, const Settings* settings,
@@ -64,12 +65,12 @@ void WriteNodeLayer(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh
     if (pair.HasDielectric == 0) return;
     const bool probeLayer = IsProbeLayer(layer, board->LayerCount);
     if (job->Mode == AC_MODE_Z_AT_F && probeLayer) {
-        out.Format("I_L%1u_N%06u N_L%1u_N%06u 0 AC 0\n", layer, node->ID, layer, node->ID);
+        out.Format(KORVEX_AC_NODE_SOURCE " " KORVEX_AC_NODE " 0 AC 0\n", layer, node->ID, layer, node->ID);
         out.Format(".net I_L%1u_N%06u\n", layer, node->ID);
         out.Format(".save Zin(I_L%1u_N%06u)\n", layer, node->ID);
     }
     if (job->Mode == AC_MODE_VOLTAGE_NOISE_AT_F && probeLayer)
-        out.Format(".save V(N_L%1u_N%06u)\n", layer, node->ID);
+        out.Format(".save V(" KORVEX_AC_NODE ")\n", layer, node->ID);
     WriteDielectricLoss(out, board, node, layer, pair, sx, sy);
 }
 

@@ -1,8 +1,9 @@
 #include "netlist/netlist_electrical.h"
 
+#include "board/part_lookup.h"
 #include "board/sim_matrix.h"
+#include "mesh/circuit_node_names.h"
 #include "mesh/mesh_model.h"
-#include "mesh/part_lookup.h"
 #include "netlist/element_counters.h"
 #include "netlist/node_access.h"
 #include "netlist/resistance_tables.h"
@@ -31,12 +32,14 @@ void WriteResistor(NetlistWriter& out, const Mesh* mesh, const Resistor& r)
     if (name1 && name2)
         out.Format("R%u %s %s %f\n", n, r.Net1Name, r.Net2Name, r.Rser);
     else if (name2)
-        out.Format("R%u N%1u_%06u %s %f\n", n, r.Net1Z, TerminalID(mesh, r.Net1X, r.Net1Y), r.Net2Name, r.Rser);
+        out.Format("R%u " KORVEX_DC_NODE " %s %f\n", n, r.Net1Z, TerminalID(mesh, r.Net1X, r.Net1Y), r.Net2Name,
+                   r.Rser);
     else if (name1)
-        out.Format("R%u %s N%1u_%06u %f\n", n, r.Net1Name, r.Net2Z, TerminalID(mesh, r.Net2X, r.Net2Y), r.Rser);
+        out.Format("R%u %s " KORVEX_DC_NODE " %f\n", n, r.Net1Name, r.Net2Z, TerminalID(mesh, r.Net2X, r.Net2Y),
+                   r.Rser);
     else
-        out.Format("R%u N%1u_%06u N%1u_%06u %f \n", n, r.Net1Z, TerminalID(mesh, r.Net1X, r.Net1Y), r.Net2Z,
-                   TerminalID(mesh, r.Net2X, r.Net2Y), r.Rser);
+        out.Format("R%u " KORVEX_DC_NODE " " KORVEX_DC_NODE " %f \n", n, r.Net1Z, TerminalID(mesh, r.Net1X, r.Net1Y),
+                   r.Net2Z, TerminalID(mesh, r.Net2X, r.Net2Y), r.Rser);
 }
 
 // The positive node is the second terminal: the source drives its current
@@ -50,12 +53,14 @@ void WriteCurrentSource(NetlistWriter& out, const Mesh* mesh, const Current& c)
     if (name1 && name2)
         out.Format("I%u %s %s %f\n", n, c.Net2Name, c.Net1Name, c.Current);
     else if (name2)
-        out.Format("I%u %s N%1u_%06u %f\n", n, c.Net2Name, c.Net1Z, TerminalID(mesh, c.Net1X, c.Net1Y), c.Current);
+        out.Format("I%u %s " KORVEX_DC_NODE " %f\n", n, c.Net2Name, c.Net1Z, TerminalID(mesh, c.Net1X, c.Net1Y),
+                   c.Current);
     else if (name1)
-        out.Format("I%u N%1u_%06u %s %f\n", n, c.Net2Z, TerminalID(mesh, c.Net2X, c.Net2Y), c.Net1Name, c.Current);
+        out.Format("I%u " KORVEX_DC_NODE " %s %f\n", n, c.Net2Z, TerminalID(mesh, c.Net2X, c.Net2Y), c.Net1Name,
+                   c.Current);
     else
-        out.Format("I%u N%1u_%06u N%1u_%06u %f\n", n, c.Net2Z, TerminalID(mesh, c.Net2X, c.Net2Y), c.Net1Z,
-                   TerminalID(mesh, c.Net1X, c.Net1Y), c.Current);
+        out.Format("I%u " KORVEX_DC_NODE " " KORVEX_DC_NODE " %f\n", n, c.Net2Z, TerminalID(mesh, c.Net2X, c.Net2Y),
+                   c.Net1Z, TerminalID(mesh, c.Net1X, c.Net1Y), c.Current);
 }
 
 // One barrel segment per pair of adjacent layers, whether or not the nodes
@@ -67,7 +72,7 @@ void WriteViaBarrels(NetlistWriter& out, const SimMatrix* board, const Mesh* mes
     const int layers = NetlistLayerCount(board->LayerCount);
     for (int l = 0; l + 1 < layers; ++l) {
         const float r = board->SizeZ[l] / (board->ElectricalConductivity * area);
-        out.Format("RV%u_%1u N%1u_%06u N%1u_%06u %f \n", key, l, l, id, l + 1, id, r);
+        out.Format("RV%u_%1u " KORVEX_DC_NODE " " KORVEX_DC_NODE " %f \n", key, l, l, id, l + 1, id, r);
     }
 }
 
@@ -117,8 +122,8 @@ int CreateSpiceCopperMesh(NetlistWriter* file, SimMatrix* board, Mesh* mesh, Mes
     const float r0 = BranchBaseResistance(horizontal ? board->RdcX[layer] : board->RdcY[layer], horizontal,
                                           nodeA->OrderX, nodeA->OrderY, nodeB->OrderX, nodeB->OrderY);
     const float r = static_cast<float>(r0 * (1 + board->TemperatureCoefficient * (meanTemperature - 20)));
-    file->Format("RC%1u_%06u_%1u N%1u_%06u N%1u_%06u %f\n", layer, nodeA->ID, direction, layer, nodeA->ID, layer,
-                 nodeB->ID, r);
+    file->Format(KORVEX_DC_BRANCH " " KORVEX_DC_NODE " " KORVEX_DC_NODE " %f\n", layer, nodeA->ID, direction, layer,
+                 nodeA->ID, layer, nodeB->ID, r);
     return 0;
 }
 

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
+#include "board/part_lookup.h"
 #include "board/settings.h"
 #include "board/sim_matrix.h"
+#include "mesh/circuit_node_names.h"
 #include "mesh/mesh_model.h"
-#include "mesh/part_lookup.h"
 #include "netlist/element_counters.h"
 #include "netlist/node_access.h"
 #include "netlist/resistance_tables.h"
@@ -47,7 +48,7 @@ void WriteHeatSource(NetlistWriter& out, const SimMatrix* board, const Mesh* mes
         if (!IsRectInRect(GetRect(node), footprint)) continue;
         const double rs = LayerResistance(h.ThicknessSolder, NodeGetArea(board, node), h.ThermalConductivitySolder,
                                           h.SolderCoverage * 0.01);
-        out.Format("RH%1u_%06u N%1u_%06u Solder%u %f\n", h.RectAZ, node->ID, h.RectAZ, node->ID, key, rs);
+        out.Format("RH%1u_%06u " KORVEX_DC_NODE " Solder%u %f\n", h.RectAZ, node->ID, h.RectAZ, node->ID, key, rs);
     }
     out.Format("RHJC%s%u JUNCTION%s Solder%u %f\n", h.Net, gElementCounters.JunctionCase++, h.Net, key,
                h.ThermalResistanceJC > 0 ? h.ThermalResistanceJC : 1e-6);
@@ -67,7 +68,7 @@ void WriteHeatSink(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh,
         if (!IsRectInRect(GetRect(node), footprint)) continue;
         const double ri =
             LayerResistance(h.ThicknessIsolation, NodeGetArea(board, node), h.ThermalConductivityIsolation, 1.0);
-        out.Format("RHS%1u_%06u N%1u_%06u Heatsink%s %f\n", h.RectAZ, node->ID, h.RectAZ, node->ID, h.Net, ri);
+        out.Format("RHS%1u_%06u " KORVEX_DC_NODE " Heatsink%s %f\n", h.RectAZ, node->ID, h.RectAZ, node->ID, h.Net, ri);
     }
     if (h.ThermalResistance > 0)
         out.Format("RHSAMB%u NAMB Heatsink%s %f\n", gElementCounters.SinkAmbient++, h.Net, h.ThermalResistance);
@@ -84,7 +85,7 @@ void WriteVia(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh, cons
     const int layers = NetlistLayerCount(board->LayerCount);
     for (int l = 0; l + 1 < layers; ++l) {
         const float r = board->SizeZ[l] / (board->ThermalConductivityCopper * area);
-        out.Format("RV%u_%1u N%1u_%06u N%1u_%06u %f \n", n, l, l, id, l + 1, id, r);
+        out.Format("RV%u_%1u " KORVEX_DC_NODE " " KORVEX_DC_NODE " %f \n", n, l, l, id, l + 1, id, r);
     }
     if (settings.ProcessViaHeating == 0 || layers < 2) return;
     float segmentHeat[8] = {};
@@ -97,7 +98,7 @@ void WriteVia(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh, cons
         const float below = l + 1 < layers ? 0.5f * segmentHeat[l] : 0.0f;
         const float above = l > 0 ? 0.5f * segmentHeat[l - 1] : 0.0f;
         const float p = above + below;
-        out.Format("IHV%u_%1u NAMB N%1u_%06u %f\n", n, l, l, id, p);
+        out.Format("IHV%u_%1u NAMB " KORVEX_DC_NODE " %f\n", n, l, l, id, p);
         totals.via += p;
     }
 }
@@ -136,10 +137,11 @@ void WriteSurfaces(NetlistWriter& out, const SimMatrix* board, const MeshNode* n
         return SurfaceToAmbientResistance(board->Alpha, board->Epsilon, area, node->Temperature[l], board->TAmbient);
     };
     if (layers == 1) {
-        out.Format("RR%1u_%06u N%1u_%06u NAMB %f\n", 0, node->ID, 0, node->ID, surface(0) / 2);
+        out.Format("RR%1u_%06u " KORVEX_DC_NODE " NAMB %f\n", 0, node->ID, 0, node->ID, surface(0) / 2);
         return;
     }
-    for (int l : {0, layers - 1}) out.Format("RR%1u_%06u N%1u_%06u NAMB %f\n", l, node->ID, l, node->ID, surface(l));
+    for (int l : {0, layers - 1})
+        out.Format("RR%1u_%06u " KORVEX_DC_NODE " NAMB %f\n", l, node->ID, l, node->ID, surface(l));
 }
 
 void WriteCopperHeating(NetlistWriter& out, const SimMatrix* board, const MeshNode* node, int layers,
@@ -155,7 +157,7 @@ void WriteCopperHeating(NetlistWriter& out, const SimMatrix* board, const MeshNo
         const float iy = static_cast<float>(node->CurrentY[l]);
         const float p = rx * ix * ix + ry * iy * iy;
         if (!(p > 0)) continue;
-        out.Format("IIR%1u_%06u NAMB N%1u_%06u %f\n", l, node->ID, l, node->ID, p);
+        out.Format("IIR%1u_%06u NAMB " KORVEX_DC_NODE " %f\n", l, node->ID, l, node->ID, p);
         totals.copper += p;
     }
 }
@@ -190,8 +192,8 @@ int CreateSpiceThermalResistorMesh(NetlistWriter* file, SimMatrix* board, Mesh* 
     if (!horizontal) perPixel *= ThermalAlongYFactor(board);
     const float r0 =
         BranchBaseResistance(perPixel, horizontal, nodeA->OrderX, nodeA->OrderY, nodeB->OrderX, nodeB->OrderY);
-    file->Format("RT%1u_%06u_%1u N%1u_%06u N%1u_%06u %f\n", layer, nodeA->ID, direction, layer, nodeA->ID, layer,
-                 nodeB->ID, r0);
+    file->Format("RT%1u_%06u_%1u " KORVEX_DC_NODE " " KORVEX_DC_NODE " %f\n", layer, nodeA->ID, direction, layer,
+                 nodeA->ID, layer, nodeB->ID, r0);
     return 0;
 }
 
@@ -213,8 +215,8 @@ void WriteSpiceThermalMesh(NetlistWriter& out, SimMatrix* board, Mesh* mesh, con
         for (int l = 0; l < layers; ++l) WriteLateral(out, board, mesh, node, l);
         const float area = static_cast<float>(node->OrderX) * dx * static_cast<float>(node->OrderY) * dy;
         for (int l = 0; l + 1 < layers; ++l)
-            out.Format("RTZ%1u_%06u_%1u_%06u N%1u_%06u N%1u_%06u %f\n", l, node->ID, l + 1, node->ID, l, node->ID,
-                       l + 1, node->ID, board->SizeZ[l] / (board->ThermalConductivityFR4Z * area));
+            out.Format("RTZ%1u_%06u_%1u_%06u " KORVEX_DC_NODE " " KORVEX_DC_NODE " %f\n", l, node->ID, l + 1, node->ID,
+                       l, node->ID, l + 1, node->ID, board->SizeZ[l] / (board->ThermalConductivityFR4Z * area));
         if (layers > 0) WriteSurfaces(out, board, node, area, layers);
         if (settings.ProcessCopperHeating != 0) WriteCopperHeating(out, board, node, layers, totals);
     }

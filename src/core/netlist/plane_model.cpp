@@ -7,6 +7,7 @@
 
 #include "board/settings.h"
 #include "board/sim_matrix.h"
+#include "mesh/circuit_node_names.h"
 #include "netlist/ac_job.h"
 #include "netlist/node_access.h"
 #include "netlist/plane_formulas.h"
@@ -88,29 +89,31 @@ void WriteForms(NetlistWriter& out, const BranchText& t, const PlaneLineValues& 
         // reference plane. The branch is named after the reference layer.
         const auto ref = static_cast<uint32_t>(g0 ? t.a : t.b);
         const auto sig = static_cast<uint32_t>(g0 ? t.b : t.a);
-        out.Format("R_L%1u_N%06u_P%1u N_L%1u_N%06u N_L%1u_N%06u_R_P%1u {%f*hypot(RDC%u+RDC%u,2*RAC)}\n", ref, t.id,
-                   t.p, sig, t.id, ref, t.id, t.p, t.n, t.a, t.b);
+        out.Format(KORVEX_AC_BRANCH " " KORVEX_AC_NODE " " KORVEX_AC_NODE "_R_P%1u {%f*hypot(RDC%u+RDC%u,2*RAC)}\n",
+                   ref, t.id, t.p, sig, t.id, ref, t.id, t.p, t.n, t.a, t.b);
         if (saveCurrents) out.Format(".save I(R_L%1u_N%06u_P%1u)\n", ref, t.id, t.p);
         line();
         if (stub)
-            out.Format("T_L%1u%1u_N%06u_P%1u N_L%1u_N%06u_R_P%1u 0 N_L%1u_N%06u_OPEN_P%1u 0 Td=%e Z0=%e\n", t.a, t.b,
-                       t.id, t.p, ref, t.id, t.p, sig, t.id, t.p, v.Td, v.Z0);
+            out.Format("T_L%1u%1u_N%06u_P%1u " KORVEX_AC_NODE "_R_P%1u 0 " KORVEX_AC_NODE "_OPEN_P%1u 0 Td=%e Z0=%e\n",
+                       t.a, t.b, t.id, t.p, ref, t.id, t.p, sig, t.id, t.p, v.Td, v.Z0);
         else
-            out.Format("T_L%1u%1u_N%06u_P%1u N_L%1u_N%06u_R_P%1u 0 N_L%1u_N%06u 0 Td=%e Z0=%e\n", t.a, t.b, t.id, t.p,
-                       ref, t.id, t.p, sig, t.neighbourId, v.Td, v.Z0);
+            out.Format("T_L%1u%1u_N%06u_P%1u " KORVEX_AC_NODE "_R_P%1u 0 " KORVEX_AC_NODE " 0 Td=%e Z0=%e\n", t.a, t.b,
+                       t.id, t.p, ref, t.id, t.p, sig, t.neighbourId, v.Td, v.Z0);
     } else {  // M: two signal planes, the copper of both in front of the line
         for (int layer : {t.a, t.b})
-            out.Format("R_L%1u_N%06u_P%1u N_L%1u_N%06u N_L%1u_N%06u_R_P%1u {%f*hypot(RDC%u,RAC)}\n", layer, t.id, t.p,
-                       layer, t.id, layer, t.id, t.p, t.n, layer);
+            out.Format(KORVEX_AC_BRANCH " " KORVEX_AC_NODE " " KORVEX_AC_NODE "_R_P%1u {%f*hypot(RDC%u,RAC)}\n", layer,
+                       t.id, t.p, layer, t.id, layer, t.id, t.p, t.n, layer);
         if (saveCurrents)
             for (int layer : {t.a, t.b}) out.Format(".save I(R_L%1u_N%06u_P%1u)\n", layer, t.id, t.p);
         line();
         if (stub)
-            out.Format("T_L%1u%1u_N%06u_P%1u N_L%1u_N%06u_R_P%1u N_L%1u_N%06u_R_P%1u N_L%1u_N%06u "
-                       "N_L%1u_N%06u_OPEN_P%1u Td=%e Z0=%e\n",
+            out.Format("T_L%1u%1u_N%06u_P%1u " KORVEX_AC_NODE "_R_P%1u " KORVEX_AC_NODE "_R_P%1u " KORVEX_AC_NODE " "
+                       KORVEX_AC_NODE "_OPEN_P%1u Td=%e Z0=%e\n",
                        t.a, t.b, t.id, t.p, t.a, t.id, t.p, t.b, t.id, t.p, t.a, t.id, t.b, t.id, t.p, v.Td, v.Z0);
         else
-            out.Format("T_L%1u%1u_N%06u_P%1u N_L%1u_N%06u_R_P%1u N_L%1u_N%06u_R_P%1u N_L%1u_N%06u N_L%1u_N%06u "
+            out.Format("T_L%1u%1u_N%06u_P%1u " KORVEX_AC_NODE "_R_P%1u " KORVEX_AC_NODE "_R_P%1u " KORVEX_AC_NODE
+                       " " KORVEX_AC_NODE
+                       " "
                        "Td=%e Z0=%e\n",
                        t.a, t.b, t.id, t.p, t.a, t.id, t.p, t.b, t.id, t.p, t.a, t.neighbourId, t.b, t.neighbourId,
                        v.Td, v.Z0);

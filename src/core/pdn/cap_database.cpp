@@ -1,10 +1,7 @@
 #include "pdn/cap_database.h"
 
 #include <charconv>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <utility>
 
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
@@ -12,8 +9,6 @@
 namespace korvex {
 
 CapDatabase gCapDatabase;
-CapDatabase gCapDatabaseCreateSpice;
-CapDatabase gCapDatabaseSimulateSCapacitor;
 
 namespace {
 constexpr float kE6[6] = {1.0f, 1.5f, 2.2f, 3.3f, 4.7f, 6.8f};
@@ -37,16 +32,6 @@ struct E6Table {
     }
 };
 constexpr E6Table kE6Table;
-
-CapRecord* NewArray(int count)
-{
-    return count > 0 ? static_cast<CapRecord*>(std::calloc(static_cast<size_t>(count), sizeof(CapRecord))) : nullptr;
-}
-
-void Renumber(CapDatabase* db, int from)
-{
-    for (int i = from; i < db->Count; ++i) db->Caps[i].Index = static_cast<uint32_t>(i);
-}
 
 void AppendNumber(std::string& line, float value)
 {
@@ -93,10 +78,8 @@ int InitCapDatabase(CapDatabase* db)
 {
     if (db == nullptr) return -1;
     FreeCapDatabase(db);
-    db->Caps = NewArray(n_E6Init);
-    std::memcpy(db->Caps, E6Init, sizeof(CapRecord) * n_E6Init);
-    db->Count = n_E6Init;
-    Renumber(db, 0);
+    for (int i = 0; i < n_E6Init; ++i)
+        if (AddCap(db, i, &E6Init[i]) != 0) return -1;
     return 0;
 }
 
@@ -104,68 +87,11 @@ int InitCapDatabaseCreateSpice(CapDatabase* db)
 {
     if (db == nullptr) return -1;
     FreeCapDatabase(db);
-    db->Caps = NewArray(1);
-    db->Caps[0].Capacitance = 1e-7f;
-    db->Caps[0].ESR = 0.01f;
-    db->Caps[0].ESL = 1e-9f;
-    db->Count = 1;
-    return 0;
-}
-
-CapRecord GetCap(const CapDatabase* db, int position)
-{
-    if (db == nullptr || position < 0 || position >= db->Count || db->Caps == nullptr) return CapRecord{};
-    return db->Caps[position];
-}
-
-int AddCap(CapDatabase* db, int position, const CapRecord* record)
-{
-    if (db == nullptr || record == nullptr || position < 0 || position > db->Count) return -1;
-    CapRecord* caps = NewArray(db->Count + 1);
-    if (caps == nullptr) return -1;
-    if (position > 0) std::memcpy(caps, db->Caps, sizeof(CapRecord) * position);
-    caps[position] = *record;
-    if (db->Count > position)
-        std::memcpy(caps + position + 1, db->Caps + position, sizeof(CapRecord) * (db->Count - position));
-    std::free(db->Caps);
-    db->Caps = caps;
-    db->Count += 1;
-    Renumber(db, position);
-    return 0;
-}
-
-int DeleteCap(CapDatabase* db, int position)
-{
-    if (db == nullptr || position < 0 || position >= db->Count) return -1;
-    CapRecord* caps = NewArray(db->Count - 1);
-    if (position > 0) std::memcpy(caps, db->Caps, sizeof(CapRecord) * position);
-    if (db->Count - 1 > position)
-        std::memcpy(caps + position, db->Caps + position + 1, sizeof(CapRecord) * (db->Count - 1 - position));
-    std::free(db->Caps);
-    db->Caps = caps;
-    db->Count -= 1;
-    Renumber(db, position);
-    return 0;
-}
-
-int EmptyCapDatabase(CapDatabase* db)
-{
-    return FreeCapDatabase(db);
-}
-
-int FreeCapDatabase(CapDatabase* db)
-{
-    if (db == nullptr) return -1;
-    std::free(db->Caps);
-    db->Caps = nullptr;
-    db->Count = 0;
-    return 0;
-}
-
-void SwapCapDatabase(CapDatabase* a, CapDatabase* b)
-{
-    std::swap(a->Count, b->Count);
-    std::swap(a->Caps, b->Caps);
+    CapRecord branch;
+    branch.Capacitance = 1e-7f;
+    branch.ESR = 0.01f;
+    branch.ESL = 1e-9f;
+    return AddCap(db, 0, &branch);
 }
 
 int SaveCapDatabase(const CapDatabase* db, const char* path, std::string* error)

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <limits>
 
+#include "board/part_lookup.h"
 #include "board/sim_matrix.h"
 #include "diagram/diagram.h"
-#include "mesh/part_lookup.h"
 #include "pdn/complex.h"
 #include "util/debug_log.h"
 
@@ -131,6 +131,7 @@ void search_better_capacitors(CapBank* bank)
     if (bank == nullptr || bank->Catalogue == nullptr) return;
     bool changed = true;
     for (int pass = 1; changed && pass < 51; ++pass) {
+        if (korvex::Cancelled(bank->Cancel)) break;
         changed = false;
         for (uint32_t j = 0; j < bank->Count; ++j) {
             const CapRecord before = bank->Caps[j];
@@ -202,7 +203,7 @@ uint32_t PlaceCapBank(SimMatrix* board, const Port& port, const CapBank* bank)
 }
 
 int OptimizeCaps(SimMatrix* board, Diagram* diagram, const OptiCapParam* param, const CapDatabase* catalogue,
-                 PdnMessage* message)
+                 PdnMessage* message, const korvex::CancelToken* cancel)
 {
     if (board == nullptr || diagram == nullptr || param == nullptr || catalogue == nullptr) return -1;
     printDebug("Optimize Caps\r\n");
@@ -228,6 +229,7 @@ int OptimizeCaps(SimMatrix* board, Diagram* diagram, const OptiCapParam* param, 
     if (CopyDiagramCurve(diagram, slot, &zin) != 0 || InitCapBank(&bank, param, catalogue, zin) != 0) return -1;
     bank.diagram = diagram;
     bank.Slot = slot;
+    bank.Cancel = cancel;
     InitDiagramData(diagram, "OptiCap", slot + 1, bank.n);
 
     float error = calculate_efficiency(&bank);
@@ -236,7 +238,11 @@ int OptimizeCaps(SimMatrix* board, Diagram* diagram, const OptiCapParam* param, 
         if (add_capacitor(&bank) != 0) break;
         search_better_capacitors(&bank);
         error = calculate_efficiency(&bank);
-    } while (bank.Count != bank.Param.MaxCapacitors);
+    } while (bank.Count != bank.Param.MaxCapacitors && !korvex::Cancelled(cancel));
+    if (korvex::Cancelled(cancel)) {
+        SetPdnMessage(message, "Cancelled", "The optimisation was cancelled");
+        return -1;
+    }
 
     print_cap_array(&bank);
     PlaceCapBank(board, port, &bank);

@@ -12,6 +12,7 @@
 #include "pdn/cap_database.h"
 #include "pdn/pdn_message.h"
 #include "pdn/port_zin_curve.h"
+#include "util/cancel_token.h"
 
 namespace korvex {
 
@@ -45,6 +46,7 @@ struct CapBank {
     ZinSamples Zin;           // the port's impedance curve
     Diagram* diagram = nullptr;  // where progress is drawn (may be null)
     int Slot = -1;               // slot of the port's Zin curve; the result goes to Slot + 1
+    const korvex::CancelToken* Cancel = nullptr;  // checked before every addition and descent pass
 };
 
 // Prepares a bank over a port's Zin samples; -1 for a null argument, an empty
@@ -57,9 +59,10 @@ int CheckOptiCapParam(const OptiCapParam* param, PdnMessage* message);
 // Runs the whole optimisation on the diagram's Zin curve of the target port and
 // places the chosen capacitors on the board. 0 on success; -1 when refused (no
 // such port, no Zin curve, no slot left after it, bad parameters), with the
-// text and caption in *message and nothing changed.
+// text and caption in *message and nothing changed. A cancel request stops the
+// search and gives -1 ("Cancelled") with no capacitor placed.
 int OptimizeCaps(SimMatrix* board, Diagram* diagram, const OptiCapParam* param, const CapDatabase* catalogue,
-                 PdnMessage* message);
+                 PdnMessage* message, const korvex::CancelToken* cancel = nullptr);
 
 void calculate_impedance(CapBank* bank);
 float calculate_efficiency(CapBank* bank);

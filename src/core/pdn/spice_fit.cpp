@@ -134,7 +134,7 @@ void OptimizeSpice_print_cap_array(const SpiceFit* fit)
 }
 
 int OptimizeSpiceCircuit(SimMatrix* board, Diagram* diagram, CapDatabase* list, uint32_t sensitivity,
-                         PdnMessage* message)
+                         PdnMessage* message, const korvex::CancelToken* cancel)
 {
     if (board == nullptr || diagram == nullptr || list == nullptr) return -1;
     printDebug("Optimize Spice Circuit\r\n");
@@ -176,10 +176,15 @@ int OptimizeSpiceCircuit(SimMatrix* board, Diagram* diagram, CapDatabase* list, 
     printDebug("Eff = %e\r\n", static_cast<double>(fit.Error));
     DrawFitCurve(&fit);
 
-    for (int pass = 0; pass < schedule.Passes; ++pass)
+    for (int pass = 0; pass < schedule.Passes; ++pass) {
+        if (korvex::Cancelled(cancel)) {
+            SetPdnMessage(message, "Cancelled", "The fit was cancelled");
+            return -1;
+        }
         for (int b = 0; b < fit.Count; ++b)
             for (int p = kTweakCapacitance; p <= kTweakResonance; ++p)
                 OptimizeSpice_TweakValue(&fit, b, p, schedule.Factor, kTweakBudget);
+    }
 
     OptimizeSpice_print_cap_array(&fit);
     fit.Error = OptimizeSpice_calculate_efficiency(&fit);

@@ -10,6 +10,7 @@
 
 #include "pdn/cap_database.h"
 #include "pdn/pdn_message.h"
+#include "util/cancel_token.h"
 #include "pdn/port_zin_curve.h"
 
 namespace korvex {
@@ -55,9 +56,10 @@ int InitSpiceFit(SpiceFit* fit, const CapDatabase* list, const ZinSamples& zin);
 // factor of the sensitivity (0 " 1 %", 1 "10 %", 2 "25 %"). 0 on success; -1
 // when refused (no port 0, no Zin curve, no slot after it, an empty or too long
 // list, an unknown sensitivity), with the text and caption in *message and the
-// list unchanged.
+// list unchanged. A cancel request is checked before every pass and gives -1
+// ("Cancelled") with the list unchanged.
 int OptimizeSpiceCircuit(SimMatrix* board, Diagram* diagram, CapDatabase* list, uint32_t sensitivity,
-                         PdnMessage* message);
+                         PdnMessage* message, const korvex::CancelToken* cancel = nullptr);
 
 // Repeated steps of one parameter of one branch by `factor` upward, then by
 // 1/factor downward, each direction while the error keeps falling and the

@@ -8,8 +8,8 @@
 // goes to curve 9 "Stimulus" of the main diagram.
 #include <cstdint>
 
+#include "board/voltage_noise_param.h"
 #include "pdn/pdn_message.h"
-#include "pdn/voltage_noise_param.h"
 
 namespace korvex {
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -200,7 +201,9 @@ int ParseLoaded(RawFile* raw, std::string_view bytes, bool needCounts, std::stri
         return Fail(error, "result file has no variable list");
     }
     // Each variable line: TAB index TAB name TAB type LF, up to the "Binary:" line.
-    if (raw->HasCounts) raw->Variables.reserve(raw->DeclaredVariables);
+    // A listed variable takes at least four header bytes ("\t0\tv" up to its line feed), so
+    // the declared count only sizes the list as far as the header can hold it.
+    if (raw->HasCounts) raw->Variables.reserve(std::min<size_t>(raw->DeclaredVariables, (binary - listAt) / 4));
     size_t pos = Find(bytes, "\n", listAt);
     while (pos != std::string_view::npos && pos + 1 < binary) {
         const size_t lineStart = pos + 1;
@@ -222,45 +225,5 @@ int ParseLoaded(RawFile* raw, std::string_view bytes, bool needCounts, std::stri
     return 0;
 }
 }  // namespace
-
-bool StartsWithNoCase(std::string_view name, std::string_view prefix)
-{
-    if (name.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(name[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
-
-bool ParseUnsigned(std::string_view text, size_t* pos, uint64_t* value)
-{
-    size_t i = *pos;
-    uint64_t v = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
-        if (v > (UINT64_MAX - digit) / 10) return false;
-        v = v * 10 + digit;
-        ++i;
-    }
-    if (i == *pos) return false;
-    *pos = i;
-    *value = v;
-    return true;
-}
-
-bool ParseLayerId(std::string_view text, size_t pos, unsigned* layer, uint64_t* id, unsigned* direction)
-{
-    if (pos >= text.size() || text[pos] < '0' || text[pos] > '9') return false;
-    *layer = static_cast<unsigned>(text[pos] - '0');
-    ++pos;
-    if (pos >= text.size() || text[pos] != '_') return false;
-    ++pos;
-    if (!ParseUnsigned(text, &pos, id)) return false;
-    if (direction == nullptr) return pos >= text.size() || text[pos] == ')';
-    if (pos + 1 >= text.size() || text[pos] != '_' || text[pos + 1] < '0' || text[pos + 1] > '9') return false;
-    *direction = static_cast<unsigned>(text[pos + 1] - '0');
-    pos += 2;
-    return pos >= text.size() || text[pos] == ')';
-}
 
 }  // namespace korvex

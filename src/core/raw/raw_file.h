@@ -66,15 +66,4 @@ int LoadRawFile(const char* path, RawFile* raw, bool needCounts, std::string* er
 // The same from bytes already in memory (tests, pipes).
 int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::string* error);
 
-// True when `name` starts with `prefix`, ignoring case.
-bool StartsWithNoCase(std::string_view name, std::string_view prefix);
-
-// Reads an unsigned decimal number at text[*pos], advancing *pos past its digits;
-// false when no digit stands there or the number does not fit 64 bits. Names of
-// any length parse (node IDs of 1,000,000 and more).
-bool ParseUnsigned(std::string_view text, size_t* pos, uint64_t* value);
-// Parses "<layer digit>_<id>" then, when `direction` is not null, "_<digit>",
-// starting at `pos`; the layer and direction are single digits, the ID any length.
-bool ParseLayerId(std::string_view text, size_t pos, unsigned* layer, uint64_t* id, unsigned* direction);
-
 }  // namespace korvex

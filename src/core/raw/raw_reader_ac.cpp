@@ -8,6 +8,7 @@
 #include "board/sim_matrix.h"
 #include "diagram/diagram.h"
 #include "diagram/diagram_axes.h"
+#include "mesh/circuit_node_names.h"
 #include "mesh/mesh_model.h"
 #include "mesh/mesh_results.h"
 #include "pdn/simulate_s_capacitor.h"
@@ -18,7 +19,6 @@ namespace korvex {
 namespace {
 constexpr uint32_t kCapacitorSParameterMode = 9092;
 
-
 // Variables that carry values: the listed ones, at most as many as announced.
 size_t UsableVariables(const RawFile& raw)
 {
@@ -28,23 +28,6 @@ size_t UsableVariables(const RawFile& raw)
 MeshNode* NodeOf(const Mesh* mesh, uint64_t id)
 {
     return id > UINT32_MAX ? nullptr : IDToAddress(mesh, static_cast<uint32_t>(id));
-}
-
-// Parses "<prefix><layer>_n<id>" (the AC node and source names), returning the
-// position after the ID.
-bool ParseAcNode(std::string_view name, const char* prefix, unsigned* layer, uint64_t* id, size_t* end)
-{
-    if (!StartsWithNoCase(name, prefix)) return false;
-    size_t pos = std::char_traits<char>::length(prefix);
-    if (pos >= name.size() || !std::isdigit(static_cast<unsigned char>(name[pos]))) return false;
-    *layer = static_cast<unsigned>(name[pos] - '0');
-    pos += 1;
-    if (pos + 1 >= name.size() || name[pos] != '_' || std::tolower(static_cast<unsigned char>(name[pos + 1])) != 'n')
-        return false;
-    pos += 2;
-    if (!ParseUnsigned(name, &pos, id)) return false;
-    *end = pos;
-    return true;
 }
 
 int LoadChecked(const char* path, RawFile* raw, std::string* error)
@@ -74,6 +57,9 @@ int CheckAcFile(const RawFile& raw, std::string* error)
     }
     if (raw.Variables.empty() || !StartsWithNoCase(raw.Variables[0].Name, "frequency"))
         return fail("the result file holds no frequency sweep");
+    // Without a declared variable no value would be checked below, yet the mappers size their
+    // curves by the declared points.
+    if (raw.DeclaredVariables == 0) return fail("result file declares no variables");
     const unsigned __int128 need = static_cast<unsigned __int128>(raw.DeclaredVariables) * raw.DeclaredPoints * 16;
     if (need > raw.BinaryBytes()) {
         printDebug("RAW data too short\r\n");
@@ -159,7 +145,7 @@ void MapZDistribution(const RawFile& raw, Mesh* mesh)
         uint64_t id = 0;
         size_t end = 0;
         const std::string_view name = raw.Variables[v].Name;
-        const bool ok = ParseAcNode(name, "Zin(i_l", &layer, &id, &end) && end < name.size() && name[end] == ')';
+        const bool ok = ParseAcNode(name, kAcNodeZinPrefix, &layer, &id, &end) && end < name.size() && name[end] == ')';
         for (unsigned p = 0; p < raw.DeclaredPoints; ++p) {
             double re = 0, im = 0;
             raw.ComplexValue(p, v, raw.DeclaredVariables, &re, &im);
@@ -178,7 +164,7 @@ void MapAcCurrentDensity(const RawFile& raw, const SimMatrix* board, Mesh* mesh)
         uint64_t id = 0;
         size_t end = 0;
         const std::string_view name = raw.Variables[v].Name;
-        bool ok = ParseAcNode(name, "I(R_l", &layer, &id, &end);
+        bool ok = ParseAcNode(name, kAcBranchCurrentPrefix, &layer, &id, &end);
         unsigned direction = 0;
         if (ok && end + 3 < name.size() + 0 && name[end] == '_' &&
             std::tolower(static_cast<unsigned char>(name[end + 1])) == 'p' &&
@@ -208,7 +194,7 @@ void MapVoltageNoise(const RawFile& raw, Mesh* mesh)
         uint64_t id = 0;
         size_t end = 0;
         const std::string_view name = raw.Variables[v].Name;
-        const bool ok = ParseAcNode(name, "V(n_l", &layer, &id, &end) && end < name.size() && name[end] == ')';
+        const bool ok = ParseAcNode(name, kAcNodeVoltagePrefix, &layer, &id, &end) && end < name.size() && name[end] == ')';
         for (unsigned p = 0; p < raw.DeclaredPoints; ++p) {
             double re = 0, im = 0;
             raw.ComplexValue(p, v, raw.DeclaredVariables, &re, &im);

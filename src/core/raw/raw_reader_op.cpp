@@ -3,10 +3,11 @@
 #include <cctype>
 #include <cstdint>
 
+#include "board/part_lookup.h"
 #include "board/sim_matrix.h"
+#include "mesh/circuit_node_names.h"
 #include "mesh/mesh_model.h"
 #include "mesh/mesh_results.h"
-#include "mesh/part_lookup.h"
 #include "util/debug_log.h"
 
 namespace korvex {
@@ -47,11 +48,17 @@ int CheckOperatingPointFile(const RawFile& raw, std::string* error)
                      std::to_string(raw.Variables.size());
         return -1;
     }
-    if (raw.BinaryBytes() < 8 * raw.Variables.size()) {
+    if (raw.HasCounts && raw.DeclaredPoints == 0) {
+        if (error) *error = "result file declares no points";
+        return -1;
+    }
+    // Every declared point must be there in full, not only the first one that is mapped.
+    const uint64_t points = raw.HasCounts ? raw.DeclaredPoints : 1;
+    if (raw.BinaryBytes() / 8 / raw.Variables.size() < points) {
         printDebug("RAW data too short\r\n");
         if (error)
             *error = "result file is truncated: " + std::to_string(raw.BinaryBytes()) + " bytes of values for " +
-                     std::to_string(raw.Variables.size()) + " variables";
+                     std::to_string(raw.Variables.size()) + " variables at " + std::to_string(points) + " points";
         return -1;
     }
     return 0;
@@ -59,14 +66,41 @@ int CheckOperatingPointFile(const RawFile& raw, std::string* error)
 
 void MapElectricalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
 {
+    std::vector<PartResult> parts;
+    MapElectricalResults(raw, mesh, &parts);
+    ApplyPartResults(board, parts);
+}
+
+void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
+{
+    std::vector<PartResult> parts;
+    MapThermalResults(raw, mesh, &parts);
+    ApplyPartResults(board, parts);
+}
+
+void ApplyPartResults(SimMatrix* board, const std::vector<PartResult>& parts)
+{
+    for (const PartResult& r : parts) {
+        switch (r.What) {
+        case PartResult::kViaCurrent:
+            if (SetViaCurrent(board, r.Key, r.Layer, r.Value) != 0) printDebug("ViaCurrent Error\r\n");
+            break;
+        case PartResult::kHeatSourceTemperature: HeatSourceSetTemperature(board, r.Net.c_str(), r.Value); break;
+        case PartResult::kHeatSinkTemperature: HeatSinkSetTemperature(board, r.Net.c_str(), r.Value); break;
+        }
+    }
+}
+
+void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts)
+{
     for (const RawVariable& var : raw.Variables) {
         const std::string_view name = var.Name;
         double value = 0;
         raw.RealValue(var.Index, &value);
         unsigned layer = 0, direction = 0;
         uint64_t id = 0;
-        if (StartsWithNoCase(name, "v(n")) {
-            if (ParseLayerId(name, 3, &layer, &id, nullptr))
+        if (StartsWithNoCase(name, kDcNodeVoltagePrefix)) {
+            if (ParseLayerId(name, kDcNodeVoltagePrefix.size(), &layer, &id, nullptr))
                 SetVoltage(NodeOf(mesh, id), static_cast<int>(layer), value);
             continue;
         }
@@ -84,7 +118,7 @@ void MapElectricalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
             uint64_t key = 0;
             if (ParseUnsigned(name, &pos, &key) && pos + 1 < name.size() && name[pos] == '_' &&
                 std::isdigit(static_cast<unsigned char>(name[pos + 1]))) {
-                if (SetViaCurrent(board, key, name[pos + 1] - '0', value) != 0) printDebug("ViaCurrent Error\r\n");
+                parts->push_back({PartResult::kViaCurrent, key, name[pos + 1] - '0', {}, value});
             } else {
                 printDebug("Unknown Variable %s %f\r\n", Shown(name).c_str(), value);
             }
@@ -93,7 +127,7 @@ void MapElectricalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
     }
 }
 
-void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
+void MapThermalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts)
 {
     for (const RawVariable& var : raw.Variables) {
         const std::string_view name = var.Name;
@@ -103,10 +137,11 @@ void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh)
         unsigned layer = 0;
         uint64_t id = 0;
         if (StartsWithNoCase(name, "v(junction")) {
-            HeatSourceSetTemperature(board, NetAfter(name, 10).c_str(), value);
+            parts->push_back({PartResult::kHeatSourceTemperature, 0, 0, NetAfter(name, 10), value});
         } else if (StartsWithNoCase(name, "v(heatsink")) {
-            HeatSinkSetTemperature(board, NetAfter(name, 10).c_str(), value);
-        } else if (StartsWithNoCase(name, "v(n") && ParseLayerId(name, 3, &layer, &id, nullptr)) {
+            parts->push_back({PartResult::kHeatSinkTemperature, 0, 0, NetAfter(name, 10), value});
+        } else if (StartsWithNoCase(name, kDcNodeVoltagePrefix) &&
+                   ParseLayerId(name, kDcNodeVoltagePrefix.size(), &layer, &id, nullptr)) {
             SetTemperature(NodeOf(mesh, id), static_cast<int>(layer), value);
         }
     }

@@ -3,6 +3,15 @@
 // target's folder, flushed to disk and only then renamed over the target. A save
 // that fails at any point leaves the previous file untouched and tells the
 // caller why.
+//
+// What is replaced is respected: a symbolic link is followed and the file it
+// points to is replaced (the link stays); a device or FIFO is written in place,
+// never replaced by a plain file; an existing file the user could not open for
+// writing is refused; a replaced file keeps its owner, group and permissions
+// (when the owner cannot be kept, the finished temporary file is copied into the
+// existing file instead of renamed over it).
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -16,8 +25,8 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file beside the target. False with a reason when the
-    // folder cannot take it.
+    // Creates the temporary file beside the target (or opens a device or FIFO
+    // target itself). False with a reason when the target cannot take it.
     bool Open(std::string* error);
     // The open temporary file as a stdio stream (owned here; do not close it).
     std::FILE* Stream();
@@ -34,11 +43,15 @@ public:
     const std::string& TempPath() const { return temp_; }
 
 private:
-    std::string target_;
+    bool CopyInto(std::string* error);
+
+    std::string target_;  // the file finally written: links resolved
     std::string temp_;
     int fd_ = -1;
     std::FILE* stream_ = nullptr;
     bool failed_ = false;
+    bool inPlace_ = false;   // a device or FIFO: written directly
+    bool copyOver_ = false;  // an existing file whose owner a new file could not keep
 };
 
 // One-shot helper: replaces `path` with `size` bytes.

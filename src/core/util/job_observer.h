@@ -7,6 +7,9 @@
 
 namespace korvex {
 
+struct JobOutcome;
+struct Mesh;
+
 // What a finished piece of work changed, so the front end knows what to redraw.
 enum JobChange : unsigned {
     kChangedNothing = 0,
@@ -29,8 +32,15 @@ public:
     // The board or mesh was changed in a way that should be repainted now
     // (e.g. after each mesh stage).
     virtual void Repaint() {}
-    // The job has ended: success or not, and what it changed.
-    virtual void Finished(bool /*success*/, unsigned /*changes*/) {}
+    // While a mesh is built (apart from the board's mesh, which stays shown):
+    // the partial mesh, right after each Repaint. Read it during the call only
+    // (it is the worker's), e.g. to copy the node rectangles for the window.
+    virtual void PartialMesh(const Mesh& /*mesh*/) {}
+    // The job has ended (jobs/job_outcome.h): success, cancelled, the reason,
+    // the simulator log's tail and what its results change once the owner has
+    // applied them (JobRunner::ApplyResults, on the owner's thread). Called
+    // last, from the worker thread; the job slot is freed after it returns.
+    virtual void Finished(const JobOutcome& /*outcome*/) {}
 };
 
 }  // namespace korvex

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "board/project_file.h"
+#include "board/voltage_noise_param.h"
 #include "board_fixtures.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
 #include "util/byte_io.h"
 #include "util/debug_log.h"
 
@@ -170,4 +170,29 @@ TEST(ProjectFile, FailedSaveKeepsThePreviousFile)
     EXPECT_EQ(SaveProject(path.c_str(), &empty, false, {nullptr, nullptr}, &error), -1);
     EXPECT_NE(error.find("LayerCount 0"), std::string::npos);
     EXPECT_EQ(ReadBytes(path), before);
+}
+
+// A small compressed file whose header claims gigabytes of rasters, padded so that deflate's
+// ratio would allow them: refused by counting the data before any raster is allocated.
+TEST(ProjectFile, CompressedClaimOfAHugeBoardIsCountedBeforeAllocating)
+{
+    TempFolder t("proj_huge_gz");
+    std::vector<uint8_t> header = ValidFile(t);
+    header.resize(kRasters);
+    korvex::PutU32LE(&header[0], 6000);
+    korvex::PutU32LE(&header[4], 6000);  // 6000 x 6000 x 1 layer: 1,008,000,000 bytes of rasters
+    const std::string path = t.Path("huge.sav");
+    gzFile f = gzopen(path.c_str(), "wb");
+    gzwrite(f, header.data(), static_cast<unsigned>(header.size()));
+    const std::vector<uint8_t> zeros(1 << 20, 0);
+    for (int k = 0; k < 16; ++k) gzwrite(f, zeros.data(), static_cast<unsigned>(zeros.size()));
+    gzclose(f);
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    bytes.resize(bytes.size() + (1u << 20), 0x55);  // padding after the stream
+    WriteBytes(path, bytes);
+
+    SimMatrix board;
+    std::string error;
+    EXPECT_EQ(LoadProject(path.c_str(), &board, true, ProjectSections{nullptr, nullptr}, &error), 0);
+    EXPECT_NE(error.find("1008000000 bytes of rasters; the file ends before them"), std::string::npos) << error;
 }

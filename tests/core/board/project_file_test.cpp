@@ -4,9 +4,9 @@
 
 #include "board/project_file.h"
 #include "board/project_sections.h"
+#include "board/voltage_noise_param.h"
 #include "board_fixtures.h"
 #include "pdn/cap_database.h"
-#include "pdn/voltage_noise_param.h"
 #include "util/debug_log.h"
 
 using namespace korvex;

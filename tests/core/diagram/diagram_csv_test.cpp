@@ -21,10 +21,10 @@ TEST(DiagramCsv, HeaderAndRowsOfCurvesWithData)
     SetDataPoint(&d, 4, 1, 2e6f, 3, 0);
     d.Curve[4].bValid = 0;  // hidden curves are written too
     EXPECT_EQ(DiagramCurvesCsv(&d, kDiagramDataCurves),
-              "frequency,Zin(i000).re,Zin(i000).im,OptiCap.re,OptiCap.im\n"
-              "1e+06,0.5,-0,2,0\n"
-              "2e+06,0.5,-0.25,3,0\n"
-              "3e+06,0.5,-0.5,,\n");
+              "frequency_Hz,Zin(i000)_ohm.re,Zin(i000)_ohm.im,OptiCap_ohm.abs\n"
+              "1e+06,0.5,-0,2\n"
+              "2e+06,0.5,-0.25,3\n"
+              "3e+06,0.5,-0.5,\n");
     EXPECT_EQ(DiagramCurvesCsv(&d, kDiagramReferenceCurves), "");
 }
 
@@ -43,7 +43,7 @@ TEST(DiagramCsv, SaveRefusesEmptyDiagramAndWritesFile)
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
-    EXPECT_EQ(text.str(), "frequency,S21.re,S21.im\n5e+08,0.125,1\n");
+    EXPECT_EQ(text.str(), "frequency_Hz,S21.re,S21.im\n5e+08,0.125,1\n");
     EXPECT_EQ(SaveDiagramCurvesCsv(&d, kDiagramReferenceCurves, (dir / "no" / "x.csv").string().c_str(), &error), -1);
     std::filesystem::remove_all(dir);
 }

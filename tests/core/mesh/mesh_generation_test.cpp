@@ -3,12 +3,12 @@
 #include <limits>
 #include <random>
 
-#include "board/board_generator.h"
 #include "board/part_list.h"
 #include "board/settings.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_generation.h"
 #include "mesh_test_support.h"
+#include "support/board_generator.h"
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 

@@ -261,7 +261,7 @@ TEST(VoltageNoiseTime, SweepSettingsGridFeedsTheRecompute)
     EXPECT_GT(peak, 0.3);
     const std::string csv = DiagramCurvesCsv(&time, kDiagramDataCurves, "time");
     EXPECT_EQ(csv.substr(0, csv.find('\n')),
-              "time,Current Stimulus.re,Current Stimulus.im,Voltage Response.re,Voltage Response.im");
+              "time_s,Current Stimulus_A.re,Current Stimulus_A.im,Voltage Response_V.re,Voltage Response_V.im");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "raw/raw_file.h"
+#include "raw/raw_reader_ac.h"
+#include "raw/raw_reader_op.h"
 #include "raw_builder.h"
 #include "util/debug_log.h"
 
@@ -56,6 +58,21 @@ TEST(RawFile, RefusesFilesWithoutMarkersOrCounts)
     EXPECT_EQ(ParseRawFile(bytes, &raw, false, &error), -1);
 }
 
+// Counts far beyond what the file holds are refused by the checks, never allocated first.
+TEST(RawFile, HugeDeclaredCountsAreRefusedWithoutAllocating)
+{
+    for (const char* counts : {"No. Variables: 4294967295\nNo. Points: 1\n", "No. Variables: 1\nNo. Points: 4294967295\n",
+                               "No. Variables: 0\nNo. Points: 4294967295\n"}) {
+        const std::string text = std::string("Title: x\n") + counts + "Variables:\n\t0\tV(a)\tvoltage\nBinary:\n" +
+                                 std::string(8, '\0');
+        RawFile raw;
+        std::string error;
+        ASSERT_EQ(ParseRawFile({text.begin(), text.end()}, &raw, true, &error), 0) << error;
+        EXPECT_EQ(CheckOperatingPointFile(raw, &error), -1) << counts;
+        EXPECT_EQ(CheckAcFile(raw, &error), -1) << counts;
+    }
+}
+
 TEST(RawFile, ComplexValuesAreBoundsChecked)
 {
     RawBuilder b;
@@ -74,18 +91,3 @@ TEST(RawFile, ComplexValuesAreBoundsChecked)
     EXPECT_FALSE(raw.ComplexValue(0, 2, 2, &re, &im));
 }
 
-TEST(RawFile, NamesParseToTheirDelimiter)
-{
-    unsigned layer = 9, dir = 9;
-    uint64_t id = 0;
-    EXPECT_TRUE(ParseLayerId("rc1_000042_3)", 2, &layer, &id, &dir));
-    EXPECT_EQ(layer, 1u);
-    EXPECT_EQ(id, 42u);
-    EXPECT_EQ(dir, 3u);
-    EXPECT_TRUE(ParseLayerId("n2_1234567)", 1, &layer, &id, nullptr));
-    EXPECT_EQ(id, 1234567u);
-    EXPECT_FALSE(ParseLayerId("n2_)", 1, &layer, &id, nullptr));
-    EXPECT_FALSE(ParseLayerId("n2_12x)", 1, &layer, &id, nullptr));
-    EXPECT_FALSE(ParseLayerId("rc1_42_)", 2, &layer, &id, &dir));
-    EXPECT_FALSE(ParseLayerId("n2_99999999999999999999999)", 1, &layer, &id, nullptr));
-}

@@ -102,6 +102,16 @@ TEST(RawToMeshElectrical, RefusesTruncatedAndMissingFilesWithoutMapping)
     EXPECT_NE(error.find("truncated"), std::string::npos);
     EXPECT_EQ(IDToAddress(&f.mesh, 1)->Voltage[1], 0.0);  // nothing half-mapped
 
+    // Fewer points than declared, and no points at all, are refused as well.
+    for (unsigned declared : {2u, 0u}) {
+        b.points = declared;
+        bytes = b.Bytes();
+        std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<long>(bytes.size()));
+        EXPECT_EQ(RawToMeshElectrical(&f.board, &f.mesh, path.c_str(), &error), -1) << declared;
+        EXPECT_NE(error.find(declared ? "truncated" : "no points"), std::string::npos) << error;
+    }
+    EXPECT_EQ(IDToAddress(&f.mesh, 1)->Voltage[1], 0.0);
+
     DebugCapture log;
     EXPECT_EQ(RawToMeshThermal(&f.board, &f.mesh, (dir / "absent.raw").c_str(), &error), -1);
     EXPECT_TRUE(log.Contains("absent.raw"));

@@ -1,0 +1,38 @@
+#pragma once
+// A copy of a mesh's nodes that a job maps its results into while the mesh
+// itself stays as it was (the desktop paints from it meanwhile). The copy is
+// a mesh of its own for every reader and result function: same IDs, same
+// order, same neighbours; it borrows the original's pixel table, which neither
+// side changes while a job runs. ApplyTo then copies the node results over in
+// one pass on the owner's thread.
+#include <cstddef>
+#include <vector>
+
+#include "mesh/mesh_model.h"
+
+namespace korvex {
+
+class MeshResultCopy {
+public:
+    explicit MeshResultCopy(const Mesh& original);
+    ~MeshResultCopy();
+    MeshResultCopy(const MeshResultCopy&) = delete;
+    MeshResultCopy& operator=(const MeshResultCopy&) = delete;
+
+    // False when the copy could not be made (out of memory).
+    bool Valid() const { return valid_; }
+    Mesh* Get() { return &mesh_; }
+
+    // Copies every node's result fields (voltages, currents, temperatures,
+    // impedances) into `target`, which must still have the original's nodes.
+    // 0, or -1 (nothing changed) when the node lists differ.
+    int ApplyTo(Mesh* target) const;
+
+private:
+    std::vector<MeshNode> nodes_;
+    std::vector<MeshNode*> byId_;
+    Mesh mesh_;
+    bool valid_ = false;
+};
+
+}  // namespace korvex

@@ -1,0 +1,152 @@
+// Every refusal of the board commands and of the checks before a job: one
+// line, exit code 1, and no file changed.
+#include <gtest/gtest.h>
+
+#include "board_test_files.h"
+#include "cli_test_support.h"
+
+using namespace korvex;
+
+namespace {
+
+// A 2-layer 12 x 8 board: layer 1 full except the column x = 5, layer 2 empty.
+// Port 0 at (1, 1), a capacitor at (2, 2); everything on layer 1.
+struct RefusalBoard {
+    TempFolder t{"refuse"};
+    std::string board = t.Path("b.sav");
+    std::string sim = std::string(" --simulator ") + KORVEX_SIM;
+
+    RefusalBoard()
+    {
+        WriteTestBitmap(t.Path("l1.bmp"), 12, 8, [](uint32_t x, uint32_t) { return x != 5; });
+        WriteTestBitmap(t.Path("small.bmp"), 6, 8, [](uint32_t, uint32_t) { return true; });
+        for (const std::string c : {"new b.sav --pixels 12x8 --size 12x8mm --layers 2",
+                                    "import-bmp b.sav --layer 1 l1.bmp", "part add b.sav port x=1 y=1",
+                                    "part add b.sav cap x=2 y=2"}) {
+            const CliRun r = RunCli(c, t.dir);
+            EXPECT_EQ(r.status, 0) << c << ": " << r.err;
+        }
+    }
+    CliRun Run(const std::string& args) const { return RunCli(args, t.dir); }
+};
+
+struct RefusalCase {
+    const char* args;
+    const char* reason;  // a part of the one-line reason
+};
+
+void ExpectRefusals(const RefusalBoard& f, const std::vector<RefusalCase>& cases)
+{
+    for (const RefusalCase& c : cases) {
+        const std::string before = ReadFile(f.board);
+        std::string args = c.args;
+        const CliRun r = f.Run(args);
+        ExpectOneLineRefusal(r, args);
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << args << "\n  gave: " << r.err;
+        EXPECT_EQ(ReadFile(f.board), before) << args << " changed the project";
+    }
+}
+
+}  // namespace
+
+TEST(Refusals, BoardCommands)
+{
+    RefusalBoard f;
+    std::ofstream(f.t.Path("notes.txt")) << "keep me";
+    ExpectRefusals(f, {
+        {"new b.sav --pixels 4x4", "exists; give --force"},
+        {"new notes.txt --pixels 4x4", "exists; give --force"},
+        {"new c.sav --pixels 0x4", "outside 1 ... 100000"},
+        {"new c.sav --pixels 4by4", "--pixels takes NXxNY"},
+        {"new c.sav --pixels 2001x2000", "at most 4000000"},
+        {"new c.sav --size 0x5mm", "between 0 and 10m"},
+        {"new c.sav --size 5x5furlong", "is not a number in m"},
+        {"new c.sav --layers 9", "1 ... 8"},
+        {"stack b.sav --layer 3 --copper 35um", "--layer must lie in 1 ... 2"},
+        {"stack b.sav --layer 2 --dielectric 1mm", "is the last layer"},
+        {"stack b.sav --layer 1 --er 0.5", "outside 1 ... 1k"},
+        {"stack b.sav --layer 1 --copper 35uF", "is not a number in m"},
+        {"stack b.sav --materials LayerCount=3", "is no material constant"},
+        {"stack b.sav", "nothing to change"},
+        {"import-bmp b.sav --layer 1 small.bmp", "the bitmap has 6 x 8 pixels, the board 12 x 8"},
+        {"import-bmp b.sav --layer 1 missing.bmp", "missing.bmp"},
+        {"import-bmp b.sav --layer 3 l1.bmp", "--layer must lie in 1 ... 2"},
+        {"part add b.sav transistor x=1", "unknown part kind transistor"},
+        {"part add b.sav via x=1 Colour=red", "Via has no field Colour"},
+        {"part add b.sav via x=12 y=0", "lies off the board at (12, 0)"},
+        {"part add b.sav port x=3 y=3 Layer=2", "layers 0 ... 1"},
+        {"part add b.sav port x=3 y=3 ID=0", "already has ID 0"},
+        {"part add b.sav cap x=3 y=3 Capacitance=lots", "\"lots\" is not a number"},
+        {"part add b.sav resistor Net1Name=ABCDEFGHIJKLMNOPQRSTUVW", "at most 19 characters"},
+        {"part add b.sav heatsource RectBX=40", "lies off the board"},
+        {"part edit b.sav 0 x=1", "no part 0"},
+        {"part edit b.sav 9 x=1", "no part 9 (it has 2)"},
+        {"part edit b.sav 1 x=-1", "not a whole number"},
+        {"part remove b.sav 3", "no part 3"},
+        {"part list nothing.sav", "nothing.sav"},
+        {"example notes.txt", "notes.txt exists and is not a KORVEX file; give --force"},
+        {"convert b.sav notes.txt --plain", "not a KORVEX file"},
+        {"netlist b.sav --kind electrical -o b.sav", "is the input"},
+        {"netlist b.sav --kind ac --mode 12 -o n.cir", "unknown AC mode 12"},
+        {"settings set Bogus=1", "has no field Bogus"},
+        {"settings set StartFrequency=2GHz", "StartFrequency must lie below StopFrequency"},
+        {"settings set MaxMeshOrder=99", "MaxMeshOrder is 99"},
+        {"settings show --settings missing.set", "does not exist"},
+    });
+    EXPECT_EQ(ReadFile(f.t.Path("notes.txt")), "keep me");
+    EXPECT_FALSE(std::filesystem::exists(f.t.Path("c.sav")));
+    EXPECT_EQ(f.Run("example notes.txt --force").status, 0);
+}
+
+TEST(Refusals, ChecksBeforeAJob)
+{
+    RefusalBoard f;
+    std::ofstream(f.t.Path("notes.txt")) << "keep me";
+    const std::string s = f.sim;
+    ExpectRefusals(f, {
+        // Ports, sources and terminations that do not exist.
+        {("ac b.sav --mode s21" + s).c_str(), "no port 1 to terminate"},
+        {("ac b.sav --mode s21 --termination 0" + s).c_str(), "must be different ports"},
+        {("ac b.sav --mode noise --source 5" + s).c_str(), "no port 5 to drive"},
+        {("ac b.sav --mode 9089" + s).c_str(), "needs a second port"},
+        {("ac b.sav --mode sideways" + s).c_str(), "unknown AC mode sideways"},
+        {("ac b.sav --freq -1" + s).c_str(), "outside 1mHz ... 1PHz"},
+        // Output paths: the input project, a folder that is not there, a foreign file.
+        {("ac b.sav --mode zin --csv b.sav" + s).c_str(), "is the input"},
+        {("ac b.sav --mode zin --csv nowhere/z.csv" + s).c_str(), "no folder nowhere"},
+        {("ac b.sav --mode zin --csv notes.txt" + s).c_str(), "not a KORVEX file"},
+        {("dc b.sav --bmps notes.txt" + s).c_str(), "not a folder"},
+        // DC without ground.
+        {("dc b.sav" + s).c_str(), "no connection to ground"},
+        // A settings file of any name that is not there.
+        {("dc b.sav --settings nothere.cfg" + s).c_str(), "does not exist"},
+    });
+    // Ground on the left half; a source bridging the slot has no return path from its right end.
+    ASSERT_EQ(f.Run("part add b.sav resistor Net1X=0 Net1Y=0 Net2X=0 Net2Y=0 Net2Name=0 Rser=1u").status, 0);
+    ASSERT_EQ(f.Run("part add b.sav current Net1X=8 Net1Y=4 Net2X=2 Net2Y=4").status, 0);
+    ExpectRefusals(f, {{("dc b.sav" + s).c_str(), "part 4 (Current): its ends lie in different copper islands"}});
+    // Only the right island: its copper has no path to ground at all.
+    ASSERT_EQ(f.Run("part edit b.sav 4 Net2X=9").status, 0);
+    ExpectRefusals(f, {{("dc b.sav" + s).c_str(), "part 4 (Current): its copper has no path to ground"}});
+    // A terminal in the slot, where there is no copper; a via there is fine.
+    ASSERT_EQ(f.Run("part edit b.sav 4 Net1X=5").status, 0);
+    ExpectRefusals(f, {{("thermal b.sav" + s).c_str(), "part 4 (Current) has a terminal at (5, 4) on Layer1 where there is no copper"}});
+    EXPECT_EQ(ReadFile(f.t.Path("notes.txt")), "keep me");
+}
+
+TEST(Refusals, BoardWithoutCopperOrPorts)
+{
+    TempFolder t("refuse");
+    ASSERT_EQ(RunCli("new e.sav --pixels 8x8", t.dir).status, 0);
+    const std::string sim = std::string(" --simulator ") + KORVEX_SIM;
+    for (const std::string args : {"dc e.sav", "thermal e.sav", "ac e.sav --mode zin"}) {
+        const CliRun r = RunCli(args + sim, t.dir);
+        ExpectOneLineRefusal(r, args);
+        EXPECT_NE(r.err.find("no copper"), std::string::npos) << r.err;
+    }
+    WriteTestBitmap(t.Path("full.bmp"), 8, 8, [](uint32_t, uint32_t) { return true; });
+    ASSERT_EQ(RunCli("import-bmp e.sav --layer 1 full.bmp", t.dir).status, 0);
+    const CliRun r = RunCli("ac e.sav --mode zin" + sim, t.dir);
+    ExpectOneLineRefusal(r, "zin without ports");
+    EXPECT_NE(r.err.find("no port"), std::string::npos) << r.err;
+}
