@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "board/bitmap_file.h"
-#include "board/board_checks.h"
+#include "jobs/board_checks.h"
 #include "board/project_file.h"
 #include "board/settings_file.h"
 #include "jobs/commands.h"

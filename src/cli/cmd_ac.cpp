@@ -1,6 +1,6 @@
 // korvex-cli ac PROJECT.sav --mode ...: every AC analysis; curves as CSV, maps as bitmaps.
 #include "ac_modes.h"
-#include "board/board_checks.h"
+#include "jobs/board_checks.h"
 #include "cli_session.h"
 #include "diagram/diagram_csv.h"
 #include "jobs/commands.h"

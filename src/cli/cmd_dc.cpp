@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "board/board_checks.h"
+#include "jobs/board_checks.h"
 #include "cli_session.h"
 #include "jobs/commands.h"
 #include "quantity.h"

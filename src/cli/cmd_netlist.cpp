@@ -14,7 +14,7 @@
 #include "board/project_file.h"
 #include "board/settings_file.h"
 #include "ac_modes.h"
-#include "board/board_checks.h"
+#include "jobs/board_checks.h"
 #include "command_registry.h"
 #include "settings_io.h"
 #include "output_guard.h"

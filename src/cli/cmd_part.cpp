@@ -10,7 +10,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "board/board_checks.h"
+#include "jobs/board_checks.h"
 #include "board/record_layout.h"
 #include "command_registry.h"
 #include "board/part_lookup.h"

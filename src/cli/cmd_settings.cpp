@@ -8,7 +8,7 @@
 #include <iostream>
 
 #include "board/record_layout.h"
-#include "board/settings_check.h"
+#include "jobs/settings_check.h"
 #include "board/settings_file.h"
 #include "command_registry.h"
 #include "quantity.h"

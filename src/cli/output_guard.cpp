@@ -83,7 +83,9 @@ std::string CheckOutputPath(const std::string& path, const std::vector<std::stri
     const fs::path folder = p.parent_path().empty() ? fs::path(".") : p.parent_path();
     if (!fs::is_directory(folder, ec)) return "cannot write " + what + " " + path + ": no folder " + folder.string();
     if (!FolderWritable(folder)) return "cannot write " + what + " " + path + ": its folder is not writable";
-    if (fs::exists(p, ec) && !force && !IsKorvexOutput(path))
+    // Only a regular file can be destroyed by replacing it; a FIFO or device is written in place
+    // (and reading one to recognise it would block).
+    if (fs::is_regular_file(p, ec) && !force && !IsKorvexOutput(path))
         return path + " exists and is not a KORVEX file; give --force to replace it";
     return {};
 }

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "board/board_checks.h"
+#include "jobs/board_checks.h"
 #include "board/part_lookup.h"
 #include "record_fields.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "board/record_layout.h"
-#include "board/settings_check.h"
+#include "jobs/settings_check.h"
 #include "board/settings_file.h"
 #include "util/atomic_file.h"
 

@@ -105,7 +105,8 @@ TEST(OutputTargets, LinkIsFollowedAndFifoWrittenInPlace)
 
     ASSERT_EQ(::mkfifo(t.Path("pipe.sav").c_str(), 0600), 0);
     const int status = RunShell("cd " + t.dir.string() + " && { cat pipe.sav > copied.sav & reader=$!; } && " +
-                                std::string(KORVEX_CLI) + " convert " + kDemo + " pipe.sav --plain 2> err.txt; s=$?; wait $reader; exit $s");
+                                std::string(KORVEX_CLI) + " convert " + kDemo + " pipe.sav --plain 2> err.txt; s=$?; " +
+                                "if [ $s -ne 0 ]; then kill $reader; fi; wait $reader; exit $s");
     EXPECT_EQ(status, 0) << ReadFile(t.dir / "err.txt");
     EXPECT_TRUE(fs::is_fifo(t.dir / "pipe.sav"));
     EXPECT_EQ(ReadFile(t.dir / "copied.sav"), ReadFile(t.dir / "real/board.sav"));

@@ -1,4 +1,4 @@
-#include "board/board_checks.h"
+#include "jobs/board_checks.h"
 
 #include <map>
 #include <numeric>

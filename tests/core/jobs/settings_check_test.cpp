@@ -5,7 +5,7 @@
 #include <cstring>
 #include <functional>
 
-#include "board/settings_check.h"
+#include "jobs/settings_check.h"
 
 using namespace korvex;
 

@@ -1,4 +1,4 @@
-#include "board/settings_check.h"
+#include "jobs/settings_check.h"
 
 #include <cmath>
 #include <cstring>

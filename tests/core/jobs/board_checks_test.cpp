@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "board/board_checks.h"
-#include "board_fixtures.h"
+#include "jobs/board_checks.h"
+#include "../board/board_fixtures.h"
 #include "netlist/ac_job.h"
 
 using namespace korvex;
