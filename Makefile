@@ -18,7 +18,9 @@ demo: build
 	./scripts/demo.sh $(BUILD)
 
 # The desktop on the example board.
-gui: build
+gui: deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_GUI=ON
+	cmake --build $(BUILD) -j $(JOBS)
 	$(BUILD)/bin/korvex $(CURDIR)/examples/demo.sav
 
 test: build
