@@ -37,11 +37,16 @@ pid_t StartCli(const std::vector<std::string>& args, const fs::path& errFile)
     return pid;
 }
 
+// True once PATH holds a whole line (the shell creates the file before it writes to it).
 bool WaitForFile(const fs::path& path, int seconds)
 {
-    for (int i = 0; i < seconds * 100 && !fs::exists(path); ++i)
+    for (int i = 0; i < seconds * 100; ++i) {
+        std::ifstream in(path);
+        std::string line;
+        if (in && std::getline(in, line) && !in.eof()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return fs::exists(path);
+    }
+    return false;
 }
 }  // namespace
 
