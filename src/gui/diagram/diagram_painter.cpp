@@ -3,6 +3,7 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "diagram/diagram_csv.h"
 #include "widgets/dialog_form.h"
 
 namespace korvex::gui {
@@ -60,7 +61,24 @@ QColor DiagramCurveColour(int index)
     return kCurveColours[((index % kDiagramCurves) + kDiagramCurves) % kDiagramCurves];
 }
 
-void DrawDiagramPicture(QPainter& p, QSize size, Diagram* d, DiagramAxes* axesOut)
+QString DiagramYUnit(const Diagram& d, const DiagramUnits& units)
+{
+    if (!units.y.isEmpty()) return units.y;
+    if (d.YAxis == kYAxisDb) return "dB";
+    QStringList found;
+    auto add = [&](const DiagramCurve& c) {
+        if (!c.bValid || !DiagramCurveHasData(c)) return;
+        const std::string unit = DiagramCurveUnit(c.szName);
+        const QString shown = unit == "ohm" ? QString("Ohm") : QString::fromStdString(unit);
+        if (!shown.isEmpty() && !found.contains(shown)) found << shown;
+    };
+    for (const DiagramCurve& c : d.Curve) add(c);
+    for (const DiagramCurve& c : d.RefCurve) add(c);
+    add(d.CapCurve), add(d.SpiceCurve);
+    return found.join(", ");
+}
+
+void DrawDiagramPicture(QPainter& p, QSize size, Diagram* d, DiagramAxes* axesOut, const DiagramUnits& units)
 {
     DiagramAxes axes;
     SetDiagramLayout(d, size.width(), size.height());
@@ -88,11 +106,20 @@ void DrawDiagramPicture(QPainter& p, QSize size, Diagram* d, DiagramAxes* axesOu
                        NumberText(v));
         }
     }
-    for (const DiagramTick& t : DiagramXLabels(*d, axes)) {
-        const int w = 12 * int(d->FontWidth);
-        p.drawText(QRect(int(t.Pixel) - w / 2, r.bottom + margin, w, fh), Qt::AlignHCenter | Qt::AlignTop,
-                   NumberText(t.Value));
+    const std::vector<DiagramTick> xLabels = DiagramXLabels(*d, axes);
+    const QFontMetrics metrics = p.fontMetrics();
+    for (size_t i = 0; i < xLabels.size(); ++i) {
+        // The last label carries the unit; labels are kept inside the picture.
+        const QString text = NumberText(xLabels[i].Value) + (i + 1 == xLabels.size() ? units.x : QString());
+        const int w = metrics.horizontalAdvance(text) + 2;
+        const int x = std::clamp(int(xLabels[i].Pixel) - w / 2, 0, std::max(size.width() - margin - w, 0));
+        p.drawText(QRect(x, r.bottom + margin, w, fh), Qt::AlignHCenter | Qt::AlignTop, text);
     }
+    // The y units above their labels, left and (secondary axis) right of the legends.
+    p.drawText(QRect(0, margin, std::max(r.left - margin, 1), fh), Qt::AlignRight | Qt::AlignBottom,
+               DiagramYUnit(*d, units));
+    if (d->bSecondaryY && !units.y2.isEmpty())
+        p.drawText(QRect(r.right - 4 * fh, margin, 4 * fh, fh), Qt::AlignRight | Qt::AlignBottom, units.y2);
 
     p.setPen(QPen(QColor(100, 100, 100), 1, Qt::DotLine));
     for (const DiagramTick& t : DiagramYGridLines(*d, axes)) p.drawLine(QPointF(r.left, t.Pixel), QPointF(r.right, t.Pixel));
@@ -122,11 +149,35 @@ void DrawDiagramPicture(QPainter& p, QSize size, Diagram* d, DiagramAxes* axesOu
     p.restore();
 }
 
-void DrawDiagramReadout(QPainter& p, const Diagram& d, QPoint at)
+QStringList DiagramPlainReadout(const Diagram& d, QPoint at, const DiagramUnits& units)
 {
     DiagramReadout readout;
-    if (DiagramReadoutAt(d, at.x(), at.y(), &readout) != 0) return;
-    const DiagramReadoutText text = FormatDiagramReadout(d, readout, at.x());
+    if (DiagramReadoutAt(d, at.x(), at.y(), &readout) != 0) return {};
+    QStringList lines{NumberText(readout.Frequency) + units.x + " " + NumberText(readout.Value) + units.y};
+    const DiagramRect& r = d.rectPlot;
+    if (d.bSecondaryY && r.bottom > r.top) {
+        const double v2 = d.fMinY2 + double(r.bottom - at.y()) * (d.fMaxY2 - d.fMinY2) / (r.bottom - r.top);
+        lines << NumberText(v2) + units.y2;
+    }
+    return lines;
+}
+
+void DrawDiagramReadout(QPainter& p, const Diagram& d, QPoint at, const DiagramUnits& units)
+{
+    QStringList lines;
+    bool rightAligned = false;
+    if (units.frequency) {
+        DiagramReadout readout;
+        if (DiagramReadoutAt(d, at.x(), at.y(), &readout) != 0) return;
+        const DiagramReadoutText text = FormatDiagramReadout(d, readout, at.x());
+        lines << QString::fromStdString(text.Line1);
+        if (!text.Line2.empty()) lines << QString::fromStdString(text.Line2);
+        rightAligned = text.RightAligned;
+    } else {
+        lines = DiagramPlainReadout(d, at, units);
+        rightAligned = at.x() > d.rectPlot.right - 180;
+    }
+    if (lines.isEmpty()) return;
     QFont font("Times New Roman");
     font.setStyleHint(QFont::Serif);
     font.setPixelSize(20);
@@ -134,16 +185,15 @@ void DrawDiagramReadout(QPainter& p, const Diagram& d, QPoint at)
     p.setFont(font);
     p.setPen(QColor(0, 162, 232));
     const QFontMetrics metrics(font);
-    auto draw = [&](const std::string& line, int baseline) {
-        const QString s = QString::fromStdString(line);
-        const int x = text.RightAligned ? at.x() - 3 - metrics.horizontalAdvance(s) : at.x() + 3;
+    auto draw = [&](const QString& s, int baseline) {
+        const int x = rightAligned ? at.x() - 3 - metrics.horizontalAdvance(s) : at.x() + 3;
         p.drawText(x, baseline, s);
     };
-    if (text.Line2.empty()) {
-        draw(text.Line1, at.y() - 1);
+    if (lines.size() == 1) {
+        draw(lines[0], at.y() - 1);
     } else {
-        draw(text.Line1, at.y() - 16);
-        draw(text.Line2, at.y() - 1);
+        draw(lines[0], at.y() - 16);
+        draw(lines[1], at.y() - 1);
     }
 }
 

@@ -44,13 +44,19 @@ void DiagramView::Redraw()
     update();
 }
 
+void DiagramView::SetUnits(const DiagramUnits& units)
+{
+    units_ = units;
+    Redraw();
+}
+
 void DiagramView::RenderPicture()
 {
     if (width() <= 0 || height() <= 0) return;
     if (stale_.exchange(false)) TakeDiagramSnapshot(*diagram_, &snapshot_);
     picture_ = QImage(size(), QImage::Format_RGB32);
     QPainter p(&picture_);
-    DrawDiagramPicture(p, size(), &snapshot_, &axes_);
+    DrawDiagramPicture(p, size(), &snapshot_, &axes_, units_);
 }
 
 QImage DiagramView::Picture(QSize size)
@@ -60,7 +66,7 @@ QImage DiagramView::Picture(QSize size)
     QImage picture(size, QImage::Format_RGB32);
     QPainter p(&picture);
     DiagramAxes axes;
-    DrawDiagramPicture(p, size, &snapshot_, &axes);
+    DrawDiagramPicture(p, size, &snapshot_, &axes, units_);
     p.end();
     // The window's own layout again for the read-out.
     SetDiagramLayout(&snapshot_, width(), height());
@@ -91,7 +97,8 @@ void DiagramView::ExportCurvesDialog()
     const QString path = QFileDialog::getSaveFileName(this, "Export Curves", QString(), "CSV (*.csv)");
     if (path.isEmpty()) return;
     std::string error;
-    if (SaveDiagramCurvesCsv(diagram_, kDiagramDataCurves, path.toLocal8Bit().constData(), &error) != 0)
+    if (SaveDiagramCurvesCsv(diagram_, kDiagramDataCurves, path.toLocal8Bit().constData(), &error,
+                             units_.frequency ? "frequency" : "time") != 0)
         QMessageBox::warning(this, "Export Curves", QString::fromStdString(error));
 }
 
@@ -105,7 +112,7 @@ void DiagramView::paintEvent(QPaintEvent*)
     if (stale_ || picture_.size() != size()) RenderPicture();
     QPainter p(this);
     p.drawImage(0, 0, picture_);
-    if (mouseInPlot_) DrawDiagramReadout(p, snapshot_, mouse_);
+    if (mouseInPlot_) DrawDiagramReadout(p, snapshot_, mouse_, units_);
 }
 
 void DiagramView::mouseMoveEvent(QMouseEvent* event)
@@ -127,7 +134,7 @@ void DiagramView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) return;
     // The last mouse-move position decides, as the read-out showed it.
-    if (!mouseInPlot_) return;
+    if (!mouseInPlot_ || !units_.frequency) return;
     const int command = DiagramClickCommand(gSettings.DiagramClickMode);
     if (command < 0) return;
     gSettings.ZinDistributionFrequency = lastFrequency_;

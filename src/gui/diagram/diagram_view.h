@@ -9,6 +9,7 @@
 
 #include "diagram/diagram.h"
 #include "diagram/diagram_axes.h"
+#include "diagram/diagram_painter.h"
 
 namespace korvex::gui {
 
@@ -28,6 +29,10 @@ public:
     QImage Picture(QSize size = QSize());
     void SavePictureDialog();
     void ExportCurvesDialog();
+
+    // The axis units (frequency diagrams: "Hz" and the curves' units).
+    void SetUnits(const DiagramUnits& units);
+    const DiagramUnits& Units() const { return units_; }
 
     const Diagram& Snapshot() const { return snapshot_; }
     const DiagramAxes& Axes() const { return axes_; }
@@ -51,6 +56,7 @@ private:
     Diagram* diagram_;
     Diagram snapshot_;
     DiagramAxes axes_;
+    DiagramUnits units_;
     QImage picture_;
     std::atomic<bool> stale_{true};
     QPoint mouse_{-1, -1};

@@ -26,7 +26,7 @@ QVariant CapListModel::data(const QModelIndex& index, int role) const
     const CapRecord cap = GetCap(list_, index.row());
     const int column = withRef_ ? index.column() : index.column() + 1;
     switch (column) {
-    case 0: return QString::number(cap.Ref);
+    case 0: return QString::asprintf("C%u", cap.Ref);
     case 1: return NumberText(cap.Capacitance) + "F";
     case 2: return NumberText(cap.ESR) + "Ohm";
     case 3: return NumberText(cap.ESL) + "H";
@@ -46,6 +46,11 @@ void CapListModel::Reload()
 {
     beginResetModel();
     endResetModel();
+}
+
+void CapListModel::ReloadRow(int row)
+{
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 }  // namespace korvex::gui

@@ -16,6 +16,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     // The list changed under the model: all rows are read again.
     void Reload();
+    // One row changed.
+    void ReloadRow(int row);
 
 private:
     CapDatabase* list_;

@@ -4,15 +4,19 @@
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
+#include <cstring>
 #include <memory>
 
 #include "dialogs/optimize_caps_dialog.h"
 #include "dialogs/screenshot_import.h"
+#include "dialogs/simulate_s_capacitor_dialog.h"
 #include "dialogs/spice_circuit_dialog.h"
+#include "dialogs/voltage_noise_time_dialog.h"
 #include "edit/edit_view.h"
 #include "frame/job_controller.h"
 #include "frame/main_frame.h"
 #include "jobs/pdn_commands.h"
+#include "board/voltage_noise_param.h"
 #include "pdn/cap_database.h"
 #include "util/debug_log.h"
 
@@ -46,6 +50,26 @@ void MainFrame::OptimizeCaps()
         OptimizeCapsResult result;
         return CommandOptimizeCaps(e, param, *catalogue, &result);
     });
+}
+
+void MainFrame::SimulateVoltageNoiseTime()
+{
+    if (document_ == nullptr) return;
+    const VoltageNoiseTimeParam before = gVoltageNoiseTimeParam;
+    VoltageNoiseTimeDialog dialog(&gVoltageNoiseTimeParam, document_->Environment(), jobs_,
+                                  [this](const Part* port) { edit_->SelectPart(const_cast<Part*>(port)); }, this);
+    dialog.exec();
+    // The tool's record is stored with the project.
+    if (std::memcmp(&before, &gVoltageNoiseTimeParam, sizeof before) != 0) document_->MarkChanged();
+}
+
+void MainFrame::SimulateCapsOnPosition()
+{
+    if (document_ == nullptr) return;
+    SimulateSCapacitorDialog dialog(&gCapDatabase, &gCapDatabaseSimulateSCapacitor, document_->Environment(), jobs_,
+                                    [this](const Part* part) { edit_->SelectPart(const_cast<Part*>(part)); }, this);
+    dialog.exec();
+    if (dialog.BoardChanged()) document_->MarkChanged();
 }
 
 void MainFrame::ImportScreenshot()

@@ -125,6 +125,8 @@ bool MainFrame::Execute(int n)
         break;
     case Command::CreateSpiceCircuit: CreateSpiceCircuit(); break;
     case Command::OptimizeCaps: OptimizeCaps(); break;
+    case Command::SimulateVoltageNoiseTime: SimulateVoltageNoiseTime(); break;
+    case Command::SimulateCapsOnPosition: SimulateCapsOnPosition(); break;
     case Command::ImportScreenshot: ImportScreenshot(); break;
     case Command::Cascade: mdi_->cascadeSubWindows(); break;
     case Command::TileHorizontal: TileVertically(false); break;
@@ -154,12 +156,9 @@ void MainFrame::UpdateMenuItem()
                       Command::SimulateS21, Command::SimulateNoiseTransfer, Command::SimulateCurrentNoiseTransfer,
                       Command::SimulateVoltageNoiseTime, Command::SimulateZAtF, Command::SimulateCurrentDensityAtF,
                       Command::SimulateVoltageNoiseAtF, Command::CreateBMPs, Command::DrawMesh,
-                      Command::SetLayerstack, Command::ImportBitmap, Command::CreateSpiceCircuit, Command::OptimizeCaps, Command::ImportScreenshot})
+                      Command::SetLayerstack, Command::ImportBitmap, Command::CreateSpiceCircuit, Command::OptimizeCaps, Command::ImportScreenshot,
+                      Command::SimulateCapsOnPosition})
         Action(c)->setEnabled(editable);
-    // Dialog-driven tools that come with the analysis windows are not offered yet.
-    for (Command c : {Command::SimulateCapsOnPosition,
-                      Command::SimulateVoltageNoiseTime})
-        Action(c)->setEnabled(false);
     for (int v = 0; v < 4; ++v) actions_[CommandNumber(Command::ShowVoltage) + v]->setEnabled(open);
     for (int t = 0; t < kToolCount; ++t) actions_[kFirstToolCommand + t]->setEnabled(editable);
     const int layers = open ? document_->Board().LayerCount : 0;

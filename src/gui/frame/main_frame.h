@@ -76,6 +76,8 @@ private:
     // Dialogs of the power-distribution tools (frame_tool_dialogs.cpp).
     void CreateSpiceCircuit();
     void OptimizeCaps();
+    void SimulateVoltageNoiseTime();
+    void SimulateCapsOnPosition();
     void ImportScreenshot();
     void BuildToolbars();
     void BuildStatusBar();
