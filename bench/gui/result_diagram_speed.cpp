@@ -14,6 +14,8 @@
 #include "diagram/diagram_view.h"
 #include "edit/board_document.h"
 #include "edit/edit_view.h"
+#include "result/result_painter.h"
+#include "result/result_range.h"
 #include "result/result_view.h"
 
 using namespace korvex;
@@ -91,6 +93,22 @@ int main(int argc, char** argv)
         result.repaint();
         moves.push_back(Ms(t0));
     }
+    // Where a switch spends its time: range, colour map, picture, paint.
+    std::vector<double> rangeMs, mapMs, pictureMs;
+    QImage reuse;
+    for (int i = 0; i < 8; ++i) {
+        auto t0 = Clock::now();
+        const ResultRange range = ComputeResultRange(document->Board(), i % 4, i % 4, true, 0, 0);
+        rangeMs.push_back(Ms(t0));
+        t0 = Clock::now();
+        reuse = RenderResultMatrix(document->Board(), i % 4, i % 4, range, std::move(reuse));
+        mapMs.push_back(Ms(t0));
+        t0 = Clock::now();
+        const QImage picture = result.Picture();
+        pictureMs.push_back(Ms(t0));
+    }
+    std::printf("  of which: range (uncached) %.1f ms, colour map %.1f ms, picture %.1f ms (medians)\n",
+                Median(rangeMs), Median(mapMs), Median(pictureMs));
     std::printf("result view switch (2000x2000, 4 layers): median %.1f ms, max %.1f ms (goal < 100 ms)\n",
                 Median(views), *std::max_element(views.begin(), views.end()));
     std::printf("result layer switch: median %.1f ms, max %.1f ms (goal < 100 ms)\n", Median(layers),

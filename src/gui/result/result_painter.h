@@ -17,7 +17,8 @@ namespace korvex::gui {
 inline QColor ResultBackgroundColour() { return QColor(40, 44, 52); }
 
 // The map of the active layer, ARGB32, cx x cy; null when the raster is missing.
-QImage RenderResultMatrix(const SimMatrix& board, int show, int layer, const ResultRange& range);
+// `reuse` (a former map no longer needed) lends its memory when it fits.
+QImage RenderResultMatrix(const SimMatrix& board, int show, int layer, const ResultRange& range, QImage reuse = {});
 
 // Background, map, arrows (current density only) and the board outline.
 void DrawResultPicture(QPainter& painter, QSize client, const SimMatrix& board, const QImage& matrix,

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "board/raster.h"
 #include "mesh/mesh_model.h"
 #include "mesh/mesh_results.h"
 
@@ -19,6 +18,33 @@ float*** ResultRaster(const SimMatrix& b, int show)
     }
 }
 
+namespace {
+
+// Smallest and largest element in one pass over the rows (each row holds the
+// layers of one element side by side); only `layer` when it is not negative.
+void MinMax(float*** raster, int cx, int cy, int layers, int layer, double* minimum, double* maximum)
+{
+    float lo = 0, hi = 0;
+    bool first = true;
+    const int from = layer < 0 ? 0 : layer, to = layer < 0 ? layers : layer + 1;
+    for (int x = 0; x < cx; ++x)
+        for (int y = 0; y < cy; ++y) {
+            const float* e = raster[x][y];
+            for (int l = from; l < to; ++l) {
+                const float v = e[l];
+                if (first) {
+                    if (v == v) lo = hi = v, first = false;  // NaN never starts the range
+                    continue;
+                }
+                if (v < lo) lo = v;
+                if (v > hi) hi = v;
+            }
+        }
+    *minimum = lo, *maximum = hi;
+}
+
+}  // namespace
+
 ResultRange ComputeResultRange(const SimMatrix& board, int show, int layer, bool autoMinMax, float minValue,
                                float maxValue)
 {
@@ -30,18 +56,20 @@ ResultRange ComputeResultRange(const SimMatrix& board, int show, int layer, bool
     } else if (raster != nullptr && cx > 0 && cy > 0 && layers > 0) {
         switch (show) {
         case kShowVoltage:
-            r.minimum = MinOfMatrix(raster, cx, cy, layers), r.maximum = MaxOfMatrix(raster, cx, cy, layers);
+            MinMax(raster, cx, cy, layers, -1, &r.minimum, &r.maximum);
             break;
         case kShowCurrentDensity:
-            r.minimum = MinOfMatrix(raster, cx, cy, layers), r.maximum = MaxOfMatrix(raster, cx, cy, layers);
+            MinMax(raster, cx, cy, layers, -1, &r.minimum, &r.maximum);
             r.maximum -= 0.6 * (r.maximum - r.minimum);
             break;
-        case kShowTemperature:
-            r.minimum = board.TAmbient, r.maximum = MaxOfMatrix(raster, cx, cy, layers);
+        case kShowTemperature: {
+            double unused = 0;
+            MinMax(raster, cx, cy, layers, -1, &unused, &r.maximum);
+            r.minimum = board.TAmbient;
             break;
+        }
         default:
-            if (layer >= 0 && layer < layers)
-                r.minimum = MinOfMatrixLayer(raster, cx, cy, layer), r.maximum = MaxOfMatrixLayer(raster, cx, cy, layer);
+            if (layer >= 0 && layer < layers) MinMax(raster, cx, cy, layers, layer, &r.minimum, &r.maximum);
         }
     }
     r.scale = r.maximum != r.minimum ? 1.0 / (r.maximum - r.minimum) : 1.0;

@@ -42,20 +42,35 @@ ResultView::ResultView(BoardDocument* document, QWidget* parent)
 void ResultView::SetShow(int show)
 {
     show_ = show;
-    Rebuild();
+    Refresh();
 }
 
 void ResultView::SetActiveLayer(int layer)
 {
     layer_ = layer;
-    Rebuild();
+    Refresh();
 }
 
 void ResultView::Rebuild()
 {
+    for (CachedRange& cached : ranges_) cached.valid = false;
+    Refresh();
+}
+
+void ResultView::Refresh()
+{
     const SimMatrix& board = document_->Board();
-    range_ = ComputeResultRange(board, show_, layer_, gSettings.AutoMinMax != 0, gSettings.MinValue, gSettings.MaxValue);
-    map_ = RenderResultMatrix(board, show_, layer_, range_);
+    const bool automatic = gSettings.AutoMinMax != 0;
+    // The automatic ranges span all layers (Zin: the active one) and stay
+    // until the rasters change, so switching views and layers reuses them.
+    CachedRange* cached = show_ >= 0 && show_ < 4 ? &ranges_[show_] : nullptr;
+    if (automatic && cached != nullptr && cached->valid && (show_ != kShowZin || cached->layer == layer_)) {
+        range_ = cached->range;
+    } else {
+        range_ = ComputeResultRange(board, show_, layer_, automatic, gSettings.MinValue, gSettings.MaxValue);
+        if (automatic && cached != nullptr) *cached = CachedRange{true, layer_, range_};
+    }
+    map_ = RenderResultMatrix(board, show_, layer_, range_, std::move(map_));
     if (hasReadout_) SetReadout(readoutElement_, mirrored_);
     RenderPicture();
 }

@@ -19,8 +19,8 @@ public:
 
     void SetShow(int show);
     void SetActiveLayer(int layer);
-    // Recomputes the range and the colour map (after a job, a layer or view
-    // change, or new view settings).
+    // Recomputes the ranges and the colour map (after a job changed the
+    // rasters, or new view settings).
     void Rebuild();
     // The linked edit window moved its view.
     void AdoptView(const ViewRect& view);
@@ -57,6 +57,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The colour map of the shown raster and layer with its (cached) range.
+    void Refresh();
     void RenderPicture();
     void ViewMoved();
     void SetReadout(QPoint element, bool mirrored);
@@ -70,6 +72,12 @@ private:
     QImage map_;
     QImage picture_;  // the window's background: map, arrows, outline, legend
     ResultRange range_;
+    struct CachedRange {
+        bool valid = false;
+        int layer = 0;
+        ResultRange range;
+    };
+    CachedRange ranges_[4];  // automatic range per view
     bool legendVisible_ = true;
 
     QPoint ptRightDown_, ptMiddleDown_, lastMouse_;
