@@ -116,7 +116,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         view.Redraw();
         const DiagramRect r = view.Snapshot().rectPlot;
-        QCOMPARE(r.left, 54);
+        QVERIFY(r.left >= 54);  // further right when the y labels need it
         QCOMPARE(r.right, 654 - 3);
         const int px = r.left + (r.right - r.left) * 2 / 3;  // two decades in: 100 MHz
         const double expected = std::pow(10.0, 6.0 + (px - r.left) * 3.0 / (r.right - r.left));

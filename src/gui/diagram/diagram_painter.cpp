@@ -78,11 +78,35 @@ QString DiagramYUnit(const Diagram& d, const DiagramUnits& units)
     return found.join(", ");
 }
 
+namespace {
+
+QString YLabelText(const Diagram& d, const DiagramTick& t)
+{
+    return d.YAxis == kYAxisDb ? QString::number(int(std::lround(t.Value))) : NumberText(t.Value);
+}
+
+}  // namespace
+
+void LayOutDiagram(Diagram* d, QSize size, DiagramAxes* axes)
+{
+    SetDiagramLayout(d, size.width(), size.height());
+    ComputeDiagramAxes(d, axes);
+    // The plot moves right when a y label ("-800m") needs more room than the margin gives.
+    const QFontMetrics metrics(DiagramFont(d->FontHeight, d->FontWidth));
+    int widest = 0;
+    for (const DiagramTick& t : DiagramYLabels(*d, *axes))
+        widest = std::max(widest, metrics.horizontalAdvance(YLabelText(*d, t)));
+    const int left = widest + 2 * int(d->Margin);
+    if (left > d->rectPlot.left && left < d->rectPlot.right - 20) {
+        d->rectPlot.left = left;
+        ComputeDiagramAxes(d, axes);
+    }
+}
+
 void DrawDiagramPicture(QPainter& p, QSize size, Diagram* d, DiagramAxes* axesOut, const DiagramUnits& units)
 {
     DiagramAxes axes;
-    SetDiagramLayout(d, size.width(), size.height());
-    ComputeDiagramAxes(d, &axes);
+    LayOutDiagram(d, size, &axes);
     if (axesOut != nullptr) *axesOut = axes;
     const DiagramRect& r = d->rectPlot;
     const QRect plot(QPoint(r.left, r.top), QPoint(r.right, r.bottom));
@@ -92,7 +116,7 @@ void DrawDiagramPicture(QPainter& p, QSize size, Diagram* d, DiagramAxes* axesOu
     const int margin = int(d->Margin), fh = int(d->FontHeight);
 
     for (const DiagramTick& t : DiagramYLabels(*d, axes)) {
-        const QString text = d->YAxis == kYAxisDb ? QString::number(int(std::lround(t.Value))) : NumberText(t.Value);
+        const QString text = YLabelText(*d, t);
         const int base = int(t.Pixel) + fh / 2;
         p.drawText(QRect(0, base - fh, r.left - margin, fh), Qt::AlignRight | Qt::AlignBottom, text);
     }
@@ -108,12 +132,16 @@ void DrawDiagramPicture(QPainter& p, QSize size, Diagram* d, DiagramAxes* axesOu
     }
     const std::vector<DiagramTick> xLabels = DiagramXLabels(*d, axes);
     const QFontMetrics metrics = p.fontMetrics();
-    for (size_t i = 0; i < xLabels.size(); ++i) {
-        // The last label carries the unit; labels are kept inside the picture.
+    // From the right: the last label carries the unit, every label stays inside
+    // the picture, and one that would touch its right neighbour is left out.
+    int free = size.width() - margin;
+    for (size_t i = xLabels.size(); i-- > 0;) {
         const QString text = NumberText(xLabels[i].Value) + (i + 1 == xLabels.size() ? units.x : QString());
         const int w = metrics.horizontalAdvance(text) + 2;
         const int x = std::clamp(int(xLabels[i].Pixel) - w / 2, 0, std::max(size.width() - margin - w, 0));
+        if (x + w > free) continue;
         p.drawText(QRect(x, r.bottom + margin, w, fh), Qt::AlignHCenter | Qt::AlignTop, text);
+        free = x - metrics.horizontalAdvance(' ');
     }
     // The y units above their labels, left and (secondary axis) right of the legends.
     p.drawText(QRect(0, margin, std::max(r.left - margin, 1), fh), Qt::AlignRight | Qt::AlignBottom,
@@ -128,16 +156,20 @@ void DrawDiagramPicture(QPainter& p, QSize size, Diagram* d, DiagramAxes* axesOu
     p.setBrush(Qt::NoBrush);
     p.drawRect(plot);
 
-    for (int i = 0; i < kDiagramCurves; ++i)
-        if (d->Curve[i].bValid) {
-            p.setPen(kCurveColours[i]);
-            p.drawText(r.left + 100 * i, margin + fh, QString::fromUtf8(d->Curve[i].szName));
-        }
-    for (int j = 0; j < kDiagramRefCurves; ++j)
-        if (d->RefCurve[j].bValid) {
-            p.setPen(kCurveColours[j]);
-            p.drawText(r.left + 100 * j, margin + 2 * fh, QString::fromUtf8(d->RefCurve[j].szName));
-        }
+    // Legends 100 pixels apart, further where a name is longer.
+    auto legends = [&](const DiagramCurve* curves, int count, int baseline) {
+        int x = r.left;
+        for (int i = 0; i < count; ++i)
+            if (curves[i].bValid) {
+                const QString name = QString::fromUtf8(curves[i].szName);
+                x = std::max(x, r.left + 100 * i);
+                p.setPen(kCurveColours[i]);
+                p.drawText(x, baseline, name);
+                x += metrics.horizontalAdvance(name) + metrics.horizontalAdvance("  ");
+            }
+    };
+    legends(d->Curve, kDiagramCurves, margin + fh);
+    legends(d->RefCurve, kDiagramRefCurves, margin + 2 * fh);
 
     p.save();
     p.setClipRect(plot);

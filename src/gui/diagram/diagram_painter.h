@@ -29,6 +29,10 @@ struct DiagramUnits {
 // units of the curves shown, in curve order ("Ohm", "Ohm, A"; none for ratios).
 QString DiagramYUnit(const Diagram& diagram, const DiagramUnits& units);
 
+// The layout of a picture of `size`: rectPlot (widened on the left for long
+// y labels) and the axes.
+void LayOutDiagram(Diagram* diagram, QSize size, DiagramAxes* axes);
+
 // Lays the diagram out for `size`, computes its axes (written to *axes when
 // given) and draws it. The record is a private snapshot: no lock is taken.
 void DrawDiagramPicture(QPainter& painter, QSize size, Diagram* diagram, DiagramAxes* axes = nullptr,

@@ -69,8 +69,7 @@ QImage DiagramView::Picture(QSize size)
     DrawDiagramPicture(p, size, &snapshot_, &axes, units_);
     p.end();
     // The window's own layout again for the read-out.
-    SetDiagramLayout(&snapshot_, width(), height());
-    ComputeDiagramAxes(&snapshot_, &axes_);
+    LayOutDiagram(&snapshot_, this->size(), &axes_);
     return picture;
 }
 
