@@ -22,7 +22,7 @@ EditView::EditView(BoardDocument* document, QWidget* parent) : QWidget(parent), 
     matrix_.fill(Qt::black);
     view_.view = DefaultView(board.CountPixelX, board.CountPixelY);
     client_ = size();
-    view_.pixelPerElement = FitPixelPerElement(view_.view, client_);
+    view_.Fit(client_);
     Rasterise({}, true);
 }
 
@@ -79,8 +79,7 @@ void EditView::SetActiveLayer(int layer)
 
 void EditView::AdoptView(const ViewRect& view)
 {
-    view_.view = view;
-    view_.pixelPerElement = FitPixelPerElement(view_.view, client_);
+    view_.Adopt(view, client_);
     RedrawBackground(false);
 }
 
@@ -145,7 +144,7 @@ void EditView::paintEvent(QPaintEvent* event)
 void EditView::resizeEvent(QResizeEvent*)
 {
     client_ = size();
-    view_.pixelPerElement = FitPixelPerElement(view_.view, client_);
+    view_.Fit(client_);
     background_ = QImage();
     RedrawBackground(false);
 }
@@ -160,7 +159,7 @@ void EditView::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     if (buttons & Qt::MiddleButton) {
-        view_.view = Drag(viewAtMiddleDown_, view_.pixelPerElement, ptMiddleDown_, pt_);
+        view_.Pan(pt_);
         ViewMoved();
         return;
     }
@@ -205,11 +204,10 @@ void EditView::mousePressEvent(QMouseEvent* event)
     pt_ = event->position().toPoint();
     switch (event->button()) {
     case Qt::RightButton:
-        ptRightDown_ = pt_;
+        view_.PressRight(pt_);
         break;
     case Qt::MiddleButton:
-        ptMiddleDown_ = pt_;
-        viewAtMiddleDown_ = view_.view;
+        view_.PressMiddle(pt_);
         break;
     case Qt::LeftButton:
         ptMatrix_ = ToMatrix(pt_);
@@ -226,7 +224,7 @@ void EditView::mouseReleaseEvent(QMouseEvent* event)
     pt_ = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
         const SimMatrix& board = document_->Board();
-        if (ZoomGesture(&view_, ptRightDown_, pt_, client_, board.CountPixelX, board.CountPixelY)) ViewMoved();
+        if (view_.Gesture(pt_, client_, board.CountPixelX, board.CountPixelY)) ViewMoved();
         else RedrawBackground(false);
     } else if (event->button() == Qt::LeftButton && leftDown_) {
         leftDown_ = false;
@@ -238,8 +236,7 @@ void EditView::mouseReleaseEvent(QMouseEvent* event)
 
 void EditView::wheelEvent(QWheelEvent* event)
 {
-    const float factor = static_cast<float>(event->angleDelta().y() * 0.0015);
-    ZoomIn(&view_, factor, event->position().toPoint(), client_);
+    view_.Wheel(event->angleDelta().y(), event->position().toPoint(), client_);
     ViewMoved();
     event->accept();
 }

@@ -99,7 +99,7 @@ private:
     int activeLayer_ = 0;
     bool readOnly_ = false;
 
-    BoardView view_;
+    ViewNavigation view_;
     QSize client_;
     QImage matrix_, background_, buffer_;
 
@@ -110,8 +110,6 @@ private:
     QPoint pt_, ptMatrix_, ptMatrixStart_;
     ElementRect rectEdited_, lastRasterised_;
     bool leftDown_ = false;
-    QPoint ptRightDown_, ptMiddleDown_;
-    ViewRect viewAtMiddleDown_;
 
     std::vector<MeshRect> meshOverlay_;
     std::vector<MeshRect> nodeOverlay_;

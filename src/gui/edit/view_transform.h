@@ -47,4 +47,25 @@ void ZoomIn(BoardView* board, float factor, QPoint p, QSize client);
 // False (nothing changed) when the release shares an x or y with the press.
 bool ZoomGesture(BoardView* board, QPoint press, QPoint release, QSize client, int cxMatrix, int cyMatrix);
 
+// A board window's view with the state of its gestures, shared by the edit
+// and result windows: the right button draws a zoom gesture from its press,
+// the middle button pans from its press, the wheel zooms about the mouse.
+struct ViewNavigation : BoardView {
+    QPoint rightDown, middleDown;
+    ViewRect viewAtMiddleDown;
+
+    void PressRight(QPoint at) { rightDown = at; }
+    void PressMiddle(QPoint at) { middleDown = at, viewAtMiddleDown = view; }
+    // The view while the middle button drags to `at`.
+    void Pan(QPoint at) { view = Drag(viewAtMiddleDown, pixelPerElement, middleDown, at); }
+    // The gesture from the right press to `release`; false when it changes nothing.
+    bool Gesture(QPoint release, QSize client, int cxMatrix, int cyMatrix)
+    {
+        return ZoomGesture(this, rightDown, release, client, cxMatrix, cyMatrix);
+    }
+    void Wheel(int angleDelta, QPoint at, QSize client) { ZoomIn(this, float(angleDelta * 0.0015), at, client); }
+    void Fit(QSize client) { pixelPerElement = FitPixelPerElement(view, client); }
+    void Adopt(const ViewRect& rect, QSize client) { view = rect, Fit(client); }
+};
+
 }  // namespace korvex::gui

@@ -125,8 +125,7 @@ void ResultView::SavePictureDialog()
 
 void ResultView::AdoptView(const ViewRect& view)
 {
-    view_.view = view;
-    view_.pixelPerElement = FitPixelPerElement(view, size());
+    view_.Adopt(view, size());
     RenderPicture();
 }
 
@@ -168,7 +167,7 @@ void ResultView::ShowValueAt(QPoint e)
 
 void ResultView::resizeEvent(QResizeEvent*)
 {
-    view_.pixelPerElement = FitPixelPerElement(view_.view, size());
+    view_.Fit(size());
     trail_ = QImage();
     RenderPicture();
 }
@@ -217,7 +216,7 @@ void ResultView::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     if (event->buttons() & Qt::MiddleButton) {
-        view_.view = Drag(viewAtMiddleDown_, view_.pixelPerElement, ptMiddleDown_, pt);
+        view_.Pan(pt);
         ViewMoved();
         return;
     }
@@ -231,8 +230,8 @@ void ResultView::mouseMoveEvent(QMouseEvent* event)
 void ResultView::mousePressEvent(QMouseEvent* event)
 {
     const QPoint pt = event->position().toPoint();
-    if (event->button() == Qt::RightButton) ptRightDown_ = pt;
-    if (event->button() == Qt::MiddleButton) ptMiddleDown_ = pt, viewAtMiddleDown_ = view_.view;
+    if (event->button() == Qt::RightButton) view_.PressRight(pt);
+    if (event->button() == Qt::MiddleButton) view_.PressMiddle(pt);
     if (event->button() == Qt::LeftButton) {
         const QPoint e = ToMatrix(pt);
         const QString text = ResultDiagnostics(document_->MeshRecord(), show_, layer_, e.x(), e.y());
@@ -245,14 +244,14 @@ void ResultView::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::RightButton) return;
     trail_ = QImage();
     const SimMatrix& board = document_->Board();
-    if (ZoomGesture(&view_, ptRightDown_, event->position().toPoint(), size(), board.CountPixelX, board.CountPixelY))
+    if (view_.Gesture(event->position().toPoint(), size(), board.CountPixelX, board.CountPixelY))
         ViewMoved();
     else update();
 }
 
 void ResultView::wheelEvent(QWheelEvent* event)
 {
-    ZoomIn(&view_, float(event->angleDelta().y() * 0.0015), event->position().toPoint(), size());
+    view_.Wheel(event->angleDelta().y(), event->position().toPoint(), size());
     ViewMoved();
     event->accept();
 }

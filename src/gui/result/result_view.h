@@ -68,7 +68,7 @@ private:
     BoardDocument* document_;
     int show_ = kShowVoltage;
     int layer_ = 0;
-    BoardView view_;
+    ViewNavigation view_;
     QImage map_;
     QImage picture_;  // the window's background: map, arrows, outline, legend
     ResultRange range_;
@@ -80,8 +80,7 @@ private:
     CachedRange ranges_[4];  // automatic range per view
     bool legendVisible_ = true;
 
-    QPoint ptRightDown_, ptMiddleDown_, lastMouse_;
-    ViewRect viewAtMiddleDown_;
+    QPoint lastMouse_;
     QImage trail_;  // white pixels of a right-button gesture
     bool hasReadout_ = false;
     bool mirrored_ = false;
