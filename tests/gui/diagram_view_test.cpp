@@ -1,7 +1,8 @@
 // The diagram window as drawn: grid lines of dB axes, the logarithmic axis
 // from 0, curves clipped to the plot (a zero magnitude on a log axis runs to
 // the bottom edge and no further), the click that starts an analysis at the
-// clicked frequency, and pictures drawn from a snapshot of the record.
+// clicked frequency, the y unit from the curves shown, and pictures drawn
+// from a snapshot of the record.
 #include <QtTest>
 #include <cmath>
 #include <thread>
@@ -105,6 +106,39 @@ private slots:
         QVERIFY(CountColour(picture, QRect(r.left, 0, 100, r.top), colour) > 5);
     }
 
+    void yUnitFollowsTheCurvesShown()
+    {
+        const struct {
+            std::vector<const char*> curves;
+            unsigned axis;
+            const char* given;
+            const char* expected;
+        } cases[] = {
+            {{"Zin(i000)"}, kYAxisLog, "", "Ohm"},
+            {{"Zin(i000)", "Zin(i001)", "Stimulus"}, kYAxisLog, "", "Ohm, A"},
+            {{"S21(v1)"}, kYAxisLinear, "", ""},
+            {{"Zin(i000)"}, kYAxisDb, "", "dB"},
+            {{"Current Stimulus", "Voltage Response"}, kYAxisSignedLinear, "A", "A"},
+            {{}, kYAxisLog, "", ""},
+        };
+        for (const auto& c : cases) {
+            Diagram d;
+            InitDiagram(&d, nullptr);
+            d.YAxis = c.axis;
+            for (size_t i = 0; i < c.curves.size(); ++i) InitDiagramData(&d, c.curves[i], int(i), 3);
+            DiagramUnits units;
+            units.y = c.given;
+            QCOMPARE(DiagramYUnit(d, units), QString(c.expected));
+        }
+        // A hidden curve does not count.
+        Diagram d;
+        InitDiagram(&d, nullptr);
+        InitDiagramData(&d, "Zin(i000)", 0, 3);
+        InitDiagramData(&d, "V(port1)", 1, 3);
+        d.Curve[0].bValid = 0;
+        QCOMPARE(DiagramYUnit(d, {}), QString("V"));
+    }
+
     void clickStartsTheAnalysisOfTheClickModeAtThatFrequency()
     {
         Diagram d;
@@ -140,6 +174,13 @@ private slots:
         QTest::mouseMove(&view, QPoint(r.left - 10, r.top + 5));
         QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(r.left - 10, r.top + 5));
         QCOMPARE(spy.count(), 0);
+        // A diagram over time starts nothing and leaves the frequency setting alone.
+        view.SetUnits(DiagramUnits{"s", "A", "V", false});
+        gSettings.ZinDistributionFrequency = 5;
+        QTest::mouseMove(&view, QPoint(px, (r.top + r.bottom) / 2));
+        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(px, (r.top + r.bottom) / 2));
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(gSettings.ZinDistributionFrequency, 5.0);
     }
 
     void picturesComeFromASnapshot()
