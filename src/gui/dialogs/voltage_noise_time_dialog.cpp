@@ -467,10 +467,8 @@ void VoltageNoiseTimeDialog::done(int result)
         jobs_->Wait();
         QCoreApplication::processEvents();
     }
-    if (result == QDialog::Accepted) {
-        TakeRadios();
-        for (int number : {3000, 3002, 3003, 3005}) FieldChanged(number);
-    }
+    // The fields are stored as they change; OK takes the radios too.
+    if (result == QDialog::Accepted) TakeRadios();
     QDialog::done(0);
 }
 
