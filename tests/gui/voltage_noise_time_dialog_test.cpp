@@ -2,7 +2,8 @@
 // response drawn against the second axis (and that axis following DIV Y Sec
 // only when the axes are updated), the wheel steps of every kind of field,
 // list texts and field texts that do not read, OK and Cancel, and "Simulate"
-// on the job runner: a real sweep on the harmonics, and Stop.
+// on the job runner: a real sweep on the harmonics, and Stop; both PDN tools
+// open from the frame by their command numbers.
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include "diagram/diagram_view.h"
 #include "dialogs/voltage_noise_time_dialog.h"
 #include "frame/job_controller.h"
+#include "frame/main_frame.h"
 #include "gui_test_support.h"
 #include "jobs/commands.h"
 #include "mesh/mesh_generation.h"
@@ -230,6 +232,29 @@ private slots:
             QTimer::singleShot(0, [&] { Control<QPushButton>(&dialog, 2)->click(); });
             QCOMPARE(dialog.exec(), 0);
         }
+    }
+
+    void theFrameOpensBothToolsByTheirCommands()
+    {
+        QTemporaryDir folder;
+        QDir::setCurrent(folder.path());
+        Settings valid = DefaultSettings();
+        CopyName(valid.LTspicePath, KORVEX_SIM);
+        WriteSettingsFile(&valid, folder.path().toStdString());
+        gSettings = valid;
+        MainFrame frame;
+        frame.SetConfirmations(false);
+        frame.show();
+        frame.Initialise();
+        QVERIFY(frame.OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
+        ModalAnswers answers({Reject, Reject});
+        QVERIFY(frame.Execute(Command::SimulateVoltageNoiseTime));
+        QVERIFY(frame.Execute(Command::SimulateCapsOnPosition));
+        QCOMPARE(answers.Seen().size(), size_t(2));
+        QCOMPARE(answers.Seen()[0].title, QString("Simulate Current injected Voltage Noise in Time Domain"));
+        QCOMPARE(answers.Seen()[1].title, QString("Optimize Caps Settings"));
+        // The main diagram's "Stimulus" came with the noise tool.
+        QCOMPARE(QString(frame.Document()->DiagramRecord().Curve[9].szName), QString("Stimulus"));
     }
 
     void simulateSweepsTheHarmonicsAndStopKeepsTheDiagram()
