@@ -37,7 +37,7 @@ using Param = VoltageNoiseTimeParam;
 enum class Shown { kNumber, kUnsigned, kFixed, kExponent };
 enum class Change { kHarmonics, kEverything, kPoints, kStoreOnly };
 
-struct FieldSpec {
+struct NoiseField {
     int number;
     const char* label;
     const char* unit;
@@ -47,7 +47,7 @@ struct FieldSpec {
     int32_t Param::*count;    // integer fields
 };
 
-const FieldSpec kFields[] = {
+const NoiseField kFields[] = {
     {3000, "tr", "s", Shown::kNumber, Change::kHarmonics, &Param::tr, nullptr},
     {3002, "T", "s", Shown::kNumber, Change::kEverything, &Param::T, nullptr},
     {3003, "TON", "s", Shown::kNumber, Change::kHarmonics, &Param::TON, nullptr},
@@ -64,14 +64,14 @@ const FieldSpec kFields[] = {
     {3009, "t2", "s", Shown::kExponent, Change::kHarmonics, &Param::t2, nullptr},
 };
 
-const FieldSpec* Spec(int number)
+const NoiseField* FindField(int number)
 {
-    for (const FieldSpec& f : kFields)
+    for (const NoiseField& f : kFields)
         if (f.number == number) return &f;
     return nullptr;
 }
 
-QString FieldText(const FieldSpec& f, const Param& p)
+QString FieldText(const NoiseField& f, const Param& p)
 {
     switch (f.shown) {
     case Shown::kUnsigned: return QString::asprintf("%u", unsigned(p.*f.count));
@@ -125,7 +125,7 @@ void VoltageNoiseTimeDialog::BuildFields()
 {
     auto* grid = new QGridLayout;
     FormGrid form(grid);
-    for (const FieldSpec& f : kFields) {
+    for (const NoiseField& f : kFields) {
         QLineEdit* edit = form.Field(f.number, f.label, f.unit);
         edit->installEventFilter(this);
         const int number = f.number;
@@ -227,7 +227,7 @@ QLineEdit* VoltageNoiseTimeDialog::Field(int number) const
 
 void VoltageNoiseTimeDialog::ShowFields()
 {
-    for (const FieldSpec& f : kFields) Field(f.number)->setText(FieldText(f, *param_));
+    for (const NoiseField& f : kFields) Field(f.number)->setText(FieldText(f, *param_));
     gaussOn_->setChecked(param_->GaussOn != 0);
     radios_[param_->Source == 1 ? 1 : 0]->setChecked(true);
     radios_[param_->Spectrum == 1 ? 2 : 3]->setChecked(true);
@@ -261,7 +261,7 @@ void VoltageNoiseTimeDialog::FillNoiseCurves()
 void VoltageNoiseTimeDialog::FieldChanged(int number)
 {
     if (filling_) return;
-    const FieldSpec* f = Spec(number);
+    const NoiseField* f = FindField(number);
     if (f == nullptr) return;
     const QString text = Field(number)->text();
     // A text that is no number (yet) changes nothing.
@@ -350,7 +350,7 @@ void VoltageNoiseTimeDialog::TakeRadios()
 void VoltageNoiseTimeDialog::Wheel(bool up)
 {
     if (simulating_) return;
-    const FieldSpec* f = Spec(scrollParam_);
+    const NoiseField* f = FindField(scrollParam_);
     if (f == nullptr || f->value == nullptr) return;
     float value = param_->*f->value;
     const float step = 0.02f * param_->T / std::max(param_->ScaleX, 1.0f);
@@ -375,7 +375,7 @@ void VoltageNoiseTimeDialog::Wheel(bool up)
 bool VoltageNoiseTimeDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn)
-        for (const FieldSpec& f : kFields)
+        for (const NoiseField& f : kFields)
             if (watched == Field(f.number)) scrollParam_ = f.number;
     return QDialog::eventFilter(watched, event);
 }
@@ -429,7 +429,7 @@ void VoltageNoiseTimeDialog::Simulate()
 
 void VoltageNoiseTimeDialog::SetEditable(bool editable)
 {
-    for (const FieldSpec& f : kFields) Field(f.number)->setEnabled(editable);
+    for (const NoiseField& f : kFields) Field(f.number)->setEnabled(editable);
     for (QWidget* w : std::initializer_list<QWidget*>{gaussOn_, zinPorts_, noiseCurves_, simulate_}) w->setEnabled(editable);
     for (QRadioButton* r : radios_) r->setEnabled(editable);
     stop_->setVisible(!editable);
