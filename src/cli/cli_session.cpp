@@ -85,57 +85,56 @@ void CliObserver::Progress(std::string_view stage, double)
 }
 
 CliSession::CliSession(CliOptions options)
-    : Options(std::move(options)), Board(Project.Board()), Caps(Project.Caps()), NoiseParam(Project.NoiseParam())
+    : Options(std::move(options)),
+      Board(Project.Board()),
+      MeshRecord(Project.MeshRecord()),
+      SettingsRecord(Project.SettingsRecord()),
+      DiagramRecord(Project.DiagramRecord()),
+      SParameters(Project.SParameters()),
+      Caps(Project.Caps()),
+      NoiseParam(Project.NoiseParam())
 {
     static StopSignals signals;  // from the first session to the end of the process
-    SettingsRecord = DefaultSettings();
     PreviousSink = SetDebugSink(Options.Verbose ? MakeStreamDebugSink(stderr) : DebugSink{});
 }
 
 CliSession::~CliSession()
 {
-    FreeMesh(&MeshRecord);
-    FreeSimulateSCapacitor(&SParameters);
     SetDebugSink(std::move(PreviousSink));
 }
 
-int CliSession::Open(std::string* reason)
+Status CliSession::Open()
 {
-    if (!Project.Open(Options.Project, reason)) return -1;
+    if (Status opened = Project.Open(Options.Project); !opened) return opened;
     const std::string folder = Options.WorkDir.empty() ? fs::current_path().string() : Options.WorkDir;
     std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
-        *reason = "work folder " + folder + " does not exist";
-        return -1;
-    }
+    if (!fs::is_directory(folder, ec)) return Status::Refused("work folder " + folder + " does not exist");
     Options.WorkDir = fs::absolute(folder).string();
     const std::string settings = korvex::cli::SettingsPath(Options.SettingsFile, Options.WorkDir);
-    if (!korvex::cli::LoadSettings(settings, !Options.SettingsFile.empty(), &SettingsRecord, reason)) return -1;
+    std::string reason;
+    if (!korvex::cli::LoadSettings(settings, !Options.SettingsFile.empty(), &SettingsRecord, &reason))
+        return Status::Refused(reason);
     std::string simulator = Options.Simulator;
     if (simulator.empty()) {
         simulator = SettingsRecord.LTspicePath;
         if (!fs::is_regular_file(simulator, ec)) simulator = DefaultLTspicePath(ProgramFolder());
     }
-    if (!fs::is_regular_file(simulator, ec)) {
-        *reason = "no simulator found (" + simulator + "); give one with --simulator";
-        return -1;
-    }
+    if (!fs::is_regular_file(simulator, ec))
+        return Status::Refused("no simulator found (" + simulator + "); give one with --simulator");
     Options.Simulator = fs::absolute(simulator).string();
     // Outputs are checked now, so that a run is not wasted on a path that cannot be written.
     const std::vector<std::string> inputs{Options.Project, settings};
     std::vector<std::string> outputs = Options.Outputs;
     if (!Options.Csv.empty()) outputs.push_back(Options.Csv);
-    for (const std::string& output : outputs) {
-        *reason = korvex::cli::CheckOutputPath(output, inputs, Options.Force);
-        if (!reason->empty()) return -1;
-    }
-    for (const std::string& folder : {Options.Bmps, Options.Maps}) {
-        if (folder.empty()) continue;
-        *reason = korvex::cli::CheckOutputFolder(folder, inputs);
-        if (!reason->empty()) return -1;
-    }
-    *reason = korvex::CheckBoardParts(Board);
-    return reason->empty() ? 0 : -1;
+    for (const std::string& output : outputs)
+        if (reason = korvex::cli::CheckOutputPath(output, inputs, Options.Force); !reason.empty())
+            return Status::Refused(reason);
+    for (const std::string& folder : {Options.Bmps, Options.Maps})
+        if (!folder.empty())
+            if (reason = korvex::cli::CheckOutputFolder(folder, inputs); !reason.empty())
+                return Status::Refused(reason);
+    if (reason = korvex::CheckBoardParts(Board); !reason.empty()) return Status::Refused(reason);
+    return Status::Ok();
 }
 
 int CliSession::BuildMesh(std::string* reason)
@@ -153,12 +152,7 @@ int CliSession::BuildMesh(std::string* reason)
 
 JobEnvironment CliSession::Environment()
 {
-    JobEnvironment env;
-    env.Board = &Board;
-    env.Mesh = &MeshRecord;
-    env.Settings = &SettingsRecord;
-    env.Diagram = &DiagramRecord;
-    env.SParameters = &SParameters;
+    JobEnvironment env = Project.Environment();
     env.WorkFolder = Options.WorkDir;
     env.Simulator = Options.Simulator;
     env.Observer = &Observer;
@@ -183,9 +177,11 @@ JobOutcome CliSession::RunJob(const korvex::JobRunner::Work& work)
         Runner.DiscardResults();
         return CancelledOutcome();
     }
-    if (outcome.Success && Runner.ApplyResults(env) != 0) {
-        outcome.Success = false;
-        outcome.Reason = "the results no longer fit the board or mesh";
+    if (outcome.Success) {
+        if (const Status applied = Project.ApplyResults(Runner, outcome); !applied) {
+            outcome.Success = false;
+            outcome.Reason = applied.Reason();
+        }
     }
     Runner.DiscardResults();
     return outcome;
@@ -217,7 +213,7 @@ int CliSession::Finish()
         std::fprintf(stderr, "korvex-cli: maps written to %s\n", Options.Maps.c_str());
     }
     if (Options.Save) {
-        if (!Project.Save(&error)) return Refuse(error);
+        if (const Status saved = Project.Save(); !saved) return Refuse(saved.Reason());
         std::fprintf(stderr, "korvex-cli: results stored in %s\n", Options.Project.c_str());
     }
     return 0;
@@ -234,8 +230,7 @@ int CliSession::Failed(const JobOutcome& outcome)
 int CliSession::OpenMeshAndRun(const std::function<JobOutcome(const JobEnvironment&)>& command,
                                const std::function<void()>& summary)
 {
-    std::string reason;
-    if (Open(&reason) != 0) return Refuse(reason);
+    if (const Status opened = Open(); !opened) return Refuse(opened.Reason());
     return MeshAndRun(command, summary);
 }
 

@@ -17,7 +17,7 @@
 #include "mesh/mesh_model.h"
 #include "pdn/cap_database.h"
 #include "map_export.h"
-#include "project_io.h"
+#include "project/project.h"
 #include "pdn/simulate_s_capacitor.h"
 #include "util/debug_log.h"
 #include "util/job_observer.h"
@@ -54,14 +54,17 @@ private:
     std::string lastStage_;
 };
 
+// A simulating subcommand's run: the project it works on (which owns every
+// record; the references below are shorthands into it), the options, the job
+// runner and the signals that stop it.
 struct CliSession {
     CliOptions Options;
-    korvex::cli::ProjectIo Project;
+    korvex::Project Project;
     SimMatrix& Board;
-    Mesh MeshRecord;
-    Settings SettingsRecord;
-    Diagram DiagramRecord;
-    SimulateSCapacitorData SParameters;
+    Mesh& MeshRecord;
+    Settings& SettingsRecord;
+    Diagram& DiagramRecord;
+    SimulateSCapacitorData& SParameters;
     CapDatabase& Caps;
     VoltageNoiseTimeParam& NoiseParam;
     CliObserver Observer;
@@ -74,9 +77,9 @@ struct CliSession {
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
 
-    // Loads the project and the settings, finds the simulator, checks the
-    // output paths and the placement of every part. 0, or -1 with the reason.
-    int Open(std::string* reason);
+    // Opens the project, loads the settings, finds the simulator, checks the
+    // output paths and the placement of every part.
+    Status Open();
     // Builds the mesh, reporting node counts on stderr. 0, or -1 with the reason.
     int BuildMesh(std::string* reason);
     JobEnvironment Environment();

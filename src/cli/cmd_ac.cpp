@@ -75,7 +75,7 @@ const KorvexCommand kAc("ac", "Simulate an AC analysis of the planes (Zin, S21, 
         job.SourcePort = o->source;
         job.TerminationPort = o->termination;
         CliSession s(o->common);
-        if (s.Open(&reason) != 0) return Refuse(reason);
+        if (const Status opened = s.Open(); !opened) return Refuse(opened.Reason());
         if (o->frequency > 0) s.SettingsRecord.ZinDistributionFrequency = o->frequency;
         if (reason = korvex::CheckAcPorts(s.Board, job.Mode, job.SourcePort, job.TerminationPort); !reason.empty())
             return Refuse(reason);

@@ -40,7 +40,7 @@ std::vector<std::string> Assignments(const RecordLayout& layout, const nlohmann:
     return out;
 }
 
-std::string Build(const nlohmann::json& d, const fs::path& folder, ProjectIo& project)
+std::string Build(const nlohmann::json& d, const fs::path& folder, korvex::Project& project)
 {
     SimMatrix& b = project.Board();
     std::string why;
@@ -55,7 +55,7 @@ std::string Build(const nlohmann::json& d, const fs::path& folder, ProjectIo& pr
         static_cast<int64_t>(header.CountPixelX) * header.CountPixelY >= kBitmapPixelLimit)
         return "CountPixelX x CountPixelY must lie in 1 ... " + std::to_string(kBitmapPixelLimit - 1) + " pixels";
     header.pFirstPart = nullptr;
-    b = header;
+    b = std::move(header);
     if (MallocAllMatrices(&b) != 0) return "not enough memory for a board of that size";
     const nlohmann::json bitmaps = d.value("Bitmaps", nlohmann::json::array());
     if (!bitmaps.is_array() || bitmaps.size() > static_cast<size_t>(b.LayerCount))
@@ -112,12 +112,11 @@ const KorvexCommand kBoard("board", "Create a whole board from a JSON descriptio
         if (!in) return Refuse("cannot read " + o->from);
         const nlohmann::json description = nlohmann::json::parse(in, nullptr, false);
         if (description.is_discarded()) return Refuse(o->from + " is not valid JSON");
-        ProjectIo project;
+        korvex::Project project;
         project.Create(o->path, !o->plain);
         if (std::string why = Build(description, fs::path(o->from).parent_path(), project); !why.empty())
             return Refuse(o->from + ": " + why);
-        std::string why;
-        if (!project.Save(&why)) return Refuse(why);
+        if (const Status saved = project.Save(); !saved) return Refuse(saved.Reason());
         std::printf("Board %s from %s: %u parts\n", o->path.c_str(), o->from.c_str(), CountParts(&project.Board()));
         return 0;
     };

@@ -69,7 +69,7 @@ const KorvexCommand kCapSim(
         return [o]() {
             CliSession s(o->common);
             std::string reason;
-            if (s.Open(&reason) != 0) return Refuse(reason);
+            if (const Status opened = s.Open(); !opened) return Refuse(opened.Reason());
             Cap cap;
             reason = ChosenValues(s.Board, *o, &cap);
             if (!reason.empty()) return Refuse(reason);

@@ -1,11 +1,9 @@
 // korvex-cli convert IN.sav OUT.sav --compressed|--plain: rewrites a project.
 #include <cstdio>
 
-#include "board/project_file.h"
-#include "board/voltage_noise_param.h"
 #include "command_registry.h"
 #include "output_guard.h"
-#include "pdn/cap_database.h"
+#include "project_io.h"
 
 namespace korvex::cli {
 
@@ -27,21 +25,13 @@ const KorvexCommand kConvert("convert", "Rewrite a project plain or compressed",
         if (o->compressed == o->plain) return Refuse("choose --compressed or --plain");
         if (std::string why = korvex::cli::CheckOutputPath(o->out, {}, o->force, "project"); !why.empty())
             return Refuse(why);
-        SimMatrix board;
-        CapDatabase caps;
-        VoltageNoiseTimeParam noise;
-        const ProjectSections sections{&caps, &noise};
-        std::string error;
-        int status = 0;
-        if (LoadProject(o->in.c_str(), &board, true, sections, &error) != 1)
-            status = Refuse(error);
-        else if (SaveProject(o->out.c_str(), &board, o->compressed, sections, &error) != 0)
-            status = Refuse(error);
-        else if (o->plain && IsCompressedProject(o->in.c_str()))
+        korvex::Project project;
+        if (const int refused = OpenProject(project, o->in); refused != 0) return refused;
+        const bool wasCompressed = project.IsCompressed();
+        if (const Status saved = project.SaveAs(o->out, o->compressed); !saved) return Refuse(saved.Reason());
+        if (o->plain && wasCompressed)
             std::fprintf(stderr, "korvex-cli: note: plain projects do not keep the noise-tool parameters\n");
-        freeSimulationMatrix(&board);
-        FreeCapDatabase(&caps);
-        return status;
+        return 0;
     };
 });
 

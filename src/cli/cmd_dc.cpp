@@ -35,7 +35,7 @@ const KorvexCommand kDc("dc", "Simulate the DC voltage drop and current density"
     return [o]() {
         CliSession s(*o);
         std::string reason;
-        if (s.Open(&reason) != 0) return Refuse(reason);
+        if (const Status opened = s.Open(); !opened) return Refuse(opened.Reason());
         if (reason = korvex::CheckDcConnections(s.Board); !reason.empty()) return Refuse(reason);
         NoteStoredTemperatures(s.Board);
         s.MapQuantities = {korvex::cli::MapQuantity::Voltage, korvex::cli::MapQuantity::CurrentDensity};

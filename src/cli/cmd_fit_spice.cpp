@@ -68,7 +68,7 @@ const KorvexCommand kFitSpice(
         return [o]() {
             CliSession s(o->common);
             std::string reason;
-            if (s.Open(&reason) != 0) return Refuse(reason);
+            if (const Status opened = s.Open(); !opened) return Refuse(opened.Reason());
             if (!o->branches.empty()) {
                 EmptyCapDatabase(&s.Caps);
                 for (const std::string& text : o->branches) {

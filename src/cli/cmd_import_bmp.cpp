@@ -23,7 +23,7 @@ const KorvexCommand kImportBmp("import-bmp", "Import the copper of one layer fro
     sub.add_option("BITMAP", o->bitmap, "24-bit BMP of the board's pixel size")->required();
     return [o]() {
         uint64_t copper = 0;
-        const int status = ChangeProject(o->path, [&](ProjectIo& p) -> std::string {
+        const int status = ChangeProject(o->path, [&](korvex::Project& p) -> std::string {
             SimMatrix& b = p.Board();
             if (o->layer < 1 || o->layer > b.LayerCount)
                 return "--layer must lie in 1 ... " + std::to_string(b.LayerCount) + " for this board";

@@ -11,6 +11,7 @@
 #include "command_registry.h"
 #include "json_output.h"
 #include "output_guard.h"
+#include "project_io.h"
 #include "pdn/cap_database.h"
 #include "record_print.h"
 #include "util/number_text.h"
@@ -18,17 +19,6 @@
 namespace korvex::cli {
 
 namespace {
-
-struct LoadedBoard {
-    SimMatrix board;
-    CapDatabase caps;
-    VoltageNoiseTimeParam noise;
-    ~LoadedBoard()
-    {
-        freeSimulationMatrix(&board);
-        FreeCapDatabase(&caps);
-    }
-};
 
 std::vector<uint64_t> CopperPixels(const SimMatrix& b)
 {
@@ -40,9 +30,9 @@ std::vector<uint64_t> CopperPixels(const SimMatrix& b)
     return counts;
 }
 
-void PrintJson(const std::string& path, bool compressed, const LoadedBoard& p, const std::vector<std::string>& bitmaps)
+void PrintJson(const std::string& path, bool compressed, korvex::Project& p, const std::vector<std::string>& bitmaps)
 {
-    const SimMatrix& b = p.board;
+    const SimMatrix& b = p.Board();
     nlohmann::json out = RecordToJson(SimMatrixHeaderLayout(), &b);
     if (!bitmaps.empty()) out["Bitmaps"] = bitmaps;
     out["File"] = path;
@@ -56,16 +46,16 @@ void PrintJson(const std::string& path, bool compressed, const LoadedBoard& p, c
     }
     out["Parts"] = parts;
     nlohmann::json caps = nlohmann::json::array();
-    for (int i = 0; i < p.caps.Count; ++i) caps.push_back(RecordToJson(CapRecordLayout(), &p.caps.Caps[i]));
+    for (int i = 0; i < p.Caps().Count; ++i) caps.push_back(RecordToJson(CapRecordLayout(), &p.Caps().Caps[i]));
     out["Caps"] = caps;
     out["VoltageNoiseTimeParam"] =
-        compressed ? RecordToJson(VoltageNoiseTimeParamLayout(), &p.noise) : nlohmann::json(nullptr);
+        compressed ? RecordToJson(VoltageNoiseTimeParamLayout(), &p.NoiseParam()) : nlohmann::json(nullptr);
     std::cout << JsonText(out) << "\n";
 }
 
-void PrintText(const std::string& path, bool compressed, const LoadedBoard& p)
+void PrintText(const std::string& path, bool compressed, korvex::Project& p)
 {
-    const SimMatrix& b = p.board;
+    const SimMatrix& b = p.Board();
     std::printf("Project %s (%s)\n", path.c_str(), compressed ? "compressed" : "plain");
     std::printf("Board: %u x %u pixels, %d layers, %sm x %sm (pixel %sm x %sm)\n", b.CountPixelX, b.CountPixelY,
                 b.LayerCount, FloatToChar(b.SizeX).c_str(), FloatToChar(b.SizeY).c_str(),
@@ -93,11 +83,11 @@ void PrintText(const std::string& path, bool compressed, const LoadedBoard& p)
     for (const Part* part = b.pFirstPart; part != nullptr; part = part->pNext)
         std::printf("  %u %s: %s\n", ++n, PartKindName(part->Kind),
                     RecordToText(*PartRecordLayout(part->Kind), part->pRecord).c_str());
-    std::printf("Equivalent-circuit capacitors (%d):\n", p.caps.Count);
-    for (int i = 0; i < p.caps.Count; ++i)
-        std::printf("  %s\n", RecordToText(CapRecordLayout(), &p.caps.Caps[i]).c_str());
+    std::printf("Equivalent-circuit capacitors (%d):\n", p.Caps().Count);
+    for (int i = 0; i < p.Caps().Count; ++i)
+        std::printf("  %s\n", RecordToText(CapRecordLayout(), &p.Caps().Caps[i]).c_str());
     if (compressed)
-        std::printf("VoltageNoiseTimeParam: %s\n", RecordToText(VoltageNoiseTimeParamLayout(), &p.noise).c_str());
+        std::printf("VoltageNoiseTimeParam: %s\n", RecordToText(VoltageNoiseTimeParamLayout(), &p.NoiseParam()).c_str());
 }
 
 const KorvexCommand kInfo("info", "Show a project's board, layer stack, materials and parts", [](CLI::App& sub) {
@@ -110,20 +100,19 @@ const KorvexCommand kInfo("info", "Show a project's board, layer stack, material
                    "With --json: write each layer's copper as DIR/LayerN_Copper.bmp and list them under \"Bitmaps\" "
                    "(so that `board --from` rebuilds the board)");
     return [path, json, bitmapFolder]() {
-        LoadedBoard p;
+        korvex::Project p;
+        if (const int refused = OpenProject(p, *path); refused != 0) return refused;
+        const bool compressed = p.IsCompressed();
         std::string error;
-        if (LoadProject(path->c_str(), &p.board, true, ProjectSections{&p.caps, &p.noise}, &error) != 1)
-            return Refuse(error);
-        const bool compressed = IsCompressedProject(path->c_str());
         std::vector<std::string> bitmaps;
         if (!bitmapFolder->empty()) {
             if (!*json) return Refuse("--bitmaps goes with --json");
             if (std::string why = korvex::cli::CheckOutputFolder(*bitmapFolder, {*path}); !why.empty()) return Refuse(why);
             std::error_code ec;
             std::filesystem::create_directories(*bitmapFolder, ec);
-            for (int l = 0; l < p.board.LayerCount; ++l) {
+            for (int l = 0; l < p.Board().LayerCount; ++l) {
                 const std::string file = (std::filesystem::path(*bitmapFolder) / ("Layer" + std::to_string(l + 1) + "_Copper.bmp")).string();
-                if (WriteBitmapCopper(file.c_str(), p.board.CopperMatrix, p.board.CountPixelX, p.board.CountPixelY, l, &error) != 0)
+                if (WriteBitmapCopper(file.c_str(), p.Board().CopperMatrix, p.Board().CountPixelX, p.Board().CountPixelY, l, &error) != 0)
                     return Refuse(error);
                 bitmaps.push_back(file);
             }

@@ -26,9 +26,9 @@ const KorvexCommand kMaps("maps", "Write PNG maps with legends of the results st
         ->check(CLI::IsMember({"voltage", "current-density", "temperature", "impedance"}));
     return [o]() {
         if (std::string why = CheckOutputFolder(o->folder, {o->project}); !why.empty()) return Refuse(why);
-        ProjectIo project;
+        korvex::Project project;
+        if (const int refused = OpenProject(project, o->project); refused != 0) return refused;
         std::string why;
-        if (!project.Open(o->project, &why)) return Refuse(why);
         std::vector<MapQuantity> quantities;
         for (const std::string& q : o->quantities)
             quantities.push_back(q == "voltage"           ? MapQuantity::Voltage

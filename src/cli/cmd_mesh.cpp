@@ -10,12 +10,13 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "board/project_file.h"
 #include "board/settings_file.h"
+#include "board/sim_matrix.h"
 #include "command_registry.h"
 #include "json_output.h"
 #include "settings_io.h"
 #include "mesh/mesh_generation.h"
+#include "project/project.h"
 #include "util/atomic_file.h"
 #include "util/debug_log.h"
 #include "util/job_observer.h"
@@ -41,16 +42,6 @@ public:
             std::fprintf(stderr, "\r%.*s %3.0f%%", int(stage.size()), stage.data(), 100.0 * fraction);
     }
     ~TerminalProgress() override { std::fprintf(stderr, "\r%40s\r", ""); }
-};
-
-struct MeshedBoard {
-    SimMatrix board;
-    Mesh mesh;
-    ~MeshedBoard()
-    {
-        FreeMesh(&mesh);
-        freeSimulationMatrix(&board);
-    }
 };
 
 // One line per node in list order: ID, x, y, OrderX, OrderY, the eight
@@ -83,42 +74,44 @@ int Run(const Options& o)
     const bool terminal = ::isatty(STDERR_FILENO) != 0;
     // The stage log goes to a terminal; scripts see only the result (and one-line refusals).
     const DebugSink previous = SetDebugSink(terminal ? MakeStreamDebugSink(stderr) : DebugSink{});
-    MeshedBoard m;
-    std::string error;
-    if (gzLoadSimMatrix(o.project.c_str(), &m.board, &error) != 1) {
+    korvex::Project project;
+    if (const Status opened = project.Open(o.project); !opened) {
         SetDebugSink(previous);
-        return Refuse(error.empty() ? "cannot load " + o.project : error);
+        return Refuse(opened.Reason());
     }
+    const SimMatrix& board = project.Board();
+    Mesh& mesh = project.MeshRecord();
+    std::string error;
     MeshBuildReport report;
     int status = 0;
     {
         std::unique_ptr<TerminalProgress> progress(terminal ? new TerminalProgress : nullptr);
-        status = CreateMesh(&m.board, &m.mesh, progress.get(), &settings, &report);
+        status = CreateMesh(&project.Board(), &mesh, progress.get(), &settings, &report);
     }
     SetDebugSink(previous);
     if (status != 0) return Refuse("the mesh could not be built for " + o.project);
-    if (!o.dump.empty() && !WriteDump(o.dump, m.mesh, m.board.LayerCount, &error))
+    if (!o.dump.empty() && !WriteDump(o.dump, mesh, board.LayerCount, &error))
         return Refuse("cannot write " + o.dump + ": " + error);
 
     const bool optimised = settings.AsymmetricMesh != 0;
     if (o.json) {
         nlohmann::json out = {{"Project", o.project},
-                              {"CountPixelX", m.board.CountPixelX},
-                              {"CountPixelY", m.board.CountPixelY},
-                              {"LayerCount", m.board.LayerCount},
+                              {"CountPixelX", board.CountPixelX},
+                              {"CountPixelY", board.CountPixelY},
+                              {"LayerCount", board.LayerCount},
                               {"MaxMeshOrder", settings.MaxMeshOrder},
                               {"AsymmetricMesh", settings.AsymmetricMesh},
                               {"InitialNodes", report.InitialNodes},
                               {"RefinedNodes", report.RefinedNodes},
-                              {"Nodes", CountNodes(&m.mesh)},
-                              {"LastID", m.mesh.LastID},
+                              {"Nodes", CountNodes(&mesh)},
+                              {"LastID", mesh.LastID},
                               {"Seconds", report.InitialSeconds + report.RefineSeconds + report.OptimiseSeconds}};
         out["OptimisedNodes"] = optimised ? nlohmann::json(report.OptimisedNodes) : nlohmann::json(nullptr);
         if (!o.dump.empty()) out["Dump"] = o.dump;
         std::cout << JsonText(out) << "\n";
     } else {
         std::printf("Board %u x %u pixels, %d layers; Max Mesh Order %u, Asymmetric Mesh %u\n",
-                    m.board.CountPixelX, m.board.CountPixelY, m.board.LayerCount, settings.MaxMeshOrder,
+                    board.CountPixelX, board.CountPixelY, board.LayerCount, settings.MaxMeshOrder,
                     settings.AsymmetricMesh);
         std::printf("Initial mesh: %d nodes\n", report.InitialNodes);
         std::printf("Refined mesh: %d nodes\n", report.RefinedNodes);

@@ -11,7 +11,6 @@
 #include <string>
 
 #include "board/part_lookup.h"
-#include "board/project_file.h"
 #include "board/settings_file.h"
 #include "ac_modes.h"
 #include "jobs/board_checks.h"
@@ -24,6 +23,7 @@
 #include "netlist/netlist_ac.h"
 #include "netlist/netlist_electrical.h"
 #include "netlist/netlist_thermal.h"
+#include "project/project.h"
 #include "util/debug_log.h"
 
 namespace korvex::cli {
@@ -41,16 +41,6 @@ struct Options {
     double frequency = -1;     // -1: ZinDistributionFrequency of the settings
 };
 
-struct MeshedBoard {
-    SimMatrix board;
-    Mesh mesh;
-    ~MeshedBoard()
-    {
-        FreeMesh(&mesh);
-        freeSimulationMatrix(&board);
-    }
-};
-
 int Run(const Options& o)
 {
     if (o.kind != "electrical" && o.kind != "thermal" && o.kind != "ac")
@@ -60,64 +50,47 @@ int Run(const Options& o)
     if (o.kind == "ac" && !korvex::cli::ParseAcMode(o.mode, &mode, &why)) return Refuse(why);
     if (std::string guard = korvex::cli::CheckOutputPath(o.output, {o.project}, o.force, "netlist"); !guard.empty())
         return Refuse(guard);
-    Settings settings;
+    korvex::Project project;
+    Settings& settings = project.SettingsRecord();
     std::string settingsWhy;  // a missing Settings.set means the defaults; a malformed one a warning
     korvex::cli::LoadSettings(korvex::cli::SettingsPath("", "."), false, &settings, &settingsWhy);
     if (o.frequency >= 0) settings.ZinDistributionFrequency = o.frequency;
 
     // The log goes to a terminal; scripts see the result line and one-line refusals.
-    std::string log;
     const bool terminal = ::isatty(STDERR_FILENO) != 0;
-    const DebugSink stream = terminal ? MakeStreamDebugSink(stderr) : DebugSink{};
-    const DebugSink previous = SetDebugSink([&](std::string_view text) {
-        log.append(text);
-        if (stream) stream(text);
-    });
+    const DebugSink previous = SetDebugSink(terminal ? MakeStreamDebugSink(stderr) : DebugSink{});
     struct Restore {
         DebugSink sink;
         ~Restore() { SetDebugSink(sink); }
     } restore{previous};
 
-    MeshedBoard m;
-    std::string error;
-    if (gzLoadSimMatrix(o.project.c_str(), &m.board, &error) != 1)
-        return Refuse(error.empty() ? "cannot load " + o.project : error);
+    if (const Status opened = project.Open(o.project); !opened) return Refuse(opened.Reason());
+    SimMatrix& board = project.Board();
+    Mesh& mesh = project.MeshRecord();
 
     AcJob job;
     if (o.kind == "ac") {
-        AcRefusal refusal;
-        if (CheckAcPreconditions(&m.board, mode, &refusal) != 0)
-            return Refuse(std::string(refusal.Text) + " (" + refusal.Caption + ")");
-        job = *AcJobForMode(mode);
+        if (const Status allowed = AcPreconditions(&board, mode); !allowed) return Refuse(allowed.Text());
+        job = *project.AcJobForMode(mode);
         job.Mode = mode;
         if (o.source >= 0) job.SourcePort = static_cast<uint32_t>(o.source);
         if (o.termination >= 0) job.TerminationPort = static_cast<uint32_t>(o.termination);
-        if (why = korvex::CheckAcPorts(m.board, job.Mode, job.SourcePort, job.TerminationPort); !why.empty())
+        if (why = korvex::CheckAcPorts(board, job.Mode, job.SourcePort, job.TerminationPort); !why.empty())
             return Refuse(why);
     }
-    if (CreateMesh(&m.board, &m.mesh, nullptr, &settings) != 0)
+    if (CreateMesh(&board, &mesh, nullptr, &settings) != 0)
         return Refuse("the mesh could not be built for " + o.project);
 
     const std::string path = o.output;
-    int status;
-    if (o.kind == "electrical")
-        status = CreateSpiceElectricalMesh(path.c_str(), &m.board, &m.mesh);
-    else if (o.kind == "thermal")
-        status = CreateSpiceThermalMesh(path.c_str(), &m.board, &m.mesh, &settings);
-    else
-        status = CreateSpiceAC(path.c_str(), &m.board, &m.mesh, &settings, &job);
-    if (status != 0) {
-        // The writer's reason is the last line it logged.
-        std::string reason = log;
-        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
-        const size_t lastLine = reason.find_last_of("\r\n");
-        if (lastLine != std::string::npos) reason = reason.substr(lastLine + 1);
-        return Refuse(reason.empty() ? "cannot write " + path : reason);
-    }
+    ElementCounters* counters = &project.Counters();
+    const Status written = o.kind == "electrical" ? WriteElectricalNetlist(path.c_str(), &board, &mesh, counters)
+                           : o.kind == "thermal"  ? WriteThermalNetlist(path.c_str(), &board, &mesh, &settings, counters)
+                                                  : WriteAcNetlist(path.c_str(), &board, &mesh, &settings, &job, counters);
+    if (!written) return Refuse(written.Reason());
     std::error_code ec;
     const auto bytes = std::filesystem::file_size(path, ec);
     std::printf("Wrote %s netlist %s: %llu bytes, %d mesh nodes on %d layers\n", o.kind.c_str(), path.c_str(),
-                static_cast<unsigned long long>(ec ? 0 : bytes), CountNodes(&m.mesh), m.board.LayerCount);
+                static_cast<unsigned long long>(ec ? 0 : bytes), CountNodes(&mesh), board.LayerCount);
     return 0;
 }
 

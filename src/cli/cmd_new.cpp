@@ -56,7 +56,7 @@ int Run(const NewOptions& o)
         return Refuse(o.path + " exists; give --force to replace it with a new board");
     if (std::string guard = CheckOutputPath(o.path, {}, o.force, "project"); !guard.empty()) return Refuse(guard);
 
-    ProjectIo project;
+    korvex::Project project;
     SimMatrix& board = project.Board();
     // The stack of a new board; layers beyond its first entries keep the record's defaults.
     ApplyNewBoardDefaults(&board);
@@ -72,7 +72,7 @@ int Run(const NewOptions& o)
             static_cast<uint32_t>(ny), sizeZ, copper);
     if (MallocAllMatrices(&board) != 0) return Refuse("not enough memory for a board of that size");
     project.Create(o.path, !o.plain);
-    if (!project.Save(&why)) return Refuse(why);
+    if (const Status saved = project.Save(); !saved) return Refuse(saved.Reason());
     std::printf("New board %s: %llu x %llu pixels, %s x %s, %d layers\n", o.path.c_str(), nx, ny,
                 FormatQuantity(width, "m").c_str(), FormatQuantity(height, "m").c_str(), o.layers);
     return 0;

@@ -81,7 +81,7 @@ const KorvexCommand kNoiseTime(
         return [o]() {
             CliSession s(o->common);
             std::string reason;
-            if (s.Open(&reason) != 0) return Refuse(reason);
+            if (const Status opened = s.Open(); !opened) return Refuse(opened.Reason());
             for (const FieldEdit& edit : o->edits) edit(s.NoiseParam);
             VoltageNoiseTimeParam& p = s.NoiseParam;
             if (p.Source != 0 && p.Source != 1) return Refuse("--source must be 0 or 1");

@@ -58,7 +58,7 @@ const KorvexCommand kOptimizeCaps(
             if (CheckOptiCapParam(&o->param, &message) != 0) return Refuse(message.Text);
             CliSession s(o->common);
             std::string reason;
-            if (s.Open(&reason) != 0) return Refuse(reason);
+            if (const Status opened = s.Open(); !opened) return Refuse(opened.Reason());
             Catalogue catalogue;
             const int fromFile = LoadWorkFolderCatalogue(s.Options.WorkDir, &catalogue, &reason);
             if (fromFile < 0) return Refuse(reason);

@@ -36,7 +36,7 @@ Part* PartAt(const SimMatrix& b, unsigned long long index)
     return index == 0 ? nullptr : p;
 }
 
-std::string Add(ProjectIo& project, const std::string& kindName, const std::vector<std::string>& assignments,
+std::string Add(korvex::Project& project, const std::string& kindName, const std::vector<std::string>& assignments,
                 std::string* done)
 {
     SimMatrix& b = project.Board();
@@ -51,7 +51,7 @@ std::string Add(ProjectIo& project, const std::string& kindName, const std::vect
     return {};
 }
 
-std::string Edit(ProjectIo& project, unsigned long long index, const std::vector<std::string>& assignments,
+std::string Edit(korvex::Project& project, unsigned long long index, const std::vector<std::string>& assignments,
                  std::string* done)
 {
     SimMatrix& b = project.Board();
@@ -67,7 +67,7 @@ std::string Edit(ProjectIo& project, unsigned long long index, const std::vector
     return {};
 }
 
-std::string Remove(ProjectIo& project, unsigned long long index, std::string* done)
+std::string Remove(korvex::Project& project, unsigned long long index, std::string* done)
 {
     SimMatrix& b = project.Board();
     Part* part = PartAt(b, index);
@@ -79,9 +79,8 @@ std::string Remove(ProjectIo& project, unsigned long long index, std::string* do
 
 int List(const std::string& path, bool json)
 {
-    ProjectIo project;
-    std::string why;
-    if (!project.Open(path, &why)) return Refuse(why);
+    korvex::Project project;
+    if (const int refused = OpenProject(project, path); refused != 0) return refused;
     const SimMatrix& b = project.Board();
     nlohmann::json parts = nlohmann::json::array();
     int index = 0;
@@ -107,10 +106,10 @@ struct PartOptions {
     bool json = false;
 };
 
-int Change(const PartOptions& o, const std::function<std::string(ProjectIo&, std::string*)>& change)
+int Change(const PartOptions& o, const std::function<std::string(korvex::Project&, std::string*)>& change)
 {
     std::string done;
-    const int status = ChangeProject(o.path, [&](ProjectIo& p) { return change(p, &done); });
+    const int status = ChangeProject(o.path, [&](korvex::Project& p) { return change(p, &done); });
     if (status == 0) std::printf("%s\n", done.c_str());
     return status;
 }
@@ -136,9 +135,9 @@ const KorvexCommand kPart("part", "Add, list, edit or remove the parts of a boar
     remove->add_option("INDEX", o->index, "1-based position in the part list")->required();
     return [o, add, list, edit, remove]() {
         if (list->parsed()) return List(o->path, o->json);
-        if (add->parsed()) return Change(*o, [&](ProjectIo& p, std::string* done) { return Add(p, o->kind, o->assignments, done); });
-        if (edit->parsed()) return Change(*o, [&](ProjectIo& p, std::string* done) { return Edit(p, o->index, o->assignments, done); });
-        if (remove->parsed()) return Change(*o, [&](ProjectIo& p, std::string* done) { return Remove(p, o->index, done); });
+        if (add->parsed()) return Change(*o, [&](korvex::Project& p, std::string* done) { return Add(p, o->kind, o->assignments, done); });
+        if (edit->parsed()) return Change(*o, [&](korvex::Project& p, std::string* done) { return Edit(p, o->index, o->assignments, done); });
+        if (remove->parsed()) return Change(*o, [&](korvex::Project& p, std::string* done) { return Remove(p, o->index, done); });
         return Refuse("part: give add, list, edit or remove");
     };
 });

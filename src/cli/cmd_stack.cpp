@@ -70,7 +70,7 @@ const KorvexCommand kStack("stack", "Set the layer stack and the board's materia
                    "KEY=VALUE with the keys ElectricalConductivity, TemperatureCoefficient, "
                    "ThermalConductivityCopper, ThermalConductivityFR4XY, ThermalConductivityFR4Z, Alpha, Epsilon, TAmbient");
     return [o]() {
-        const int status = ChangeProject(o->path, [&](ProjectIo& p) { return ChangeStack(*o, p.Board()); });
+        const int status = ChangeProject(o->path, [&](korvex::Project& p) { return ChangeStack(*o, p.Board()); });
         if (status == 0) std::printf("Layer stack of %s changed\n", o->path.c_str());
         return status;
     };

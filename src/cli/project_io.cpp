@@ -1,46 +1,23 @@
 #include "project_io.h"
 
-#include "board/project_file.h"
 #include "command_registry.h"
 
 namespace korvex::cli {
 
-ProjectIo::ProjectIo() { InitSimulationMatrix(&board_); }
-
-ProjectIo::~ProjectIo()
+int OpenProject(korvex::Project& project, const std::string& path)
 {
-    freeSimulationMatrix(&board_);
-    FreeCapDatabase(&caps_);
+    const Status opened = project.Open(path);
+    return opened ? 0 : Refuse(opened.Reason());
 }
 
-bool ProjectIo::Open(const std::string& path, std::string* why)
+int ChangeProject(const std::string& path, const std::function<std::string(korvex::Project&)>& change)
 {
-    if (LoadProject(path.c_str(), &board_, true, ProjectSections{&caps_, &noise_}, why) != 1) return false;
-    path_ = path;
-    compressed_ = IsCompressedProject(path.c_str());
-    return true;
-}
-
-void ProjectIo::Create(const std::string& path, bool compressed)
-{
-    path_ = path;
-    compressed_ = compressed;
-}
-
-bool ProjectIo::Save(std::string* why)
-{
-    return SaveProject(path_.c_str(), &board_, compressed_, ProjectSections{&caps_, &noise_}, why) == 0;
-}
-
-int ChangeProject(const std::string& path, const std::function<std::string(ProjectIo&)>& change)
-{
-    ProjectIo project;
-    std::string why;
-    if (!project.Open(path, &why)) return Refuse(why);
-    why = change(project);
-    if (!why.empty()) return Refuse(why);
-    if (!project.Save(&why)) return Refuse(why);
-    return 0;
+    korvex::Project project;
+    if (const int refused = OpenProject(project, path); refused != 0) return refused;
+    if (const std::string why = change(project); !why.empty()) return Refuse(why);
+    project.MarkModified();
+    const Status saved = project.Save();
+    return saved ? 0 : Refuse(saved.Reason());
 }
 
 }  // namespace korvex::cli

@@ -31,21 +31,9 @@ JobBench::JobBench(uint32_t nx, uint32_t ny, int layers, float pitch)
     settings.BatchMode = 0;
 }
 
-JobBench::~JobBench()
-{
-    FreeMesh(&mesh);
-    freeSimulationMatrix(&board);
-    FreeSimulateSCapacitor(&sparams);
-}
-
 JobEnvironment JobBench::Env()
 {
-    JobEnvironment env;
-    env.Board = &board;
-    env.Mesh = &mesh;
-    env.Settings = &settings;
-    env.Diagram = &diagram;
-    env.SParameters = &sparams;
+    JobEnvironment env = project.Environment();
     env.WorkFolder = folder.dir.string();
     env.Simulator = simulator;
     return env;

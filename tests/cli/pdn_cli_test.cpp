@@ -61,28 +61,22 @@ struct Workspace {
     fs::path File(const char* name) const { return dir / name; }
 };
 
-struct Project {
-    SimMatrix board;
-    CapDatabase caps;
-    VoltageNoiseTimeParam noise;
-    explicit Project(const fs::path& path)
-    {
-        std::string error;
-        EXPECT_EQ(LoadProject(path.c_str(), &board, true, ProjectSections{&caps, &noise}, &error), 1) << error;
-    }
-    ~Project()
-    {
-        freeSimulationMatrix(&board);
-        FreeCapDatabase(&caps);
-    }
-    std::vector<Cap> Capacitors() const
-    {
-        std::vector<Cap> list;
-        for (Part* p = GetFirstPart(&board); p != nullptr; p = GetNextPart(p))
-            if (p->Kind == PART_CAP) list.push_back(*PartRecord<Cap>(p));
-        return list;
-    }
-};
+// The project file as stored.
+Project Stored(const fs::path& path)
+{
+    Project project;
+    const Status opened = project.Open(path.string());
+    EXPECT_TRUE(opened.IsOk()) << opened.Reason();
+    return project;
+}
+
+std::vector<Cap> Capacitors(Project& project)
+{
+    std::vector<Cap> list;
+    for (Part* p = GetFirstPart(&project.Board()); p != nullptr; p = GetNextPart(p))
+        if (p->Kind == PART_CAP) list.push_back(*PartRecord<Cap>(p));
+    return list;
+}
 
 // Squared excess over the target up to the target frequency, as the optimiser counts it;
 // the magnitude of a .re/.im pair of columns or of one .abs column.
@@ -110,8 +104,8 @@ TEST(PdnCli, OptimizeCapsPlacesTheCapacitorsItPrintsAndTheirCurve)
     EXPECT_FALSE(fs::exists(w.File("CapStd.csv")));  // the built-in table stays in memory
 
     // The rows printed are the capacitors stored on the port (140, 55).
-    Project saved(w.project);
-    const std::vector<Cap> caps = saved.Capacitors();
+    Project saved = Stored(w.project);
+    const std::vector<Cap> caps = Capacitors(saved);
     ASSERT_GT(caps.size(), 3u);
     std::vector<Cap> added(caps.begin() + 3, caps.end());
     ASSERT_LE(added.size(), 3u);
@@ -153,8 +147,8 @@ TEST(PdnCli, OptimizeCapsPicksFromTheWorkFolderCatalogue)
     std::ofstream(w.File("CapStd.csv")) << "Capacitance;ESR;ESL\n2.2e-6;0.01;5e-10\n";
     const CliRun r = w.Tool("optimize-caps", "--port 0 --target-z 0.001 --target-f 1e8 --max 2 --save");
     ASSERT_EQ(r.status, 0) << r.err;
-    Project saved(w.project);
-    const std::vector<Cap> caps = saved.Capacitors();
+    Project saved = Stored(w.project);
+    const std::vector<Cap> caps = Capacitors(saved);
     ASSERT_GT(caps.size(), 3u);
     for (size_t i = 3; i < caps.size(); ++i) EXPECT_FLOAT_EQ(caps[i].Capacitance, 2.2e-6f);
 }
@@ -163,16 +157,17 @@ TEST(PdnCli, FitSpicePrintsTheFittedListItStores)
 {
     Workspace w;
     {
-        Project p(w.project);
+        Project p = Stored(w.project);
         CapRecord branch;
-        EmptyCapDatabase(&p.caps);
+        EmptyCapDatabase(&p.Caps());
         for (float c : {10e-6f, 100e-9f}) {
             branch.Capacitance = c;
             branch.ESR = 0.01f;
             branch.ESL = 1e-9f;
-            AddCap(&p.caps, p.caps.Count, &branch);
+            AddCap(&p.Caps(), p.Caps().Count, &branch);
         }
-        ASSERT_EQ(SaveProject(w.project.c_str(), &p.board, true, ProjectSections{&p.caps, &p.noise}), 0);
+        ASSERT_TRUE(p.IsCompressed());
+        ASSERT_TRUE(p.Save().IsOk());
     }
     const CliRun r = w.Tool("fit-spice", "--sensitivity 0 --save");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -185,8 +180,8 @@ TEST(PdnCli, FitSpicePrintsTheFittedListItStores)
     ASSERT_EQ(std::sscanf(r.err.c_str() + at, "points: %lf before, %lf after", &before, &after), 2);
     EXPECT_LT(after, before);
 
-    Project saved(w.project);
-    std::string stored = SpiceSubcircuitText(&saved.caps);
+    Project saved = Stored(w.project);
+    std::string stored = SpiceSubcircuitText(&saved.Caps());
     stored.erase(std::remove(stored.begin(), stored.end(), '\r'), stored.end());
     EXPECT_EQ(stored, r.out);
 }
@@ -214,10 +209,10 @@ TEST(PdnCli, NoiseTimeWritesStimulusAndResponseOverOnePeriod)
     EXPECT_NEAR(mean, 0.0, 1e-3);        // the series has no DC term
     EXPECT_NEAR(hi - lo, 2.0, 0.4);      // five harmonics of a 2 A trapezoid
     EXPECT_GT(response, 0.0);
-    Project saved(w.project);             // --save keeps the parameters given
-    EXPECT_EQ(saved.noise.nHarmonics, 6);
-    EXPECT_FLOAT_EQ(saved.noise.Amplitude, 2.0f);
-    EXPECT_EQ(saved.noise.GaussOn, 0);
+    Project saved = Stored(w.project);             // --save keeps the parameters given
+    EXPECT_EQ(saved.NoiseParam().nHarmonics, 6);
+    EXPECT_FLOAT_EQ(saved.NoiseParam().Amplitude, 2.0f);
+    EXPECT_EQ(saved.NoiseParam().GaussOn, 0);
 }
 
 TEST(PdnCli, CapSimGivesTheZinTheBoardHasWithTheValuesItSetsOnSave)
@@ -228,8 +223,8 @@ TEST(PdnCli, CapSimGivesTheZinTheBoardHasWithTheValuesItSetsOnSave)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Port 0 with C2 = 4.7\u00b5F, ESR 2mOhm, ESL 300pH"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Z11c: "), std::string::npos);
-    Project saved(w.project);
-    const Cap c2 = *PartRecord<Cap>(GetPartfromID(&saved.board, PART_CAP, 2));
+    Project saved = Stored(w.project);
+    const Cap c2 = *PartRecord<Cap>(GetPartfromID(&saved.Board(), PART_CAP, 2));
     EXPECT_FLOAT_EQ(c2.Capacitance, 4.7e-6f);
     EXPECT_FLOAT_EQ(c2.ESR, 0.002f);
     EXPECT_FLOAT_EQ(c2.ESL, 3e-10f);

@@ -92,7 +92,7 @@ TEST(RecordFields, SetsFieldsByNameWithUnitsAndRefusesWithoutChange)
     ASSERT_TRUE(korvex::cli::SetField(SimMatrixHeaderLayout(), &board, "Er[3]=3.8", &why)) << why;
     EXPECT_FLOAT_EQ(board.Er[3], 3.8f);
 
-    const SimMatrix before = board;
+    const SimMatrixFields before = board;  // the values only; the board owns its memory
     const char* refused[] = {"Nope=1", "SizeZ=1mm,x", "SizeZ=1,2,3,4,5,6,7,8,9", "Er[8]=1", "x", "=3", "LayerCount=1.5"};
     for (const char* text : refused) {
         EXPECT_FALSE(korvex::cli::SetField(SimMatrixHeaderLayout(), &board, text, &why)) << text;

@@ -34,7 +34,7 @@ void SaveWithCurrent(const std::string& path, double amperes)
     FreeCapDatabase(&caps);
 }
 
-int Status(const fs::path& file)
+int ExitStatusIn(const fs::path& file)
 {
     return std::atoi(ReadFile(file).c_str());
 }
@@ -62,7 +62,7 @@ TEST(WorkFolder, TwoJobsInOneFolderNeverSwapResults)
         ASSERT_EQ(std::system(script.c_str()), 0);
         for (const auto& [name, alone] : {std::pair{"a", &a}, std::pair{"b", &b}}) {
             const std::string prefix = t.Path(name);
-            const int status = Status(prefix + ".status");
+            const int status = ExitStatusIn(prefix + ".status");
             if (status == 0) {
                 EXPECT_EQ(ReadFile(prefix + ".out"), alone->out) << name << " in round " << round;
             } else {
@@ -110,8 +110,8 @@ TEST(WorkFolder, TwoSimulatorRunsOnOneNetlistBothLeaveAResult)
                                    " -b ladder.cir > /dev/null; echo $? > 1.status) & (" + sim +
                                    " -b ladder.cir > /dev/null; echo $? > 2.status) & wait; }";
         ASSERT_EQ(std::system(script.c_str()), 0);
-        EXPECT_EQ(Status(t.dir / "1.status"), 0) << ReadFile(t.dir / "ladder.log");
-        EXPECT_EQ(Status(t.dir / "2.status"), 0) << ReadFile(t.dir / "ladder.log");
+        EXPECT_EQ(ExitStatusIn(t.dir / "1.status"), 0) << ReadFile(t.dir / "ladder.log");
+        EXPECT_EQ(ExitStatusIn(t.dir / "2.status"), 0) << ReadFile(t.dir / "ladder.log");
         EXPECT_TRUE(fs::exists(t.dir / "ladder.raw")) << "round " << round;
         for (const auto& entry : fs::directory_iterator(t.dir))
             EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();

@@ -7,7 +7,6 @@
 namespace korvex {
 
 CapDatabase gCapDatabaseCreateSpice;
-CapDatabase gCapDatabaseSimulateSCapacitor;
 
 namespace {
 CapRecord* NewArray(int count)

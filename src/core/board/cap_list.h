@@ -1,8 +1,8 @@
 #pragma once
 // Ordered lists of capacitor models, the record a project file stores after
-// "[CAPS]" tags. Three lists use it: the catalogue gCapDatabase (pdn/, kept in
-// "CapStd.csv"), the equivalent-circuit list gCapDatabaseCreateSpice (stored in
-// projects) and the list of the board's capacitors gCapDatabaseSimulateSCapacitor.
+// "[CAPS]" tags. Two lists use it: the catalogue gCapDatabase (pdn/, kept in
+// "CapStd.csv") and the equivalent-circuit list gCapDatabaseCreateSpice (stored
+// in projects); a korvex::Project holds one of each.
 #include <cstdint>
 
 namespace korvex {
@@ -28,7 +28,6 @@ struct CapDatabase {
 };
 
 extern CapDatabase gCapDatabaseCreateSpice;
-extern CapDatabase gCapDatabaseSimulateSCapacitor;
 
 // Copy of the record at `position`; all zero for a null db or a position outside the list.
 CapRecord GetCap(const CapDatabase* db, int position);

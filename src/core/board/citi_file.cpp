@@ -159,6 +159,26 @@ size_t ReadBlock(SPARAM* d, std::string_view text, size_t pos, const Block& bloc
 
 }  // namespace
 
+SPARAM::~SPARAM()
+{
+    freeSPARAM(this);
+}
+
+SPARAM::SPARAM(SPARAM&& other) noexcept : SPARAMFields(other)
+{
+    static_cast<SPARAMFields&>(other) = SPARAMFields{};
+}
+
+SPARAM& SPARAM::operator=(SPARAM&& other) noexcept
+{
+    if (this != &other) {
+        freeSPARAM(this);
+        static_cast<SPARAMFields&>(*this) = other;
+        static_cast<SPARAMFields&>(other) = SPARAMFields{};
+    }
+    return *this;
+}
+
 int freeSPARAM(SPARAM* d)
 {
     if (d == nullptr) return -1;

@@ -7,7 +7,8 @@
 
 namespace korvex {
 
-struct SPARAM {
+// The record's fields; SPARAM adds the ownership of the eight arrays.
+struct SPARAMFields {
     uint32_t Count = 0;
     uint32_t LogSpacing = 0;   // 1: explicit list, taken as logarithmically spaced
     float StartExponent = 0;   // log10 of the first frequency (lists only)
@@ -22,6 +23,17 @@ struct SPARAM {
     double* S21Im = nullptr;
     double* S22Im = nullptr;
     double* S12Im = nullptr;
+};
+
+// Owns its arrays: movable (the source is left empty), not copyable, freed
+// when destroyed.
+struct SPARAM : SPARAMFields {
+    SPARAM() = default;
+    ~SPARAM();
+    SPARAM(const SPARAM&) = delete;
+    SPARAM& operator=(const SPARAM&) = delete;
+    SPARAM(SPARAM&& other) noexcept;
+    SPARAM& operator=(SPARAM&& other) noexcept;
 };
 
 extern SPARAM gData;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 #include <type_traits>
 
 #include "board/sim_matrix.h"
@@ -20,10 +21,12 @@ void FreeEntry(Part* part)
 }
 }  // namespace
 
-int AddPart(SimMatrix* board, uint32_t kind, const void* record)
+Status AddPart(SimMatrix* board, uint32_t kind, const void* record)
 {
     const uint32_t size = PartRecordSize(kind);
-    if (board == nullptr || record == nullptr || size == 0) return 0;
+    if (board == nullptr) return Status::Refused("no board to add the part to");
+    if (record == nullptr) return Status::Refused("no part record to add");
+    if (size == 0) return Status::Refused("unknown part kind " + std::to_string(kind));
     auto* entry = new Part;
     entry->Kind = kind;
     entry->pRecord = ::operator new(size);
@@ -31,7 +34,7 @@ int AddPart(SimMatrix* board, uint32_t kind, const void* record)
     Part** tail = &board->pFirstPart;
     while (*tail != nullptr) tail = &(*tail)->pNext;
     *tail = entry;
-    return 0;
+    return Status::Ok();
 }
 
 int DeletePart(SimMatrix* board, Part* part)

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "board/part_records.h"
+#include "util/status.h"
 
 namespace korvex {
 
@@ -15,7 +16,9 @@ struct Part {
     Part* pNext = nullptr;
 };
 
-int AddPart(SimMatrix* board, uint32_t kind, const void* record);
+// Appends a copy of RECORD (a record of KIND) to the list; refused with the
+// reason for a null board or record or an unknown kind.
+Status AddPart(SimMatrix* board, uint32_t kind, const void* record);
 int DeletePart(SimMatrix* board, Part* part);
 Part* GetFirstPart(const SimMatrix* board);
 Part* GetNextPart(const Part* part);

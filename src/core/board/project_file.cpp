@@ -30,10 +30,11 @@ ProjectSections GlobalProjectSections()
 
 namespace {
 
-void Fail(std::string* error, const std::string& reason)
+// A refusal that also goes to the debug log.
+Status Refuse(const std::string& reason)
 {
     printDebug("%s\r\n", reason.c_str());
-    if (error != nullptr) *error = reason;
+    return Status::Refused(reason);
 }
 
 bool WriteBody(ProjectOutput& out, const SimMatrix* board, bool compressed, const ProjectSections& sections)
@@ -55,38 +56,34 @@ bool WriteBody(ProjectOutput& out, const SimMatrix* board, bool compressed, cons
 
 }  // namespace
 
-int SaveProject(const char* path, const SimMatrix* board, bool compressed, const ProjectSections& sections,
-                std::string* error)
+Status WriteProject(const char* path, const SimMatrix* board, bool compressed, const ProjectSections& sections)
 {
-    if (path == nullptr || board == nullptr) return -1;
+    if (path == nullptr || board == nullptr) return Status::Refused("no project path or board to save");
     const std::string shape = korvex::ProjectShapeProblem(*board);
-    if (!shape.empty()) {
-        Fail(error, std::string("cannot save ") + path + ": " + shape);
-        return -1;
-    }
+    if (!shape.empty()) return Refuse(std::string("cannot save ") + path + ": " + shape);
     korvex::AtomicFile file(path);
     std::string reason;
     if (!file.Open(&reason)) {
         printDebug(compressed ? "Compressed file couldn't be created\r\n" : "Datei konnte nicht angelegt werden gefunden");
-        Fail(error, reason);
-        return -1;
+        return Refuse(reason);
     }
     ProjectOutput out;
-    if (!out.Begin(file, compressed)) {
-        Fail(error, std::string("cannot write ") + path + ": " + std::strerror(errno ? errno : EIO));
-        return -1;
-    }
+    if (!out.Begin(file, compressed))
+        return Refuse(std::string("cannot write ") + path + ": " + std::strerror(errno ? errno : EIO));
     const bool written = WriteBody(out, board, compressed, sections);
     const bool closed = out.Finish();
-    if (!written || !closed) {
-        Fail(error, std::string("cannot write ") + path + ": " + std::strerror(errno ? errno : EIO));
-        return -1;
-    }
-    if (!file.Commit(&reason)) {
-        Fail(error, reason);
-        return -1;
-    }
-    return 0;
+    if (!written || !closed)
+        return Refuse(std::string("cannot write ") + path + ": " + std::strerror(errno ? errno : EIO));
+    if (!file.Commit(&reason)) return Refuse(reason);
+    return Status::Ok();
+}
+
+int SaveProject(const char* path, const SimMatrix* board, bool compressed, const ProjectSections& sections,
+                std::string* error)
+{
+    const Status saved = WriteProject(path, board, compressed, sections);
+    if (!saved && error != nullptr) *error = saved.Reason();
+    return saved.Code();
 }
 
 int SaveSimMatrix(const char* path, const SimMatrix* board, std::string* error)
@@ -119,22 +116,19 @@ bool IsCompressedProject(const char* path)
     return gz;
 }
 
-int LoadProject(const char* path, SimMatrix* board, bool acceptCompressed, const ProjectSections& sections,
-                std::string* error)
+Status ReadProject(const char* path, SimMatrix* board, bool acceptCompressed, const ProjectSections& sections)
 {
-    if (path == nullptr || board == nullptr) return 0;
+    if (path == nullptr || board == nullptr) return Status::Refused("no project path or board to load into");
     ProjectInput in;
     std::string reason;
     if (!in.Open(path, acceptCompressed, &reason)) {
         printDebug("Datei %s konnte nicht gefunden werden\r\r\n", path);
-        if (error != nullptr) *error = reason;
-        return 0;
+        return Status::Refused(reason);
     }
     LoadedProject loaded;
     if (!korvex::ReadProjectBody(in, acceptCompressed, loaded, &reason)) {
         if (reason == kCompressedDataReason) printDebug("Detected compressed data\r\n");
-        Fail(error, std::string(path) + ": " + reason);
-        return 0;
+        return Refuse(std::string(path) + ": " + reason);
     }
     MoveSimMatrix(board, &loaded.Board);
     if (sections.Caps != nullptr) SwapCapDatabase(sections.Caps, &loaded.Caps);
@@ -145,7 +139,15 @@ int LoadProject(const char* path, SimMatrix* board, bool acceptCompressed, const
         sections.NoiseParam->Window = window;
         sections.NoiseParam->Area = area;
     }
-    return 1;
+    return Status::Ok();
+}
+
+int LoadProject(const char* path, SimMatrix* board, bool acceptCompressed, const ProjectSections& sections,
+                std::string* error)
+{
+    const Status loaded = ReadProject(path, board, acceptCompressed, sections);
+    if (!loaded && error != nullptr) *error = loaded.Reason();
+    return loaded ? 1 : 0;
 }
 
 }  // namespace korvex

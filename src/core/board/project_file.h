@@ -14,6 +14,7 @@
 #include <string>
 
 #include "board/sim_matrix.h"
+#include "util/status.h"
 
 namespace korvex {
 
@@ -42,7 +43,11 @@ int LoadSimMatrix(const char* path, SimMatrix* board, std::string* error = nullp
 // gzip reader; also reads plain files. 1 on success, 0 when refused.
 int gzLoadSimMatrix(const char* path, SimMatrix* board, std::string* error = nullptr);
 
-// The same with explicit section lists instead of the program-wide ones.
+// The same with explicit section lists instead of the program-wide ones,
+// refused with the reason (the loader leaves everything as it was then).
+Status WriteProject(const char* path, const SimMatrix* board, bool compressed, const ProjectSections& sections);
+Status ReadProject(const char* path, SimMatrix* board, bool acceptCompressed, const ProjectSections& sections);
+// Their older forms: SaveProject 0 or -1, LoadProject 1 or 0, with the reason in *error.
 int SaveProject(const char* path, const SimMatrix* board, bool compressed, const ProjectSections& sections,
                 std::string* error = nullptr);
 int LoadProject(const char* path, SimMatrix* board, bool acceptCompressed, const ProjectSections& sections,

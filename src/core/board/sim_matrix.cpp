@@ -9,6 +9,26 @@ namespace korvex {
 
 SimMatrix gSimMatrix;
 
+SimMatrix::~SimMatrix()
+{
+    freeSimulationMatrix(this);
+}
+
+SimMatrix::SimMatrix(SimMatrix&& other) noexcept : SimMatrixFields(other)
+{
+    static_cast<SimMatrixFields&>(other) = SimMatrixFields{};
+}
+
+SimMatrix& SimMatrix::operator=(SimMatrix&& other) noexcept
+{
+    if (this != &other) {
+        freeSimulationMatrix(this);
+        static_cast<SimMatrixFields&>(*this) = other;
+        static_cast<SimMatrixFields&>(other) = SimMatrixFields{};
+    }
+    return *this;
+}
+
 int InitSimulationMatrix(SimMatrix* board)
 {
     if (board == nullptr) return -1;
@@ -153,10 +173,7 @@ int MallocAllMatrices(SimMatrix* board)
 
 void MoveSimMatrix(SimMatrix* to, SimMatrix* from)
 {
-    if (to == from) return;
-    freeSimulationMatrix(to);
-    *to = *from;
-    *from = SimMatrix{};
+    if (to != from) *to = std::move(*from);
 }
 
 }  // namespace korvex

@@ -9,7 +9,8 @@ namespace korvex {
 
 constexpr int kMaxLayers = 8;
 
-struct SimMatrix {
+// The board's fields; SimMatrix adds the ownership of its rasters and parts.
+struct SimMatrixFields {
     uint32_t CountPixelX = 0;
     uint32_t CountPixelY = 0;
     int32_t LayerCount = 0;
@@ -40,6 +41,17 @@ struct SimMatrix {
     float*** TemperatureMatrix = nullptr;
     float*** ZinMatrix = nullptr;
     Part* pFirstPart = nullptr;
+};
+
+// Owns its rasters and part list: it can be moved (the source is left empty)
+// but not copied, and frees what it holds when destroyed.
+struct SimMatrix : SimMatrixFields {
+    SimMatrix() = default;
+    ~SimMatrix();
+    SimMatrix(const SimMatrix&) = delete;
+    SimMatrix& operator=(const SimMatrix&) = delete;
+    SimMatrix(SimMatrix&& other) noexcept;
+    SimMatrix& operator=(SimMatrix&& other) noexcept;
 };
 
 extern SimMatrix gSimMatrix;

@@ -51,8 +51,8 @@ std::string CheckElectricalMaterials(const SimMatrix& board)
     return "";
 }
 
-// The netlist stage of a job: `write` is the writer; a cancel request that
-// arrives meanwhile ends the job after it.
+// The netlist stage of a job: `write` is the writer, whose reason a refusal
+// carries; a cancel request that arrives meanwhile ends the job after it.
 template <class Write>
 bool WriteNetlist(const JobEnvironment& env, Write write, JobOutcome* refusal)
 {
@@ -61,7 +61,10 @@ bool WriteNetlist(const JobEnvironment& env, Write write, JobOutcome* refusal)
         *refusal = CancelledOutcome();
         return false;
     }
-    if (write() != 0) return false;
+    if (const Status written = write(); !written) {
+        *refusal = Refused(written.Reason());
+        return false;
+    }
     if (korvex::Cancelled(env.Cancel)) {
         *refusal = CancelledOutcome();
         return false;
@@ -139,8 +142,9 @@ JobOutcome CommandSimulateElectrical(const JobEnvironment& env)
     if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kElectricalBase, ".cir");
     printDebug("Generate Electrical Spice Circuit %s\r\n", path.c_str());
-    JobOutcome stopped = Refused("the netlist " + path + " could not be written");
-    if (!WriteNetlist(env, [&] { return CreateSpiceElectricalMesh(path.c_str(), env.Board, env.Mesh); }, &stopped))
+    JobOutcome stopped;
+    if (!WriteNetlist(
+            env, [&] { return WriteElectricalNetlist(path.c_str(), env.Board, env.Mesh, env.Counters); }, &stopped))
         return stopped;
     return ThreadSpiceElectricalMesh(env);
 }
@@ -154,9 +158,10 @@ JobOutcome CommandSimulateThermal(const JobEnvironment& env)
     if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kThermalBase, ".cir");
     printDebug("Generate Thermal Spice Circuit %s\r\n", path.c_str());
-    JobOutcome stopped = Refused("the netlist " + path + " could not be written");
-    if (!WriteNetlist(env, [&] { return CreateSpiceThermalMesh(path.c_str(), env.Board, env.Mesh, env.Settings); },
-                      &stopped))
+    JobOutcome stopped;
+    if (!WriteNetlist(
+            env, [&] { return WriteThermalNetlist(path.c_str(), env.Board, env.Mesh, env.Settings, env.Counters); },
+            &stopped))
         return stopped;
     return ThreadSpiceThermalMesh(env);
 }
@@ -166,19 +171,20 @@ JobOutcome CommandSimulateAc(const JobEnvironment& env, const AcJob& job)
     if (!HasBoard(env)) return Refused("no board is open");
     if (!HasMesh(env)) return Refused("create the mesh first");
     if (const std::string bad = CheckElectricalMaterials(*env.Board); !bad.empty()) return Refused(bad);
-    AcRefusal refusal;
-    if (CheckAcPreconditions(env.Board, job.Mode, &refusal) != 0) {
-        JobOutcome outcome = Refused(refusal.Text);
-        outcome.Caption = refusal.Caption;
+    if (const Status allowed = AcPreconditions(env.Board, job.Mode); !allowed) {
+        JobOutcome outcome = Refused(allowed.Reason());
+        outcome.Caption = allowed.Caption();
         return outcome;
     }
     const korvex::WorkFolderLock lock(env.WorkFolder);  // held until the results are read
     if (!lock.Acquired()) return Refused(lock.Reason());
     const std::string path = WorkFilePath(env, kAcBase, ".cir");
     printDebug("Generate AC Spice Circuit %s\r\n", path.c_str());
-    JobOutcome stopped = Refused("the AC netlist " + path + " could not be written (see the log)");
-    if (!WriteNetlist(env, [&] { return CreateSpiceAC(path.c_str(), env.Board, env.Mesh, env.Settings, &job); },
-                      &stopped))
+    JobOutcome stopped;
+    if (!WriteNetlist(
+            env,
+            [&] { return WriteAcNetlist(path.c_str(), env.Board, env.Mesh, env.Settings, &job, env.Counters); },
+            &stopped))
         return stopped;
     return ThreadSpiceZin(env, job);
 }

@@ -19,6 +19,7 @@ struct Settings;
 struct Diagram;
 struct SimulateSCapacitorData;
 struct AcJob;
+struct ElementCounters;
 class JobObserver;
 
 // What a job works on. Defaults are the program-wide records.
@@ -28,6 +29,7 @@ struct JobEnvironment {
     korvex::Settings* Settings = nullptr;
     korvex::Diagram* Diagram = nullptr;
     SimulateSCapacitorData* SParameters = nullptr;
+    ElementCounters* Counters = nullptr;  // netlist element numbers; null: gElementCounters
     std::string WorkFolder;  // folder of the work files; empty: the current directory
     std::string Simulator;   // simulator executable; empty: gszFolderLTSPICE
     JobObserver* Observer = nullptr;

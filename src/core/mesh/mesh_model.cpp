@@ -127,6 +127,26 @@ int InitMesh(Mesh* mesh, const SimMatrix* board)
     return 0;
 }
 
+Mesh::~Mesh()
+{
+    FreeMesh(this);
+}
+
+Mesh::Mesh(Mesh&& other) noexcept : MeshFields(other)
+{
+    static_cast<MeshFields&>(other) = MeshFields{};
+}
+
+Mesh& Mesh::operator=(Mesh&& other) noexcept
+{
+    if (this != &other) {
+        FreeMesh(this);
+        static_cast<MeshFields&>(*this) = other;
+        static_cast<MeshFields&>(other) = MeshFields{};
+    }
+    return *this;
+}
+
 void FreeMesh(Mesh* mesh)
 {
     if (mesh == nullptr) return;

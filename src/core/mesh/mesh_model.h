@@ -66,7 +66,8 @@ struct MeshNode {
 // mesh_model.cpp.
 struct MeshNodePool;
 
-struct Mesh {
+// The mesh's fields; Mesh adds the ownership of its nodes and tables.
+struct MeshFields {
     MeshNode* FirstNode = nullptr;
     MeshNode* LastNode = nullptr;
     uint32_t LastID = 0;
@@ -77,6 +78,18 @@ struct Mesh {
     int32_t CountPixelY = 0;
     MeshNodePool* NodePool = nullptr;  // created by the first AddNode, released by FreeMesh
     uint32_t NodeCount = 0;            // nodes in the list, kept by AddNode and DeleteNode
+};
+
+// Owns its nodes and tables: it can be moved (the source is left empty) but
+// not copied (CopyMeshResults and the scratch records copy what a job needs),
+// and frees what it holds when destroyed.
+struct Mesh : MeshFields {
+    Mesh() = default;
+    ~Mesh();
+    Mesh(const Mesh&) = delete;
+    Mesh& operator=(const Mesh&) = delete;
+    Mesh(Mesh&& other) noexcept;
+    Mesh& operator=(Mesh&& other) noexcept;
 };
 
 extern Mesh gMesh;

@@ -2,11 +2,12 @@
 
 namespace korvex {
 
-AcJob gAcJobS21{AC_MODE_S21, 0, 1, 0, 1, nullptr, nullptr};
-AcJob gAcJobNoiseTransfer{AC_MODE_NOISE_TRANSFER, 0, 1, 0, 1, nullptr, nullptr};
-AcJob gAcJobCurrentNoiseTransfer{AC_MODE_CURRENT_NOISE_TRANSFER, 0, 1, 0, 1, nullptr, nullptr};
-AcJob gAcJobCapacitorSParameters{AC_MODE_CAPACITOR_SPARAMETERS, 0, 1, 0xFFFFFFFFu, 0xFFFFFFFFu, nullptr, nullptr};
-AcJob gAcJobWithoutDialog{};
+AcJobRecords gAcJobRecords;
+AcJob& gAcJobS21 = gAcJobRecords.S21;
+AcJob& gAcJobNoiseTransfer = gAcJobRecords.NoiseTransfer;
+AcJob& gAcJobCurrentNoiseTransfer = gAcJobRecords.CurrentNoiseTransfer;
+AcJob& gAcJobCapacitorSParameters = gAcJobRecords.CapacitorSParameters;
+AcJob& gAcJobWithoutDialog = gAcJobRecords.WithoutDialog;
 
 int IsAcMode(uint32_t mode)
 {
@@ -28,15 +29,20 @@ int IsSingleFrequencyAcMode(uint32_t mode)
     return mode == AC_MODE_Z_AT_F || mode == AC_MODE_CURRENT_DENSITY_AT_F || mode == AC_MODE_VOLTAGE_NOISE_AT_F;
 }
 
-AcJob* AcJobForMode(uint32_t mode)
+AcJob* AcJobRecords::ForMode(uint32_t mode)
 {
     switch (mode) {
-    case AC_MODE_S21: return &gAcJobS21;
-    case AC_MODE_NOISE_TRANSFER: return &gAcJobNoiseTransfer;
-    case AC_MODE_CURRENT_NOISE_TRANSFER: return &gAcJobCurrentNoiseTransfer;
-    case AC_MODE_CAPACITOR_SPARAMETERS: return &gAcJobCapacitorSParameters;
-    default: return IsAcMode(mode) ? &gAcJobWithoutDialog : nullptr;
+    case AC_MODE_S21: return &S21;
+    case AC_MODE_NOISE_TRANSFER: return &NoiseTransfer;
+    case AC_MODE_CURRENT_NOISE_TRANSFER: return &CurrentNoiseTransfer;
+    case AC_MODE_CAPACITOR_SPARAMETERS: return &CapacitorSParameters;
+    default: return IsAcMode(mode) ? &WithoutDialog : nullptr;
     }
+}
+
+AcJob* AcJobForMode(uint32_t mode)
+{
+    return gAcJobRecords.ForMode(mode);
 }
 
 }  // namespace korvex

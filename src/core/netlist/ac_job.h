@@ -30,18 +30,31 @@ struct AcJob {
     void* hNotifyWindow = nullptr;
 };
 
-// The static job records with their initial contents.
-extern AcJob gAcJobS21;                     // 9093, 0, 1, 0, 1
-extern AcJob gAcJobNoiseTransfer;           // 9089, 0, 1, 0, 1
-extern AcJob gAcJobCurrentNoiseTransfer;    // 9088, 0, 1, 0, 1
-extern AcJob gAcJobCapacitorSParameters;    // 9092, 0, 1, no selection, no selection
-extern AcJob gAcJobWithoutDialog;           // all zero; Mode set by 9094, 9095, 9087, 9090
+// The job records of the AC commands with their initial contents: one set for
+// the program (the globals below) and one in each korvex::Project.
+struct AcJobRecords {
+    AcJob S21{AC_MODE_S21, 0, 1, 0, 1, nullptr, nullptr};
+    AcJob NoiseTransfer{AC_MODE_NOISE_TRANSFER, 0, 1, 0, 1, nullptr, nullptr};
+    AcJob CurrentNoiseTransfer{AC_MODE_CURRENT_NOISE_TRANSFER, 0, 1, 0, 1, nullptr, nullptr};
+    AcJob CapacitorSParameters{AC_MODE_CAPACITOR_SPARAMETERS, 0, 1, 0xFFFFFFFFu, 0xFFFFFFFFu, nullptr, nullptr};
+    AcJob WithoutDialog{};  // Mode set by 9094, 9095, 9087, 9090
+
+    // The record a command uses (null for an unknown mode).
+    AcJob* ForMode(uint32_t mode);
+};
+
+extern AcJobRecords gAcJobRecords;
+extern AcJob& gAcJobS21;                     // 9093, 0, 1, 0, 1
+extern AcJob& gAcJobNoiseTransfer;           // 9089, 0, 1, 0, 1
+extern AcJob& gAcJobCurrentNoiseTransfer;    // 9088, 0, 1, 0, 1
+extern AcJob& gAcJobCapacitorSParameters;    // 9092, 0, 1, no selection, no selection
+extern AcJob& gAcJobWithoutDialog;           // all zero; Mode set by 9094, 9095, 9087, 9090
 
 // 1 for the modes this record type knows, else 0.
 int IsAcMode(uint32_t mode);
 // 1 for the single-frequency modes (9095, 9087, 9090), 0 for the swept ones.
 int IsSingleFrequencyAcMode(uint32_t mode);
-// The static record a command uses (null for an unknown mode).
+// The program-wide record a command uses: gAcJobRecords.ForMode(mode).
 AcJob* AcJobForMode(uint32_t mode);
 
 }  // namespace korvex

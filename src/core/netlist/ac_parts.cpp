@@ -29,7 +29,7 @@ bool HasName(const char (&name)[kNetNameSize])
 
 void WriteResistor(NetlistWriter& out, const Mesh* mesh, const Resistor& r)
 {
-    const uint32_t n = gElementCounters.AcResistor++;
+    const uint32_t n = out.Counters().AcResistor++;
     const bool name1 = HasName(r.Net1Name);
     const bool name2 = HasName(r.Net2Name);
     if (name1 && name2)

@@ -6,24 +6,37 @@
 
 namespace korvex {
 
-int CheckAcPreconditions(const SimMatrix* board, uint32_t mode, AcRefusal* refusal)
+namespace {
+// The refusal of an AC mode as text and caption; null text when the board may run it.
+AcRefusal FindAcRefusal(const SimMatrix* board, uint32_t mode)
 {
-    const auto refuse = [&](const char* text, const char* caption) {
-        if (refusal != nullptr) *refusal = AcRefusal{text, caption};
-        return -1;
-    };
     if (mode != AC_MODE_ZIN_OF_PORTS && mode != AC_MODE_Z_AT_F && mode != AC_MODE_CURRENT_DENSITY_AT_F &&
         mode != AC_MODE_VOLTAGE_NOISE_AT_F)
-        return 0;
+        return {};
     if (board == nullptr || (board->LayerCount != 2 && board->LayerCount != 4))
-        return refuse("Only 2 and 4 Layer Boards supported", "Change Layerstack");
+        return {"Only 2 and 4 Layer Boards supported", "Change Layerstack"};
     if (board->LayerCount == 4) {
         if (IsFullCopperOnLayer(board, 0) != 1 || IsFullCopperOnLayer(board, 3) != 1)
-            return refuse("Top and Bottom have to be filled with copper", "Fill Reference Planes");
-        return 0;
+            return {"Top and Bottom have to be filled with copper", "Fill Reference Planes"};
+        return {};
     }
-    if (IsFullCopperOnLayer(board, 1) != 1) return refuse("Bottom has to be filled with copper", "Fill Reference Plane");
-    return 0;
+    if (IsFullCopperOnLayer(board, 1) != 1) return {"Bottom has to be filled with copper", "Fill Reference Plane"};
+    return {};
+}
+}  // namespace
+
+Status AcPreconditions(const SimMatrix* board, uint32_t mode)
+{
+    const AcRefusal refusal = FindAcRefusal(board, mode);
+    return refusal.Text == nullptr ? Status::Ok() : Status::Refused(refusal.Text, refusal.Caption);
+}
+
+int CheckAcPreconditions(const SimMatrix* board, uint32_t mode, AcRefusal* refusal)
+{
+    const AcRefusal found = FindAcRefusal(board, mode);
+    if (found.Text == nullptr) return 0;
+    if (refusal != nullptr) *refusal = found;
+    return -1;
 }
 
 }  // namespace korvex

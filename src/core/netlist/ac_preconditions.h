@@ -4,6 +4,8 @@
 // planes. The front end shows a refusal as a warning box with an OK button.
 #include <cstdint>
 
+#include "util/status.h"
+
 namespace korvex {
 
 struct SimMatrix;
@@ -13,8 +15,10 @@ struct AcRefusal {
     const char* Caption = nullptr;
 };
 
-// 0 when the board may run `mode` (the dialog modes are not checked); -1 with
-// the refusal's text and caption otherwise.
+// Ok when the board may run `mode` (the dialog modes are not checked); else
+// refused with the warning's text as reason and its caption.
+Status AcPreconditions(const SimMatrix* board, uint32_t mode);
+// The same as 0, or -1 with the refusal's text and caption.
 int CheckAcPreconditions(const SimMatrix* board, uint32_t mode, AcRefusal* refusal);
 
 }  // namespace korvex

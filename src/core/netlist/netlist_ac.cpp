@@ -97,26 +97,36 @@ void WriteSpiceAC(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh, 
     out.Text(".end\n");
 }
 
-int CreateSpiceAC(const char* path, const SimMatrix* board, const Mesh* mesh, const Settings* settings,
-                  const AcJob* job)
+namespace {
+Status AcRefused(const std::string& reason)
 {
-    if (board == nullptr || mesh == nullptr || settings == nullptr || job == nullptr) return -1;
-    if (IsAcMode(job->Mode) == 0) {
-        printDebug("AC netlist: unknown analysis mode %u\r\n", job->Mode);
-        return -1;
-    }
+    printDebug("AC netlist: %s\r\n", reason.c_str());
+    return Status::Refused("AC netlist: " + reason);
+}
+}  // namespace
+
+Status WriteAcNetlist(const char* path, const SimMatrix* board, const Mesh* mesh, const Settings* settings,
+                      const AcJob* job, ElementCounters* counters)
+{
+    if (board == nullptr || mesh == nullptr || settings == nullptr || job == nullptr)
+        return Status::Refused("no board, mesh, settings or job to write an AC netlist of");
+    if (IsAcMode(job->Mode) == 0) return AcRefused("unknown analysis mode " + std::to_string(job->Mode));
     std::string reason;
-    if (CheckAcFrequencyPlan(settings, job->Mode, &reason) != 0) {
-        printDebug("AC netlist: %s\r\n", reason.c_str());
-        return -1;
-    }
+    if (CheckAcFrequencyPlan(settings, job->Mode, &reason) != 0) return AcRefused(reason);
     const float sx = Getsx(board);
     const float sy = Getsy(board);
     if (std::fabs(sx - sy) > 1e-6f * std::fmax(sx, sy))
         printDebug("AC netlist: pixels are not square (sx %e m, sy %e m); plane branches take lengths in sx and "
                    "widths in sy\r\n",
                    static_cast<double>(sx), static_cast<double>(sy));
-    return WriteNetlistFile(path, [&](NetlistWriter& out) { WriteSpiceAC(out, board, mesh, settings, job); });
+    return WriteNetlistFile(
+        path, [&](NetlistWriter& out) { WriteSpiceAC(out, board, mesh, settings, job); }, counters);
+}
+
+int CreateSpiceAC(const char* path, const SimMatrix* board, const Mesh* mesh, const Settings* settings,
+                  const AcJob* job)
+{
+    return WriteAcNetlist(path, board, mesh, settings, job).Code();
 }
 
 }  // namespace korvex

@@ -15,9 +15,13 @@ struct Part;
 struct Settings;
 struct SimMatrix;
 
-// Writes the netlist to `path` with the AC block of `acSettings`. 0, or -1
-// when the job, the frequency plan or the file is unusable (reported on the
-// debug log; nothing is left at `path`).
+// Writes the netlist to `path` with the AC block of `acSettings`, numbering
+// elements from COUNTERS (null: the program-wide ones). Refused with the reason
+// when the job, the frequency plan or the file is unusable (also reported on
+// the debug log; nothing is left at `path`).
+Status WriteAcNetlist(const char* path, const SimMatrix* board, const Mesh* mesh, const Settings* acSettings,
+                      const AcJob* job, ElementCounters* counters = nullptr);
+// The same as 0, or -1 when refused.
 int CreateSpiceAC(const char* path, const SimMatrix* board, const Mesh* mesh, const Settings* acSettings,
                   const AcJob* job);
 // The same text into an open writer; the caller has checked the frequency plan.

@@ -26,7 +26,7 @@ bool HasName(const char (&name)[kNetNameSize])
 
 void WriteResistor(NetlistWriter& out, const Mesh* mesh, const Resistor& r)
 {
-    const uint32_t n = gElementCounters.Resistor++;
+    const uint32_t n = out.Counters().Resistor++;
     const bool name1 = HasName(r.Net1Name);
     const bool name2 = HasName(r.Net2Name);
     if (name1 && name2)
@@ -47,7 +47,7 @@ void WriteResistor(NetlistWriter& out, const Mesh* mesh, const Resistor& r)
 // name replaces its terminal's node, as for resistors.
 void WriteCurrentSource(NetlistWriter& out, const Mesh* mesh, const Current& c)
 {
-    const uint32_t n = gElementCounters.CurrentSource++;
+    const uint32_t n = out.Counters().CurrentSource++;
     const bool name1 = HasName(c.Net1Name);
     const bool name2 = HasName(c.Net2Name);
     if (name1 && name2)
@@ -146,10 +146,16 @@ void WriteSpiceElectricalMesh(NetlistWriter& out, SimMatrix* board, Mesh* mesh)
     out.Text(".end\n");
 }
 
+Status WriteElectricalNetlist(const char* path, SimMatrix* board, Mesh* mesh, ElementCounters* counters)
+{
+    if (board == nullptr || mesh == nullptr) return Status::Refused("no board or mesh to write a netlist of");
+    return WriteNetlistFile(
+        path, [&](NetlistWriter& out) { WriteSpiceElectricalMesh(out, board, mesh); }, counters);
+}
+
 int CreateSpiceElectricalMesh(const char* path, SimMatrix* board, Mesh* mesh)
 {
-    if (board == nullptr || mesh == nullptr) return -1;
-    return WriteNetlistFile(path, [&](NetlistWriter& out) { WriteSpiceElectricalMesh(out, board, mesh); });
+    return WriteElectricalNetlist(path, board, mesh).Code();
 }
 
 }  // namespace korvex

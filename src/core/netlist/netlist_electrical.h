@@ -12,8 +12,11 @@ struct MeshNode;
 struct Part;
 struct SimMatrix;
 
-// Writes the netlist to `path` (stores RdcX/RdcY into the board). 0, or -1
-// when the file could not be created or written (nothing is left at `path`).
+// Writes the netlist to `path` (stores RdcX/RdcY into the board), numbering
+// its elements from COUNTERS (null: the program-wide ones). Refused with the
+// reason when the file could not be created or written (nothing is left at `path`).
+Status WriteElectricalNetlist(const char* path, SimMatrix* board, Mesh* mesh, ElementCounters* counters = nullptr);
+// The same as 0, or -1 when refused.
 int CreateSpiceElectricalMesh(const char* path, SimMatrix* board, Mesh* mesh);
 // The same text into an open writer.
 void WriteSpiceElectricalMesh(korvex::NetlistWriter& out, SimMatrix* board, Mesh* mesh);

@@ -50,14 +50,14 @@ void WriteHeatSource(NetlistWriter& out, const SimMatrix* board, const Mesh* mes
                                           h.SolderCoverage * 0.01);
         out.Format("RH%1u_%06u " KORVEX_DC_NODE " Solder%u %f\n", h.RectAZ, node->ID, h.RectAZ, node->ID, key, rs);
     }
-    out.Format("RHJC%s%u JUNCTION%s Solder%u %f\n", h.Net, gElementCounters.JunctionCase++, h.Net, key,
+    out.Format("RHJC%s%u JUNCTION%s Solder%u %f\n", h.Net, out.Counters().JunctionCase++, h.Net, key,
                h.ThermalResistanceJC > 0 ? h.ThermalResistanceJC : 1e-6);
     if (h.Power != 0 && settings.ProcessHeatSourceHeating != 0) {
-        out.Format("IH%u NAMB JUNCTION%s %f\n", gElementCounters.HeatSourceCurrent++, h.Net, h.Power);
+        out.Format("IH%u NAMB JUNCTION%s %f\n", out.Counters().HeatSourceCurrent++, h.Net, h.Power);
         totals.heatSource += static_cast<float>(h.Power);
     }
     if (h.ThermalResistanceJA > 0)
-        out.Format("RHJA%s%u JUNCTION%s NAMB %f\n", h.Net, gElementCounters.JunctionAmbient++, h.Net,
+        out.Format("RHJA%s%u JUNCTION%s NAMB %f\n", h.Net, out.Counters().JunctionAmbient++, h.Net,
                    h.ThermalResistanceJA);
 }
 
@@ -71,7 +71,7 @@ void WriteHeatSink(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh,
         out.Format("RHS%1u_%06u " KORVEX_DC_NODE " Heatsink%s %f\n", h.RectAZ, node->ID, h.RectAZ, node->ID, h.Net, ri);
     }
     if (h.ThermalResistance > 0)
-        out.Format("RHSAMB%u NAMB Heatsink%s %f\n", gElementCounters.SinkAmbient++, h.Net, h.ThermalResistance);
+        out.Format("RHSAMB%u NAMB Heatsink%s %f\n", out.Counters().SinkAmbient++, h.Net, h.ThermalResistance);
 }
 
 // Barrel conduction per layer pair; with via heating, each segment's Joule
@@ -79,7 +79,7 @@ void WriteHeatSink(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh,
 void WriteVia(NetlistWriter& out, const SimMatrix* board, const Mesh* mesh, const Settings& settings, const Via& via,
               HeatTotals& totals)
 {
-    const uint32_t n = gElementCounters.ThermalVia++;
+    const uint32_t n = out.Counters().ThermalVia++;
     const uint32_t id = CoordinateToID(mesh, MeshPoint{static_cast<int32_t>(via.x), static_cast<int32_t>(via.y)});
     const float area = ViaBarrelArea(via.Diameter, via.CopperThickness);
     const int layers = NetlistLayerCount(board->LayerCount);
@@ -223,17 +223,24 @@ void WriteSpiceThermalMesh(NetlistWriter& out, SimMatrix* board, Mesh* mesh, con
     printDebug("Ptot = %e W PtotVia = %e W PtotHeatSource = %e W PtotCopper = %e W\r\n",
                static_cast<double>(totals.via + totals.heatSource + totals.copper), static_cast<double>(totals.via),
                static_cast<double>(totals.heatSource), static_cast<double>(totals.copper));
-    out.Format("V%u %s %s %f\n", gElementCounters.VoltageSource++, "NAMB", "0", board->TAmbient);
+    out.Format("V%u %s %s %f\n", out.Counters().VoltageSource++, "NAMB", "0", board->TAmbient);
     out.Text(".options numdgt 16\n");
     out.Text(".options noopiter\n.options gminsteps=0\n.options srcsteps=0\n");
     out.Text(".op\n");
     out.Text(".end\n");
 }
 
+Status WriteThermalNetlist(const char* path, SimMatrix* board, Mesh* mesh, const Settings* settings,
+                           ElementCounters* counters)
+{
+    if (board == nullptr || mesh == nullptr) return Status::Refused("no board or mesh to write a netlist of");
+    return WriteNetlistFile(
+        path, [&](NetlistWriter& out) { WriteSpiceThermalMesh(out, board, mesh, settings); }, counters);
+}
+
 int CreateSpiceThermalMesh(const char* path, SimMatrix* board, Mesh* mesh, const Settings* settings)
 {
-    if (board == nullptr || mesh == nullptr) return -1;
-    return WriteNetlistFile(path, [&](NetlistWriter& out) { WriteSpiceThermalMesh(out, board, mesh, settings); });
+    return WriteThermalNetlist(path, board, mesh, settings).Code();
 }
 
 }  // namespace korvex

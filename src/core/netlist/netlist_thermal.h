@@ -17,7 +17,12 @@ struct SimMatrix;
 
 // Writes the netlist to `path` (stores RthCopper, RthDielectric, RthLayer into
 // the board). The heating options come from `settings` (gSettings when null).
-// 0, or -1 when the file could not be created or written (nothing is left at `path`).
+// Elements are numbered from COUNTERS (null: the program-wide ones). Refused
+// with the reason when the file could not be created or written (nothing is
+// left at `path`).
+Status WriteThermalNetlist(const char* path, SimMatrix* board, Mesh* mesh, const Settings* settings,
+                           ElementCounters* counters = nullptr);
+// The same as 0, or -1 when refused.
 int CreateSpiceThermalMesh(const char* path, SimMatrix* board, Mesh* mesh, const Settings* settings = nullptr);
 // The same text into an open writer.
 void WriteSpiceThermalMesh(korvex::NetlistWriter& out, SimMatrix* board, Mesh* mesh, const Settings* settings);

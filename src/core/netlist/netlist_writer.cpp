@@ -149,20 +149,26 @@ void NetlistWriter::Discard()
 }
 
 
-int WriteNetlistFile(const char* path, const std::function<void(NetlistWriter&)>& body)
+namespace {
+Status NotWritten(const char* path, const std::string& why)
+{
+    const std::string reason = std::string("Netlist ") + (path != nullptr ? path : "(none)") +
+                               " could not be written: " + why;
+    printDebug("%s\r\n", reason.c_str());
+    return Status::Refused(reason);
+}
+}  // namespace
+
+Status WriteNetlistFile(const char* path, const std::function<void(NetlistWriter&)>& body,
+                        ElementCounters* counters)
 {
     NetlistWriter out;
-    if (path == nullptr || out.Open(path) != 0) {
-        printDebug("Netlist %s could not be written: %s\r\n", path != nullptr ? path : "(none)",
-                   path != nullptr ? out.Error().c_str() : "no path");
-        return -1;
-    }
+    out.UseCounters(counters);
+    if (path == nullptr) return NotWritten(path, "no path");
+    if (out.Open(path) != 0) return NotWritten(path, out.Error());
     body(out);
-    if (out.Close() != 0) {
-        printDebug("Netlist %s could not be written: %s\r\n", path, out.Error().c_str());
-        return -1;
-    }
-    return 0;
+    if (out.Close() != 0) return NotWritten(path, out.Error());
+    return Status::Ok();
 }
 
 }  // namespace korvex

@@ -9,8 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "netlist/element_counters.h"
 #include "netlist/netlist_format.h"
 #include "netlist/number_format.h"
+#include "util/status.h"
 
 namespace korvex {
 
@@ -51,6 +53,11 @@ public:
     }
     void Text(std::string_view text);
 
+    // The element numbers this netlist draws from: the given counters, else
+    // the program-wide gElementCounters.
+    void UseCounters(ElementCounters* counters) { counters_ = counters; }
+    ElementCounters& Counters() { return counters_ != nullptr ? *counters_ : gElementCounters; }
+
     // Number of bytes handed to the writer since Open.
     unsigned long long BytesWritten() const { return flushed_ + used_; }
 
@@ -75,11 +82,14 @@ private:
     std::string temporaryPath_;
     bool failed_ = false;
     std::string error_;
+    ElementCounters* counters_ = nullptr;
 };
 
-// Opens `path`, lets `body` write the netlist and closes it. 0 on success; -1
-// when the file could not be created or written, reported on the debug log as
-// "Netlist <path> could not be written: <reason>"; no file is left behind then.
-int WriteNetlistFile(const char* path, const std::function<void(NetlistWriter&)>& body);
+// Opens `path`, lets `body` write the netlist with COUNTERS (null: the
+// program-wide ones) and closes it. Refused when the file could not be created
+// or written, with the reason "Netlist <path> could not be written: <why>",
+// which also goes to the debug log; no file is left behind then.
+Status WriteNetlistFile(const char* path, const std::function<void(NetlistWriter&)>& body,
+                        ElementCounters* counters = nullptr);
 
 }  // namespace korvex

@@ -88,7 +88,15 @@ TEST(PartList, OrderDeletionAndOwnership)
     EXPECT_EQ(PartRecord<Cap>(first)->Ref, 5u);
     EXPECT_EQ(GetPartfromID(&b, PART_CAP, 5), first);
     EXPECT_EQ(GetPartfromID(&b, PART_VIA, 0), nullptr);
-    EXPECT_EQ(AddPart(&b, 3, &c), 0);
+    // Refusals say why and leave the list alone.
+    const Status unknownKind = AddPart(&b, 3, &c);
+    EXPECT_FALSE(unknownKind.IsOk());
+    EXPECT_EQ(unknownKind.Reason(), "unknown part kind 3");
+    EXPECT_EQ(AddPart(&b, PART_CAP, nullptr).Reason(), "no part record to add");
+    EXPECT_EQ(AddPart(nullptr, PART_CAP, &c).Reason(), "no board to add the part to");
+    EXPECT_TRUE(AddPart(&b, PART_CAP, &c).IsOk());
+    EXPECT_EQ(CountParts(&b), 4u);
+    DeletePart(&b, GetPartfromID(&b, PART_CAP, 99));
     EXPECT_EQ(CountParts(&b), 3u);
 
     DebugCapture log;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "board/citi_file.h"
@@ -11,20 +12,22 @@ using namespace korvex;
 
 namespace {
 
-// A record with the given traces; values re = 0.1 (i + 1), im = 0.
+// A record with the given traces; values re = 0.1 (i + 1), im = 0. It owns
+// its arrays, as one read from a file does.
 struct Record : SPARAM {
-    std::vector<double> re, im;
     Record(uint32_t count, bool withS12)
     {
         Count = count;
-        re.resize(count);
-        im.assign(count, 0.0);
-        for (uint32_t i = 0; i < count; ++i) re[i] = 0.1 * (i + 1);
-        S11Re = S21Re = S22Re = re.data();
-        S11Im = S21Im = S22Im = im.data();
+        const auto array = [count](bool real) {
+            auto* values = static_cast<double*>(std::calloc(count + 1, sizeof(double)));
+            for (uint32_t i = 0; real && i < count; ++i) values[i] = 0.1 * (i + 1);
+            return values;
+        };
+        S11Re = array(true), S21Re = array(true), S22Re = array(true);
+        S11Im = array(false), S21Im = array(false), S22Im = array(false);
         if (withS12) {
-            S12Re = re.data();
-            S12Im = im.data();
+            S12Re = array(true);
+            S12Im = array(false);
         }
     }
 };

@@ -107,9 +107,9 @@ struct PreconditionCase {
     const char* caption;
 };
 
-class AcPreconditions : public ::testing::TestWithParam<PreconditionCase> {};
+class AcPreconditionCheck : public ::testing::TestWithParam<PreconditionCase> {};
 
-TEST_P(AcPreconditions, LayerCountAndReferencePlanes)
+TEST_P(AcPreconditionCheck, LayerCountAndReferencePlanes)
 {
     const PreconditionCase& c = GetParam();
     TestBoard b(c.layers, 3, 2);
@@ -118,11 +118,15 @@ TEST_P(AcPreconditions, LayerCountAndReferencePlanes)
         if (std::find(c.fullLayers.begin(), c.fullLayers.end(), l) == c.fullLayers.end())
             b.board.CopperMatrix[2][1][l] = 0.0f;
     }
+    const Status allowed = AcPreconditions(&b.board, c.mode);
     AcRefusal refusal;
     const int result = CheckAcPreconditions(&b.board, c.mode, &refusal);
     if (c.text == nullptr) {
+        EXPECT_TRUE(allowed.IsOk());
         EXPECT_EQ(result, 0);
     } else {
+        EXPECT_EQ(allowed.Reason(), c.text);
+        EXPECT_EQ(allowed.Caption(), c.caption);
         EXPECT_EQ(result, -1);
         EXPECT_STREQ(refusal.Text, c.text);
         EXPECT_STREQ(refusal.Caption, c.caption);
@@ -130,7 +134,7 @@ TEST_P(AcPreconditions, LayerCountAndReferencePlanes)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, AcPreconditions,
+    Cases, AcPreconditionCheck,
     ::testing::Values(
         PreconditionCase{3, {0, 1, 2}, 9094, "Only 2 and 4 Layer Boards supported", "Change Layerstack"},
         PreconditionCase{1, {0}, 9095, "Only 2 and 4 Layer Boards supported", "Change Layerstack"},

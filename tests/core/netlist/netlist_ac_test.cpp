@@ -179,21 +179,33 @@ TEST_F(AcNetlist, DielectricLossPerPlanePair)
     EXPECT_TRUE(LinesStarting(lossless, "R_L1_N000001_loss").empty());
 }
 
-TEST_F(AcNetlist, RefusesBadPlansAndUnwritableFiles)
+TEST_F(AcNetlist, RefusesBadPlansAndUnwritableFilesWithTheReason)
 {
     TestBoard b(2, 1, 1);
     b.UniformMesh({0, 1});
-    Settings settings;
-    settings.Steps = 0;
-    const AcJob job = Job(9094);
-    DebugCapture log;
-    EXPECT_EQ(CreateSpiceAC("/tmp/korvex_never_written.cir", &b.board, &b.mesh, &settings, &job), -1);
-    EXPECT_TRUE(log.Contains("AC netlist: the sweep needs at least one step"));
-    EXPECT_FALSE(std::filesystem::exists("/tmp/korvex_never_written.cir"));
-    EXPECT_EQ(CreateSpiceAC("/nonexistent-korvex/spice_ac.cir", &b.board, &b.mesh, &gSettings, &job), -1);
-    EXPECT_TRUE(log.Contains("could not be written"));
-    const AcJob unknown = Job(1234);
-    EXPECT_EQ(CreateSpiceAC("/tmp/korvex_never_written.cir", &b.board, &b.mesh, &gSettings, &unknown), -1);
+    Settings noSteps;
+    noSteps.Steps = 0;
+    struct Case {
+        const char* path;
+        const Settings* settings;
+        uint32_t mode;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"/tmp/korvex_never_written.cir", &noSteps, 9094, "AC netlist: the sweep needs at least one step"},
+        {"/nonexistent-korvex/spice_ac.cir", &gSettings, 9094, "Netlist /nonexistent-korvex/spice_ac.cir could not be written: "},
+        {"/tmp/korvex_never_written.cir", &gSettings, 1234, "AC netlist: unknown analysis mode 1234"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        const AcJob job = Job(c.mode);
+        DebugCapture log;
+        const Status written = WriteAcNetlist(c.path, &b.board, &b.mesh, c.settings, &job);
+        EXPECT_EQ(written.Reason().rfind(c.reason, 0), 0u) << written.Reason();
+        EXPECT_TRUE(log.Contains(c.reason));  // the log keeps saying it too
+        EXPECT_EQ(CreateSpiceAC(c.path, &b.board, &b.mesh, c.settings, &job), -1);
+        EXPECT_FALSE(std::filesystem::exists(c.path));
+    }
 }
 
 TEST_F(AcNetlist, TwoLayerBoardMatchesGoldenFile)
