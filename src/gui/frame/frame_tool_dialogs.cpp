@@ -66,9 +66,11 @@ void MainFrame::SimulateVoltageNoiseTime()
 void MainFrame::SimulateCapsOnPosition()
 {
     if (document_ == nullptr) return;
-    SimulateSCapacitorDialog dialog(&gCapDatabase, &gCapDatabaseSimulateSCapacitor, document_->Environment(), jobs_,
+    CapDatabase boardCapacitors;  // rebuilt by the dialog on every opening
+    SimulateSCapacitorDialog dialog(&gCapDatabase, &boardCapacitors, document_->Environment(), jobs_,
                                     [this](const Part* part) { edit_->SelectPart(const_cast<Part*>(part)); }, this);
     dialog.exec();
+    FreeCapDatabase(&boardCapacitors);
     if (dialog.BoardChanged()) document_->MarkChanged();
 }
 
