@@ -15,7 +15,7 @@
 #include <QWheelEvent>
 #include <memory>
 
-#include "diagram/diagram_capacitor.h"
+#include "pdn/diagram_capacitor.h"
 #include "frame/job_controller.h"
 #include "pdn/cap_tuning.h"
 #include "pdn/spice_fit.h"

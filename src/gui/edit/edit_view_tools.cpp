@@ -5,7 +5,7 @@
 #include "edit/part_hit_test.h"
 #include "frame/command.h"
 #include "mesh/board_operations.h"
-#include "mesh/part_lookup.h"
+#include "board/part_lookup.h"
 #include "util/debug_log.h"
 
 namespace korvex::gui {
