@@ -6,7 +6,6 @@
 // group is killed); a cancelled or failed job changes nothing.
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <vector>
 
 #include "jobs/job_runner.h"
@@ -65,7 +64,7 @@ private:
     JobRunner runner_{&observer_};
     JobEnvironment env_;
     QString name_;
-    std::atomic<bool> cancelRequested_{false};
+    bool cancelRequested_ = false;
     bool waiting_ = false;  // a job was started and Complete has not run yet
 };
 
