@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "util/debug_log.h"
+#include "util/large_block.h"
 
 namespace korvex {
 
@@ -38,7 +39,7 @@ void*** malloc3D(int nx, int ny, unsigned nz, unsigned elementSize)
         printDebug("Kein virtueller RAM mehr vorhanden ... !");
         return nullptr;
     }
-    auto* block = static_cast<char*>(std::malloc(total == 0 ? 1 : total));
+    auto* block = static_cast<char*>(AllocateLarge(total));
     if (block == nullptr) {
         printDebug("Kein virtueller RAM mehr vorhanden ... !");
         return nullptr;
@@ -63,7 +64,7 @@ void** malloc2D(int rows, unsigned columns, unsigned elementSize)
     }
     const size_t tables = AlignUp(static_cast<size_t>(rows) * kPointer);
     const size_t row = static_cast<size_t>(columns) * elementSize;
-    auto* block = static_cast<char*>(std::malloc(tables + row * static_cast<size_t>(rows) + 1));
+    auto* block = static_cast<char*>(AllocateLarge(tables + row * static_cast<size_t>(rows) + 1));
     if (block == nullptr) {
         printDebug("Kein virtueller RAM mehr vorhanden ... !");
         return nullptr;
@@ -75,13 +76,13 @@ void** malloc2D(int rows, unsigned columns, unsigned elementSize)
 
 int free3D(void* raster, int, int)
 {
-    std::free(raster);
+    FreeLarge(raster);
     return 0;
 }
 
 int free2D(void* array, int)
 {
-    std::free(array);
+    FreeLarge(array);
     return 0;
 }
 

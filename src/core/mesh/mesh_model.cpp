@@ -9,11 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include <sys/mman.h>
-
 #include "board/raster.h"
 #include "board/sim_matrix.h"
 #include "util/debug_log.h"
+#include "util/large_block.h"
 
 namespace korvex {
 
@@ -25,7 +24,7 @@ static_assert(std::is_trivially_destructible_v<MeshNode>);
 // meshes of millions of nodes are built and rebuilt without a heap allocation
 // per node, and the blocks can use large pages.
 struct MeshNodePool {
-    std::vector<std::pair<void*, size_t>> blocks;
+    std::vector<void*> blocks;
     MeshNode* freeList = nullptr;  // linked through pNextNode
     char* next = nullptr;
     char* end = nullptr;
@@ -33,7 +32,7 @@ struct MeshNodePool {
 
     ~MeshNodePool()
     {
-        for (auto& [address, bytes] : blocks) munmap(address, bytes);
+        for (void* block : blocks) FreeLarge(block);
     }
 
     void* Take()
@@ -44,10 +43,14 @@ struct MeshNodePool {
             return node;
         }
         if (next == nullptr || size_t(end - next) < sizeof(MeshNode)) {
-            void* block = mmap(nullptr, blockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (block == MAP_FAILED) return nullptr;
-            madvise(block, blockBytes, MADV_HUGEPAGE);
-            blocks.emplace_back(block, blockBytes);
+            void* block = AllocateLarge(blockBytes);
+            if (block == nullptr) return nullptr;
+            try {
+                blocks.push_back(block);
+            } catch (const std::bad_alloc&) {
+                FreeLarge(block);
+                return nullptr;
+            }
             next = static_cast<char*>(block);
             end = next + blockBytes;
             blockBytes = std::min(blockBytes * 2, size_t(64) << 20);
@@ -73,16 +76,6 @@ uint32_t IDAt(const Mesh* mesh, int64_t x, int64_t y)
 {
     if (x < 0 || y < 0 || x >= mesh->CountPixelX || y >= mesh->CountPixelY) return 0;
     return mesh->IDMatrix[x][y];
-}
-
-// Neighbour look-ups jump between columns of the pixel table; large pages keep
-// those jumps cheap on big boards. Only whole pages inside the block are advised.
-void AdviseLargePages(void* data, size_t bytes)
-{
-    const uintptr_t page = 4096;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(page - 1);
-    if (end > begin + (uintptr_t(2) << 20)) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 uint32_t Low32(const void* address)
@@ -130,7 +123,6 @@ int InitMesh(Mesh* mesh, const SimMatrix* board)
         return -1;
     }
     const size_t columnBytes = sizeof(uint32_t) * static_cast<size_t>(mesh->CountPixelY);
-    if (mesh->CountPixelX > 0) AdviseLargePages(mesh->IDMatrix[0], columnBytes * static_cast<size_t>(mesh->CountPixelX));
     for (int32_t x = 0; x < mesh->CountPixelX; ++x) std::memset(mesh->IDMatrix[x], 0, columnBytes);
     return 0;
 }

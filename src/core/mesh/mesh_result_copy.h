@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mesh/mesh_model.h"
+#include "util/large_block.h"
 
 namespace korvex {
 
@@ -29,7 +30,7 @@ public:
     int ApplyTo(Mesh* target) const;
 
 private:
-    std::vector<MeshNode> nodes_;
+    std::vector<MeshNode, LargeBlockAllocator<MeshNode>> nodes_;
     std::vector<MeshNode*> byId_;
     Mesh mesh_;
     bool valid_ = false;
