@@ -2,6 +2,8 @@
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The desktop is built (and tested by `make test`) unless GUI=OFF.
+GUI ?= ON
 
 .PHONY: deps configure build demo gui test test-tsan test-asan fuzz bench clean
 
@@ -9,7 +11,7 @@ deps:
 	./scripts/install-deps.sh
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_GUI=$(GUI)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -18,9 +20,9 @@ demo: build
 	./scripts/demo.sh $(BUILD)
 
 # The desktop on the example board.
-gui: deps
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_GUI=ON
-	cmake --build $(BUILD) -j $(JOBS)
+gui: GUI = ON
+gui: configure
+	cmake --build $(BUILD) -j $(JOBS) --target korvex
 	$(BUILD)/bin/korvex $(CURDIR)/examples/demo.sav
 
 test: build

@@ -11,7 +11,7 @@
 #include "edit/part_hit_test.h"
 #include "frame/command.h"
 #include "gui_test_support.h"
-#include "mesh/part_lookup.h"
+#include "board/part_lookup.h"
 
 using namespace korvex;
 using namespace korvex::gui;

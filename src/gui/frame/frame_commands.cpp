@@ -15,7 +15,7 @@
 #include "edit/edit_view.h"
 #include "frame/file_dialogs.h"
 #include "frame/main_frame.h"
-#include "mesh/part_lookup.h"
+#include "board/part_lookup.h"
 #include "result/result_view.h"
 #include "util/debug_log.h"
 

@@ -4,7 +4,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 
-#include "diagram/diagram_capacitor.h"
+#include "pdn/diagram_capacitor.h"
 #include "diagram/diagram_view.h"
 #include "dialogs/cap_dialog.h"
 #include "edit/edit_view.h"

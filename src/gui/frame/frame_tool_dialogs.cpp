@@ -10,7 +10,7 @@
 #include "dialogs/screenshot_import.h"
 #include "dialogs/spice_circuit_dialog.h"
 #include "edit/edit_view.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "frame/main_frame.h"
 #include "jobs/pdn_commands.h"
 #include "pdn/cap_database.h"
