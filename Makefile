@@ -33,7 +33,7 @@ test: build
 TSAN_BUILD ?= build-tsan
 TSAN_TESTS ?= JobRunner.*:SimulationJob.*:CliSignals.*:PdnCommands.*
 test-tsan: deps
-	cmake -S . -B $(TSAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_TSAN=ON
+	cmake -S . -B $(TSAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_TSAN=ON -DKORVEX_GUI=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target korvex_cli_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 		./bin/korvex_cli_tests --gtest_filter='$(TSAN_TESTS)'
@@ -43,7 +43,7 @@ test-tsan: deps
 ASAN_BUILD ?= build-asan
 ASAN_TESTS_EXCLUDE ?= EndToEnd|Ngspice
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_SANITIZE=ON -DKORVEX_GUI=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \

@@ -24,7 +24,7 @@ std::unique_ptr<BoardDocument> BoardDocument::CreateNew(const SimMatrix& layerSt
     SimMatrix& board = document->board_;
     // Copy the scalar part of the record only; the new document owns its rasters.
     Part* const noParts = board.pFirstPart;
-    board = layerStack;
+    static_cast<SimMatrixFields&>(board) = layerStack;
     board.CopperMatrix = board.VoltageMatrix = board.CurrentXMatrix = board.CurrentYMatrix = nullptr;
     board.CurrentDensityMatrix = board.TemperatureMatrix = board.ZinMatrix = nullptr;
     board.pFirstPart = noParts;
