@@ -2,6 +2,8 @@
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The desktop is built (and tested by `make test`) unless GUI=OFF.
+GUI ?= ON
 
 .PHONY: deps configure build demo gui test test-tsan test-asan fuzz bench clean
 
@@ -9,7 +11,7 @@ deps:
 	./scripts/install-deps.sh
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_GUI=$(GUI)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -18,9 +20,9 @@ demo: build
 	./scripts/demo.sh $(BUILD)
 
 # The desktop on the example board.
-gui: deps
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_GUI=ON
-	cmake --build $(BUILD) -j $(JOBS)
+gui: GUI = ON
+gui: configure
+	cmake --build $(BUILD) -j $(JOBS) --target korvex
 	$(BUILD)/bin/korvex $(CURDIR)/examples/demo.sav
 
 test: build
@@ -31,7 +33,7 @@ test: build
 TSAN_BUILD ?= build-tsan
 TSAN_TESTS ?= JobRunner.*:SimulationJob.*:CliSignals.*:PdnCommands.*
 test-tsan: deps
-	cmake -S . -B $(TSAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_TSAN=ON
+	cmake -S . -B $(TSAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_TSAN=ON -DKORVEX_GUI=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target korvex_cli_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 		./bin/korvex_cli_tests --gtest_filter='$(TSAN_TESTS)'
@@ -41,7 +43,7 @@ test-tsan: deps
 ASAN_BUILD ?= build-asan
 ASAN_TESTS_EXCLUDE ?= EndToEnd|Ngspice
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_SANITIZE=ON -DKORVEX_GUI=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \

@@ -17,7 +17,7 @@ packages=(
   libcli11-dev
   nlohmann-json3-dev
   ngspice
-  qt6-base-dev qt6-qpa-plugins
+  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   xvfb xauth
   clang libclang-rt-14-dev
 )

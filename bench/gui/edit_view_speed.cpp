@@ -14,50 +14,16 @@
 #include <vector>
 
 #include "board/project_file.h"
+#include "bench_board.h"
 #include "edit/board_document.h"
 #include "edit/edit_view.h"
 #include "frame/command.h"
 
 using namespace korvex;
 using namespace korvex::gui;
+using namespace korvex::gui::bench;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point from)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-std::unique_ptr<BoardDocument> MakeBoard()
-{
-    SimMatrix stack;
-    InitSimulationMatrix(&stack);
-    SetLayerCount(&stack, 4);
-    SetSize(&stack, 0.2f, 0.2f, 2000, 2000, nullptr, nullptr);
-    std::string reason;
-    auto document = BoardDocument::CreateNew(stack, &reason);
-    SimMatrix& b = document->Board();
-    for (uint32_t x = 0; x < 2000; ++x)
-        for (uint32_t y = 0; y < 2000; ++y)
-            for (int l = 0; l < 4; ++l) b.CopperMatrix[x][y][l] = ((x / 50 + y / 70 + l) % 3) != 0 ? 1.0f : 0.0f;
-    for (uint32_t i = 0; i < 300; ++i) {
-        Via via;
-        via.x = (i * 37) % 2000, via.y = (i * 91) % 2000;
-        AddPart(&b, PART_VIA, &via);
-        Cap cap;
-        cap.x = (i * 53) % 2000, cap.y = (i * 17) % 2000, cap.Ref = i;
-        AddPart(&b, PART_CAP, &cap);
-    }
-    return document;
-}
 
 void Mouse(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons)
 {
@@ -81,7 +47,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    auto document = MakeBoard();
+    auto document = MakeBenchBoard(true, false);
     EditView view(document.get());
     view.resize(1400, 1000);
     view.show();

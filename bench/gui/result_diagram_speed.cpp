@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "diagram/diagram_view.h"
+#include "bench_board.h"
 #include "edit/board_document.h"
 #include "edit/edit_view.h"
 #include "result/result_painter.h"
@@ -20,51 +21,13 @@
 
 using namespace korvex;
 using namespace korvex::gui;
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point from)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-std::unique_ptr<BoardDocument> MakeBoard()
-{
-    SimMatrix stack;
-    InitSimulationMatrix(&stack);
-    SetLayerCount(&stack, 4);
-    SetSize(&stack, 0.2f, 0.2f, 2000, 2000, nullptr, nullptr);
-    std::string reason;
-    auto document = BoardDocument::CreateNew(stack, &reason);
-    SimMatrix& b = document->Board();
-    for (uint32_t x = 0; x < 2000; ++x)
-        for (uint32_t y = 0; y < 2000; ++y)
-            for (int l = 0; l < 4; ++l) {
-                b.CopperMatrix[x][y][l] = ((x / 50 + y / 70 + l) % 3) != 0 ? 1.0f : 0.0f;
-                b.VoltageMatrix[x][y][l] = 1.0f - 1e-4f * (x + y) - 0.01f * l;
-                b.TemperatureMatrix[x][y][l] = 25.0f + 0.01f * x + l;
-                b.CurrentXMatrix[x][y][l] = std::sin(0.01f * y), b.CurrentYMatrix[x][y][l] = std::cos(0.01f * x);
-                b.CurrentDensityMatrix[x][y][l] = std::hypot(b.CurrentXMatrix[x][y][l], b.CurrentYMatrix[x][y][l]);
-                b.ZinMatrix[x][y][l] = 0.01f * l + 1e-5f * x;
-            }
-    return document;
-}
-
-}  // namespace
+using namespace korvex::gui::bench;
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    auto document = MakeBoard();
+    auto document = MakeBenchBoard(false, true);
     EditView edit(document.get());
     ResultView result(document.get());
     edit.resize(1000, 800), result.resize(1000, 800);

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "board/raster.h"
@@ -76,10 +77,16 @@ private:
     std::string stage_;
 };
 
+// Waits for a script's whole line in `path`: the shell creates the file before it writes.
 bool WaitForFile(const fs::path& path)
 {
-    for (int i = 0; i < 2000 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return fs::exists(path);
+    auto complete = [&] {
+        std::ifstream in(path);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        return !text.empty() && text.back() == '\n';
+    };
+    for (int i = 0; i < 2000 && !complete(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return complete();
 }
 
 pid_t PidIn(const fs::path& path)

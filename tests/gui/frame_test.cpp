@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,7 +19,7 @@
 #include "board/settings_file.h"
 #include "edit/edit_view.h"
 #include "frame/file_dialogs.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "frame/main_frame.h"
 #include "gui_test_support.h"
 #include "mesh/board_operations.h"
@@ -58,23 +59,39 @@ std::vector<float> LayerValues(float*** raster, const SimMatrix& board)
     return values;
 }
 
-// The processes whose parent is this test (a running simulator).
-std::vector<int> ChildProcesses()
+// State, parent id and process group of every process (/proc/PID/stat after the name).
+std::vector<QStringList> ProcessStats()
 {
-    std::vector<int> children;
-    const QString self = QString::number(QCoreApplication::applicationPid());
+    std::vector<QStringList> stats;
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        bool numeric = false;
-        const int pid = entry.toInt(&numeric);
-        if (!numeric) continue;
         QFile stat("/proc/" + entry + "/stat");
         if (!stat.open(QIODevice::ReadOnly)) continue;
         const QString text = QString::fromUtf8(stat.readAll());
         const QStringList fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        // State, then parent id; a zombie counts as not yet reaped.
-        if (fields.size() > 1 && fields[1] == self) children.push_back(pid);
+        if (fields.size() > 2) stats.push_back(fields);
     }
-    return children;
+    return stats;
+}
+
+// The process groups of this test's children (a running simulator runs in one of its own).
+std::vector<int> ChildProcessGroups()
+{
+    std::vector<int> groups;
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    for (const QStringList& fields : ProcessStats())
+        if (fields[1] == self) groups.push_back(fields[2].toInt());
+    return groups;
+}
+
+// Processes in process group `group`: running ones, and this test's children
+// that were not reaped yet (zombies of others wait for init, not for us).
+int GroupSize(int group)
+{
+    const QString id = QString::number(group), self = QString::number(QCoreApplication::applicationPid());
+    int members = 0;
+    for (const QStringList& fields : ProcessStats())
+        if (fields[2] == id && (fields[0] != "Z" || fields[1] == self)) ++members;
+    return members;
 }
 
 }  // namespace
@@ -85,6 +102,19 @@ class FrameTest : public QObject {
 private:
     QTemporaryDir folder_;
     std::unique_ptr<MainFrame> frame_;
+
+    // An executable shell script standing in for the simulator.
+    QString SimulatorScript(const char* body)
+    {
+        static int count = 0;
+        const QString path = folder_.filePath(QString("fake-sim-%1").arg(++count));
+        QFile script(path);
+        if (!script.open(QIODevice::WriteOnly)) return {};
+        script.write(QByteArray("#!/bin/sh\n") + body);
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        return path;
+    }
 
     void StartFrame()
     {
@@ -317,21 +347,59 @@ private slots:
         QVERIFY(std::any_of(earlier.begin(), earlier.end(), [](float v) { return v != 0.0f; }));
 
         // A simulator that takes its time; the job is cancelled while it runs.
-        const QString slow = folder_.filePath("slow-sim");
-        QFile script(slow);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nsleep 60\n");
-        script.close();
-        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
-        gszFolderLTSPICE = slow.toStdString();
+        gszFolderLTSPICE = SimulatorScript("sleep 60\n").toStdString();
         frame_->Execute(Command::SimulateElectrical);
         QVERIFY(frame_->Jobs()->IsRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(!ChildProcesses().empty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!ChildProcessGroups().empty(), 20000);
+        const int simulator = ChildProcessGroups().front();
+        QTRY_VERIFY_WITH_TIMEOUT(GroupSize(simulator) >= 2, 20000);  // the script has started its sleep
         frame_->JobCancel()->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!frame_->Jobs()->IsRunning(), 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(ChildProcesses().empty(), 5000);
+        // Cancel returns at once; the job ends well before the simulator's minute is up.
+        QTRY_VERIFY_WITH_TIMEOUT(!frame_->Jobs()->IsRunning(), 10000);
+        QCOMPARE(GroupSize(simulator), 0);  // the script and its sleep are gone, the script reaped
         QCOMPARE(LayerValues(board.VoltageMatrix, board), earlier);
         QVERIFY(frame_->Action(Command::SimulateElectrical)->isEnabled());
+        QVERIFY(!frame_->Edit()->IsReadOnly());
+    }
+
+    void aFailedRunShowsTheLogAndQuittingCancelsTheJob()
+    {
+        WriteValidSettings(folder_.path());
+        StartFrame();
+        QVERIFY(frame_->OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
+        frame_->Execute(Command::CreateMesh);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame_->Jobs()->IsRunning(), 60000);
+        // A simulator that fails with a log of its own next to the netlist.
+        gszFolderLTSPICE =
+            SimulatorScript("for a; do n=$a; done\necho 'singular matrix at node N1' > \"${n%.cir}.log\"\nexit 1\n")
+                .toStdString();
+        frame_->Execute(Command::SimulateElectrical);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame_->Jobs()->IsRunning(), 20000);
+        auto* viewer = frame_->findChild<QDialog*>("LogViewer");
+        QVERIFY(viewer != nullptr && viewer->isVisible());
+        auto* text = viewer->findChild<QPlainTextEdit*>();
+        QVERIFY(text->isReadOnly());
+        QVERIFY(text->toPlainText().contains("singular matrix at node N1"));
+
+        // Quitting while a job runs: "Really quit?" first, then the job is cancelled.
+        gszFolderLTSPICE = SimulatorScript("sleep 60\n").toStdString();
+        frame_->Execute(Command::SimulateElectrical);
+        QTRY_VERIFY_WITH_TIMEOUT(!ChildProcessGroups().empty(), 20000);
+        const int simulator = ChildProcessGroups().front();
+        frame_->SetConfirmations(true);
+        {
+            ModalAnswers answers({Reject});
+            QVERIFY(!frame_->close());
+            QCOMPARE(answers.Seen().size(), size_t(1));
+            QCOMPARE(answers.Seen()[0].text, QString("Really quit?"));
+        }
+        QVERIFY(frame_->Jobs()->IsRunning() && GroupSize(simulator) > 0);
+        {
+            ModalAnswers answers({Accept});
+            QVERIFY(frame_->close());
+        }
+        QVERIFY(!frame_->Jobs()->IsRunning());
+        QCOMPARE(GroupSize(simulator), 0);
     }
 };
 

@@ -15,7 +15,7 @@
 #include "board/settings_file.h"
 #include "diagram/diagram_painter.h"
 #include "diagram/diagram_view.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "frame/main_frame.h"
 #include "result/colour_legend.h"
 #include "result/result_view.h"

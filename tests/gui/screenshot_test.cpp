@@ -10,7 +10,7 @@
 #include "board/settings.h"
 #include "board/settings_file.h"
 #include "edit/edit_view.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "frame/main_frame.h"
 
 using namespace korvex;

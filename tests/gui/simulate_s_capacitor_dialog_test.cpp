@@ -15,7 +15,7 @@
 #include "board/part_lookup.h"
 #include "board/part_records.h"
 #include "dialogs/simulate_s_capacitor_dialog.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "gui_test_support.h"
 #include "pdn/simulate_s_capacitor.h"
 #include "util/debug_log.h"
@@ -229,7 +229,7 @@ private slots:
         QCOMPARE(dialog.findChild<QTableView*>("3019")->model()->rowCount(), 0);
         // The refusal comes before any run is started.
         ModalAnswers answers({Accept});
-        JobController jobs;
+        JobSignals jobs;
         const Part* shown = nullptr;
         SimulateSCapacitorDialog withJobs(&empty.catalogue, &empty.boardList, empty.doc->Environment(), &jobs,
                                           [&](const Part* p) { shown = p; });

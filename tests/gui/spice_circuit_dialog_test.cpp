@@ -12,7 +12,7 @@
 
 #include "board/part_records.h"
 #include "dialogs/spice_circuit_dialog.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "gui_test_support.h"
 #include "util/debug_log.h"
 #include "widgets/dialog_form.h"
@@ -169,7 +169,7 @@ private slots:
         Port port;
         AddPart(&doc->Board(), PART_PORT, &port);  // ID 0
         Diagram& diagram = doc->DiagramRecord();
-        JobController jobs;
+        JobSignals jobs;
         CapDatabase list = ListOf({Branch(1e-6f, 0.01f, 1e-9f)});
         {
             SpiceCircuitDialog dialog(&list, doc->Environment(), &jobs);

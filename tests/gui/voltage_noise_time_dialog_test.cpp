@@ -19,7 +19,7 @@
 #include "board/settings_file.h"
 #include "diagram/diagram_view.h"
 #include "dialogs/voltage_noise_time_dialog.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "frame/main_frame.h"
 #include "gui_test_support.h"
 #include "jobs/commands.h"
@@ -268,7 +268,7 @@ private slots:
         gszFolderLTSPICE = KORVEX_SIM;
         MeshBuildReport report;
         QCOMPARE(CommandCreateMesh(doc->Environment(), &report, &reason), 0);
-        JobController jobs;
+        JobSignals jobs;
         VoltageNoiseTimeParam p;
         p.nHarmonics = 12;
         p.Datapoints = 50;

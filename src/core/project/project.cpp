@@ -62,7 +62,9 @@ Status Project::Open(const std::string& path)
     Records& r = *records_;
     const Status read = ReadProject(path.c_str(), &r.Board, true, r.Sections());
     if (!read) return read;
-    FreeMesh(&r.MeshRecord);  // it covered the former board
+    // The mesh and the capacitor S-parameters belonged to the former board.
+    FreeMesh(&r.MeshRecord);
+    FreeSimulateSCapacitor(&r.SParameters);
     r.Path = path;
     r.Compressed = IsCompressedProject(path.c_str());
     r.Modified = false;

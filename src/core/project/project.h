@@ -37,8 +37,9 @@ public:
     Project& operator=(Project&& other) noexcept;
 
     // Reads PATH (plain or compressed): board, parts, capacitor list and, in
-    // compressed files, the noise parameters. The mesh of the former board is
-    // dropped. A refusal says why and leaves the project as it was.
+    // compressed files, the noise parameters. The mesh and capacitor
+    // S-parameters of the former board are dropped. A refusal says why and
+    // leaves the project as it was.
     Status Open(const std::string& path);
     // Names the file a new project is saved to (nothing is written yet).
     void Create(const std::string& path, bool compressed);

@@ -1,6 +1,7 @@
 #include "dialogs/part_dialogs.h"
 
 #include <QVBoxLayout>
+#include <array>
 
 #include "board/part_records.h"
 #include "widgets/dialog_form.h"
@@ -39,46 +40,53 @@ void StoreName(char (&field)[N], const QLineEdit* edit, int maxChars)
     CopyName(field, ReadText(edit, maxChars).constData());
 }
 
-// The six end coordinates Net1X ... Net2Z (controls 3004 ... 3009).
+// Six coordinate fields bound to record members: the two ends Net1X ... Net2Z
+// (controls 3004 ... 3009) or the corners RectAX ... RectBZ (3007 ... 3012).
 template <class T>
-std::array<QLineEdit*, 6> EndFields(FormGrid& f, const T& r)
-{
-    const char* names[6] = {"Net1 X", "Net1 Y", "Net1 Z", "Net2 X", "Net2 Y", "Net2 Z"};
-    const uint32_t values[6] = {r.Net1X, r.Net1Y, r.Net1Z, r.Net2X, r.Net2Y, r.Net2Z};
-    std::array<QLineEdit*, 6> fields{};
-    for (int i = 0; i < 6; ++i) {
-        fields[i] = f.Field(3004 + i, names[i]);
-        SetUnsigned(fields[i], values[i]);
+class CoordinateFields {
+public:
+    using Members = std::array<uint32_t T::*, 6>;
+    CoordinateFields(FormGrid& f, const T& r, int firstNumber, const std::array<const char*, 6>& labels,
+                     const Members& members)
+        : members_(members)
+    {
+        for (int i = 0; i < 6; ++i) {
+            edits_[i] = f.Field(firstNumber + i, labels[i]);
+            SetUnsigned(edits_[i], r.*members_[i]);
+        }
     }
-    return fields;
-}
-
-template <class T>
-void StoreEnds(T& r, const std::array<QLineEdit*, 6>& f)
-{
-    r.Net1X = ReadUnsigned(f[0]), r.Net1Y = ReadUnsigned(f[1]), r.Net1Z = ReadUnsigned(f[2]);
-    r.Net2X = ReadUnsigned(f[3]), r.Net2Y = ReadUnsigned(f[4]), r.Net2Z = ReadUnsigned(f[5]);
-}
-
-// RectA X ... RectB Z (controls 3007 ... 3012).
-template <class T>
-std::array<QLineEdit*, 6> RectFields(FormGrid& f, const T& r)
-{
-    const char* names[6] = {"RectA X", "RectA Y", "RectA Z", "RectB X", "RectB Y", "RectB Z"};
-    const uint32_t values[6] = {r.RectAX, r.RectAY, r.RectAZ, r.RectBX, r.RectBY, r.RectBZ};
-    std::array<QLineEdit*, 6> fields{};
-    for (int i = 0; i < 6; ++i) {
-        fields[i] = f.Field(3007 + i, names[i]);
-        SetUnsigned(fields[i], values[i]);
+    void Store(T& r) const
+    {
+        for (int i = 0; i < 6; ++i) r.*members_[i] = ReadUnsigned(edits_[i]);
     }
-    return fields;
+    QLineEdit* operator[](int i) const { return edits_[i]; }
+
+private:
+    std::array<QLineEdit*, 6> edits_{};
+    Members members_;
+};
+
+template <class T>
+CoordinateFields<T> EndFields(FormGrid& f, const T& r)
+{
+    return {f, r, 3004, {"Net1 X", "Net1 Y", "Net1 Z", "Net2 X", "Net2 Y", "Net2 Z"},
+            {&T::Net1X, &T::Net1Y, &T::Net1Z, &T::Net2X, &T::Net2Y, &T::Net2Z}};
 }
 
 template <class T>
-void StoreRect(T& r, const std::array<QLineEdit*, 6>& f)
+CoordinateFields<T> RectFields(FormGrid& f, const T& r)
 {
-    r.RectAX = ReadUnsigned(f[0]), r.RectAY = ReadUnsigned(f[1]), r.RectAZ = ReadUnsigned(f[2]);
-    r.RectBX = ReadUnsigned(f[3]), r.RectBY = ReadUnsigned(f[4]), r.RectBZ = ReadUnsigned(f[5]);
+    return {f, r, 3007, {"RectA X", "RectA Y", "RectA Z", "RectB X", "RectB Y", "RectB Z"},
+            {&T::RectAX, &T::RectAY, &T::RectAZ, &T::RectBX, &T::RectBY, &T::RectBZ}};
+}
+
+// A net-name field holding at most kNetNameChars characters.
+QLineEdit* NetNameField(FormGrid& f, int number, const QString& label, const char* value)
+{
+    QLineEdit* edit = f.Field(number, label);
+    edit->setMaxLength(kNetNameChars);
+    edit->setText(QString::fromUtf8(value));
+    return edit;
 }
 
 QLineEdit* NumberField(FormGrid& f, int number, const QString& label, const QString& unit, double value)
@@ -134,7 +142,7 @@ QDialog* CreateCurrentDialog(QWidget* parent, void* record)
     const auto ends = EndFields(f, c);
     Finish(dialog, [&c, current, ends] {
         c.Current = ReadNumber(current);
-        StoreEnds(c, ends);
+        ends.Store(c);
     });
     return dialog;
 }
@@ -146,9 +154,7 @@ QDialog* CreateResistorDialog(QWidget* parent, void* record)
     QLineEdit* rser = NumberField(f, 3050, "Rser", "Ohm", r.Rser);
     QLineEdit* lser = NumberField(f, 3051, "Lser", "H", r.Lser);
     QLineEdit* cpar = NumberField(f, 3052, "Cpar", "F", r.Cpar);
-    QLineEdit* net2 = f.Field(3002, "Net2");
-    net2->setMaxLength(kNetNameChars);
-    net2->setText(QString::fromUtf8(r.Net2Name));
+    QLineEdit* net2 = NetNameField(f, 3002, "Net2", r.Net2Name);
     const auto ends = EndFields(f, r);
     // A named end has no coordinates of its own.
     auto enableNet2 = [ends, net2] {
@@ -161,7 +167,7 @@ QDialog* CreateResistorDialog(QWidget* parent, void* record)
     Finish(dialog, [&r, rser, lser, cpar, net2, ends] {
         r.Rser = ReadNumber(rser), r.Lser = ReadNumber(lser), r.Cpar = ReadNumber(cpar);
         StoreName(r.Net2Name, net2, kNetNameChars);
-        StoreEnds(r, ends);
+        ends.Store(r);
     });
     return dialog;
 }
@@ -177,16 +183,14 @@ QDialog* CreateHeatSourceDialog(QWidget* parent, void* record)
     QLineEdit* thickness = NumberField(f, 3004, "Thickness Solder", "m", h.ThicknessSolder);
     QLineEdit* coverage = f.Field(3005, "Solder Coverage", "%");
     coverage->setText(QString::asprintf("%f", h.SolderCoverage));
-    QLineEdit* net = f.Field(3006, "Net");
-    net->setMaxLength(kNetNameChars);
-    net->setText(QString::fromUtf8(h.Net));
+    QLineEdit* net = NetNameField(f, 3006, "Net", h.Net);
     const auto rect = RectFields(f, h);
     Finish(dialog, [&h, rja, power, rjc, solder, thickness, coverage, net, rect] {
         h.ThermalResistanceJA = ReadNumber(rja), h.Power = ReadNumber(power), h.ThermalResistanceJC = ReadNumber(rjc);
         h.ThermalConductivitySolder = ReadNumber(solder), h.ThicknessSolder = ReadNumber(thickness);
         h.SolderCoverage = ReadNumber(coverage);
         StoreName(h.Net, net, kNetNameChars);
-        StoreRect(h, rect);
+        rect.Store(h);
     });
     return dialog;
 }
@@ -198,15 +202,13 @@ QDialog* CreateHeatSinkDialog(QWidget* parent, void* record)
     QLineEdit* rth = NumberField(f, 3000, "Thermal Resistance", "K/W", h.ThermalResistance);
     QLineEdit* iso = NumberField(f, 3001, "Thermal Conductivity Isolation", "W/(mK)", h.ThermalConductivityIsolation);
     QLineEdit* thickness = NumberField(f, 3002, "Thickness Isolation", "m", h.ThicknessIsolation);
-    QLineEdit* net = f.Field(3006, "Net");
-    net->setMaxLength(kNetNameChars);
-    net->setText(QString::fromUtf8(h.Net));
+    QLineEdit* net = NetNameField(f, 3006, "Net", h.Net);
     const auto rect = RectFields(f, h);
     Finish(dialog, [&h, rth, iso, thickness, net, rect] {
         h.ThermalResistance = ReadNumber(rth), h.ThermalConductivityIsolation = ReadNumber(iso);
         h.ThicknessIsolation = ReadNumber(thickness);
         StoreName(h.Net, net, kNetNameChars);
-        StoreRect(h, rect);
+        rect.Store(h);
     });
     return dialog;
 }

@@ -20,7 +20,7 @@
 #include "board/part_lookup.h"
 #include "dialogs/cap_list_model.h"
 #include "dialogs/port_dialogs.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "jobs/pdn_commands.h"
 #include "pdn/cap_tuning.h"
 #include "pdn/diagram_capacitor.h"
@@ -56,7 +56,7 @@ uint32_t SimulateSCapacitorDialog::Sensitivity()
 }
 
 SimulateSCapacitorDialog::SimulateSCapacitorDialog(CapDatabase* catalogue, CapDatabase* boardList, JobEnvironment env,
-                                                   JobController* jobs, Highlight highlight, QWidget* parent)
+                                                   JobSignals* jobs, Highlight highlight, QWidget* parent)
     : QDialog(parent), catalogue_(catalogue), boardList_(boardList), env_(std::move(env)), jobs_(jobs),
       highlight_(std::move(highlight))
 {
@@ -297,7 +297,7 @@ void SimulateSCapacitorDialog::Simulate()
     printDebug("Simulate S21 Capacitor\r\n");
     printDebug("Generate AC Spice Circuit %s\r\n", WorkFilePath(env_, kAcBase, ".cir").c_str());
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(jobs_, &JobController::Finished, this,
+    *connection = connect(jobs_, &JobSignals::Finished, this,
                           [this, connection](const QString&, const JobOutcome& outcome, bool cancelled) {
                               disconnect(*connection);
                               SimulationFinished(outcome, cancelled);

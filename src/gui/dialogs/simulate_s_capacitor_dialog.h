@@ -23,7 +23,7 @@ class QTableView;
 namespace korvex::gui {
 
 class CapListModel;
-class JobController;
+class JobSignals;
 
 class SimulateSCapacitorDialog : public QDialog {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
     // `catalogue` is the "Database" list, `boardList` the list of the board's
     // capacitors (rebuilt here); env gives the board, the diagram and the
     // S-parameter record. `highlight` shows a part in the edit window.
-    SimulateSCapacitorDialog(CapDatabase* catalogue, CapDatabase* boardList, JobEnvironment env, JobController* jobs,
+    SimulateSCapacitorDialog(CapDatabase* catalogue, CapDatabase* boardList, JobEnvironment env, JobSignals* jobs,
                              Highlight highlight = {}, QWidget* parent = nullptr);
     ~SimulateSCapacitorDialog() override;
 
@@ -68,7 +68,7 @@ private:
     CapDatabase* catalogue_;
     CapDatabase* boardList_;
     JobEnvironment env_;
-    JobController* jobs_;
+    JobSignals* jobs_;
     Highlight highlight_;
     Cap working_;
     Part workingPart_;

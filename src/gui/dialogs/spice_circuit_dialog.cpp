@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "pdn/diagram_capacitor.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "pdn/cap_tuning.h"
 #include "pdn/spice_fit.h"
 #include "util/debug_log.h"
@@ -38,7 +38,7 @@ uint32_t SpiceCircuitDialog::Sensitivity()
     return gSensitivity;
 }
 
-SpiceCircuitDialog::SpiceCircuitDialog(CapDatabase* list, JobEnvironment env, JobController* jobs, QWidget* parent)
+SpiceCircuitDialog::SpiceCircuitDialog(CapDatabase* list, JobEnvironment env, JobSignals* jobs, QWidget* parent)
     : QDialog(parent), list_(list), env_(env), jobs_(jobs)
 {
     setWindowTitle("Create Spice Equivalent Circuit Settings");
@@ -267,7 +267,7 @@ void SpiceCircuitDialog::Optimize()
     const uint32_t sensitivity = gSensitivity;
     JobEnvironment env = env_;
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(jobs_, &JobController::Finished, this,
+    *connection = connect(jobs_, &JobSignals::Finished, this,
                           [this, fitted, message, connection](const QString&, const JobOutcome& outcome, bool cancelled) {
                               disconnect(*connection);
                               if (outcome.Success && !cancelled) SwapCapDatabase(list_, fitted.get());

@@ -18,14 +18,14 @@ class QPushButton;
 
 namespace korvex::gui {
 
-class JobController;
+class JobSignals;
 
 class SpiceCircuitDialog : public QDialog {
     Q_OBJECT
 public:
     // `list` is the branch list (the project's equivalent-circuit list);
     // `env` gives the board and the diagram with the Zin curve.
-    SpiceCircuitDialog(CapDatabase* list, JobEnvironment env, JobController* jobs, QWidget* parent = nullptr);
+    SpiceCircuitDialog(CapDatabase* list, JobEnvironment env, JobSignals* jobs, QWidget* parent = nullptr);
     ~SpiceCircuitDialog() override;
 
     // The value the wheel changes: 0 C, 1 ESR, 2 ESL, 3 fRes, 4 Q.
@@ -55,7 +55,7 @@ private:
 
     CapDatabase* list_;
     JobEnvironment env_;
-    JobController* jobs_;
+    JobSignals* jobs_;
     Cap working_;
     Part workingPart_;
     int scrollParam_ = 0;

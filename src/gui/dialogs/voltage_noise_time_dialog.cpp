@@ -19,7 +19,7 @@
 #include "board/part_lookup.h"
 #include "diagram/diagram_view.h"
 #include "dialogs/port_dialogs.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "jobs/pdn_commands.h"
 #include "netlist/ac_job.h"
 #include "pdn/voltage_noise_time.h"
@@ -93,7 +93,7 @@ constexpr float kWheelDown = 0.9090909f;
 
 }  // namespace
 
-VoltageNoiseTimeDialog::VoltageNoiseTimeDialog(VoltageNoiseTimeParam* param, JobEnvironment env, JobController* jobs,
+VoltageNoiseTimeDialog::VoltageNoiseTimeDialog(VoltageNoiseTimeParam* param, JobEnvironment env, JobSignals* jobs,
                                                Highlight highlight, QWidget* parent)
     : QDialog(parent), param_(param), env_(std::move(env)), jobs_(jobs), highlight_(std::move(highlight))
 {
@@ -409,7 +409,7 @@ void VoltageNoiseTimeDialog::Simulate()
     auto param = std::make_shared<Param>(*param_);
     auto scratch = std::make_shared<Diagram>();
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(jobs_, &JobController::Finished, this,
+    *connection = connect(jobs_, &JobSignals::Finished, this,
                           [this, connection, scratch](const QString&, const JobOutcome& outcome, bool cancelled) {
                               disconnect(*connection);
                               SimulationFinished(outcome, cancelled);

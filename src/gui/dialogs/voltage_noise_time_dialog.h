@@ -26,7 +26,7 @@ class QRadioButton;
 namespace korvex::gui {
 
 class DiagramView;
-class JobController;
+class JobSignals;
 
 class VoltageNoiseTimeDialog : public QDialog {
     Q_OBJECT
@@ -35,7 +35,7 @@ public:
     // `param` is the tool's record (kept for the run and in the project);
     // env's diagram is the main diagram with the Zin or noise-transfer curves.
     // `highlight` is told the port chosen in a list (the edit window).
-    VoltageNoiseTimeDialog(VoltageNoiseTimeParam* param, JobEnvironment env, JobController* jobs,
+    VoltageNoiseTimeDialog(VoltageNoiseTimeParam* param, JobEnvironment env, JobSignals* jobs,
                            Highlight highlight = {}, QWidget* parent = nullptr);
     ~VoltageNoiseTimeDialog() override;
 
@@ -72,7 +72,7 @@ private:
 
     VoltageNoiseTimeParam* param_;
     JobEnvironment env_;
-    JobController* jobs_;
+    JobSignals* jobs_;
     Highlight highlight_;
     Diagram time_;
     DiagramView* view_ = nullptr;

@@ -23,20 +23,11 @@ std::unique_ptr<BoardDocument> BoardDocument::CreateNew(const SimMatrix& layerSt
     auto document = std::make_unique<BoardDocument>();
     SimMatrix& board = document->board_;
     // Copy the scalar part of the record only; the new document owns its rasters.
-    const SimMatrix& s = layerStack;
-    board.CountPixelX = s.CountPixelX, board.CountPixelY = s.CountPixelY, board.LayerCount = s.LayerCount;
-    board.SizeX = s.SizeX, board.SizeY = s.SizeY;
-    for (int l = 0; l < kMaxLayers; ++l) {
-        board.SizeZ[l] = s.SizeZ[l], board.CopperThickness[l] = s.CopperThickness[l];
-        board.Er[l] = s.Er[l], board.Df[l] = s.Df[l], board.RdcX[l] = s.RdcX[l], board.RdcY[l] = s.RdcY[l];
-        board.RthCopper[l] = s.RthCopper[l], board.RthDielectric[l] = s.RthDielectric[l];
-        board.RthLayer[l] = s.RthLayer[l];
-    }
-    board.ElectricalConductivity = s.ElectricalConductivity, board.TemperatureCoefficient = s.TemperatureCoefficient;
-    board.ThermalConductivityCopper = s.ThermalConductivityCopper;
-    board.ThermalConductivityFR4XY = s.ThermalConductivityFR4XY;
-    board.ThermalConductivityFR4Z = s.ThermalConductivityFR4Z;
-    board.Alpha = s.Alpha, board.Epsilon = s.Epsilon, board.TAmbient = s.TAmbient;
+    Part* const noParts = board.pFirstPart;
+    static_cast<SimMatrixFields&>(board) = layerStack;
+    board.CopperMatrix = board.VoltageMatrix = board.CurrentXMatrix = board.CurrentYMatrix = nullptr;
+    board.CurrentDensityMatrix = board.TemperatureMatrix = board.ZinMatrix = nullptr;
+    board.pFirstPart = noParts;
     if (MallocAllMatrices(&board) != 0) {
         *reason = "Not enough memory for a board of this size";
         return nullptr;

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 
 #include "board/sim_matrix.h"
 #include "edit/view_transform.h"
@@ -22,6 +23,19 @@ inline const QColor kCopperColour(200, 200, 200);
 struct ElementRect {
     int left = 0, top = 0, right = 0, bottom = 0;
     bool IsEmpty() const { return left == 0 && top == 0 && right == 0 && bottom == 0; }
+    // The box of two points (in any order), grown by `margin` on every side.
+    static ElementRect Around(QPoint a, QPoint b, int margin)
+    {
+        return {std::min(a.x(), b.x()) - margin, std::min(a.y(), b.y()) - margin, std::max(a.x(), b.x()) + margin,
+                std::max(a.y(), b.y()) + margin};
+    }
+    // The smallest box holding both (an empty one counts as nothing).
+    ElementRect United(const ElementRect& o) const
+    {
+        if (IsEmpty()) return o;
+        if (o.IsEmpty()) return *this;
+        return {std::min(left, o.left), std::min(top, o.top), std::max(right, o.right), std::max(bottom, o.bottom)};
+    }
 };
 
 // Re-rasterises `rect` of the board (inclusive corners in any order; all zero:

@@ -170,13 +170,8 @@ void EditView::mouseMoveEvent(QMouseEvent* event)
         else if (tool_ == kToolDeleteCopper) SetCopperAtMouse(0.0f);
         else if (tool_ == kToolDrawLine) {
             // Both the previous and the new box, so no trace of the last line stays behind.
-            const ElementRect box{std::min(ptMatrixStart_.x(), ptMatrix_.x()) - 5,
-                                  std::min(ptMatrixStart_.y(), ptMatrix_.y()) - 5,
-                                  std::max(ptMatrixStart_.x(), ptMatrix_.x()) + 5,
-                                  std::max(ptMatrixStart_.y(), ptMatrix_.y()) + 5};
-            const ElementRect both{std::min(box.left, rectEdited_.left), std::min(box.top, rectEdited_.top),
-                                   std::max(box.right, rectEdited_.right), std::max(box.bottom, rectEdited_.bottom)};
-            Rasterise(rectEdited_.IsEmpty() ? box : both, false);
+            const ElementRect box = ElementRect::Around(ptMatrixStart_, ptMatrix_, kLineMargin);
+            Rasterise(box.United(rectEdited_), false);
             rectEdited_ = box;
         }
     }

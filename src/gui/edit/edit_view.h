@@ -93,6 +93,18 @@ private:
     void LeftRelease();
     void EditSelectedPart();
     void AddTemplatePart(uint32_t kind, const void* record);
+    // The line from the drag's start to the mouse, into the matrix image.
+    void DrawLineIntoMatrix();
+    // A part whose template gets the drag's two ends or rectangle.
+    template <class T>
+    void PlaceDragged(uint32_t kind, T& templ);
+    // A part placed at the mouse: the template's layer becomes the active one,
+    // and its number (when it has one) the next free one of its kind.
+    template <class T>
+    void PlaceAtMouse(uint32_t kind, T& templ, uint32_t T::*number = nullptr);
+
+    // Margin around a dragged line that its re-rasterised box gets.
+    static constexpr int kLineMargin = 5;
 
     BoardDocument* document_;
     int tool_ = 0;

@@ -127,10 +127,7 @@ void EditView::DrawLeftDrag(QPainter& p)
     };
     switch (tool_) {
     case kToolDrawLine: {
-        QPainter m(&matrix_);
-        m.setPen(QPen(QColor(240, 240, 255), 3));
-        m.drawLine(ptMatrixStart_, ptMatrix_);
-        m.end();
+        DrawLineIntoMatrix();
         p.save();
         p.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
         DrawMatrixIntoView(p, matrix_, document_->Board(), view_);

@@ -26,20 +26,6 @@ void MemMatrixToCopper(const QImage& matrix, SimMatrix& board, int layer, Elemen
         }
 }
 
-template <class T>
-void SetEnds(T& record, QPoint a, QPoint b, int layer)
-{
-    record.Net1X = a.x(), record.Net1Y = a.y(), record.Net1Z = layer;
-    record.Net2X = b.x(), record.Net2Y = b.y(), record.Net2Z = layer;
-}
-
-template <class T>
-void SetRectangle(T& record, QPoint a, QPoint b, int layer)
-{
-    record.RectAX = std::min(a.x(), b.x()), record.RectAY = std::min(a.y(), b.y()), record.RectAZ = layer;
-    record.RectBX = std::max(a.x(), b.x()), record.RectBY = std::max(a.y(), b.y()), record.RectBZ = layer;
-}
-
 // The template record of a kind (what the next part of that kind receives).
 void* TemplateOf(uint32_t kind)
 {
@@ -74,6 +60,38 @@ void EditView::AddTemplatePart(uint32_t kind, const void* record)
     AddPart(&Board(), kind, record);
     RedrawBackground(false);
     Edited();
+}
+
+void EditView::DrawLineIntoMatrix()
+{
+    QPainter m(&matrix_);
+    m.setPen(QPen(QColor(240, 240, 255), 3));
+    m.drawLine(ptMatrixStart_, ptMatrix_);
+}
+
+template <class T>
+void EditView::PlaceDragged(uint32_t kind, T& templ)
+{
+    const QPoint a = ptMatrixStart_, b = ptMatrix_;
+    const uint32_t layer = activeLayer_;
+    if constexpr (requires { templ.RectAX; }) {
+        templ.RectAX = std::min(a.x(), b.x()), templ.RectAY = std::min(a.y(), b.y()), templ.RectAZ = layer;
+        templ.RectBX = std::max(a.x(), b.x()), templ.RectBY = std::max(a.y(), b.y()), templ.RectBZ = layer;
+    } else {
+        templ.Net1X = a.x(), templ.Net1Y = a.y(), templ.Net1Z = layer;
+        templ.Net2X = b.x(), templ.Net2Y = b.y(), templ.Net2Z = layer;
+    }
+    AddTemplatePart(kind, &templ);
+}
+
+template <class T>
+void EditView::PlaceAtMouse(uint32_t kind, T& templ, uint32_t T::*number)
+{
+    if constexpr (requires { templ.Layer; }) templ.Layer = activeLayer_;
+    T part = templ;
+    part.x = ptMatrix_.x(), part.y = ptMatrix_.y();
+    AddTemplatePart(kind, &part);
+    if (number != nullptr) templ.*number = GetFreeID(&Board(), kind);
 }
 
 void EditView::LeftPress()
@@ -126,12 +144,9 @@ void EditView::LeftPress()
             ptMatrixStart_ = ptMatrix_;
         }
         break;
-    case kToolVia: {
-        Via via = gVia;
-        via.x = x, via.y = y;
-        AddTemplatePart(PART_VIA, &via);
+    case kToolVia:
+        PlaceAtMouse(PART_VIA, gVia);
         break;
-    }
     case kToolGround: {
         Resistor ground;
         ground.Net1X = ground.Net2X = x, ground.Net1Y = ground.Net2Y = y, ground.Net1Z = ground.Net2Z = layer;
@@ -140,30 +155,15 @@ void EditView::LeftPress()
         AddTemplatePart(PART_RESISTOR, &ground);
         break;
     }
-    case kToolPort: {
-        gPort.Layer = layer;
-        Port port = gPort;
-        port.x = x, port.y = y;
-        AddTemplatePart(PART_PORT, &port);
-        gPort.ID = GetFreeID(&board, PART_PORT);
+    case kToolPort:
+        PlaceAtMouse(PART_PORT, gPort, &Port::ID);
         break;
-    }
-    case kToolCapacitor: {
-        gCap.Layer = layer;
-        Cap cap = gCap;
-        cap.x = x, cap.y = y;
-        AddTemplatePart(PART_CAP, &cap);
-        gCap.Ref = GetFreeID(&board, PART_CAP);
+    case kToolCapacitor:
+        PlaceAtMouse(PART_CAP, gCap, &Cap::Ref);
         break;
-    }
-    case kToolSubcircuit: {
-        gSubCircuit.Layer = layer;
-        SubCircuit sub = gSubCircuit;
-        sub.x = x, sub.y = y;
-        AddTemplatePart(PART_SUBCIRCUIT, &sub);
-        gSubCircuit.Reference = GetFreeID(&board, PART_SUBCIRCUIT);
+    case kToolSubcircuit:
+        PlaceAtMouse(PART_SUBCIRCUIT, gSubCircuit, &SubCircuit::Reference);
         break;
-    }
     default:
         break;
     }
@@ -189,23 +189,20 @@ void EditView::LeftRelease()
     SimMatrix& board = Board();
     const int layer = activeLayer_;
     switch (tool_) {
-    case kToolDrawLine:
-        if (rectEdited_.IsEmpty()) rectEdited_ = {ptMatrix_.x() - 5, ptMatrix_.y() - 5, ptMatrix_.x() + 5, ptMatrix_.y() + 5};
-        {
-            // Make sure the matrix image holds the line even without a drag.
-            Rasterise(rectEdited_, false);
-            QPainter m(&matrix_);
-            m.setPen(QPen(QColor(240, 240, 255), 3));
-            m.drawLine(ptMatrixStart_, ptMatrix_);
-        }
-        MemMatrixToCopper(matrix_, board, layer,
-                          {std::min(rectEdited_.left, rectEdited_.right), std::min(rectEdited_.top, rectEdited_.bottom),
-                           std::max(rectEdited_.left, rectEdited_.right) + 1,
-                           std::max(rectEdited_.top, rectEdited_.bottom) + 1});
+    case kToolDrawLine: {
+        // The line's box; a click without a drag has none yet.
+        if (rectEdited_.IsEmpty()) rectEdited_ = ElementRect::Around(ptMatrix_, ptMatrix_, kLineMargin);
+        // Make sure the matrix image holds the line even without a drag.
+        Rasterise(rectEdited_, false);
+        DrawLineIntoMatrix();
+        const ElementRect box = ElementRect::Around({rectEdited_.left, rectEdited_.top},
+                                                    {rectEdited_.right, rectEdited_.bottom}, 0);
+        MemMatrixToCopper(matrix_, board, layer, {box.left, box.top, box.right + 1, box.bottom + 1});
         RedrawBackgroundRect(rectEdited_);
         rectEdited_ = {};
         Edited();
         break;
+    }
     case kToolFilledRectangle:
     case kToolDeleteRectangle:
         DrawRectangleCopper(&board, {ptMatrixStart_.x(), ptMatrixStart_.y()}, {ptMatrix_.x(), ptMatrix_.y()}, layer,
@@ -215,25 +212,20 @@ void EditView::LeftRelease()
         Edited();
         break;
     case kToolCurrentSource:
-        SetEnds(gCurrent, ptMatrixStart_, ptMatrix_, layer);
         gCurrent.Flags = 0;
-        AddTemplatePart(PART_CURRENT, &gCurrent);
+        PlaceDragged(PART_CURRENT, gCurrent);
         break;
     case kToolHeatSource:
-        SetRectangle(gHeatSource, ptMatrixStart_, ptMatrix_, layer);
-        AddTemplatePart(PART_HEATSOURCE, &gHeatSource);
+        PlaceDragged(PART_HEATSOURCE, gHeatSource);
         break;
     case kToolHeatsink:
-        SetRectangle(gHeatSink, ptMatrixStart_, ptMatrix_, layer);
-        AddTemplatePart(PART_HEATSINK, &gHeatSink);
+        PlaceDragged(PART_HEATSINK, gHeatSink);
         break;
     case kToolResistor:
-        SetEnds(gResistor, ptMatrixStart_, ptMatrix_, layer);
-        AddTemplatePart(PART_RESISTOR, &gResistor);
+        PlaceDragged(PART_RESISTOR, gResistor);
         break;
     case kToolSeriesSubcircuit:
-        SetEnds(gSeriesSubCircuit, ptMatrixStart_, ptMatrix_, layer);
-        AddTemplatePart(PART_SERIESSUBCIRCUIT, &gSeriesSubCircuit);
+        PlaceDragged(PART_SERIESSUBCIRCUIT, gSeriesSubCircuit);
         gSeriesSubCircuit.Reference = GetFreeID(&board, PART_SERIESSUBCIRCUIT);
         break;
     default:

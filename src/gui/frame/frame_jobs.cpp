@@ -1,4 +1,4 @@
-// The simulation commands: each runs the core command on the job controller,
+// The simulation commands: each runs the core command on the core's job runner,
 // one at a time, with the progress bar and Cancel in the status bar.
 #include <QFile>
 #include <QMessageBox>
@@ -10,7 +10,7 @@
 #include "dialogs/port_dialogs.h"
 #include "dialogs/log_viewer.h"
 #include "edit/edit_view.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "frame/main_frame.h"
 #include "jobs/commands.h"
 #include "mesh/mesh_generation.h"
@@ -24,13 +24,10 @@ namespace korvex::gui {
 void MainFrame::CreateMesh()
 {
     if (document_ == nullptr) return;
-    connect(jobs_, &JobController::MeshSnapshot, edit_, &EditView::ShowMeshRectangles, Qt::UniqueConnection);
-    jobs_->Start("Create Mesh", document_->Environment(), [](const JobEnvironment& env) {
+    connect(jobs_, &JobSignals::MeshSnapshot, edit_, &EditView::ShowMeshRectangles, Qt::UniqueConnection);
+    jobs_->Start(Action(Command::CreateMesh)->text(), document_->Environment(), [](const JobEnvironment& env) {
         MeshBuildReport report;
-        JobOutcome outcome;
-        outcome.Success = CommandCreateMesh(env, &report, &outcome.Reason) == 0;
-        outcome.Changes = outcome.Success ? kChangedMesh : kChangedNothing;
-        return outcome;
+        return CommandCreateMeshJob(env, &report);
     });
 }
 
@@ -104,7 +101,9 @@ void MainFrame::JobFinished(const QString& name, const JobOutcome& outcome, bool
             ShowLog(outcome);
     }
     if (document_ == nullptr) return;
-    if (outcome.Changes & kChangedMesh) edit_->ShowMeshRectangles(MeshRectangles(document_->MeshRecord()));
+    // A mesh build that ended without a new mesh leaves the partial one on screen: show the board's.
+    if ((outcome.Changes & kChangedMesh) || name == Action(Command::CreateMesh)->text())
+        edit_->ShowMeshRectangles(MeshRectangles(document_->MeshRecord()));
     if (outcome.Changes & (kChangedElectricalResults | kChangedThermalResults | kChangedZinResults)) {
         result_->Rebuild();
         edit_->RedrawBackground(false);

@@ -11,7 +11,7 @@
 
 #include "board/settings.h"
 #include "frame/debug_console.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "frame/main_frame.h"
 #include "widgets/icon_painter.h"
 
@@ -194,7 +194,7 @@ void MainFrame::BuildStatusBar()
     cancel_->setVisible(false);
     bar->addPermanentWidget(progress_);
     bar->addPermanentWidget(cancel_);
-    connect(cancel_, &QPushButton::clicked, jobs_, &JobController::Cancel);
+    connect(cancel_, &QPushButton::clicked, jobs_, &JobSignals::Cancel);
 }
 
 void MainFrame::resizeEvent(QResizeEvent* event)

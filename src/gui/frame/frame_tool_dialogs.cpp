@@ -13,7 +13,7 @@
 #include "dialogs/spice_circuit_dialog.h"
 #include "dialogs/voltage_noise_time_dialog.h"
 #include "edit/edit_view.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "frame/main_frame.h"
 #include "jobs/pdn_commands.h"
 #include "board/voltage_noise_param.h"

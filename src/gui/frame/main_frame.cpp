@@ -15,7 +15,7 @@
 #include "dialogs/about_dialog.h"
 #include "edit/edit_view.h"
 #include "frame/debug_console.h"
-#include "frame/job_controller.h"
+#include "frame/job_signals.h"
 #include "pdn/cap_database.h"
 #include "pdn/spice_fit.h"
 #include "util/debug_log.h"
@@ -27,7 +27,7 @@ MainFrame::MainFrame()
 {
     setWindowTitle("KORVEX");
     setWindowIcon(ApplicationIcon());
-    jobs_ = new JobController(this);
+    jobs_ = new JobSignals(this);
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -44,9 +44,9 @@ MainFrame::MainFrame()
     BuildMenus();
     BuildToolbars();
     BuildStatusBar();
-    connect(jobs_, &JobController::Started, this, &MainFrame::JobStarted);
-    connect(jobs_, &JobController::Finished, this, &MainFrame::JobFinished);
-    connect(jobs_, &JobController::Progress, this, [this](const QString& stage, double fraction) {
+    connect(jobs_, &JobSignals::Started, this, &MainFrame::JobStarted);
+    connect(jobs_, &JobSignals::Finished, this, &MainFrame::JobFinished);
+    connect(jobs_, &JobSignals::Progress, this, [this](const QString& stage, double fraction) {
         progress_->setFormat(stage + " %p%");
         if (fraction < 0) progress_->setRange(0, 0);
         else progress_->setRange(0, 1000), progress_->setValue(static_cast<int>(fraction * 1000));
@@ -58,8 +58,7 @@ MainFrame::MainFrame()
 
 MainFrame::~MainFrame()
 {
-    jobs_->Cancel();
-    jobs_->Wait();
+    jobs_->CancelAndWait();
     if (document_ != nullptr) CloseDocument(false);
 }
 
@@ -179,10 +178,7 @@ void MainFrame::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (jobs_->IsRunning()) {
-        jobs_->Cancel();
-        jobs_->Wait();
-    }
+    if (jobs_->IsRunning()) jobs_->CancelAndWait();
     if (document_ != nullptr && !CloseDocument(askConfirmations_)) {
         event->ignore();
         return;

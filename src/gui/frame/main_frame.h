@@ -25,7 +25,7 @@ namespace korvex::gui {
 class DebugConsole;
 class DiagramView;
 class EditView;
-class JobController;
+class JobSignals;
 class ResultView;
 
 class MainFrame : public QMainWindow {
@@ -51,7 +51,7 @@ public:
     EditView* Edit() const { return edit_; }
     ResultView* Result() const { return result_; }
     DiagramView* DiagramWindow() const { return diagram_; }
-    JobController* Jobs() const { return jobs_; }
+    JobSignals* Jobs() const { return jobs_; }
     DebugConsole* Console() const { return console_; }
     QLabel* StatusPart(int part) const;
     QProgressBar* JobProgress() const { return progress_; }
@@ -124,7 +124,7 @@ private:
     QLabel* status_[3] = {};
     QProgressBar* progress_ = nullptr;
     QPushButton* cancel_ = nullptr;
-    JobController* jobs_ = nullptr;
+    JobSignals* jobs_ = nullptr;
 
     std::unique_ptr<BoardDocument> document_;
     EditView* edit_ = nullptr;
