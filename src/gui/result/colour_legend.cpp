@@ -1,6 +1,7 @@
 #include "result/colour_legend.h"
 
 #include <QSettings>
+#include <cmath>
 
 #include "util/tempscale.h"
 #include "widgets/dialog_form.h"
@@ -9,6 +10,13 @@ namespace korvex::gui {
 namespace {
 
 const char* const kLegendKey = "ResultWindow/ColourLegend";
+
+// A range end that only differs from zero by solver round-off (far below the
+// smallest prefix) reads "0", not "-0p".
+QString LegendNumber(double value)
+{
+    return NumberText(std::fabs(value) < 5e-16 ? 0.0 : value);
+}
 
 }  // namespace
 
@@ -35,9 +43,9 @@ void DrawColourLegend(QPainter& p, const QRect& area, double minimum, double max
     const QRect bottom(textLeft, area.bottom() - textHeight - 4, area.right() - textLeft, textHeight);
     const QRect middle(textLeft, bar.center().y() - textHeight / 2, area.right() - textLeft, textHeight);
     p.drawText(top.translated(-bar.width() - 6, 0).adjusted(0, 0, bar.width() + 6, 0), Qt::AlignLeft | Qt::AlignVCenter,
-               "max " + NumberText(maximum));
+               "max " + LegendNumber(maximum));
     p.drawText(bottom.translated(-bar.width() - 6, 0).adjusted(0, 0, bar.width() + 6, 0),
-               Qt::AlignLeft | Qt::AlignVCenter, "min " + NumberText(minimum));
+               Qt::AlignLeft | Qt::AlignVCenter, "min " + LegendNumber(minimum));
     p.drawText(middle, Qt::AlignLeft | Qt::AlignVCenter, unit);
     p.restore();
 }
