@@ -2,26 +2,24 @@
 
 #include "board/project_file.h"
 #include "board/settings.h"
+#include "pdn/cap_database.h"
 #include "util/debug_log.h"
 
 namespace korvex::gui {
 
 BoardDocument::BoardDocument()
 {
-    InitSimulationMatrix(&board_);
+    // A board that was never saved starts with the standard list of the
+    // equivalent-circuit tool; a project file brings its own.
+    InitCapDatabaseCreateSpice(&project_.Caps());
 }
 
-BoardDocument::~BoardDocument()
-{
-    FreeMesh(&mesh_);
-    freeSimulationMatrix(&board_);
-    FreeSimulateSCapacitor(&sParameters_);
-}
+BoardDocument::~BoardDocument() = default;
 
 std::unique_ptr<BoardDocument> BoardDocument::CreateNew(const SimMatrix& layerStack, std::string* reason)
 {
     auto document = std::make_unique<BoardDocument>();
-    SimMatrix& board = document->board_;
+    SimMatrix& board = document->Board();
     // Copy the scalar part of the record only; the new document owns its rasters.
     Part* const noParts = board.pFirstPart;
     static_cast<SimMatrixFields&>(board) = layerStack;
@@ -41,40 +39,39 @@ std::unique_ptr<BoardDocument> BoardDocument::Open(const std::string& path, bool
 {
     auto document = std::make_unique<BoardDocument>();
     printDebug("Load Matrix...%s\r\n", path.c_str());
-    const int loaded = compressed ? gzLoadSimMatrix(path.c_str(), &document->board_, reason)
-                                  : LoadSimMatrix(path.c_str(), &document->board_, reason);
-    if (loaded != 1) {
+    // With "Compress Files" off only plain files are read; on, both are.
+    const Status opened = !compressed && IsCompressedProject(path.c_str())
+                              ? Status::Refused("the file is compressed and Compress Files is off")
+                              : document->project_.Open(path);
+    if (!opened) {
+        *reason = opened.Reason();
         printDebug("Cancel Load\r\n");
         return nullptr;
     }
     printDebug("Matrix Loaded\r\n");
-    document->path_ = path;
     return document;
 }
 
 bool BoardDocument::Save(const std::string& path, bool compressed, std::string* reason)
 {
-    const int result = compressed ? gzSaveSimMatrix(path.c_str(), &board_, reason)
-                                  : SaveSimMatrix(path.c_str(), &board_, reason);
-    if (result != 0) return false;
-    path_ = path;
-    changed_ = false;
-    return true;
+    const Status saved = project_.SaveAs(path, compressed);
+    if (!saved) *reason = saved.Reason();
+    return static_cast<bool>(saved);
 }
 
 std::string BoardDocument::Title() const
 {
-    return path_.empty() ? std::string("[Untitled]") : path_;
+    return IsUntitled() ? std::string("[Untitled]") : Path();
+}
+
+bool BoardDocument::HasMesh() const
+{
+    return GetFirstNode(&const_cast<Project&>(project_).MeshRecord()) != nullptr;
 }
 
 JobEnvironment BoardDocument::Environment() const
 {
-    JobEnvironment env = GlobalJobEnvironment();
-    auto* self = const_cast<BoardDocument*>(this);
-    env.Board = &self->board_;
-    env.Mesh = &self->mesh_;
-    env.Diagram = &self->diagram_;
-    env.SParameters = &self->sParameters_;
+    JobEnvironment env = const_cast<Project&>(project_).Environment();
     env.Settings = &gSettings;
     return env;
 }

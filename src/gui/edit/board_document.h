@@ -1,8 +1,9 @@
 #pragma once
-// The open board of the desktop: the board record with its rasters and parts,
-// its mesh, the diagram and S-parameter records the jobs fill, the path it was
-// opened from or saved to, and whether it changed since. Exactly one exists
-// while a board is open; destroying it frees everything it owns.
+// The open board of the desktop: a korvex::Project (board, mesh, diagram,
+// S-parameters, the project's capacitor list and noise parameters, the path it
+// was opened from or saved to, and whether it changed since) seen with the
+// desktop's settings. Exactly one exists while a board is open; destroying it
+// frees everything it owns.
 #include <memory>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "jobs/simulation_job.h"
 #include "mesh/mesh_model.h"
 #include "pdn/simulate_s_capacitor.h"
+#include "project/project.h"
 
 namespace korvex::gui {
 
@@ -32,32 +34,29 @@ public:
     // document's path. False with the reason when the file was not written.
     bool Save(const std::string& path, bool compressed, std::string* reason);
 
-    SimMatrix& Board() { return board_; }
-    const SimMatrix& Board() const { return board_; }
-    Mesh& MeshRecord() { return mesh_; }
-    Diagram& DiagramRecord() { return diagram_; }
-    SimulateSCapacitorData& SParameters() { return sParameters_; }
+    Project& ProjectRecord() { return project_; }
+    SimMatrix& Board() { return project_.Board(); }
+    const SimMatrix& Board() const { return project_.Board(); }
+    Mesh& MeshRecord() { return project_.MeshRecord(); }
+    Diagram& DiagramRecord() { return project_.DiagramRecord(); }
+    SimulateSCapacitorData& SParameters() { return project_.SParameters(); }
 
     // Empty for a board that was never saved.
-    const std::string& Path() const { return path_; }
-    bool IsUntitled() const { return path_.empty(); }
+    const std::string& Path() const { return project_.Path(); }
+    bool IsUntitled() const { return project_.Path().empty(); }
     // "[Untitled]" or the path: the edit window's title.
     std::string Title() const;
 
-    void MarkChanged() { changed_ = true; }
-    bool IsChanged() const { return changed_; }
-    bool HasMesh() const { return GetFirstNode(&mesh_) != nullptr; }
+    void MarkChanged() { project_.MarkModified(); }
+    bool IsChanged() const { return project_.IsModified(); }
+    bool HasMesh() const;
 
-    // What the core's jobs work on: this document's records.
+    // What the core's jobs work on: this document's records with the
+    // desktop's settings (the settings sheet edits those).
     JobEnvironment Environment() const;
 
 private:
-    SimMatrix board_;
-    Mesh mesh_;
-    Diagram diagram_;
-    SimulateSCapacitorData sParameters_;
-    std::string path_;
-    bool changed_ = false;
+    Project project_;
 };
 
 }  // namespace korvex::gui

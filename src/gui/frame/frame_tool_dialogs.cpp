@@ -25,7 +25,7 @@ namespace korvex::gui {
 void MainFrame::CreateSpiceCircuit()
 {
     if (document_ == nullptr) return;
-    SpiceCircuitDialog dialog(&gCapDatabaseCreateSpice, document_->Environment(), jobs_, this);
+    SpiceCircuitDialog dialog(&document_->ProjectRecord().Caps(), document_->Environment(), jobs_, this);
     dialog.exec();
 }
 
@@ -55,12 +55,13 @@ void MainFrame::OptimizeCaps()
 void MainFrame::SimulateVoltageNoiseTime()
 {
     if (document_ == nullptr) return;
-    const VoltageNoiseTimeParam before = gVoltageNoiseTimeParam;
-    VoltageNoiseTimeDialog dialog(&gVoltageNoiseTimeParam, document_->Environment(), jobs_,
+    VoltageNoiseTimeParam& param = document_->ProjectRecord().NoiseParam();
+    const VoltageNoiseTimeParam before = param;
+    VoltageNoiseTimeDialog dialog(&param, document_->Environment(), jobs_,
                                   [this](const Part* port) { edit_->SelectPart(const_cast<Part*>(port)); }, this);
     dialog.exec();
     // The tool's record is stored with the project.
-    if (std::memcmp(&before, &gVoltageNoiseTimeParam, sizeof before) != 0) document_->MarkChanged();
+    if (std::memcmp(&before, &param, sizeof before) != 0) document_->MarkChanged();
 }
 
 void MainFrame::SimulateCapsOnPosition()
