@@ -79,20 +79,7 @@ SimulateSCapacitorDialog::SimulateSCapacitorDialog(CapDatabase* catalogue, CapDa
     fields_[3]->setReadOnly(true), fields_[4]->setReadOnly(true);
     for (QLineEdit* field : fields_) field->installEventFilter(this);
 
-    auto* steps = new QButtonGroup(this);
-    auto* stepRow = new QHBoxLayout;
-    const struct {
-        int number;
-        const char* text;
-    } radios[] = {{3013, " 1 %"}, {3015, "10 %"}, {3016, "25 %"}};
-    for (int i = 0; i < 3; ++i) {
-        auto* radio = new QRadioButton(radios[i].text, this);
-        radio->setObjectName(QString::number(radios[i].number));
-        radio->setChecked(uint32_t(i) == gSensitivity);
-        steps->addButton(radio, i);
-        stepRow->addWidget(radio);
-    }
-    connect(steps, &QButtonGroup::idClicked, this, [](int id) { gSensitivity = uint32_t(id); });
+    QHBoxLayout* stepRow = StepRadios(this, &gSensitivity);
 
     BuildBoardCapacitorList(env_.Board, boardList_);
     boardModel_ = new CapListModel(boardList_, true, this);
@@ -113,15 +100,10 @@ SimulateSCapacitorDialog::SimulateSCapacitorDialog(CapDatabase* catalogue, CapDa
     auto* setC = new QPushButton("Set C ->", this);
     setC->setObjectName("3028");
     connect(setC, &QPushButton::clicked, this, &SimulateSCapacitorDialog::SetC);
-    stop_ = new QPushButton("Stop", this);
-    stop_->setObjectName("StopJob");
-    stop_->setVisible(false);
-    connect(stop_, &QPushButton::clicked, this, [this] {
+    stop_ = NewStopButton(this, [this] {
         if (jobs_ != nullptr) jobs_->Cancel();
     });
-    progress_ = new QProgressBar(this);
-    progress_->setRange(0, 0);
-    progress_->setVisible(false);
+    progress_ = NewBusyBar(this);
     auto* close = new QPushButton("Close", this);
     close->setObjectName("1");
     connect(close, &QPushButton::clicked, this, [this] { done(0); });

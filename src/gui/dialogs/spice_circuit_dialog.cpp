@@ -74,33 +74,15 @@ SpiceCircuitDialog::SpiceCircuitDialog(CapDatabase* list, JobEnvironment env, Jo
     connect(add, &QPushButton::clicked, this, &SpiceCircuitDialog::Add);
     connect(remove, &QPushButton::clicked, this, &SpiceCircuitDialog::Delete);
 
-    auto* steps = new QButtonGroup(this);
-    auto* stepRow = new QHBoxLayout;
-    const struct {
-        int number;
-        const char* text;
-    } radios[] = {{3013, " 1 %"}, {3015, "10 %"}, {3016, "25 %"}};
-    for (int i = 0; i < 3; ++i) {
-        auto* radio = new QRadioButton(radios[i].text, this);
-        radio->setObjectName(QString::number(radios[i].number));
-        radio->setChecked(uint32_t(i) == gSensitivity);
-        steps->addButton(radio, i);
-        stepRow->addWidget(radio);
-    }
-    connect(steps, &QButtonGroup::idClicked, this, [](int id) { gSensitivity = uint32_t(id); });
+    QHBoxLayout* stepRow = StepRadios(this, &gSensitivity);
 
     optimize_ = new QPushButton("Optimize", this);
     optimize_->setObjectName("3017");
     connect(optimize_, &QPushButton::clicked, this, &SpiceCircuitDialog::Optimize);
-    stop_ = new QPushButton("Stop", this);
-    stop_->setObjectName("StopJob");
-    stop_->setVisible(false);
-    connect(stop_, &QPushButton::clicked, this, [this] {
+    stop_ = NewStopButton(this, [this] {
         if (jobs_ != nullptr) jobs_->Cancel();
     });
-    progress_ = new QProgressBar(this);
-    progress_->setRange(0, 0);
-    progress_->setVisible(false);
+    progress_ = NewBusyBar(this);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add);

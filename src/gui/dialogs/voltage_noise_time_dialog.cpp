@@ -190,15 +190,10 @@ void VoltageNoiseTimeDialog::BuildFields()
     simulate_ = new QPushButton("Simulate", this);
     simulate_->setObjectName("3014");
     connect(simulate_, &QPushButton::clicked, this, &VoltageNoiseTimeDialog::Simulate);
-    stop_ = new QPushButton("Stop", this);
-    stop_->setObjectName("StopJob");
-    stop_->setVisible(false);
-    connect(stop_, &QPushButton::clicked, this, [this] {
+    stop_ = NewStopButton(this, [this] {
         if (jobs_ != nullptr) jobs_->Cancel();
     });
-    progress_ = new QProgressBar(this);
-    progress_->setRange(0, 0);
-    progress_->setVisible(false);
+    progress_ = NewBusyBar(this);
 
     auto* left = new QVBoxLayout;
     left->addLayout(grid);

@@ -1,6 +1,8 @@
 #include "widgets/dialog_form.h"
 
+#include <QButtonGroup>
 #include <QDialogButtonBox>
+#include <QRadioButton>
 #include <QLabel>
 #include <QPushButton>
 
@@ -69,6 +71,42 @@ void AddOkCancel(QDialog* dialog, QLayout* layout)
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     layout->addWidget(buttons);
+}
+
+QHBoxLayout* StepRadios(QWidget* parent, uint32_t* step)
+{
+    auto* group = new QButtonGroup(parent);
+    auto* row = new QHBoxLayout;
+    const struct {
+        int number;
+        const char* text;
+    } radios[] = {{3013, " 1 %"}, {3015, "10 %"}, {3016, "25 %"}};
+    for (int i = 0; i < 3; ++i) {
+        auto* radio = new QRadioButton(radios[i].text, parent);
+        radio->setObjectName(QString::number(radios[i].number));
+        radio->setChecked(uint32_t(i) == *step);
+        group->addButton(radio, i);
+        row->addWidget(radio);
+    }
+    QObject::connect(group, &QButtonGroup::idClicked, parent, [step](int id) { *step = uint32_t(id); });
+    return row;
+}
+
+QPushButton* NewStopButton(QWidget* parent, std::function<void()> stop)
+{
+    auto* button = new QPushButton("Stop", parent);
+    button->setObjectName("StopJob");
+    button->setVisible(false);
+    QObject::connect(button, &QPushButton::clicked, parent, std::move(stop));
+    return button;
+}
+
+QProgressBar* NewBusyBar(QWidget* parent)
+{
+    auto* bar = new QProgressBar(parent);
+    bar->setRange(0, 0);
+    bar->setVisible(false);
+    return bar;
 }
 
 }  // namespace korvex::gui

@@ -5,8 +5,13 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QString>
+#include <cstdint>
+#include <functional>
 
 namespace korvex::gui {
 
@@ -42,5 +47,13 @@ private:
 
 // OK ("1") and Cancel ("2") below `layout`, wired to accept and reject.
 void AddOkCancel(QDialog* dialog, QLayout* layout);
+
+// The wheel-step radios " 1 %" (3013), "10 %" (3015) and "25 %" (3016) in a
+// row; the one `*step` (0, 1 or 2) names is checked, and a click stores its index there.
+QHBoxLayout* StepRadios(QWidget* parent, uint32_t* step);
+// The Stop button of a dialog's job ("StopJob", hidden until a job runs) and
+// the busy bar shown meanwhile.
+QPushButton* NewStopButton(QWidget* parent, std::function<void()> stop);
+QProgressBar* NewBusyBar(QWidget* parent);
 
 }  // namespace korvex::gui
