@@ -13,6 +13,7 @@
 #include "diagram/diagram_csv.h"
 #include "diagram/diagram_painter.h"
 #include "diagram/diagram_snapshot.h"
+#include "widgets/save_picture.h"
 
 namespace korvex::gui {
 
@@ -75,20 +76,7 @@ QImage DiagramView::Picture(QSize size)
 
 void DiagramView::SavePictureDialog()
 {
-    const QString path = QFileDialog::getSaveFileName(this, "Save Picture", QString(), "PNG (*.png)");
-    if (path.isEmpty()) return;
-    bool ok = false;
-    const QString text = QInputDialog::getText(this, "Save Picture", "Size in pixels (width x height):",
-                                               QLineEdit::Normal, QString("%1 x %2").arg(width()).arg(height()), &ok);
-    if (!ok) return;
-    const QStringList parts = text.split('x');
-    const int w = parts.size() == 2 ? parts[0].trimmed().toInt() : 0;
-    const int h = parts.size() == 2 ? parts[1].trimmed().toInt() : 0;
-    if (w < 100 || h < 80 || w > 20000 || h > 20000) {
-        QMessageBox::warning(this, "Save Picture", "The size must be two whole numbers, 100 x 80 up to 20000 x 20000.");
-        return;
-    }
-    if (!Picture(QSize(w, h)).save(path, "PNG")) QMessageBox::warning(this, "Save Picture", "Could not write " + path);
+    korvex::gui::SavePictureDialog(this, QSize(100, 80), "The size must be two whole numbers, 100 x 80 up to 20000 x 20000.", [this](QSize size) { return Picture(size); });
 }
 
 void DiagramView::ExportCurvesDialog()
