@@ -38,29 +38,33 @@ test-tsan: deps
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 		./bin/korvex_cli_tests --gtest_filter='$(TSAN_TESTS)'
 
-# The test suite built with the address and undefined-behaviour sanitizers; the first finding
+# The test suite built with clang's address and undefined-behaviour sanitizers; the first finding
 # ends the run. ASAN_TESTS_EXCLUDE leaves out the slowest end-to-end tests (ctest -E regex).
+# The same build folder holds the libFuzzer harnesses (fuzz/), so `make fuzz` after
+# `make test-asan` compiles only the harnesses.
 ASAN_BUILD ?= build-asan
 ASAN_TESTS_EXCLUDE ?= EndToEnd|Ngspice
+ASAN_CONFIGURE = CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -G Ninja $(CMAKE_FLAGS) \
+	-DKORVEX_FUZZ=ON -DKORVEX_GUI=OFF
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_SANITIZE=ON -DKORVEX_GUI=OFF
+	$(ASAN_CONFIGURE)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 900 -E '$(ASAN_TESTS_EXCLUDE)'
 
-# libFuzzer harnesses (fuzz/): each runs FUZZ_SECONDS on its corpus in $(FUZZ_BUILD)/corpus,
+# libFuzzer harnesses: each runs FUZZ_SECONDS on its corpus in $(ASAN_BUILD)/corpus,
 # seeded from the tests and examples. FUZZ_TARGETS picks some of them.
-FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
 FUZZ_TARGETS ?=
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_FUZZ=ON
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target korvex-sim $(if $(FUZZ_TARGETS),$(FUZZ_TARGETS),fuzz_all)
-	./scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+	$(ASAN_CONFIGURE)
+	cmake --build $(ASAN_BUILD) -j $(JOBS) --target korvex-sim $(if $(FUZZ_TARGETS),$(FUZZ_TARGETS),fuzz_all)
+	./scripts/fuzz.sh $(ASAN_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 bench: build
+	cmake --build $(BUILD) -j $(JOBS) --target bench_all
 	./scripts/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(TSAN_BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) demo-out
+	rm -rf $(BUILD) $(TSAN_BUILD) $(ASAN_BUILD) demo-out
