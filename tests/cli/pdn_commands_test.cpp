@@ -85,33 +85,6 @@ TEST(PdnCommands, NoiseSweepLandsOnTheHarmonicsAndGivesTheResponse)
     EXPECT_TRUE(std::isfinite(peak));
 }
 
-TEST(PdnCommands, OptimizeCapsReportsThePlacedCapacitorsAndTheResultCurve)
-{
-    JobBench t;
-    OptiCapParam param;
-    param.TargetImpedance = 0.02f;
-    param.TargetFrequency = 3e7f;
-    param.MaxCapacitors = 3;
-    CapDatabase catalogue;
-    InitCapDatabase(&catalogue);
-    const uint32_t partsBefore = CountParts(&t.board);
-    OptimizeCapsResult r;
-    const JobOutcome out = CommandOptimizeCaps(t.Env(), param, catalogue, &r);
-    FreeCapDatabase(&catalogue);
-    ASSERT_TRUE(out.Success) << out.Reason << out.LogTail;
-    // Where they sit and what OptiCap is: tests/cli/pdn_cli_test.cpp.
-    ASSERT_GE(r.Placed.size(), 1u);
-    EXPECT_EQ(CountParts(&t.board), partsBefore + r.Placed.size());
-    for (const Cap& c : r.Placed) EXPECT_NE(GetPartfromID(&t.board, PART_CAP, c.Ref), nullptr);
-    EXPECT_EQ(r.ResultSlot, r.ZinSlot + 1);
-    EXPECT_STREQ(t.diagram.Curve[r.ResultSlot].szName, "OptiCap");
-    float maximum = 0;
-    const DiagramCurve& result = t.diagram.Curve[r.ResultSlot];
-    for (int k = 0; k < result.PointCount && result.pX[k] <= param.TargetFrequency; ++k)
-        maximum = std::max(maximum, result.pY[k]);
-    EXPECT_FLOAT_EQ(r.MaxImpedance, maximum);
-}
-
 TEST(PdnCommands, RefusalsComeBeforeTheSimulatorAndChangeNothing)
 {
     JobBench t;
