@@ -7,6 +7,8 @@
 #include "pdn/port_zin_curve.h"
 #include "touchstone.h"
 
+#include <strings.h>
+
 #include <mutex>
 #include "quantity.h"
 #include "result_report.h"
@@ -52,9 +54,19 @@ std::string WriteZinTouchstone(const Diagram& diagram, uint32_t port, const std:
 
 // The two-port from port 1 (the source, driven through 50 ohm) to port 2 (the
 // 50 ohm termination): S11 S21 S12 S22, each measured by the simulator.
-std::string WriteTwoPortTouchstone(const SimulateSCapacitorData& s, const AcJob& job, const std::string& path)
+std::string WriteTwoPortTouchstone(const SimulateSCapacitorData& s, const Diagram& diagram, const AcJob& job,
+                                   const std::string& path)
 {
     if (s.Points <= 0 || s.S11.size() < static_cast<size_t>(s.Points)) return "the S21 run gave no S-parameters";
+    // A simulator that left one out would leave zeros in its place: each must have a curve.
+    {
+        std::lock_guard<std::mutex> lock(diagram.Lock);
+        for (const char* name : {"S11", "S21", "S12", "S22"}) {
+            bool found = false;
+            for (const DiagramCurve& c : diagram.Curve) found |= c.PointCount > 0 && strncasecmp(c.szName, name, 3) == 0;
+            if (!found) return std::string("the S21 run gave no ") + name + " for the Touchstone file";
+        }
+    }
     korvex::cli::TouchstoneData data;
     data.Parameter = "S";
     data.Reference = 50;
@@ -145,7 +157,7 @@ const KorvexCommand kAc("ac", "Simulate an AC analysis of the planes (Zin, S21, 
             std::fprintf(stderr, "korvex-cli: curves written to %s\n", o->common.Csv.c_str());
         }
         if (!o->touchstone.empty()) {
-            reason = job.Mode == AC_MODE_S21 ? WriteTwoPortTouchstone(s.SParameters, job, o->touchstone)
+            reason = job.Mode == AC_MODE_S21 ? WriteTwoPortTouchstone(s.SParameters, s.DiagramRecord, job, o->touchstone)
                                              : WriteZinTouchstone(s.DiagramRecord, o->source, o->touchstone);
             if (!reason.empty()) return Refuse(reason);
             std::fprintf(stderr, "korvex-cli: Touchstone file written to %s\n", o->touchstone.c_str());

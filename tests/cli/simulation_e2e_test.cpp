@@ -219,4 +219,13 @@ TEST(EndToEnd, TwoPortAcrossASmallPlanePairIsAShuntCapacitance)
     EXPECT_EQ(options, 1);
     EXPECT_EQ(rows, 7);  // the shared band edge once
     EXPECT_NEAR(last, 3e7, 1);
+
+    // A simulator that leaves S22 out gives no file rather than zeros in its place.
+    const std::string dropsS22 = t.folder.Script(
+        "drops.sh", "for a; do netlist=$a; done; sed -i '/S22/d' \"$netlist\"; exec " + std::string(KORVEX_SIM) + " \"$@\"");
+    const CliRun without = RunCli("ac planes.sav --mode s21 --touchstone part.s2p --workdir " + dir + " --simulator " +
+                                  dropsS22, t.folder.dir);
+    EXPECT_EQ(without.status, 1);
+    EXPECT_NE(without.err.find("the S21 run gave no S22 for the Touchstone file"), std::string::npos) << without.err;
+    EXPECT_FALSE(std::filesystem::exists(t.folder.dir / "part.s2p"));
 }
