@@ -196,14 +196,6 @@ TEST(BoardCommands, BoardFromJsonRoundTripsWithInfo)
     original.erase("File");
     rebuilt.erase("File");
     EXPECT_EQ(original, rebuilt);
-    // A description that does not fit is refused and nothing is written.
-    std::ofstream(t.Path("bad.json")) << R"({"CountPixelX": 4, "CountPixelY": 4, "LayerCount": 9})";
-    ExpectOneLineRefusal(RunCli("board d.sav --from bad.json", t.dir), "LayerCount 9");
-    std::ofstream(t.Path("bad.json")) << R"({"CountPixelX": 4, "CountPixelY": 4, "LayerCount": 1, "Parts": [{"Kind": "Port", "x": 9}]})";
-    r = RunCli("board d.sav --from bad.json", t.dir);
-    ExpectOneLineRefusal(r, "port off the board");
-    EXPECT_NE(r.err.find("Parts[1]: part 1 (Port) lies off the board"), std::string::npos) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(t.Path("d.sav")));
 }
 
 TEST(BoardCommands, VersionAndModeNamesOrNumbers)

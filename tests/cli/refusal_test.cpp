@@ -103,6 +103,10 @@ TEST(Refusals, FilesAndArguments)
 {
     RefusalBoard f;
     std::ofstream(f.t.Path("bad.sav")) << "not a project";
+    std::ofstream(f.t.Path("lf.D1"), std::ios::binary) << "CITIFILE\nVAR FREQ MAG 3\n";  // line feeds only
+    std::ofstream(f.t.Path("l9.json")) << R"({"CountPixelX": 4, "CountPixelY": 4, "LayerCount": 9})";
+    std::ofstream(f.t.Path("off.json"))
+        << R"({"CountPixelX": 4, "CountPixelY": 4, "LayerCount": 1, "Parts": [{"Kind": "Port", "x": 9}]})";
     const std::string tooShort = "bad.sav: the file is too short for a project header (13 of 408 bytes)";
     ExpectRefusals(f, {
         {"info bad.sav", tooShort},
@@ -124,8 +128,12 @@ TEST(Refusals, FilesAndArguments)
          "the board has no port 5 to terminate"},
         {"netlist nothing.sav --kind electrical -o x.cir", "cannot open nothing.sav"},
         {"dc nothing.sav --simulator " + std::string(KORVEX_SIM), "cannot open nothing.sav"},
+        {"board d.sav --from l9.json", "l9.json: LayerCount must lie in 1 ... 8"},
+        {"board d.sav --from off.json", "off.json: Parts[1]: part 1 (Port) lies off the board at (9, 0)"},
+        {"citi none.D1 --csv x.csv", "none.D1: cannot open none.D1"},
+        {"citi lf.D1 --csv x.csv", "lf.D1: no usable point count after VAR FREQ MAG"},
     });
-    for (const char* name : {"out.sav", "x.cir", "x.txt"}) EXPECT_FALSE(std::filesystem::exists(f.t.Path(name))) << name;
+    for (const char* name : {"out.sav", "x.cir", "x.txt", "x.csv", "d.sav"}) EXPECT_FALSE(std::filesystem::exists(f.t.Path(name))) << name;
 }
 
 TEST(Refusals, ChecksBeforeAJob)
