@@ -60,6 +60,7 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
     evaluator.applyToElements(circuit);
     validateNets(circuit);
     OutputPlan plan = makeOutputPlan(circuit, true);
+    circuit.releaseNodeIndex();  // no node is looked up by name any more
 
     RawHeader header;
     header.title = circuit.title;
@@ -67,7 +68,7 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
     header.flags = "complex forward";
     if (circuit.acSpec.sweep == AcSpec::Sweep::Dec || circuit.acSpec.sweep == AcSpec::Sweep::Oct) header.flags += " log";
     if (steps.size() > 1) header.flags += " stepped";
-    header.variables = plan.takeRawVariables(true);
+    plan.describeVariables(circuit, true, header);
     header.points = totalPoints;
     header.utf16 = options.utf16;
     RawWriter raw;

@@ -41,6 +41,7 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
     ParamEvaluator evaluator(circuit);
     const std::vector<double> steps = stepValues(circuit);
     OutputPlan plan = makeOutputPlan(circuit, false);
+    circuit.releaseNodeIndex();  // no node is looked up by name any more
     if (!circuit.nets.empty()) log.line("Note: .net is evaluated by the .ac analysis only; ignored for .op");
     const double planTime = timer.lap();
 
@@ -48,12 +49,11 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
     header.title = circuit.title;
     header.plotname = "Operating Point";
     header.flags = steps.size() > 1 ? "real forward stepped" : "real forward";
-    header.variables = plan.takeRawVariables(false);
+    plan.describeVariables(circuit, false, header);
     header.points = steps.size();
     header.utf16 = options.utf16;
     RawWriter raw;
     raw.open(rawPath, header);
-    header.variables = {};
     log.line("Output plan: " + std::to_string(plan.variables.size()) + " variables in " + formatSeconds(planTime) +
              ", RAW header " + formatSeconds(timer.lap()));
 
@@ -99,6 +99,7 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
         }
         const AnalysisPoint point{true, 0.0};
         system.assemble(circuit, map, point, true);
+        if (s + 1 == steps.size()) system.releaseAssembly();  // before the solver takes its memory
         assembleTime += timer.lap();
         // Multigrid that fails falls back to CHOLMOD; a matrix CHOLMOD refuses goes to KLU,
         // which takes any matrix and names the column of a zero pivot.

@@ -20,17 +20,13 @@ uint32_t ExprTable::intern(std::string_view text, int line)
 int Circuit::findNode(std::string_view name) const
 {
     if (name == "0" || name == "gnd") return 0;
-    return nodeTable.find(name, nodeNames);
+    return nodeNames.find(name);
 }
 
 int Circuit::node(std::string_view name)
 {
-    const int found = findNode(name);
-    if (found >= 0) return found;
-    const int index = static_cast<int>(nodeNames.size());
-    nodeNames.emplace_back(name);
-    nodeTable.insert(name, index);
-    return index;
+    if (name == "0" || name == "gnd") return 0;
+    return nodeNames.add(name);
 }
 
 void Circuit::indexElements()

@@ -93,9 +93,9 @@ struct Options {
 };
 
 struct Circuit {
+    Circuit() { nodeNames.add("0"); }
     std::string title;
-    std::vector<std::string> nodeNames{"0"};  // index 0 is ground ("0" and "gnd")
-    NameTable nodeTable;                      // nodeNames[1...] by name
+    NameTable nodeNames;  // index 0 is ground ("0" and "gnd")
     std::vector<Element> elements;
     std::unordered_map<std::string, uint32_t> elementIndex;  // filled by indexElements()
     std::vector<DeferredValue> deferred;
@@ -114,6 +114,8 @@ struct Circuit {
     int node(std::string_view name);
     // Index of an existing node, or -1.
     int findNode(std::string_view name) const;
+    // After the last lookup of a node by name: frees the index of the names (the names stay).
+    void releaseNodeIndex() { nodeNames.releaseIndex(); }
     // Builds elementIndex when first needed (.save of currents, .net): large DC netlists
     // without such lines skip the cost.
     void indexElements();

@@ -138,7 +138,6 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     NodeScope top;
     std::vector<Token> tokens;
     circuit.elements.reserve(text.lines().size());
-    circuit.nodeTable.reserve(text.lines().size() / 2 + 16);
     circuit.nodeNames.reserve(text.lines().size() / 2 + 16);
     bool ended = false;
 
