@@ -54,13 +54,13 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
     header.utf16 = options.utf16;
     RawWriter raw;
     raw.open(rawPath, header);
-    log.line("Output plan: " + std::to_string(plan.variables.size()) + " variables in " + formatSeconds(planTime) +
+    log.line("Output plan: " + std::to_string(plan.size()) + " variables in " + formatSeconds(planTime) +
              ", RAW header " + formatSeconds(timer.lap()));
 
     UnknownMap map;
     MnaSystem<double> system;
     std::unique_ptr<LinearSolver<double>> solver;
-    std::vector<double> record(plan.variables.size());
+    std::vector<double> record;
     double assembleTime = 0, factorTime = 0, solveTime = 0, outputTime = 0;
     for (size_t s = 0; s < steps.size(); ++s) {
         if (circuit.step.active) {
@@ -129,6 +129,14 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
             if (const std::string report = solver->report(); !report.empty()) log.line(std::string(solver->name()) + ": " + report);
         }
         solveTime += timer.lap();
+        if (s + 1 == steps.size()) {
+            // The factorisation and the matrix are done with: their memory goes before the
+            // record of millions of values is made.
+            solver.reset();
+            system.values = {};
+            system.rhs = {};
+        }
+        record.resize(plan.size());
         fillSolutionValues(plan, circuit, map, x.data(), system.fixed.data(), point, record, 0);
         raw.writeReal(record);
         outputTime += timer.lap();
@@ -137,7 +145,7 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
     outputTime += timer.lap();
     log.line("Times: assemble " + formatSeconds(assembleTime) + ", factor " + formatSeconds(factorTime) + ", solve " +
              formatSeconds(solveTime) + ", results and RAW " + formatSeconds(outputTime));
-    log.line("RAW: " + std::to_string(plan.variables.size()) + " variables, " + std::to_string(steps.size()) + " point(s)");
+    log.line("RAW: " + std::to_string(plan.size()) + " variables, " + std::to_string(steps.size()) + " point(s)");
     timer.lap();
     solver.reset();
     system = MnaSystem<double>();

@@ -1,6 +1,8 @@
 // The flattened circuit: nodes, elements with their values, parameters, analyses and outputs.
 #pragma once
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -28,11 +30,43 @@ enum ValueSlot : uint8_t {
 };
 constexpr int kValueSlots = 5;
 
+// The value slots of an element, all 0 until set: the first inline, the others in a block
+// made when one of them is first set. Resistors, most elements of a mesh, never make one.
+class ElementValues {
+public:
+    ElementValues() = default;
+    ElementValues(const ElementValues& other) { *this = other; }
+    ElementValues(ElementValues&&) noexcept = default;
+    ElementValues& operator=(const ElementValues& other)
+    {
+        first_ = other.first_;
+        rest_.reset();
+        if (other.rest_) {
+            rest_ = std::make_unique<double[]>(kValueSlots - 1);
+            std::copy(other.rest_.get(), other.rest_.get() + kValueSlots - 1, rest_.get());
+        }
+        return *this;
+    }
+    ElementValues& operator=(ElementValues&&) noexcept = default;
+
+    double operator[](int slot) const { return slot == 0 ? first_ : rest_ ? rest_[slot - 1] : 0.0; }
+    double& operator[](int slot)
+    {
+        if (slot == 0) return first_;
+        if (!rest_) rest_ = std::make_unique<double[]>(kValueSlots - 1);  // zeroed
+        return rest_[slot - 1];
+    }
+
+private:
+    double first_ = 0;
+    std::unique_ptr<double[]> rest_;
+};
+
 struct Element {
     ElementKind kind = ElementKind::Resistor;
     int nodes[4] = {0, 0, 0, 0};  // circuit node indices; 0 is ground
     int line = 0;                 // netlist line
-    double values[kValueSlots] = {0, 0, 0, 0, 0};
+    ElementValues values;         // by ValueSlot
     std::string name;             // lower case; flattened names carry the instance path
     int nodeCount() const { return kind == ElementKind::TLine ? 4 : 2; }
 };

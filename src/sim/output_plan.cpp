@@ -73,16 +73,15 @@ OutputPlan makeOutputPlan(Circuit& circuit, bool ac)
     for (int k = 0; k < static_cast<int>(circuit.nets.size()); ++k) netOf[circuit.nets[k].source] = k;
 
     if (circuit.saves.empty()) {
-        plan.variables.reserve(circuit.nodeCount() - 1 + circuit.elements.size() + (ac ? 4 * circuit.nets.size() : 0));
-        for (int n = 1; n < circuit.nodeCount(); ++n) plan.variables.push_back(voltage(n));
-        for (int e = 0; e < static_cast<int>(circuit.elements.size()); ++e) plan.variables.push_back(current(e));
+        plan.allNodes = circuit.nodeCount() - 1;
+        plan.allElements = static_cast<int>(circuit.elements.size());
         if (ac) {
             for (int k = 0; k < static_cast<int>(circuit.nets.size()); ++k) {
                 if (circuit.nets[k].output.empty()) {
-                    plan.variables.push_back(network(k, NetQuantity::Zin));
+                    plan.listed.push_back(network(k, NetQuantity::Zin));
                 } else {
                     for (NetQuantity q : {NetQuantity::S11, NetQuantity::S21, NetQuantity::S12, NetQuantity::S22})
-                        plan.variables.push_back(network(k, q));
+                        plan.listed.push_back(network(k, q));
                 }
             }
         }
@@ -112,10 +111,11 @@ OutputPlan makeOutputPlan(Circuit& circuit, bool ac)
                 }
                 v = network(found->second, q);
             }
-            if (seen.insert(OutputPlan::rawVariable(circuit, v).name).second) plan.variables.push_back(v);
+            if (seen.insert(OutputPlan::rawVariable(circuit, v).name).second) plan.listed.push_back(v);
         }
     }
-    for (const OutputVariable& v : plan.variables) {
+    plan.needsSolution = plan.allNodes + plan.allElements > 0;
+    for (const OutputVariable& v : plan.listed) {
         if (v.kind == OutputVariable::Kind::Network) plan.needsNet = true;
         else plan.needsSolution = true;
     }
@@ -143,13 +143,13 @@ RawVariable OutputPlan::rawVariable(const Circuit& circuit, const OutputVariable
 
 void OutputPlan::describeVariables(const Circuit& circuit, bool withFrequency, RawHeader& header) const
 {
-    header.variableCount = variables.size() + (withFrequency ? 1 : 0);
+    header.variableCount = size() + (withFrequency ? 1 : 0);
     header.variable = [this, &circuit, withFrequency](size_t k) -> RawVariable {
         if (withFrequency) {
             if (k == 0) return {"frequency", "frequency"};
             --k;
         }
-        return rawVariable(circuit, variables[k]);
+        return rawVariable(circuit, (*this)[k]);
     };
 }
 

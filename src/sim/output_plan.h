@@ -21,7 +21,19 @@ struct OutputVariable {
 };
 
 struct OutputPlan {
-    std::vector<OutputVariable> variables;
+    // Without .save the plan starts with every node voltage and every element current, which
+    // are counted, not listed (a large netlist has millions); `listed` holds the rest.
+    int allNodes = 0;     // voltages of nodes 1 ... allNodes first
+    int allElements = 0;  // then currents of elements 0 ... allElements - 1
+    std::vector<OutputVariable> listed;
+    size_t size() const { return static_cast<size_t>(allNodes) + static_cast<size_t>(allElements) + listed.size(); }
+    OutputVariable operator[](size_t k) const
+    {
+        if (k < static_cast<size_t>(allNodes)) return {OutputVariable::Kind::Voltage, NetQuantity::Zin, static_cast<int>(k) + 1};
+        k -= static_cast<size_t>(allNodes);
+        if (k < static_cast<size_t>(allElements)) return {OutputVariable::Kind::Current, NetQuantity::Zin, static_cast<int>(k)};
+        return listed[k - static_cast<size_t>(allElements)];
+    }
     bool needsSolution = false;  // node voltages or element currents wanted
     bool needsNet = false;
     // RAW name and type of a variable.

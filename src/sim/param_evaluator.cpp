@@ -68,7 +68,7 @@ void ParamEvaluator::applyToElements(Circuit& circuit)
 void validateElements(const Circuit& circuit)
 {
     for (const Element& e : circuit.elements) {
-        const double* v = e.values;
+        const ElementValues& v = e.values;
         auto fail = [&](const std::string& what) { throw SimError(e.line, "element " + e.name + ": " + what); };
         switch (e.kind) {
         case ElementKind::Resistor: break;  // zero is a short
