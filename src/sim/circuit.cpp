@@ -34,12 +34,12 @@ void Circuit::indexElements()
     if (elementIndex.size() == elements.size()) return;
     elementIndex.clear();
     elementIndex.reserve(elements.size());
-    for (uint32_t k = 0; k < elements.size(); ++k) elementIndex.emplace(elements[k].name, k);
+    for (uint32_t k = 0; k < elements.size(); ++k) elementIndex.emplace(elements[k].name.str(), k);
 }
 
-std::string rawElementName(const std::string& name)
+std::string rawElementName(std::string_view name)
 {
-    std::string out = name;
+    std::string out(name);
     if (!out.empty()) out[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[0])));
     return out;
 }

@@ -91,7 +91,7 @@ UnknownMap buildUnknownMap(const Circuit& circuit, bool dc, double maxOmega)
         const int node = e.nodes[0] != 0 ? e.nodes[0] : e.nodes[1];
         if (map.nodeCode[node] != 0) {
             const Element& other = circuit.elements[map.fixedSource[fixedIndex(map.nodeCode[node])]];
-            throw SimError(e.line, "voltage sources " + other.name + " and " + e.name + " in parallel at node " +
+            throw SimError(e.line, "voltage sources " + other.name.str() + " and " + e.name.str() + " in parallel at node " +
                                        std::string(circuit.nodeNames[node]));
         }
         map.nodeCode[node] = fixedCode(static_cast<int>(map.fixedSource.size()));
@@ -121,7 +121,7 @@ std::string describeUnknown(const Circuit& circuit, const UnknownMap& map, int u
 {
     if (unknown < 0 || unknown >= map.size) return "unknown " + std::to_string(unknown);
     if (unknown < static_cast<int>(map.unknownNode.size())) return "node " + std::string(circuit.nodeNames[map.unknownNode[unknown]]);
-    return "branch current of " + circuit.elements[map.unknownElement[unknown]].name;
+    return "branch current of " + circuit.elements[map.unknownElement[unknown]].name.str();
 }
 
 }  // namespace korvex::sim
