@@ -2,6 +2,8 @@
 // of a large mesh: all names in one character arena with their end offsets (no string object
 // per name), and an open-addressing index of (hash tag, number) slots for the lookups while
 // the netlist is read. The index can be dropped once no more names are looked up.
+// A slot holds where its name begins and a tag of hash and length, so a lookup reads the slot
+// and the characters only.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -17,11 +19,11 @@ public:
     {
         if (slots_.empty()) return scan(name);
         const uint64_t hash = hashOf(name);
-        const uint32_t tag = tagOf(hash);
+        const uint32_t tag = tagOf(hash, name.size());
         for (size_t s = hash & mask_;; s = (s + 1) & mask_) {
             const Slot& slot = slots_[s];
             if (slot.index < 0) return -1;
-            if (slot.tag == tag && (*this)[slot.index] == name) return slot.index;
+            if (slot.tag == tag && matches(slot, name)) return slot.index;
         }
     }
     // Number of name, appended when new.
@@ -37,7 +39,7 @@ public:
         ends_.push_back(chars_.size());
         if (!indexReleased_) {
             if ((size() + 1) * 2 > slots_.size()) grow(slots_.size() * 2);
-            place(hashOf(name), index);
+            else place(index);
         }
         return index;
     }
@@ -68,8 +70,9 @@ public:
 
 private:
     struct Slot {
-        uint32_t tag = 0;  // upper half of the name's hash
+        uint32_t tag = 0;  // upper 24 bits of the name's hash, its length (up to 255) below
         int32_t index = -1;
+        uint64_t begin = 0;  // of the name in chars_
     };
     // FNV-1a followed by a multiply-shift mix, so that names differing in their last digits
     // (n1_000041, n1_000042) spread over the whole table.
@@ -81,25 +84,36 @@ private:
         h *= 0xbf58476d1ce4e5b9ull;
         return h ^ (h >> 32);
     }
-    static uint32_t tagOf(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
+    static uint32_t tagOf(uint64_t hash, size_t length)
+    {
+        return static_cast<uint32_t>(hash >> 40) << 8 | static_cast<uint32_t>(length < 255 ? length : 255);
+    }
+    // Equal tags mean equal lengths up to 254 characters; longer names compare their length too.
+    bool matches(const Slot& slot, std::string_view name) const
+    {
+        if (name.size() >= 255 && (*this)[slot.index].size() != name.size()) return false;
+        return std::char_traits<char>::compare(chars_.data() + slot.begin, name.data(), name.size()) == 0;
+    }
     int scan(std::string_view name) const
     {
         for (size_t k = 0; k < size(); ++k)
             if ((*this)[static_cast<int>(k)] == name) return static_cast<int>(k);
         return -1;
     }
-    void place(uint64_t hash, int index)
+    void place(int index)
     {
+        const std::string_view name = (*this)[index];
+        const uint64_t hash = hashOf(name);
         size_t s = hash & mask_;
         while (slots_[s].index >= 0) s = (s + 1) & mask_;
-        slots_[s] = {tagOf(hash), index};
+        slots_[s] = {tagOf(hash, name.size()), index, index == 0 ? 0 : ends_[index - 1]};
     }
     void grow(size_t slots)
     {
         if (slots < 16) slots = 16;
         std::vector<Slot>(slots).swap(slots_);
         mask_ = slots - 1;
-        for (size_t k = 0; k < size(); ++k) place(hashOf((*this)[static_cast<int>(k)]), static_cast<int>(k));
+        for (size_t k = 0; k < size(); ++k) place(static_cast<int>(k));
     }
 
     std::string chars_;

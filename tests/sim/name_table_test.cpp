@@ -50,6 +50,22 @@ TEST(NodeNames, GroundAliasesAndPrefixes)
     EXPECT_EQ(circuit.nodeCount(), 4);
 }
 
+// Tags carry the length only up to 254 characters: names past that which share a prefix are
+// still told apart, before and after the index is dropped.
+TEST(NodeNames, LongNamesSharingAPrefixStayApart)
+{
+    Circuit circuit;
+    const int lengths[] = {254, 255, 256, 300, 301, 1000};
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int k = 0; k < 6; ++k) EXPECT_EQ(circuit.node(std::string(lengths[k], 'q')), k + 1) << lengths[k];
+        for (int k = 0; k < 6; ++k) EXPECT_EQ(circuit.findNode(std::string(lengths[k], 'q')), k + 1) << lengths[k];
+        EXPECT_EQ(circuit.findNode(std::string(299, 'q')), -1);
+        EXPECT_EQ(circuit.findNode(std::string(302, 'q')), -1);
+        circuit.releaseNodeIndex();
+    }
+    EXPECT_EQ(circuit.nodeCount(), 7);
+}
+
 // Names differ in case only as written: the netlist's names are case-insensitive, nodes are
 // numbered in order of first appearance, and the RAW file lists them in that order.
 TEST(NodeNames, ParserFoldsCaseAndKeepsFirstAppearanceOrder)
