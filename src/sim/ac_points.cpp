@@ -59,8 +59,8 @@ void solveFactoredPoint(const Circuit& circuit, const UnknownMap& map, const Mna
     }
     if (plan.needsNet) {
         nets.compute(solver, selected, netValues);
-        for (size_t v = 0; v < plan.variables.size(); ++v) {
-            const OutputVariable& var = plan.variables[v];
+        for (size_t v = 0; v < plan.size(); ++v) {
+            const OutputVariable var = plan[v];
             if (var.kind == OutputVariable::Kind::Network) record[v + 1] = netValue(netValues[var.index], var.quantity);
         }
     }
@@ -87,7 +87,7 @@ size_t sweepInTwoProcesses(const Circuit& circuit, const UnknownMap& map, MnaSys
                            NetworkParameters& nets, const OutputPlan& plan, bool selected, const std::vector<double>& frequencies,
                            const std::function<void(const std::vector<Complex>&)>& write)
 {
-    std::vector<Complex> record(plan.variables.size() + 1, Complex(0));
+    std::vector<Complex> record(plan.size() + 1, Complex(0));
     std::vector<NetValues> netValues;
     auto computePoint = [&](size_t k) {
         const double f = frequencies[k];

@@ -60,6 +60,7 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
     evaluator.applyToElements(circuit);
     validateNets(circuit);
     OutputPlan plan = makeOutputPlan(circuit, true);
+    circuit.releaseNodeIndex();  // no node is looked up by name any more
 
     RawHeader header;
     header.title = circuit.title;
@@ -67,7 +68,7 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
     header.flags = "complex forward";
     if (circuit.acSpec.sweep == AcSpec::Sweep::Dec || circuit.acSpec.sweep == AcSpec::Sweep::Oct) header.flags += " log";
     if (steps.size() > 1) header.flags += " stepped";
-    header.variables = plan.takeRawVariables(true);
+    plan.describeVariables(circuit, true, header);
     header.points = totalPoints;
     header.utf16 = options.utf16;
     RawWriter raw;
@@ -80,7 +81,7 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
     std::unique_ptr<LinearSolver<Complex>> solver;
     NetworkParameters nets;
     std::vector<NetValues> netValues;
-    std::vector<Complex> record(plan.variables.size() + 1);
+    std::vector<Complex> record(plan.size() + 1);
     double assembleTime = 0, factorTime = 0, solveTime = 0, outputTime = 0;
     for (size_t s = 0; s < steps.size(); ++s) {
         if (circuit.step.active) {
@@ -153,7 +154,7 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
     outputTime += timer.lap();
     log.line("Times: assemble " + formatSeconds(assembleTime) + ", factor " + formatSeconds(factorTime) + ", solve " +
              formatSeconds(solveTime) + " (with .net), results and RAW " + formatSeconds(outputTime));
-    log.line("RAW: " + std::to_string(plan.variables.size() + 1) + " variables, " + std::to_string(totalPoints) + " point(s)");
+    log.line("RAW: " + std::to_string(plan.size() + 1) + " variables, " + std::to_string(totalPoints) + " point(s)");
 }
 
 }  // namespace korvex::sim

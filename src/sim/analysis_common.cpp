@@ -68,8 +68,8 @@ void fillSolutionValues(const OutputPlan& plan, const Circuit& circuit, const Un
     std::vector<S> sourceCurrents;
     bool haveSourceCurrents = false;
     std::vector<int> fixedOfElement;
-    for (size_t v = 0; v < plan.variables.size(); ++v) {
-        const OutputVariable& var = plan.variables[v];
+    for (size_t v = 0; v < plan.size(); ++v) {
+        const OutputVariable var = plan[v];
         if (var.kind == OutputVariable::Kind::Voltage) {
             record[offset + v] = nodeVoltage(map, x, fixed, var.index);
         } else if (var.kind == OutputVariable::Kind::Current) {

@@ -41,6 +41,7 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
     ParamEvaluator evaluator(circuit);
     const std::vector<double> steps = stepValues(circuit);
     OutputPlan plan = makeOutputPlan(circuit, false);
+    circuit.releaseNodeIndex();  // no node is looked up by name any more
     if (!circuit.nets.empty()) log.line("Note: .net is evaluated by the .ac analysis only; ignored for .op");
     const double planTime = timer.lap();
 
@@ -48,19 +49,18 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
     header.title = circuit.title;
     header.plotname = "Operating Point";
     header.flags = steps.size() > 1 ? "real forward stepped" : "real forward";
-    header.variables = plan.takeRawVariables(false);
+    plan.describeVariables(circuit, false, header);
     header.points = steps.size();
     header.utf16 = options.utf16;
     RawWriter raw;
     raw.open(rawPath, header);
-    header.variables = {};
-    log.line("Output plan: " + std::to_string(plan.variables.size()) + " variables in " + formatSeconds(planTime) +
+    log.line("Output plan: " + std::to_string(plan.size()) + " variables in " + formatSeconds(planTime) +
              ", RAW header " + formatSeconds(timer.lap()));
 
     UnknownMap map;
     MnaSystem<double> system;
     std::unique_ptr<LinearSolver<double>> solver;
-    std::vector<double> record(plan.variables.size());
+    std::vector<double> record;
     double assembleTime = 0, factorTime = 0, solveTime = 0, outputTime = 0;
     for (size_t s = 0; s < steps.size(); ++s) {
         if (circuit.step.active) {
@@ -99,6 +99,7 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
         }
         const AnalysisPoint point{true, 0.0};
         system.assemble(circuit, map, point, true);
+        if (s + 1 == steps.size()) system.releaseAssembly();  // before the solver takes its memory
         assembleTime += timer.lap();
         // Multigrid that fails falls back to CHOLMOD; a matrix CHOLMOD refuses goes to KLU,
         // which takes any matrix and names the column of a zero pivot.
@@ -128,6 +129,14 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
             if (const std::string report = solver->report(); !report.empty()) log.line(std::string(solver->name()) + ": " + report);
         }
         solveTime += timer.lap();
+        if (s + 1 == steps.size()) {
+            // The factorisation and the matrix are done with: their memory goes before the
+            // record of millions of values is made.
+            solver.reset();
+            system.values = {};
+            system.rhs = {};
+        }
+        record.resize(plan.size());
         fillSolutionValues(plan, circuit, map, x.data(), system.fixed.data(), point, record, 0);
         raw.writeReal(record);
         outputTime += timer.lap();
@@ -136,7 +145,7 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
     outputTime += timer.lap();
     log.line("Times: assemble " + formatSeconds(assembleTime) + ", factor " + formatSeconds(factorTime) + ", solve " +
              formatSeconds(solveTime) + ", results and RAW " + formatSeconds(outputTime));
-    log.line("RAW: " + std::to_string(plan.variables.size()) + " variables, " + std::to_string(steps.size()) + " point(s)");
+    log.line("RAW: " + std::to_string(plan.size()) + " variables, " + std::to_string(steps.size()) + " point(s)");
     timer.lap();
     solver.reset();
     system = MnaSystem<double>();

@@ -20,17 +20,13 @@ uint32_t ExprTable::intern(std::string_view text, int line)
 int Circuit::findNode(std::string_view name) const
 {
     if (name == "0" || name == "gnd") return 0;
-    return nodeTable.find(name, nodeNames);
+    return nodeNames.find(name);
 }
 
 int Circuit::node(std::string_view name)
 {
-    const int found = findNode(name);
-    if (found >= 0) return found;
-    const int index = static_cast<int>(nodeNames.size());
-    nodeNames.emplace_back(name);
-    nodeTable.insert(name, index);
-    return index;
+    if (name == "0" || name == "gnd") return 0;
+    return nodeNames.add(name);
 }
 
 void Circuit::indexElements()
@@ -38,12 +34,12 @@ void Circuit::indexElements()
     if (elementIndex.size() == elements.size()) return;
     elementIndex.clear();
     elementIndex.reserve(elements.size());
-    for (uint32_t k = 0; k < elements.size(); ++k) elementIndex.emplace(elements[k].name, k);
+    for (uint32_t k = 0; k < elements.size(); ++k) elementIndex.emplace(elements[k].name.str(), k);
 }
 
-std::string rawElementName(const std::string& name)
+std::string rawElementName(std::string_view name)
 {
-    std::string out = name;
+    std::string out(name);
     if (!out.empty()) out[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[0])));
     return out;
 }

@@ -1,6 +1,10 @@
 // The flattened circuit: nodes, elements with their values, parameters, analyses and outputs.
 #pragma once
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string_view>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -28,12 +32,115 @@ enum ValueSlot : uint8_t {
 };
 constexpr int kValueSlots = 5;
 
+// The value slots of an element, all 0 until set: the first inline, the others in a block
+// made when one of them is first set. Resistors, most elements of a mesh, never make one.
+class ElementValues {
+public:
+    ElementValues() = default;
+    ElementValues(const ElementValues& other) { *this = other; }
+    ElementValues(ElementValues&&) noexcept = default;
+    ElementValues& operator=(const ElementValues& other)
+    {
+        first_ = other.first_;
+        rest_.reset();
+        if (other.rest_) {
+            rest_ = std::make_unique<double[]>(kValueSlots - 1);
+            std::copy(other.rest_.get(), other.rest_.get() + kValueSlots - 1, rest_.get());
+        }
+        return *this;
+    }
+    ElementValues& operator=(ElementValues&&) noexcept = default;
+
+    double operator[](int slot) const { return slot == 0 ? first_ : rest_ ? rest_[slot - 1] : 0.0; }
+    double& operator[](int slot)
+    {
+        if (slot == 0) return first_;
+        if (!rest_) rest_ = std::make_unique<double[]>(kValueSlots - 1);  // zeroed
+        return rest_[slot - 1];
+    }
+
+private:
+    double first_ = 0;
+    std::unique_ptr<double[]> rest_;
+};
+
+// An element name in 16 bytes: up to 15 characters inline (the length in the last byte), longer
+// names on the heap. A mesh has millions of elements with names of a dozen characters.
+class ElementName {
+public:
+    ElementName() { bytes_[kTag] = 0; }
+    ElementName(std::string_view text) { assign(text); }
+    ElementName(const ElementName& other) { assign(other.view()); }
+    ElementName(ElementName&& other) noexcept
+    {
+        std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+        other.bytes_[kTag] = 0;
+    }
+    ElementName& operator=(const ElementName& other)
+    {
+        if (this != &other) {
+            const std::string copy(other.view());
+            release();
+            assign(copy);
+        }
+        return *this;
+    }
+    ElementName& operator=(ElementName&& other) noexcept
+    {
+        if (this != &other) {
+            release();
+            std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+            other.bytes_[kTag] = 0;
+        }
+        return *this;
+    }
+    ~ElementName() { release(); }
+
+    std::string_view view() const
+    {
+        if (!onHeap()) return std::string_view(bytes_, static_cast<unsigned char>(bytes_[kTag]));
+        char* data;
+        uint32_t size;
+        std::memcpy(&data, bytes_, sizeof data);
+        std::memcpy(&size, bytes_ + sizeof data, sizeof size);
+        return std::string_view(data, size);
+    }
+    operator std::string_view() const { return view(); }
+    std::string str() const { return std::string(view()); }
+    bool operator==(const ElementName& other) const { return view() == other.view(); }
+
+private:
+    static constexpr int kTag = 15;
+    static constexpr unsigned char kHeap = 0xff;
+    bool onHeap() const { return static_cast<unsigned char>(bytes_[kTag]) == kHeap; }
+    void assign(std::string_view text)
+    {
+        if (text.size() <= kTag) {  // bytes 0 ... 14 hold the characters
+            std::memcpy(bytes_, text.data(), text.size());
+            bytes_[kTag] = static_cast<char>(text.size());
+            return;
+        }
+        char* data = new char[text.size()];
+        std::memcpy(data, text.data(), text.size());
+        const uint32_t size = static_cast<uint32_t>(text.size());
+        std::memcpy(bytes_, &data, sizeof data);
+        std::memcpy(bytes_ + sizeof data, &size, sizeof size);
+        bytes_[kTag] = static_cast<char>(kHeap);
+    }
+    void release()
+    {
+        if (onHeap()) delete[] view().data();
+        bytes_[kTag] = 0;
+    }
+    char bytes_[16];
+};
+
 struct Element {
     ElementKind kind = ElementKind::Resistor;
     int nodes[4] = {0, 0, 0, 0};  // circuit node indices; 0 is ground
     int line = 0;                 // netlist line
-    double values[kValueSlots] = {0, 0, 0, 0, 0};
-    std::string name;             // lower case; flattened names carry the instance path
+    ElementValues values;         // by ValueSlot
+    ElementName name;             // lower case; flattened names carry the instance path
     int nodeCount() const { return kind == ElementKind::TLine ? 4 : 2; }
 };
 
@@ -93,9 +200,9 @@ struct Options {
 };
 
 struct Circuit {
+    Circuit() { nodeNames.add("0"); }
     std::string title;
-    std::vector<std::string> nodeNames{"0"};  // index 0 is ground ("0" and "gnd")
-    NameTable nodeTable;                      // nodeNames[1...] by name
+    NameTable nodeNames;  // index 0 is ground ("0" and "gnd")
     std::vector<Element> elements;
     std::unordered_map<std::string, uint32_t> elementIndex;  // filled by indexElements()
     std::vector<DeferredValue> deferred;
@@ -114,6 +221,8 @@ struct Circuit {
     int node(std::string_view name);
     // Index of an existing node, or -1.
     int findNode(std::string_view name) const;
+    // After the last lookup of a node by name: frees the index of the names (the names stay).
+    void releaseNodeIndex() { nodeNames.releaseIndex(); }
     // Builds elementIndex when first needed (.save of currents, .net): large DC netlists
     // without such lines skip the cost.
     void indexElements();
@@ -121,6 +230,6 @@ struct Circuit {
 };
 
 // Name of an element as it appears in the RAW file: first letter upper case, rest lower case.
-std::string rawElementName(const std::string& name);
+std::string rawElementName(std::string_view name);
 
 }  // namespace korvex::sim

@@ -31,7 +31,7 @@ struct InstanceParam {
 void setInstanceParams(Circuit& circuit, uint32_t index, const std::vector<Token>& tokens, size_t first,
                        std::initializer_list<InstanceParam> allowed, int line)
 {
-    const std::string& name = circuit.elements[index].name;
+    const std::string name = circuit.elements[index].name.str();
     for (size_t k = first; k < tokens.size(); ++k) {
         const Token& t = tokens[k];
         if (!t.assign) throw SimError(line, "unexpected '" + str(t.text) + "' on element " + name + " (wrong number of nodes or values?)");
@@ -49,7 +49,7 @@ void setInstanceParams(Circuit& circuit, uint32_t index, const std::vector<Token
 // Sources: [dc] value, ac mag [phase], ac=mag [phase], rser=r (V only).
 void parseSource(Circuit& circuit, uint32_t index, const std::vector<Token>& tokens, bool voltage, int line)
 {
-    const std::string name = circuit.elements[index].name;
+    const std::string name = circuit.elements[index].name.str();
     bool haveDc = false;
     for (size_t k = 3; k < tokens.size(); ++k) {
         const Token& t = tokens[k];
@@ -136,7 +136,7 @@ void addElement(Circuit& circuit, const std::vector<Token>& tokens, int line, co
     Element element;
     element.kind = kind;
     element.line = line;
-    element.name = scope.elementName(first);
+    element.name = ElementName(scope.elementName(first));
     for (int k = 0; k < nodes; ++k) element.nodes[k] = scope.resolve(circuit, tokens[1 + k].text);
     const uint32_t index = static_cast<uint32_t>(circuit.elements.size());
     circuit.elements.push_back(std::move(element));

@@ -32,7 +32,8 @@ class LinearSolver {
 public:
     virtual ~LinearSolver() = default;
     virtual const char* name() const = 0;
-    // Throws SimError when the backend cannot be set up.
+    // Throws SimError when the backend cannot be set up. The pattern must outlive the
+    // solver (backends may keep a reference instead of a copy).
     virtual void analyse(const SparsePattern& pattern) = 0;
     virtual FactorResult factor(const S* values) = 0;
     // Solves in place; rhs holds nrhs columns of length n one after another.

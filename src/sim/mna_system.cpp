@@ -39,6 +39,7 @@ void MnaSystem<S>::build(const Circuit& circuit, const UnknownMap& map)
         std::vector<int> fill(start.begin(), start.end() - 1);
         for (int t = 0; t < static_cast<int>(entries.size()); ++t) order[fill[entries[t].second]++] = t;
     }
+    released_ = false;
     slots_.assign(entries.size(), 0);
     pattern_.n = n;
     pattern_.colPtr.assign(n + 1, 0);
@@ -65,6 +66,7 @@ void MnaSystem<S>::build(const Circuit& circuit, const UnknownMap& map)
 template <class S>
 void MnaSystem<S>::assemble(const Circuit& circuit, const UnknownMap& map, AnalysisPoint point, bool withRhs)
 {
+    if (released_) throw SimError("internal error: the nodal system was assembled after its assembly table was freed");
     std::fill(values.begin(), values.end(), S(0));
     fixed.assign(map.fixedSource.size(), S(0));
     for (size_t k = 0; k < map.fixedSource.size(); ++k) {

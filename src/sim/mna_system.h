@@ -23,6 +23,9 @@ public:
     void build(const Circuit& circuit, const UnknownMap& map);
     // Fills values, the fixed node voltages and (when wanted) the excitation right-hand side.
     void assemble(const Circuit& circuit, const UnknownMap& map, AnalysisPoint point, bool withRhs);
+    // After the last assembly: frees the table that places each stamp in the matrix (as large as
+    // the matrix itself); assemble() may not be called again.
+    void releaseAssembly() { std::vector<int>().swap(slots_); released_ = true; }
 
     const SparsePattern& pattern() const { return pattern_; }
     std::vector<S> values;
@@ -32,6 +35,7 @@ public:
 private:
     SparsePattern pattern_;
     std::vector<int> slots_;
+    bool released_ = false;
 };
 
 }  // namespace korvex::sim

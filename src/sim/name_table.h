@@ -1,7 +1,9 @@
-// Index of names to small integers for the hundreds of thousands of node names of a large
-// netlist: open addressing over one flat array of (hash, index) slots. The names themselves
-// live in the owner's vector; the table only stores their positions, so it needs no string
-// allocation per entry and survives the owner's vector growing.
+// The node names of a netlist, numbered in order of first appearance, for the millions of nodes
+// of a large mesh: all names in one character arena with their end offsets (no string object
+// per name), and an open-addressing index of (hash tag, number) slots for the lookups while
+// the netlist is read. The index can be dropped once no more names are looked up.
+// A slot holds where its name begins and a tag of hash and length, so a lookup reads the slot
+// and the characters only.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -12,37 +14,65 @@ namespace korvex::sim {
 
 class NameTable {
 public:
-    // Position of name in names, or -1.
-    int find(std::string_view name, const std::vector<std::string>& names) const
+    // Number of name, or -1.
+    int find(std::string_view name) const
     {
-        if (slots_.empty()) return -1;
+        if (slots_.empty()) return scan(name);
         const uint64_t hash = hashOf(name);
+        const uint32_t tag = tagOf(hash, name.size());
         for (size_t s = hash & mask_;; s = (s + 1) & mask_) {
             const Slot& slot = slots_[s];
             if (slot.index < 0) return -1;
-            if (slot.hash == hash && names[slot.index] == name) return slot.index;
+            if (slot.tag == tag && matches(slot, name)) return slot.index;
         }
     }
-    // Records that names[index] is name (the caller has checked it is not present yet).
-    void insert(std::string_view name, int index)
+    // Number of name, appended when new.
+    int add(std::string_view name)
     {
-        if ((count_ + 1) * 2 > slots_.size()) grow(slots_.size() * 2);
-        place(hashOf(name), index);
-        ++count_;
+        if (indexReleased_) {
+            if (const int found = scan(name); found >= 0) return found;
+        } else if (const int found = find(name); found >= 0) {
+            return found;
+        }
+        const int index = static_cast<int>(size());
+        chars_.append(name);
+        ends_.push_back(chars_.size());
+        if (!indexReleased_) {
+            if ((size() + 1) * 2 > slots_.size()) grow(slots_.size() * 2);
+            else place(index);
+        }
+        return index;
     }
-    // Room for n names without growing.
+    std::string_view operator[](int index) const
+    {
+        const size_t begin = index == 0 ? 0 : ends_[index - 1];
+        return std::string_view(chars_.data() + begin, ends_[index] - begin);
+    }
+    size_t size() const { return ends_.size(); }
+    // Room for n names without growing the index.
     void reserve(size_t n)
     {
-        size_t size = 16;
-        while (size < 2 * n) size *= 2;
-        if (size > slots_.size()) grow(size);
+        ends_.reserve(n);
+        size_t slots = 16;
+        while (slots < 2 * n) slots *= 2;
+        if (slots > slots_.size() && !indexReleased_) grow(slots);
     }
-    size_t size() const { return count_; }
+    // Drops the index (find() then compares name by name) and spare capacity: for the time
+    // after the last lookup, when the memory is better left to the solver.
+    void releaseIndex()
+    {
+        std::vector<Slot>().swap(slots_);
+        mask_ = 0;
+        indexReleased_ = true;
+        chars_.shrink_to_fit();
+        ends_.shrink_to_fit();
+    }
 
 private:
     struct Slot {
-        uint64_t hash = 0;
-        int index = -1;
+        uint32_t tag = 0;  // upper 24 bits of the name's hash, its length (up to 255) below
+        int32_t index = -1;
+        uint64_t begin = 0;  // of the name in chars_
     };
     // FNV-1a followed by a multiply-shift mix, so that names differing in their last digits
     // (n1_000041, n1_000042) spread over the whole table.
@@ -54,25 +84,43 @@ private:
         h *= 0xbf58476d1ce4e5b9ull;
         return h ^ (h >> 32);
     }
-    void place(uint64_t hash, int index)
+    static uint32_t tagOf(uint64_t hash, size_t length)
     {
+        return static_cast<uint32_t>(hash >> 40) << 8 | static_cast<uint32_t>(length < 255 ? length : 255);
+    }
+    // Equal tags mean equal lengths up to 254 characters; longer names compare their length too.
+    bool matches(const Slot& slot, std::string_view name) const
+    {
+        if (name.size() >= 255 && (*this)[slot.index].size() != name.size()) return false;
+        return std::char_traits<char>::compare(chars_.data() + slot.begin, name.data(), name.size()) == 0;
+    }
+    int scan(std::string_view name) const
+    {
+        for (size_t k = 0; k < size(); ++k)
+            if ((*this)[static_cast<int>(k)] == name) return static_cast<int>(k);
+        return -1;
+    }
+    void place(int index)
+    {
+        const std::string_view name = (*this)[index];
+        const uint64_t hash = hashOf(name);
         size_t s = hash & mask_;
         while (slots_[s].index >= 0) s = (s + 1) & mask_;
-        slots_[s] = {hash, index};
+        slots_[s] = {tagOf(hash, name.size()), index, index == 0 ? 0 : ends_[index - 1]};
     }
-    void grow(size_t size)
+    void grow(size_t slots)
     {
-        if (size < 16) size = 16;
-        std::vector<Slot> old(size);
-        old.swap(slots_);
-        mask_ = size - 1;
-        for (const Slot& slot : old)
-            if (slot.index >= 0) place(slot.hash, slot.index);
+        if (slots < 16) slots = 16;
+        std::vector<Slot>(slots).swap(slots_);
+        mask_ = slots - 1;
+        for (size_t k = 0; k < size(); ++k) place(static_cast<int>(k));
     }
 
+    std::string chars_;
+    std::vector<size_t> ends_;  // end of name k in chars_ (it begins where name k - 1 ends)
     std::vector<Slot> slots_;
     size_t mask_ = 0;
-    size_t count_ = 0;
+    bool indexReleased_ = false;
 };
 
 }  // namespace korvex::sim

@@ -138,7 +138,6 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     NodeScope top;
     std::vector<Token> tokens;
     circuit.elements.reserve(text.lines().size());
-    circuit.nodeTable.reserve(text.lines().size() / 2 + 16);
     circuit.nodeNames.reserve(text.lines().size() / 2 + 16);
     bool ended = false;
 
@@ -205,7 +204,7 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
 
     // Duplicate names: sort by hash, compare neighbours (cheaper than a map of millions).
     std::vector<std::pair<size_t, uint32_t>> hashes(circuit.elements.size());
-    for (uint32_t k = 0; k < circuit.elements.size(); ++k) hashes[k] = {std::hash<std::string>{}(circuit.elements[k].name), k};
+    for (uint32_t k = 0; k < circuit.elements.size(); ++k) hashes[k] = {std::hash<std::string_view>{}(circuit.elements[k].name.view()), k};
     std::sort(hashes.begin(), hashes.end());
     uint32_t duplicate = UINT32_MAX;
     for (size_t k = 1; k < hashes.size(); ++k) {
@@ -216,7 +215,7 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
                 duplicate = std::min(duplicate, std::max(hashes[m].second, hashes[k].second));
     }
     if (duplicate != UINT32_MAX)
-        throw SimError(circuit.elements[duplicate].line, "element name " + circuit.elements[duplicate].name + " used twice");
+        throw SimError(circuit.elements[duplicate].line, "element name " + circuit.elements[duplicate].name.str() + " used twice");
 }
 
 }  // namespace korvex::sim

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 #include "sim_error.h"
 
@@ -68,42 +69,68 @@ void NetlistText::prepare()
 
 std::string NetlistText::originalLine(int line) const
 {
-    if (line < 1 || static_cast<size_t>(line) > lineStarts_.size()) return {};
-    const size_t start = lineStarts_[line - 1];
+    if (line < 1) return {};
     std::string text;
     if (!path_.empty()) {
-        if (std::FILE* file = std::fopen(path_.c_str(), "rb")) {
-            char buffer[201] = {};
-            if (std::fseek(file, static_cast<long>(start), SEEK_SET) == 0) {
-                const size_t got = std::fread(buffer, 1, 200, file);
-                text.assign(buffer, got);
+        std::FILE* file = std::fopen(path_.c_str(), "rb");
+        if (!file) return {};
+        char buffer[1 << 16];
+        int current = 1;
+        size_t got = 0;
+        bool found = false;
+        while (!found && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+            size_t k = 0;
+            while (current < line && k < got) {
+                const void* feed = std::memchr(buffer + k, '\n', got - k);
+                if (!feed) {
+                    k = got;
+                    break;
+                }
+                k = static_cast<size_t>(static_cast<const char*>(feed) - buffer) + 1;
+                ++current;
             }
-            std::fclose(file);
+            if (current == line) {
+                found = true;
+                text.assign(buffer + k, got - k);
+                while (text.size() < 200 && text.find('\n') == std::string::npos && (got = std::fread(buffer, 1, 200, file)) > 0)
+                    text.append(buffer, got);
+            }
         }
+        std::fclose(file);
     } else {
-        text = original_.substr(start, 200);
+        size_t start = 0;
+        for (int current = 1; current < line && start != std::string::npos; ++current) {
+            start = original_.find('\n', start);
+            if (start != std::string::npos) ++start;
+        }
+        if (start != std::string::npos && start < original_.size()) text = original_.substr(start, 200);
     }
-    text = text.substr(0, text.find('\n'));
+    text = text.substr(0, std::min<size_t>(200, text.find('\n')));
     while (!text.empty() && (text.back() == '\r' || text.back() == ' ')) text.pop_back();
     return text;
+}
+
+void NetlistText::release()
+{
+    std::string().swap(lower_);
+    std::vector<LogicalLine>().swap(lines_);
+    std::deque<std::string>().swap(joined_);
 }
 
 void NetlistText::split()
 {
     lines_.clear();
-    lineStarts_.clear();
     joined_.clear();
     const size_t lineCount = static_cast<size_t>(std::count(lower_.begin(), lower_.end(), '\n')) + 1;
-    lineStarts_.reserve(lineCount);
     lines_.reserve(lineCount);
     size_t pos = 0;
     size_t joinedLine = 0;  // lines_.size() when joined_.back() was made for lines_.back()
     const size_t size = lower_.size();
+    int number = 0;
     while (pos < size) {
-        lineStarts_.push_back(pos);
+        ++number;
         size_t end = lower_.find('\n', pos);
         if (end == std::string::npos) end = size;
-        const int number = static_cast<int>(lineStarts_.size());
         std::string_view text(lower_.data() + pos, end - pos);
         if (number == 1) {  // the first line is the title, as in every SPICE deck
             pos = end + 1;
@@ -129,7 +156,7 @@ void NetlistText::split()
                 joined.append(text.substr(1));
                 previous.text = joined;
             } else {
-                lines_.push_back({number, text, pos});
+                lines_.push_back({number, text});
             }
         }
         pos = end + 1;

@@ -19,7 +19,6 @@ struct Token {
 struct LogicalLine {
     int line = 0;           // number of the first physical line (1-based)
     std::string_view text;  // lower case, comments removed, continuations joined
-    size_t rawOffset = 0;   // offset of the first physical line in the original text
 };
 
 class NetlistText {
@@ -31,7 +30,11 @@ public:
     const std::string& title() const { return title_; }
     const std::vector<LogicalLine>& lines() const { return lines_; }
     // The original text of a physical line (for error messages), at most 200 characters.
+    // Found by counting line feeds, so no table of line starts is kept for the rare error.
     std::string originalLine(int line) const;
+    // Frees the text and the lines once the circuit is built (a large netlist's text is as big
+    // as the file, its line table bigger); originalLine() keeps working.
+    void release();
 
 private:
     void prepare();
@@ -41,7 +44,6 @@ private:
     std::string original_;  // kept only for text given as a string
     std::string lower_;
     std::deque<std::string> joined_;  // storage of lines built from '+' continuations
-    std::vector<size_t> lineStarts_;
     std::vector<LogicalLine> lines_;
     std::string title_;
 };

@@ -30,23 +30,11 @@ NetQuantity quantityFromWord(const std::string& word)
     return NetQuantity::Zin;
 }
 
-OutputVariable voltage(const Circuit& circuit, int node)
-{
-    return {OutputVariable::Kind::Voltage, node, NetQuantity::Zin, "V(" + circuit.nodeNames[node] + ")", "voltage"};
-}
+OutputVariable voltage(int node) { return {OutputVariable::Kind::Voltage, NetQuantity::Zin, node}; }
 
-OutputVariable current(const Circuit& circuit, int element)
-{
-    return {OutputVariable::Kind::Current, element, NetQuantity::Zin,
-            "I(" + rawElementName(circuit.elements[element].name) + ")", "device_current"};
-}
+OutputVariable current(int element) { return {OutputVariable::Kind::Current, NetQuantity::Zin, element}; }
 
-OutputVariable network(const Circuit& circuit, int net, NetQuantity q)
-{
-    return {OutputVariable::Kind::Network, net, q,
-            std::string(quantityName(q)) + "(" + circuit.nets[net].source + ")",
-            q == NetQuantity::Zin ? "impedance" : "dimensionless"};
-}
+OutputVariable network(int net, NetQuantity q) { return {OutputVariable::Kind::Network, q, net}; }
 
 }  // namespace
 
@@ -85,16 +73,15 @@ OutputPlan makeOutputPlan(Circuit& circuit, bool ac)
     for (int k = 0; k < static_cast<int>(circuit.nets.size()); ++k) netOf[circuit.nets[k].source] = k;
 
     if (circuit.saves.empty()) {
-        plan.variables.reserve(circuit.nodeCount() - 1 + circuit.elements.size() + (ac ? 4 * circuit.nets.size() : 0));
-        for (int n = 1; n < circuit.nodeCount(); ++n) plan.variables.push_back(voltage(circuit, n));
-        for (int e = 0; e < static_cast<int>(circuit.elements.size()); ++e) plan.variables.push_back(current(circuit, e));
+        plan.allNodes = circuit.nodeCount() - 1;
+        plan.allElements = static_cast<int>(circuit.elements.size());
         if (ac) {
             for (int k = 0; k < static_cast<int>(circuit.nets.size()); ++k) {
                 if (circuit.nets[k].output.empty()) {
-                    plan.variables.push_back(network(circuit, k, NetQuantity::Zin));
+                    plan.listed.push_back(network(k, NetQuantity::Zin));
                 } else {
                     for (NetQuantity q : {NetQuantity::S11, NetQuantity::S21, NetQuantity::S12, NetQuantity::S22})
-                        plan.variables.push_back(network(circuit, k, q));
+                        plan.listed.push_back(network(k, q));
                 }
             }
         }
@@ -105,11 +92,11 @@ OutputPlan makeOutputPlan(Circuit& circuit, bool ac)
             if (save.kind == SaveSpec::Kind::Voltage) {
                 const int node = circuit.findNode(save.target);
                 if (node < 0) throw SimError(save.line, ".save: no node named '" + save.target + "'");
-                v = voltage(circuit, node);
+                v = voltage(node);
             } else if (save.kind == SaveSpec::Kind::Current) {
                 auto found = circuit.elementIndex.find(save.target);
                 if (found == circuit.elementIndex.end()) throw SimError(save.line, ".save: no element named '" + save.target + "'");
-                v = current(circuit, static_cast<int>(found->second));
+                v = current(static_cast<int>(found->second));
             } else {
                 if (!ac) throw SimError(save.line, ".save " + save.quantity + "(...) needs an .ac analysis");
                 auto found = netOf.find(save.target);
@@ -122,25 +109,48 @@ OutputPlan makeOutputPlan(Circuit& circuit, bool ac)
                     if (!hasReference || q != NetQuantity::S11)
                         throw SimError(save.line, ".save " + save.quantity + ": the .net of '" + save.target + "' is a one-port");
                 }
-                v = network(circuit, found->second, q);
+                v = network(found->second, q);
             }
-            if (seen.insert(v.name).second) plan.variables.push_back(std::move(v));
+            if (seen.insert(OutputPlan::rawVariable(circuit, v).name).second) plan.listed.push_back(v);
         }
     }
-    for (const OutputVariable& v : plan.variables) {
+    plan.needsSolution = plan.allNodes + plan.allElements > 0;
+    for (const OutputVariable& v : plan.listed) {
         if (v.kind == OutputVariable::Kind::Network) plan.needsNet = true;
         else plan.needsSolution = true;
     }
     return plan;
 }
 
-std::vector<RawVariable> OutputPlan::takeRawVariables(bool withFrequency)
+RawVariable OutputPlan::rawVariable(const Circuit& circuit, const OutputVariable& variable)
 {
-    std::vector<RawVariable> raw;
-    raw.reserve(variables.size() + 1);
-    if (withFrequency) raw.push_back({"frequency", "frequency"});
-    for (OutputVariable& v : variables) raw.push_back({std::move(v.name), v.type});
-    return raw;
+    switch (variable.kind) {
+    case OutputVariable::Kind::Voltage: {
+        const std::string_view node = circuit.nodeNames[variable.index];
+        std::string name;
+        name.reserve(node.size() + 3);
+        name.append("V(").append(node).append(")");
+        return {std::move(name), "voltage"};
+    }
+    case OutputVariable::Kind::Current:
+        return {"I(" + rawElementName(circuit.elements[variable.index].name) + ")", "device_current"};
+    case OutputVariable::Kind::Network:
+        return {std::string(quantityName(variable.quantity)) + "(" + circuit.nets[variable.index].source + ")",
+                variable.quantity == NetQuantity::Zin ? "impedance" : "dimensionless"};
+    }
+    return {};
+}
+
+void OutputPlan::describeVariables(const Circuit& circuit, bool withFrequency, RawHeader& header) const
+{
+    header.variableCount = size() + (withFrequency ? 1 : 0);
+    header.variable = [this, &circuit, withFrequency](size_t k) -> RawVariable {
+        if (withFrequency) {
+            if (k == 0) return {"frequency", "frequency"};
+            --k;
+        }
+        return rawVariable(circuit, (*this)[k]);
+    };
 }
 
 }  // namespace korvex::sim

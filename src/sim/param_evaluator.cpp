@@ -59,7 +59,7 @@ void ParamEvaluator::applyToElements(Circuit& circuit)
         try {
             element.values[d.slot] = evaluate(d.expr);
         } catch (const SimError& e) {
-            throw SimError(e.line() > 0 ? e.line() : element.line, std::string(e.what()) + " (element " + element.name + ")");
+            throw SimError(e.line() > 0 ? e.line() : element.line, std::string(e.what()) + " (element " + element.name.str() + ")");
         }
     }
     validateElements(circuit);
@@ -68,8 +68,8 @@ void ParamEvaluator::applyToElements(Circuit& circuit)
 void validateElements(const Circuit& circuit)
 {
     for (const Element& e : circuit.elements) {
-        const double* v = e.values;
-        auto fail = [&](const std::string& what) { throw SimError(e.line, "element " + e.name + ": " + what); };
+        const ElementValues& v = e.values;
+        auto fail = [&](const std::string& what) { throw SimError(e.line, "element " + e.name.str() + ": " + what); };
         switch (e.kind) {
         case ElementKind::Resistor: break;  // zero is a short
         case ElementKind::Capacitor:

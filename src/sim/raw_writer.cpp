@@ -17,32 +17,6 @@ namespace korvex::sim {
 
 static_assert(std::endian::native == std::endian::little, "RAW values are written as little-endian doubles");
 
-std::string rawHeaderText(const RawHeader& header, const std::string& date)
-{
-    std::string text;
-    text.reserve(256 + header.variables.size() * 32);
-    text += "Title: " + header.title + "\n";
-    text += "Date: " + date + "\n";
-    text += "Plotname: " + header.plotname + "\n";
-    text += "Flags: " + header.flags + "\n";
-    text += "No. Variables: " + std::to_string(header.variables.size()) + "\n";
-    text += "No. Points: " + std::to_string(header.points) + "\n";
-    text += "Offset: 0.0000000000000000e+00\n";
-    text += "Command: korvex-sim\n";
-    text += "Variables:\n";
-    for (size_t k = 0; k < header.variables.size(); ++k) {
-        text += '\t';
-        text += std::to_string(k);
-        text += '\t';
-        text += header.variables[k].name;
-        text += '\t';
-        text += header.variables[k].type;
-        text += '\n';
-    }
-    text += "Binary:\n";
-    return text;
-}
-
 RawWriter::~RawWriter() { abandon(); }
 
 void RawWriter::open(const std::string& path, const RawHeader& header)
@@ -67,15 +41,45 @@ void RawWriter::open(const std::string& path, const RawHeader& header)
     char date[64];
     std::time_t now = std::time(nullptr);
     std::strftime(date, sizeof date, "%a %b %e %H:%M:%S %Y", std::localtime(&now));
-    const std::string text = rawHeaderText(header, date);
-    if (header.utf16) {
-        std::string wide(text.size() * 2, '\0');
-        for (size_t k = 0; k < text.size(); ++k) wide[2 * k] = text[k];
-        write(wide.data(), wide.size());
-    } else {
-        write(text.data(), text.size());
+    std::string text;
+    text.reserve(1 << 20);
+    text += "Title: " + header.title + "\n";
+    text += "Date: " + std::string(date) + "\n";
+    text += "Plotname: " + header.plotname + "\n";
+    text += "Flags: " + header.flags + "\n";
+    text += "No. Variables: " + std::to_string(header.variableCount) + "\n";
+    text += "No. Points: " + std::to_string(header.points) + "\n";
+    text += "Offset: 0.0000000000000000e+00\n";
+    text += "Command: korvex-sim\n";
+    text += "Variables:\n";
+    for (size_t k = 0; k < header.variableCount; ++k) {
+        const RawVariable variable = header.variable(k);
+        text += '\t';
+        text += std::to_string(k);
+        text += '\t';
+        text += variable.name;
+        text += '\t';
+        text += variable.type;
+        text += '\n';
+        if (text.size() >= (1 << 20) - 4096) {
+            writeText(text, header.utf16);
+            text.clear();
+        }
     }
+    text += "Binary:\n";
+    writeText(text, header.utf16);
     expectedRecords_ = header.points;
+}
+
+void RawWriter::writeText(const std::string& text, bool utf16)
+{
+    if (!utf16) {
+        write(text.data(), text.size());
+        return;
+    }
+    std::string wide(text.size() * 2, '\0');
+    for (size_t k = 0; k < text.size(); ++k) wide[2 * k] = text[k];
+    write(wide.data(), wide.size());
 }
 
 void RawWriter::write(const void* data, size_t bytes)

@@ -3,6 +3,7 @@
 // complete, so a failed run never leaves a RAW file that looks complete.
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,13 +20,13 @@ struct RawHeader {
     std::string title;
     std::string plotname;
     std::string flags;
-    std::vector<RawVariable> variables;
+    // Variables 0 ... variableCount - 1, asked for once each, in order, while the header is
+    // written: a large netlist's millions of names are never all held at once.
+    size_t variableCount = 0;
+    std::function<RawVariable(size_t)> variable;
     size_t points = 0;
     bool utf16 = false;
 };
-
-// The header text as it goes into the file (before UTF-16 widening).
-std::string rawHeaderText(const RawHeader& header, const std::string& date);
 
 class RawWriter {
 public:
@@ -40,6 +41,7 @@ public:
 
 private:
     void write(const void* data, size_t bytes);
+    void writeText(const std::string& text, bool utf16);
     void abandonTemp();
     std::FILE* file_ = nullptr;
     std::string path_;

@@ -68,9 +68,11 @@ int runSimulator(const std::string& netlistPath, const SimulatorOptions& options
         if (!text.loadFile(netlistPath, error)) throw SimError(error);
         const double textTime = timer.lap();
         parseNetlist(text, circuit);
+        const size_t lineCount = text.lines().size();
+        text.release();  // the circuit holds what is needed from here on
         const double buildTime = timer.lap();
         log.line("Title: " + circuit.title);
-        log.line("Parsed " + std::to_string(text.lines().size()) + " lines: " + std::to_string(circuit.elements.size()) +
+        log.line("Parsed " + std::to_string(lineCount) + " lines: " + std::to_string(circuit.elements.size()) +
                  " elements, " + std::to_string(circuit.nodeCount() - 1) + " nodes, " + std::to_string(circuit.params.size()) +
                  " parameters in " + formatSeconds(textTime + buildTime));
         log.line("Reading and splitting lines " + formatSeconds(textTime) + ", building the circuit " + formatSeconds(buildTime));

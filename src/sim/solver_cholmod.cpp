@@ -28,27 +28,23 @@ public:
 
     void analyse(const SparsePattern& pattern) override
     {
+        // The pattern is the caller's (it outlives the solver): no copy of a large matrix.
         n_ = pattern.n;
-        colPtr_ = pattern.colPtr;
-        rowIdx_ = pattern.rowIdx;
         std::memset(&matrix_, 0, sizeof matrix_);
         matrix_.nrow = matrix_.ncol = static_cast<size_t>(n_);
-        matrix_.nzmax = rowIdx_.size();
-        matrix_.p = colPtr_.data();
-        matrix_.i = rowIdx_.data();
+        matrix_.nzmax = pattern.rowIdx.size();
+        matrix_.p = const_cast<int*>(pattern.colPtr.data());
+        matrix_.i = const_cast<int*>(pattern.rowIdx.data());
         matrix_.stype = -1;  // only the lower triangle is used
         matrix_.itype = CHOLMOD_INT;
-        matrix_.xtype = CHOLMOD_REAL;
+        matrix_.xtype = CHOLMOD_PATTERN;  // the analysis needs no values
         matrix_.dtype = CHOLMOD_DOUBLE;
         matrix_.sorted = 1;
         matrix_.packed = 1;
         matrix_.x = nullptr;
         if (factor_) cholmod_free_factor(&factor_, &common_);
-        // Pattern only: give a dummy value array for the analysis.
-        std::vector<double> ones(rowIdx_.size(), 1.0);
-        matrix_.x = ones.data();
         factor_ = cholmod_analyze(&matrix_, &common_);
-        matrix_.x = nullptr;
+        matrix_.xtype = CHOLMOD_REAL;
         if (!factor_ || common_.status < CHOLMOD_OK) throw SimError("CHOLMOD analysis failed (status " + std::to_string(common_.status) + ")");
     }
 
@@ -95,7 +91,6 @@ private:
     cholmod_common common_{};
     cholmod_sparse matrix_{};
     cholmod_factor* factor_ = nullptr;
-    std::vector<int> colPtr_, rowIdx_;
 };
 
 }  // namespace

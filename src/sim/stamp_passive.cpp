@@ -26,7 +26,7 @@ Complex capacitorAdmittance(const Element& e, AnalysisPoint point)
     if (point.dc || e.values[kValue] == 0) return y;
     const double w = point.omega;
     const Complex z(e.values[kRser], w * e.values[kLser] - 1.0 / (w * e.values[kValue]));
-    if (z == Complex(0.0)) throw SimError(e.line, "capacitor " + e.name + " is a lossless series resonance at this frequency");
+    if (z == Complex(0.0)) throw SimError(e.line, "capacitor " + e.name.str() + " is a lossless series resonance at this frequency");
     return y + 1.0 / z;
 }
 

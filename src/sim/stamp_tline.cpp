@@ -12,7 +12,7 @@ LineAdmittance lineAdmittance(const Element& e, double omega)
     const double y0 = 1.0 / e.values[kZ0];
     const double theta = omega * e.values[kTd];
     const double s = std::sin(theta);
-    if (s == 0.0) throw SimError(e.line, "transmission line " + e.name + " is a whole number of half waves long at this frequency");
+    if (s == 0.0) throw SimError(e.line, "transmission line " + e.name.str() + " is a whole number of half waves long at this frequency");
     return {j * (y0 * std::tan(theta / 2)), -j * (y0 / s)};
 }
 

@@ -58,7 +58,7 @@ void checkFloatingNodes(const Circuit& circuit, bool dc)
             for (const Element& e : circuit.elements)
                 for (int t = 0; t < e.nodeCount(); ++t)
                     if (e.nodes[t] == n && line == 0) line = e.line;
-            throw SimError(line, "node " + circuit.nodeNames[n] + " has no " + (dc ? "DC " : "") +
+            throw SimError(line, "node " + std::string(circuit.nodeNames[n]) + " has no " + (dc ? "DC " : "") +
                                      "path to ground (floating node)");
         }
     }
@@ -91,8 +91,8 @@ UnknownMap buildUnknownMap(const Circuit& circuit, bool dc, double maxOmega)
         const int node = e.nodes[0] != 0 ? e.nodes[0] : e.nodes[1];
         if (map.nodeCode[node] != 0) {
             const Element& other = circuit.elements[map.fixedSource[fixedIndex(map.nodeCode[node])]];
-            throw SimError(e.line, "voltage sources " + other.name + " and " + e.name + " in parallel at node " +
-                                       circuit.nodeNames[node]);
+            throw SimError(e.line, "voltage sources " + other.name.str() + " and " + e.name.str() + " in parallel at node " +
+                                       std::string(circuit.nodeNames[node]));
         }
         map.nodeCode[node] = fixedCode(static_cast<int>(map.fixedSource.size()));
         map.fixedSource.push_back(k);
@@ -120,8 +120,8 @@ UnknownMap buildUnknownMap(const Circuit& circuit, bool dc, double maxOmega)
 std::string describeUnknown(const Circuit& circuit, const UnknownMap& map, int unknown)
 {
     if (unknown < 0 || unknown >= map.size) return "unknown " + std::to_string(unknown);
-    if (unknown < static_cast<int>(map.unknownNode.size())) return "node " + circuit.nodeNames[map.unknownNode[unknown]];
-    return "branch current of " + circuit.elements[map.unknownElement[unknown]].name;
+    if (unknown < static_cast<int>(map.unknownNode.size())) return "node " + std::string(circuit.nodeNames[map.unknownNode[unknown]]);
+    return "branch current of " + circuit.elements[map.unknownElement[unknown]].name.str();
 }
 
 }  // namespace korvex::sim

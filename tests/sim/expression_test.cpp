@@ -1,5 +1,9 @@
 // Expressions, numbers with suffixes and tokens.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include <malloc.h>
 
@@ -139,6 +143,29 @@ TEST(NetlistText, JoinsContinuationsAndDropsComments)
     EXPECT_EQ(text.lines()[0].text, "r1 a b  10k");
     EXPECT_EQ(text.lines()[1].line, 7);
     EXPECT_EQ(text.originalLine(3), "R1 A B ; tail");
+}
+
+// Error messages quote the original line, also once the text has been freed after parsing:
+// the line is found again in the file by counting line feeds.
+TEST(NetlistText, OriginalLinesFromTheFileAfterRelease)
+{
+    const std::string path = (std::filesystem::temp_directory_path() / ("korvex_original_" + std::to_string(::getpid()) + ".cir")).string();
+    std::string deck = "Title\r\n";
+    for (int k = 2; k <= 30000; ++k) deck += "R" + std::to_string(k) + " A B 1\n";  // past one read buffer
+    deck += "C1 a 0 " + std::string(300, '1');  // last line: no line feed, longer than 200
+    std::ofstream(path, std::ios::binary) << deck;
+    NetlistText text;
+    std::string error;
+    ASSERT_TRUE(text.loadFile(path, error)) << error;
+    text.release();
+    EXPECT_TRUE(text.lines().empty());
+    const struct {
+        int line;
+        std::string expected;
+    } cases[] = {{1, "Title"}, {2, "R2 A B 1"}, {4321, "R4321 A B 1"}, {30000, "R30000 A B 1"},
+                 {30001, ("C1 a 0 " + std::string(300, '1')).substr(0, 200)}, {30002, ""}, {0, ""}};
+    for (const auto& c : cases) EXPECT_EQ(text.originalLine(c.line), c.expected) << c.line;
+    std::filesystem::remove(path);
 }
 
 // Continuations append to one copy of the line: memory in proportion to the line, not to

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <sys/wait.h>
 
 #include "raw_writer.h"
@@ -57,6 +58,44 @@ TEST(RawLayout, Utf16HeaderCarriesTheSameTextAndBinaryData)
     auto withoutDate = [](std::string s) { return s.erase(s.find("Date:"), s.find('\n', s.find("Date:")) - s.find("Date:")); };
     EXPECT_EQ(withoutDate(text), withoutDate(narrow.raw.header));
     EXPECT_EQ(bytes.substr(binary + 16), narrow.raw.bytes.substr(narrow.raw.dataOffset));
+}
+
+// The header is written in pieces of about 1 MiB: a header of several pieces keeps every
+// line whole and numbered in order, in both encodings, and the values follow it.
+TEST(RawLayout, HeadersLargerThanOneWritePieceStayWhole)
+{
+    const int count = 40000;  // 80,000 variables, about 2 MiB of header
+    std::string deck = "* long header\nI1 0 node_with_a_long_name_000000 1\n";
+    for (int k = 0; k < count; ++k) {
+        char line[128];
+        std::snprintf(line, sizeof line, "R_element_with_a_long_name_%06d node_with_a_long_name_%06d node_with_a_long_name_%06d 1\n",
+                      k, k, k + 1);
+        deck += line;
+    }
+    deck += "R_end node_with_a_long_name_" + std::to_string(1000000 + count).substr(1) + " 0 1\n.op\n.end\n";
+    SimulatorOptions wide;
+    wide.utf16 = true;
+    for (const SimulatorOptions& options : {SimulatorOptions{}, wide}) {
+        const DeckRun run = runDeck(deck, options, options.utf16 ? "wide" : "narrow");
+        ASSERT_EQ(run.exitCode, 0) << run.log;
+        ASSERT_EQ(run.raw.names.size(), 2u * count + 3);
+        std::istringstream lines(run.raw.header.substr(run.raw.header.find("Variables:\n") + 11));
+        std::string line;
+        for (int k = 0; k < 2 * count + 3; ++k) {
+            ASSERT_TRUE(std::getline(lines, line));
+            const std::string index = "\t" + std::to_string(k) + "\t";
+            ASSERT_EQ(line.rfind(index, 0), 0u) << line;
+            const std::string name = k <= count ? "V(node_with_a_long_name_" + std::to_string(1000000 + k).substr(1) + ")" : "";
+            if (!name.empty()) ASSERT_EQ(line, index + name + "\tvoltage");
+        }
+        EXPECT_EQ(run.raw.names[count + 2], "I(R_element_with_a_long_name_000000)");
+        ASSERT_TRUE(std::getline(lines, line));
+        EXPECT_EQ(line, "Binary:");
+        // The current source drives 1 A through count + 1 resistors of 1 ohm in series (a long
+        // chain: its condition number grows with the square of the length).
+        EXPECT_NEAR(run.raw.value(0, 0).real(), count + 1.0, 1e-8 * count);
+        EXPECT_NEAR(run.raw.value(0, count).real(), 1.0, 1e-8);
+    }
 }
 
 TEST(RawLayout, SteppedAcConcatenatesStepsWithFrequencyFirst)
