@@ -11,9 +11,11 @@
 #include "board/settings_file.h"
 #include "diagram/diagram_painter.h"
 #include "diagram/diagram_view.h"
+#include "gui_test_support.h"
 
 using namespace korvex;
 using namespace korvex::gui;
+using namespace korvex::gui::test;
 
 namespace {
 
@@ -29,15 +31,6 @@ int GridRows(const QImage& picture, const DiagramRect& plot)
         rows += n > (plot.right - plot.left) / 4;
     }
     return rows;
-}
-
-int CountColour(const QImage& image, const QRect& area, QColor colour)
-{
-    int n = 0;
-    for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), image.height() - 1); ++y)
-        for (int x = std::max(area.left(), 0); x <= std::min(area.right(), image.width() - 1); ++x)
-            n += (image.pixel(x, y) & 0xFFFFFF) == (colour.rgb() & 0xFFFFFF);
-    return n;
 }
 
 void SetCurve(Diagram* d, int index, const std::vector<std::pair<float, float>>& points)
