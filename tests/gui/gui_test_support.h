@@ -1,5 +1,6 @@
 #pragma once
-// Helpers of the GUI tests: a board document of known size, and answering
+// Helpers of the GUI tests: a board document of known size, ports, settings
+// and stand-in simulators, colour counts on pictures and screen captures, and answering
 // modal dialogs and message boxes as they appear.
 #include <QApplication>
 #include <QImage>
@@ -17,7 +18,7 @@ namespace korvex::gui::test {
 
 // A new 160 x 100, 2-layer board with rasters (the new-board defaults).
 std::unique_ptr<BoardDocument> NewDocument(int layers = 2);
-// Adds a port `id` at (x, y) on layer 1.
+// Adds a port `id` at (x, y) on the first layer.
 void AddPort(SimMatrix* board, uint32_t id, uint32_t x, uint32_t y);
 // A Settings.set in `folder` naming `simulator`, so start-up asks nothing.
 void WriteSettingsNaming(const QString& folder, const char* simulator);
