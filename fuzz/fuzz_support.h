@@ -10,15 +10,33 @@
 
 namespace fuzz {
 
-// A scratch folder of this process, made once.
+// A scratch folder of this process, made once and removed at exit; in memory (/dev/shm) where
+// there is one, since every execution writes and reads its input there.
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+    {
+        std::error_code error;
+        const bool shm = std::filesystem::is_directory("/dev/shm", error) && ::access("/dev/shm", W_OK) == 0;
+        const std::filesystem::path base = shm ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
+        path_ = base / ("korvex_fuzz_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchDirectory()
+    {
+        std::error_code error;
+        std::filesystem::remove_all(path_, error);
+    }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
 inline const std::filesystem::path& ScratchFolder()
 {
-    static const std::filesystem::path folder = [] {
-        auto dir = std::filesystem::temp_directory_path() / ("korvex_fuzz_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        return dir;
-    }();
-    return folder;
+    static const ScratchDirectory folder;
+    return folder.Path();
 }
 
 // Writes the bytes to NAME in the scratch folder and returns its path.

@@ -4,6 +4,8 @@
 # the executions, the corpus size and any finding. Exit 1 when a harness found something
 # (the reproducer is kept in BUILD/findings/<harness>/).
 #   scripts/fuzz.sh BUILD SECONDS [HARNESS...]
+# With FUZZ_RUNS=N in the environment each harness stops after N executions instead
+# (SECONDS is then ignored).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${1:?build folder}
@@ -63,7 +65,9 @@ for h in "${harnesses[@]}"; do
   corpus="$build/corpus/$h" findings="$build/findings/$h" log="$build/fuzz-$h.log"
   mkdir -p "$corpus" "$findings"
   max_len=65536
-  "$build/bin/$h" "$corpus" "$build/seeds/$h" -dict="$(dict_of "$h")" -max_total_time="$seconds" \
+  limit=(-max_total_time="$seconds")
+  [ -n "${FUZZ_RUNS:-}" ] && limit=(-runs="$FUZZ_RUNS")
+  "$build/bin/$h" "$corpus" "$build/seeds/$h" -dict="$(dict_of "$h")" "${limit[@]}" \
     -max_len=$max_len -timeout=25 -rss_limit_mb=4096 -artifact_prefix="$findings/" -print_final_stats=1 \
     > "$log" 2>&1
   status=$?

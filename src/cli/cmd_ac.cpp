@@ -7,6 +7,8 @@
 #include "pdn/port_zin_curve.h"
 #include "touchstone.h"
 
+#include <strings.h>
+
 #include <mutex>
 #include "quantity.h"
 #include "result_report.h"
@@ -50,6 +52,45 @@ std::string WriteZinTouchstone(const Diagram& diagram, uint32_t port, const std:
     return korvex::cli::WriteTouchstone(path, data, &why) ? "" : why;
 }
 
+// The two-port from port 1 (the source, driven through 50 ohm) to port 2 (the
+// 50 ohm termination): S11 S21 S12 S22, each measured by the simulator.
+std::string WriteTwoPortTouchstone(const SimulateSCapacitorData& s, const Diagram& diagram, const AcJob& job,
+                                   const std::string& path)
+{
+    if (s.Points <= 0 || s.S11.size() < static_cast<size_t>(s.Points)) return "the S21 run gave no S-parameters";
+    // A simulator that left one out would leave zeros in its place: each must have a curve.
+    {
+        std::lock_guard<std::mutex> lock(diagram.Lock);
+        for (const char* name : {"S11", "S21", "S12", "S22"}) {
+            bool found = false;
+            for (const DiagramCurve& c : diagram.Curve) found |= c.PointCount > 0 && strncasecmp(c.szName, name, 3) == 0;
+            if (!found) return std::string("the S21 run gave no ") + name + " for the Touchstone file";
+        }
+    }
+    korvex::cli::TouchstoneData data;
+    data.Parameter = "S";
+    data.Reference = 50;
+    data.Comments = {"port 1 = PORT" + std::to_string(job.SourcePort) + ", port 2 = PORT" +
+                     std::to_string(job.TerminationPort) + ", both 50 ohm"};
+    for (int k = 0; k < s.Points; ++k) {
+        data.Frequency.push_back(s.Frequency[k]);
+        auto& row = data.Values.emplace_back();
+        for (const DComplex& v : {s.S11[k], s.S21[k], s.S12[k], s.S22[k]}) row.emplace_back(v.r, v.i);
+    }
+    std::string why;
+    return korvex::cli::WriteTouchstone(path, data, &why) ? "" : why;
+}
+
+// Which Touchstone file the mode writes: "" when it is the right one, else why not.
+std::string TouchstoneRefusal(uint32_t mode, const std::string& path)
+{
+    if (mode == AC_MODE_ZIN_OF_PORTS)
+        return EndsWith(path, ".s1p") ? "" : "--touchstone with --mode zin writes one port's Zin: name a .s1p file";
+    if (mode == AC_MODE_S21)
+        return EndsWith(path, ".s2p") ? "" : "--touchstone with --mode s21 writes the two-port S-parameters: name a .s2p file";
+    return "--touchstone is written for --mode zin (.s1p) and --mode s21 (.s2p)";
+}
+
 const KorvexCommand kAc("ac", "Simulate an AC analysis of the planes (Zin, S21, noise, maps at one frequency)",
                         [](CLI::App& sub) {
     auto o = std::make_shared<AcOptions>();
@@ -59,7 +100,9 @@ const KorvexCommand kAc("ac", "Simulate an AC analysis of the planes (Zin, S21, 
     sub.add_option("--termination", o->termination, "ID of the terminating port (default 1)");
     korvex::cli::AddQuantityOption(sub, "--freq", o->frequency, "Hz",
                                    "Frequency of the one-frequency analyses (default: the settings')", 1e-3, 1e15);
-    sub.add_option("--touchstone", o->touchstone, "With --mode zin: the Zin of port --source as a Touchstone 1 file (.s1p)");
+    sub.add_option("--touchstone", o->touchstone,
+                   "Touchstone 1 file: with --mode zin the Zin of port --source (.s1p), with --mode s21 "
+                   "S11 S21 S12 S22 from --source to --termination (.s2p)");
     return [o]() {
         namespace cli = korvex::cli;
         AcJob job;
@@ -67,10 +110,9 @@ const KorvexCommand kAc("ac", "Simulate an AC analysis of the planes (Zin, S21, 
         if (!cli::ParseAcMode(o->mode, &job.Mode, &reason)) return Refuse(reason);
         if (job.Mode == AC_MODE_CAPACITOR_SPARAMETERS) return Refuse("the capacitor S-parameters run with cap-sim");
         if (!o->touchstone.empty()) {
-            if (job.Mode != AC_MODE_ZIN_OF_PORTS)
-                return Refuse("--touchstone is written for --mode zin (the S21 analysis computes no S11 and S22 for a .s2p file)");
-            if (!EndsWith(o->touchstone, ".s1p")) return Refuse("--touchstone must name a .s1p file");
+            if (reason = TouchstoneRefusal(job.Mode, o->touchstone); !reason.empty()) return Refuse(reason);
             o->common.Outputs.push_back(o->touchstone);
+            job.FullTwoPort = job.Mode == AC_MODE_S21;
         }
         job.SourcePort = o->source;
         job.TerminationPort = o->termination;
@@ -115,7 +157,9 @@ const KorvexCommand kAc("ac", "Simulate an AC analysis of the planes (Zin, S21, 
             std::fprintf(stderr, "korvex-cli: curves written to %s\n", o->common.Csv.c_str());
         }
         if (!o->touchstone.empty()) {
-            if (reason = WriteZinTouchstone(s.DiagramRecord, o->source, o->touchstone); !reason.empty()) return Refuse(reason);
+            reason = job.Mode == AC_MODE_S21 ? WriteTwoPortTouchstone(s.SParameters, s.DiagramRecord, job, o->touchstone)
+                                             : WriteZinTouchstone(s.DiagramRecord, o->source, o->touchstone);
+            if (!reason.empty()) return Refuse(reason);
             std::fprintf(stderr, "korvex-cli: Touchstone file written to %s\n", o->touchstone.c_str());
         }
         return s.Finish();

@@ -13,7 +13,12 @@ std::string TouchstoneText(const TouchstoneData& d)
     char line[128];
     std::snprintf(line, sizeof line, "# Hz %s RI R %.17g\n", d.Parameter.c_str(), d.Reference);
     out += line;
+    // Frequencies must rise from line to line. A sweep cut into sub-bands
+    // computes each band edge twice (once per band); the first one is kept.
+    double last = 0;
     for (size_t k = 0; k < d.Frequency.size(); ++k) {
+        if (k > 0 && !(d.Frequency[k] > last)) continue;
+        last = d.Frequency[k];
         std::snprintf(line, sizeof line, "%.17g", d.Frequency[k]);
         out += line;
         for (const std::complex<double>& v : d.Values[k]) {

@@ -6,10 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "support/board_generator.h"
 #include "board/project_file.h"
@@ -35,18 +33,6 @@ pid_t StartCli(const std::vector<std::string>& args, const fs::path& errFile)
         ::_exit(127);
     }
     return pid;
-}
-
-// True once PATH holds a whole line (the shell creates the file before it writes to it).
-bool WaitForFile(const fs::path& path, int seconds)
-{
-    for (int i = 0; i < seconds * 100; ++i) {
-        std::ifstream in(path);
-        std::string line;
-        if (in && std::getline(in, line) && !in.eof()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
 }
 }  // namespace
 
@@ -75,10 +61,8 @@ TEST(CliSignals, StopTheSimulatorAndLeaveTheSaveTargetUntouched)
             s.Script("sim.sh", "echo $$ > '" + simPid.string() + "'; exec '" + std::string(KORVEX_SIM) + "' \"$@\"");
         const pid_t cli = StartCli({"dc", project, "--workdir", s.dir.string(), "--simulator", simulator, "--save"},
                                    s.dir / "err.txt");
-        ASSERT_TRUE(WaitForFile(simPid, 120)) << c.pixels << ": " << ReadFile(s.dir / "err.txt");
-        std::ifstream in(simPid);
-        pid_t sim = 0;
-        in >> sim;
+        ASSERT_TRUE(WaitForLine(simPid, 120)) << c.pixels << ": " << ReadFile(s.dir / "err.txt");
+        const pid_t sim = PidIn(simPid);
         ASSERT_GT(sim, 0);
         ::kill(cli, c.signal);
         int status = 0;

@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <thread>
 
 namespace korvex {
 
@@ -59,6 +61,24 @@ std::string ReadFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool WaitForLine(const fs::path& path, int seconds)
+{
+    const auto complete = [&] {
+        const std::string text = ReadFile(path);
+        return !text.empty() && text.back() == '\n';
+    };
+    for (int i = 0; i < seconds * 100 && !complete(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return complete();
+}
+
+int PidIn(const fs::path& path)
+{
+    std::ifstream in(path);
+    int pid = 0;
+    in >> pid;
+    return pid;
 }
 
 std::string LastLine(const std::string& text)

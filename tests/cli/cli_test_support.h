@@ -30,6 +30,13 @@ struct TempFolder {
 // The whole file as it is on disk ("" when it cannot be read).
 std::string ReadFile(const std::filesystem::path& path);
 
+// True once PATH holds a whole line, within SECONDS (a script's shell creates
+// the file before it writes to it).
+bool WaitForLine(const std::filesystem::path& path, int seconds);
+
+// The process ID written in PATH (0 when there is none).
+int PidIn(const std::filesystem::path& path);
+
 // The last non-empty line of TEXT, without its line end.
 std::string LastLine(const std::string& text);
 

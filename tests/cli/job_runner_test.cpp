@@ -77,26 +77,6 @@ private:
     std::string stage_;
 };
 
-// Waits for a script's whole line in `path`: the shell creates the file before it writes.
-bool WaitForFile(const fs::path& path)
-{
-    auto complete = [&] {
-        std::ifstream in(path);
-        const std::string text((std::istreambuf_iterator<char>(in)), {});
-        return !text.empty() && text.back() == '\n';
-    };
-    for (int i = 0; i < 2000 && !complete(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return complete();
-}
-
-pid_t PidIn(const fs::path& path)
-{
-    std::ifstream in(path);
-    pid_t pid = 0;
-    in >> pid;
-    return pid;
-}
-
 // Gone, or only a zombie that is not ours to reap (an orphan of the killed
 // group), within a few seconds: a killed process takes a moment to die.
 bool ProcessEnded(pid_t pid)
@@ -144,8 +124,8 @@ TEST(JobRunner, CancelKillsTheSimulatorsProcessGroupAndReapsIt)
         "slow.sh", "sleep 60 & echo $! > '" + grandchild.string() + "'; echo $$ > '" + child.string() + "'; wait");
     JobRunner runner;
     ASSERT_TRUE(runner.Start(job.Env(), CommandSimulateElectrical));
-    ASSERT_TRUE(WaitForFile(child));
-    ASSERT_TRUE(WaitForFile(grandchild));
+    ASSERT_TRUE(WaitForLine(child, 20));
+    ASSERT_TRUE(WaitForLine(grandchild, 20));
     const auto start = std::chrono::steady_clock::now();
     runner.Cancel();
     const JobOutcome out = runner.Join();

@@ -2,7 +2,6 @@
 // boards that the AC checks refuse.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 
 #include "board/project_file.h"
 #include "board/sim_matrix.h"
@@ -91,21 +90,4 @@ TEST_F(NetlistFolder, AcChecksPrintTheRefusalAndWriteNothing)
     EXPECT_EQ(s21.status, 1);
     EXPECT_EQ(s21.err, "korvex-cli: the board has no port 0 to drive\n");
     EXPECT_EQ(Netlist(Board(2, -1) + " --kind ac --mode 9095 -o ac.cir").status, 0);
-}
-
-TEST_F(NetlistFolder, BadArgumentsAndUnwritableFiles)
-{
-    CliRun r = Netlist(demo + " --kind ac -o missing/ac.cir");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("cannot write netlist missing/ac.cir: no folder missing"), std::string::npos) << r.err;
-    r = Netlist(demo + " --kind magnetic -o x.cir");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "korvex-cli: --kind must be electrical, thermal or ac\n");
-    r = Netlist(demo + " --kind ac --mode 9091 -o x.cir");
-    EXPECT_EQ(r.status, 1);
-    r = Netlist(demo + " --kind ac --mode 9093 --source 0 --termination 5 -o x.cir");
-    EXPECT_EQ(r.err, "korvex-cli: the board has no port 5 to terminate\n");
-    r = Netlist("nothing.sav --kind electrical -o x.cir");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_FALSE(fs::exists(dir / "x.cir"));
 }

@@ -1,5 +1,5 @@
-// Every refusal of the board commands and of the checks before a job: one
-// line, exit code 1, and no file changed.
+// Every refusal of the board commands, of reading and writing files and of the
+// checks before a job: one line, exit code 1, and no file changed.
 #include <gtest/gtest.h>
 
 #include "board_test_files.h"
@@ -31,19 +31,20 @@ struct RefusalBoard {
 };
 
 struct RefusalCase {
-    const char* args;
-    const char* reason;  // a part of the one-line reason
+    std::string args;
+    std::string reason;  // a part of the one-line reason
 };
+
+const std::string kDemo = std::string(KORVEX_EXAMPLES) + "/demo.sav";
 
 void ExpectRefusals(const RefusalBoard& f, const std::vector<RefusalCase>& cases)
 {
     for (const RefusalCase& c : cases) {
         const std::string before = ReadFile(f.board);
-        std::string args = c.args;
-        const CliRun r = f.Run(args);
-        ExpectOneLineRefusal(r, args);
-        EXPECT_NE(r.err.find(c.reason), std::string::npos) << args << "\n  gave: " << r.err;
-        EXPECT_EQ(ReadFile(f.board), before) << args << " changed the project";
+        const CliRun r = f.Run(c.args);
+        ExpectOneLineRefusal(r, c.args);
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.args << "\n  gave: " << r.err;
+        EXPECT_EQ(ReadFile(f.board), before) << c.args << " changed the project";
     }
 }
 
@@ -98,6 +99,43 @@ TEST(Refusals, BoardCommands)
     EXPECT_EQ(f.Run("example notes.txt --force").status, 0);
 }
 
+TEST(Refusals, FilesAndArguments)
+{
+    RefusalBoard f;
+    std::ofstream(f.t.Path("bad.sav")) << "not a project";
+    std::ofstream(f.t.Path("lf.D1"), std::ios::binary) << "CITIFILE\nVAR FREQ MAG 3\n";  // line feeds only
+    std::ofstream(f.t.Path("l9.json")) << R"({"CountPixelX": 4, "CountPixelY": 4, "LayerCount": 9})";
+    std::ofstream(f.t.Path("off.json"))
+        << R"({"CountPixelX": 4, "CountPixelY": 4, "LayerCount": 1, "Parts": [{"Kind": "Port", "x": 9}]})";
+    const std::string tooShort = "bad.sav: the file is too short for a project header (13 of 408 bytes)";
+    ExpectRefusals(f, {
+        {"info bad.sav", tooShort},
+        {"info bad.sav --json", tooShort},
+        {"info missing.sav", "cannot open missing.sav: No such file or directory"},
+        {"convert bad.sav out.sav --plain", tooShort},
+        {"convert " + kDemo + " no/dir/out.sav --plain", "cannot write project no/dir/out.sav: no folder no/dir"},
+        {"convert " + kDemo + " out.sav", "choose --compressed or --plain"},
+        {"convert " + kDemo + " out.sav --plain --compressed", "--compressed excludes --plain"},
+        {"mesh " + kDemo + " --max-order 31", "Max Mesh Order 31 is too large: at most 30 is possible"},
+        {"mesh " + kDemo + " --asymmetric 2", "--asymmetric: Value 2 not in range 0 to 1"},
+        {"mesh bad.sav", tooShort},
+        {"mesh missing.sav", "cannot open missing.sav"},
+        {"mesh " + kDemo + " --dump no/dir/x.txt", "cannot write no/dir/x.txt: cannot create a file in no/dir"},
+        {"netlist " + kDemo + " --kind ac -o missing/ac.cir", "cannot write netlist missing/ac.cir: no folder missing"},
+        {"netlist " + kDemo + " --kind magnetic -o x.cir", "--kind must be electrical, thermal or ac"},
+        {"netlist " + kDemo + " --kind ac --mode 9091 -o x.cir", "unknown AC mode 9091"},
+        {"netlist " + kDemo + " --kind ac --mode 9093 --source 0 --termination 5 -o x.cir",
+         "the board has no port 5 to terminate"},
+        {"netlist nothing.sav --kind electrical -o x.cir", "cannot open nothing.sav"},
+        {"dc nothing.sav --simulator " + std::string(KORVEX_SIM), "cannot open nothing.sav"},
+        {"board d.sav --from l9.json", "l9.json: LayerCount must lie in 1 ... 8"},
+        {"board d.sav --from off.json", "off.json: Parts[1]: part 1 (Port) lies off the board at (9, 0)"},
+        {"citi none.D1 --csv x.csv", "none.D1: cannot open none.D1"},
+        {"citi lf.D1 --csv x.csv", "lf.D1: no usable point count after VAR FREQ MAG"},
+    });
+    for (const char* name : {"out.sav", "x.cir", "x.txt", "x.csv", "d.sav"}) EXPECT_FALSE(std::filesystem::exists(f.t.Path(name))) << name;
+}
+
 TEST(Refusals, ChecksBeforeAJob)
 {
     RefusalBoard f;
@@ -105,32 +143,36 @@ TEST(Refusals, ChecksBeforeAJob)
     const std::string s = f.sim;
     ExpectRefusals(f, {
         // Ports, sources and terminations that do not exist.
-        {("ac b.sav --mode s21" + s).c_str(), "no port 1 to terminate"},
-        {("ac b.sav --mode s21 --termination 0" + s).c_str(), "must be different ports"},
-        {("ac b.sav --mode noise --source 5" + s).c_str(), "no port 5 to drive"},
-        {("ac b.sav --mode 9089" + s).c_str(), "needs a second port"},
-        {("ac b.sav --mode sideways" + s).c_str(), "unknown AC mode sideways"},
-        {("ac b.sav --freq -1" + s).c_str(), "outside 1mHz ... 1PHz"},
+        {"ac b.sav --mode s21" + s, "no port 1 to terminate"},
+        {"ac b.sav --mode s21 --termination 0" + s, "must be different ports"},
+        {"ac b.sav --mode noise --source 5" + s, "no port 5 to drive"},
+        {"ac b.sav --mode 9089" + s, "needs a second port"},
+        {"ac b.sav --mode sideways" + s, "unknown AC mode sideways"},
+        {"ac b.sav --freq -1" + s, "outside 1mHz ... 1PHz"},
+        // Touchstone files: one port's Zin (.s1p) or the two-port of the S21 run (.s2p).
+        {"ac b.sav --mode zin --touchstone z.s2p" + s, "--touchstone with --mode zin writes one port's Zin: name a .s1p file"},
+        {"ac b.sav --mode s21 --touchstone z.s1p" + s, "with --mode s21 writes the two-port S-parameters: name a .s2p file"},
+        {"ac b.sav --mode noise --touchstone z.s1p" + s, "--touchstone is written for --mode zin (.s1p) and --mode s21 (.s2p)"},
         // Output paths: the input project, a folder that is not there, a foreign file.
-        {("ac b.sav --mode zin --csv b.sav" + s).c_str(), "is the input"},
-        {("ac b.sav --mode zin --csv nowhere/z.csv" + s).c_str(), "no folder nowhere"},
-        {("ac b.sav --mode zin --csv notes.txt" + s).c_str(), "not a KORVEX file"},
-        {("dc b.sav --bmps notes.txt" + s).c_str(), "not a folder"},
+        {"ac b.sav --mode zin --csv b.sav" + s, "is the input"},
+        {"ac b.sav --mode zin --csv nowhere/z.csv" + s, "no folder nowhere"},
+        {"ac b.sav --mode zin --csv notes.txt" + s, "not a KORVEX file"},
+        {"dc b.sav --bmps notes.txt" + s, "not a folder"},
         // DC without ground.
-        {("dc b.sav" + s).c_str(), "no connection to ground"},
+        {"dc b.sav" + s, "no connection to ground"},
         // A settings file of any name that is not there.
-        {("dc b.sav --settings nothere.cfg" + s).c_str(), "does not exist"},
+        {"dc b.sav --settings nothere.cfg" + s, "does not exist"},
     });
     // Ground on the left half; a source bridging the slot has no return path from its right end.
     ASSERT_EQ(f.Run("part add b.sav resistor Net1X=0 Net1Y=0 Net2X=0 Net2Y=0 Net2Name=0 Rser=1u").status, 0);
     ASSERT_EQ(f.Run("part add b.sav current Net1X=8 Net1Y=4 Net2X=2 Net2Y=4").status, 0);
-    ExpectRefusals(f, {{("dc b.sav" + s).c_str(), "part 4 (Current): its ends lie in different copper islands"}});
+    ExpectRefusals(f, {{"dc b.sav" + s, "part 4 (Current): its ends lie in different copper islands"}});
     // Only the right island: its copper has no path to ground at all.
     ASSERT_EQ(f.Run("part edit b.sav 4 Net2X=9").status, 0);
-    ExpectRefusals(f, {{("dc b.sav" + s).c_str(), "part 4 (Current): its copper has no path to ground"}});
+    ExpectRefusals(f, {{"dc b.sav" + s, "part 4 (Current): its copper has no path to ground"}});
     // A terminal in the slot, where there is no copper; a via there is fine.
     ASSERT_EQ(f.Run("part edit b.sav 4 Net1X=5").status, 0);
-    ExpectRefusals(f, {{("thermal b.sav" + s).c_str(), "part 4 (Current) has a terminal at (5, 4) on Layer1 where there is no copper"}});
+    ExpectRefusals(f, {{"thermal b.sav" + s, "part 4 (Current) has a terminal at (5, 4) on Layer1 where there is no copper"}});
     EXPECT_EQ(ReadFile(f.t.Path("notes.txt")), "keep me");
 }
 

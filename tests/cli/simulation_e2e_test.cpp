@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
+#include <sstream>
 
 #include "job_bench.h"
 
@@ -147,4 +149,83 @@ TEST(EndToEnd, PlanePairIsACapacitorAndResonatesAtHalfAWavelength)
     for (int i = 0; i < curve.PointCount; ++i)
         if (std::hypot(curve.pY[i], curve.pZ[i]) > std::hypot(curve.pY[peak], curve.pZ[peak])) peak = i;
     EXPECT_NEAR(curve.pX[peak], resonance, 0.03 * resonance);
+}
+
+TEST(EndToEnd, TwoPortAcrossASmallPlanePairIsAShuntCapacitance)
+{
+    // 20 x 20 mm plane pair, 0.2 mm of lossless FR4; ports at opposite corners. Far
+    // below the first resonance the planes are one shunt admittance Y = jwC between two
+    // 50 ohm ports: S11 = S22 = -Y Z0 / (2 + Y Z0), S21 = S12 = 2 / (2 + Y Z0).
+    JobBench t(20, 20, 2, 1e-3f);
+    t.board.SizeZ[0] = 0.2e-3f;
+    t.board.Df[0] = 0;
+    t.FillLayer(0);
+    t.FillLayer(1);
+    for (uint32_t id : {0u, 1u}) {
+        Port port;
+        port.x = port.y = id == 0 ? 2 : 17;
+        port.ID = id;
+        AddPart(&t.board, PART_PORT, &port);
+    }
+    ASSERT_TRUE(t.project.SaveAs(t.folder.Path("planes.sav"), false).IsOk());
+    Settings s = t.settings;
+    s.ComputeStrayCapacitance = 0;
+    s.StartFrequency = 1e6;
+    s.StopFrequency = 3e7;
+    s.NumberOfPoints = 8;  // two linear bands of 4 points that share 15.5 MHz
+    s.Steps = 2;
+    s.LogFrequencyAxis = 0;
+    ASSERT_EQ(WriteSettingsFile(&s, t.folder.dir.string()), 0);
+    const std::string dir = t.folder.dir.string();
+    const CliRun r = RunCli("ac planes.sav --mode s21 --source 0 --termination 1 --touchstone two.s2p --workdir " + dir +
+                                " --simulator " + KORVEX_SIM, t.folder.dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const double c = 8.852e-12 * t.board.Er[0] * 0.02 * 0.02 / 0.2e-3;
+    std::istringstream file(ReadFile(t.folder.dir / "two.s2p"));
+    std::string line;
+    int options = 0, rows = 0;
+    double last = 0;
+    while (std::getline(file, line)) {
+        if (line[0] == '!') {
+            EXPECT_EQ(options + rows, 0) << "comment after the option line: " << line;
+            continue;
+        }
+        if (line[0] == '#') {
+            EXPECT_EQ(line, "# Hz S RI R 50");
+            ++options;
+            continue;
+        }
+        ASSERT_EQ(options, 1) << "data before the option line";
+        std::istringstream in(line);
+        double f = 0, v[8];
+        in >> f;
+        for (double& x : v) in >> x;
+        ASSERT_TRUE(static_cast<bool>(in)) << line;
+        EXPECT_TRUE((in >> std::ws).eof()) << "more than nine numbers: " << line;
+        EXPECT_GT(f, last) << "frequencies must rise";
+        last = f;
+        ++rows;
+        const std::complex<double> yz0(0, 2 * M_PI * f * c * 50);
+        const std::complex<double> s11 = -yz0 / (2.0 + yz0), s21 = 2.0 / (2.0 + yz0);
+        const std::complex<double> expected[4] = {s11, s21, s21, s11};
+        const char* const names[4] = {"S11", "S21", "S12", "S22"};
+        for (int k = 0; k < 4; ++k) {
+            const std::complex<double> got(v[2 * k], v[2 * k + 1]);
+            EXPECT_LT(std::abs(got - expected[k]), 0.03 * std::abs(expected[k]))
+                << names[k] << " at " << f << " Hz: " << got;
+        }
+    }
+    EXPECT_EQ(options, 1);
+    EXPECT_EQ(rows, 7);  // the shared band edge once
+    EXPECT_NEAR(last, 3e7, 1);
+
+    // A simulator that leaves S22 out gives no file rather than zeros in its place.
+    const std::string dropsS22 = t.folder.Script(
+        "drops.sh", "for a; do netlist=$a; done; sed -i '/S22/d' \"$netlist\"; exec " + std::string(KORVEX_SIM) + " \"$@\"");
+    const CliRun without = RunCli("ac planes.sav --mode s21 --touchstone part.s2p --workdir " + dir + " --simulator " +
+                                  dropsS22, t.folder.dir);
+    EXPECT_EQ(without.status, 1);
+    EXPECT_NE(without.err.find("the S21 run gave no S22 for the Touchstone file"), std::string::npos) << without.err;
+    EXPECT_FALSE(std::filesystem::exists(t.folder.dir / "part.s2p"));
 }

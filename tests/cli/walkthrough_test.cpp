@@ -133,7 +133,8 @@ TEST(Walkthrough, TouchstoneFileReadsBackAsTheZinCurve)
     while (std::getline(csv, line)) {
         std::array<double, 3> row{};
         ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf", &row[0], &row[1], &row[2]), 3) << line;
-        expected.push_back(row);
+        // Touchstone frequencies rise strictly: a band edge that two sub-bands share comes once.
+        if (expected.empty() || row[0] > expected.back()[0]) expected.push_back(row);
     }
     std::ifstream s1p(w.File("zin.s1p"));
     std::vector<std::array<double, 3>> read;

@@ -3,9 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "board/project_sections.h"
 #include "util/atomic_file.h"
@@ -13,6 +14,14 @@
 namespace korvex {
 namespace {
 constexpr unsigned kGzBuffer = 1u << 20;
+constexpr unsigned kSmallGzBuffer = 64u << 10;
+
+// zlib's buffers for reading a file of `fileSize` bytes: large files read faster with a large
+// buffer, small ones need not pay for fresh megabytes at each open.
+unsigned GzBufferFor(uint64_t fileSize)
+{
+    return static_cast<unsigned>(std::clamp<uint64_t>(fileSize, kSmallGzBuffer, kGzBuffer));
+}
 constexpr size_t kGzChunk = size_t(1) << 30;
 }  // namespace
 
@@ -96,7 +105,7 @@ bool ProjectInput::Open(const char* path, bool viaGzip, std::string* error)
     size_ = static_cast<uint64_t>(st.st_size);
     if (viaGzip) {
         gz_ = gzopen(path, "rb");
-        if (gz_ != nullptr) gzbuffer(gz_, kGzBuffer);
+        if (gz_ != nullptr) gzbuffer(gz_, GzBufferFor(size_));
     } else {
         file_ = std::fopen(path, "rb");
     }
@@ -145,11 +154,12 @@ bool ProjectInput::HoldsAtLeast(uint64_t bytes)
     if (pendingCount_ != 0) return false;
     if (file_ != nullptr) return true;  // plain data: the file size was checked already
     const z_off_t start = gztell(gz_);
-    std::vector<char> scratch(kGzBuffer);
+    const unsigned scratchSize = GzBufferFor(bytes);
+    const std::unique_ptr<char[]> scratch(new char[scratchSize]);
     uint64_t found = 0;
     while (found < bytes) {
-        const unsigned want = static_cast<unsigned>(std::min<uint64_t>(bytes - found, scratch.size()));
-        const int got = gzread(gz_, scratch.data(), want);
+        const unsigned want = static_cast<unsigned>(std::min<uint64_t>(bytes - found, scratchSize));
+        const int got = gzread(gz_, scratch.get(), want);
         if (got <= 0) break;
         found += static_cast<uint64_t>(got);
     }

@@ -269,6 +269,10 @@ JobOutcome ThreadSpiceZin(const JobEnvironment& env, const AcJob& job)
     case AC_MODE_CURRENT_NOISE_TRANSFER:
         MapZinCurves(raw, results->NewDiagram(), env.Settings);
         changes = kChangedDiagram;
+        if (job.Mode == AC_MODE_S21 && job.FullTwoPort) {
+            MapCapacitorSParameters(raw, results->NewSParameters());
+            changes |= kChangedCapacitorSParameters;
+        }
         break;
     case AC_MODE_CAPACITOR_SPARAMETERS:
         MapCapacitorSParameters(raw, results->NewSParameters());

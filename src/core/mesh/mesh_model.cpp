@@ -28,7 +28,9 @@ struct MeshNodePool {
     MeshNode* freeList = nullptr;  // linked through pNextNode
     char* next = nullptr;
     char* end = nullptr;
-    size_t blockBytes = size_t(2) << 20;
+    // Blocks double from 64 KiB, so a small mesh costs little; from 2 MiB on they are
+    // huge-page blocks.
+    size_t blockBytes = size_t(64) << 10;
 
     ~MeshNodePool()
     {

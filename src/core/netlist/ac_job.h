@@ -28,6 +28,9 @@ struct AcJob {
     // and the one that started the job (null from the menu), told after 9094 and 9088.
     void* hPostWindow = nullptr;
     void* hNotifyWindow = nullptr;
+    // S21 mode: the whole two-port, S11, S21, S12 and S22, is saved and kept as
+    // S-parameter arrays besides the diagram curves (a Touchstone .s2p needs all four).
+    bool FullTwoPort = false;
 };
 
 // The job records of the AC commands with their initial contents: one set for

@@ -63,6 +63,11 @@ void WriteTermination(NetlistWriter& out, uint32_t termination, uint32_t layer, 
     out.Format(".net I(RTERM%03u)  V%03u\n", termination, source);
 }
 
+void SaveAllSParameters(NetlistWriter& out, uint32_t source)
+{
+    for (const char* s : {"S11", "S21", "S12", "S22"}) out.Format(".save %s(V%03u)\n", std::string_view(s), source);
+}
+
 void WritePort(NetlistWriter& out, const Mesh* mesh, const Port& port, const AcJob& job)
 {
     const uint32_t node = NodeAt(mesh, port.x, port.y);
@@ -78,7 +83,8 @@ void WritePort(NetlistWriter& out, const Mesh* mesh, const Port& port, const AcJ
             out.Format("V%03u " KORVEX_AC_NODE " 0 RSER=50 AC=1 ;Port\n", port.ID, port.Layer, node);
         } else if (port.ID == job.TerminationPort) {
             WriteTermination(out, job.TerminationPort, port.Layer, node, job.SourcePort);
-            out.Format(".save S21(V%03u)\n", job.SourcePort);
+            if (job.FullTwoPort) SaveAllSParameters(out, job.SourcePort);
+            else out.Format(".save S21(V%03u)\n", job.SourcePort);
         }
         break;
     case AC_MODE_CAPACITOR_SPARAMETERS:
@@ -108,8 +114,7 @@ void WriteCapacitor(NetlistWriter& out, const Mesh* mesh, const Cap& cap, const 
     const uint32_t node = NodeAt(mesh, cap.x, cap.y);
     if (job.Mode == AC_MODE_CAPACITOR_SPARAMETERS && cap.Ref == job.TerminationPort) {
         WriteTermination(out, job.TerminationPort, cap.Layer, node, job.SourcePort);
-        for (const char* s : {"S11", "S21", "S12", "S22"})
-            out.Format(".save %s(V%03u)\n", std::string_view(s), job.SourcePort);
+        SaveAllSParameters(out, job.SourcePort);
         return;
     }
     out.Format("C%u " KORVEX_AC_NODE " 0 %e Rser=%e Lser=%e Cpar=0\n", cap.Ref, cap.Layer, node, cap.Capacitance,

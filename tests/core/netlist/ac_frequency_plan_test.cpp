@@ -48,9 +48,10 @@ TEST(AcFrequencyPlan, PlansAndParameterBlockMatchGoldenFile)
         {"single frequency, voltage noise @f", single, 9090},
     };
     std::string text;
-    for (const auto& [what, settings, mode] : plans)
-        text += std::string("** ") + what + "\n" +
-                Written([&](NetlistWriter& out) { WriteAcFrequencyPlan(out, &settings, mode); });
+    for (const auto& plan : plans)
+        text += std::string("** ") + std::get<0>(plan) + "\n" + Written([&](NetlistWriter& out) {
+                    WriteAcFrequencyPlan(out, &std::get<1>(plan), std::get<2>(plan));
+                });
     TestBoard b(2, 2, 2);
     b.board.ElectricalConductivity = 5.8e7f;
     b.board.CopperThickness[1] = 7e-5f;
