@@ -2,7 +2,13 @@
 
 #include <QAbstractButton>
 #include <QDialog>
+#include <QFile>
+#include <QFocusEvent>
 #include <QLineEdit>
+#include <QScreen>
+
+#include "board/part_records.h"
+#include "board/settings_file.h"
 
 namespace korvex::gui::test {
 
@@ -13,6 +19,54 @@ std::unique_ptr<BoardDocument> NewDocument(int layers)
     SetLayerCount(&stack, layers);
     std::string reason;
     return BoardDocument::CreateNew(stack, &reason);
+}
+
+void AddPort(SimMatrix* board, uint32_t id, uint32_t x, uint32_t y)
+{
+    Port port;
+    port.ID = id, port.x = x, port.y = y;
+    AddPart(board, PART_PORT, &port);
+}
+
+void WriteSettingsNaming(const QString& folder, const char* simulator)
+{
+    Settings s = DefaultSettings();
+    CopyName(s.LTspicePath, simulator);
+    WriteSettingsFile(&s, folder.toStdString());
+}
+
+QString ExecutableScript(const QString& path, const char* body)
+{
+    QFile script(path);
+    if (!script.open(QIODevice::WriteOnly)) return {};
+    script.write(QByteArray("#!/bin/sh\n") + body);
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    return path;
+}
+
+int CountColour(const QImage& image, const QRect& area, QColor colour)
+{
+    int n = 0;
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) == (colour.rgb() & 0xFFFFFF);
+    return n;
+}
+
+QImage GrabFromScreen(QWidget* window, const QString& savePath)
+{
+    QScreen* screen = window->screen();
+    const QImage shot = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    shot.save(savePath);
+    const QPoint origin = window->mapToGlobal(QPoint(0, 0)) - screen->geometry().topLeft();
+    return shot.copy(QRect(origin, window->size()));
+}
+
+void FocusField(QWidget* dialog, int number)
+{
+    QFocusEvent in(QEvent::FocusIn);
+    if (auto* field = dialog->findChild<QLineEdit*>(QString::number(number))) QApplication::sendEvent(field, &in);
 }
 
 ModalAnswers::ModalAnswers(std::vector<Handler> handlers) : handlers_(std::move(handlers))

@@ -1,9 +1,12 @@
 #pragma once
-// Helpers of the GUI tests: a board document of known size, and answering
+// Helpers of the GUI tests: a board document of known size, ports, settings
+// and stand-in simulators, colour counts on pictures and screen captures, and answering
 // modal dialogs and message boxes as they appear.
 #include <QApplication>
+#include <QImage>
 #include <QMessageBox>
 #include <QTimer>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,6 +18,19 @@ namespace korvex::gui::test {
 
 // A new 160 x 100, 2-layer board with rasters (the new-board defaults).
 std::unique_ptr<BoardDocument> NewDocument(int layers = 2);
+// Adds a port `id` at (x, y) on the first layer.
+void AddPort(SimMatrix* board, uint32_t id, uint32_t x, uint32_t y);
+// A Settings.set in `folder` naming `simulator`, so start-up asks nothing.
+void WriteSettingsNaming(const QString& folder, const char* simulator);
+// An executable shell script at `path` with `body` after the #! line.
+QString ExecutableScript(const QString& path, const char* body);
+
+// Pixels of `colour` (alpha ignored) inside `area`, clipped to the image.
+int CountColour(const QImage& image, const QRect& area, QColor colour);
+// Captures the whole screen, keeps it at `savePath` and returns `window`'s part of it.
+QImage GrabFromScreen(QWidget* window, const QString& savePath);
+// Sends a focus-in to text field `number`, as clicking into it would.
+void FocusField(QWidget* dialog, int number);
 
 // What a modal window showed when it was answered.
 struct SeenModal {
@@ -40,6 +56,25 @@ private:
     QTimer timer_;
     QWidget* last_ = nullptr;
 };
+
+// Resonance frequency and quality factor of a capacitor record's series
+// R-L-C, worked out here apart from the code that tunes them.
+constexpr double kTwoPi = 6.283185307179586;
+template <class Record>
+double Resonance(const Record& r)
+{
+    return 1.0 / (kTwoPi * std::sqrt(double(r.ESL) * r.Capacitance));
+}
+template <class Record>
+double Quality(const Record& r)
+{
+    return kTwoPi * Resonance(r) * r.ESL / r.ESR;
+}
+// a and b agree to the relative tolerance.
+inline bool Near(double a, double b, double tolerance = 1e-4)
+{
+    return std::abs(a / b - 1) < tolerance;
+}
 
 // Handlers.
 void Accept(QWidget* modal);

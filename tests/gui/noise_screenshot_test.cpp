@@ -14,21 +14,13 @@
 
 using namespace korvex;
 using namespace korvex::gui;
+using namespace korvex::gui::test;
 
 namespace {
 
 bool IsColour(QRgb pixel, QColor colour)
 {
     return (pixel & 0xFFFFFF) == (colour.rgb() & 0xFFFFFF);
-}
-
-int CountColour(const QImage& image, const QRect& area, QColor colour)
-{
-    int n = 0;
-    const QRect r = area.intersected(image.rect());
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x) n += IsColour(image.pixel(x, y), colour);
-    return n;
 }
 
 // Highest and lowest row holding the colour inside the area.
@@ -49,7 +41,7 @@ class NoiseScreenshotTest : public QObject {
 private slots:
     void timeDiagramShowsBothSignalsOnTheirAxes()
     {
-        auto doc = test::NewDocument(2);
+        auto doc = NewDocument(2);
         Port port;
         AddPart(&doc->Board(), PART_PORT, &port);
         VoltageNoiseTimeParam p;
@@ -64,11 +56,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QTest::qWait(400);
         DiagramView* view = dialog.TimeView();
-        QScreen* screen = view->screen();
-        const QImage shot = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-        const QPoint origin = view->mapToGlobal(QPoint(0, 0)) - screen->geometry().topLeft();
-        const QImage picture = shot.copy(QRect(origin, view->size()));
-        picture.save(QString(KORVEX_SCREENSHOT_DIR) + "/korvex-noise-time-diagram.png");
+        const QImage picture = GrabFromScreen(view, QString(KORVEX_SCREENSHOT_DIR) + "/korvex-noise-time-diagram.png");
 
         const DiagramRect r = view->Snapshot().rectPlot;
         const QRect plot(QPoint(r.left + 1, r.top + 1), QPoint(r.right - 1, r.bottom - 1));

@@ -13,6 +13,7 @@
 
 using namespace korvex;
 using namespace korvex::gui;
+using namespace korvex::gui::test;
 
 namespace {
 
@@ -30,15 +31,6 @@ void Fill(const SimMatrix& b, float*** raster, float value)
 void FillCopper(const SimMatrix& b, float value)
 {
     Fill(b, b.CopperMatrix, value);
-}
-
-int CountColour(const QImage& image, const QRect& area, QRgb colour)
-{
-    int n = 0;
-    for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), image.height() - 1); ++y)
-        for (int x = std::max(area.left(), 0); x <= std::min(area.right(), image.width() - 1); ++x)
-            n += (image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
-    return n;
 }
 
 }  // namespace

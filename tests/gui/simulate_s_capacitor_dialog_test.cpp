@@ -27,18 +27,12 @@ using namespace korvex::gui::test;
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
-
 struct Board {
     std::unique_ptr<BoardDocument> doc = NewDocument(2);
     CapDatabase catalogue, boardList;
     Board(std::initializer_list<uint32_t> capRefs = {5, 2})
     {
-        for (uint32_t id : {0u, 3u}) {
-            Port port;
-            port.ID = id, port.x = 5 + id, port.y = 5;
-            AddPart(&doc->Board(), PART_PORT, &port);
-        }
+        for (uint32_t id : {0u, 3u}) AddPort(&doc->Board(), id, 5 + id, 5);
         for (uint32_t ref : capRefs) {
             Cap cap;
             cap.Ref = ref, cap.x = 20 + ref, cap.y = 20;
@@ -57,27 +51,6 @@ struct Board {
         FreeCapDatabase(&boardList);
     }
 };
-
-double Resonance(const Cap& c)
-{
-    return 1.0 / (kTwoPi * std::sqrt(double(c.ESL) * c.Capacitance));
-}
-
-double Quality(const Cap& c)
-{
-    return kTwoPi * Resonance(c) * c.ESL / c.ESR;
-}
-
-bool Near(double a, double b, double tolerance = 1e-4)
-{
-    return std::abs(a / b - 1) < tolerance;
-}
-
-void Focus(QWidget* dialog, int number)
-{
-    QFocusEvent in(QEvent::FocusIn);
-    QApplication::sendEvent(Control<QLineEdit>(dialog, number), &in);
-}
 
 }  // namespace
 
@@ -130,7 +103,7 @@ private slots:
                 Control<QLineEdit>(&dialog, 3001)->setText("1u");
                 Control<QLineEdit>(&dialog, 3002)->setText("20m");
                 Control<QLineEdit>(&dialog, 3003)->setText("1n");
-                Focus(&dialog, 3001 + i);
+                FocusField(&dialog, 3001 + i);
                 QCOMPARE(dialog.ScrollParam(), i);
                 const Cap before = dialog.Working();
                 dialog.Wheel(true);
@@ -141,7 +114,7 @@ private slots:
         }
         Control<QRadioButton>(&dialog, 3015)->click();
         const Cap start = dialog.Working();
-        Focus(&dialog, 3011);
+        FocusField(&dialog, 3011);
         dialog.Wheel(true);
         Cap c = dialog.Working();
         QVERIFY(Near(Resonance(c), Resonance(start) * 1.1));
@@ -149,7 +122,7 @@ private slots:
         QCOMPARE(c.ESR, start.ESR);
         QVERIFY(Near(ReadNumber(Control<QLineEdit>(&dialog, 3011)), Resonance(c), 1e-3));
         QVERIFY(Near(ReadNumber(Control<QLineEdit>(&dialog, 3001)), c.Capacitance, 1e-3));
-        Focus(&dialog, 3012);
+        FocusField(&dialog, 3012);
         dialog.Wheel(false);
         const Cap q = dialog.Working();
         QVERIFY(Near(Quality(q), Quality(c) * 0.90909094));

@@ -23,14 +23,6 @@ using namespace korvex::gui::test;
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
-
-void Focus(QWidget* dialog, int number)
-{
-    QFocusEvent in(QEvent::FocusIn);
-    QApplication::sendEvent(Control<QLineEdit>(dialog, number), &in);
-}
-
 CapDatabase ListOf(std::initializer_list<CapRecord> records)
 {
     CapDatabase list;
@@ -46,80 +38,44 @@ CapRecord Branch(float c, float esr, float esl)
     return r;
 }
 
-double Resonance(const CapRecord& r)
-{
-    return 1.0 / (kTwoPi * std::sqrt(double(r.ESL) * r.Capacitance));
-}
-
-double Quality(const CapRecord& r)
-{
-    return kTwoPi * Resonance(r) * r.ESL / r.ESR;
-}
-
-bool Near(double a, double b, double tolerance = 1e-5)
-{
-    return std::abs(a / b - 1) < tolerance;
-}
-
 }  // namespace
 
 class SpiceCircuitDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void wheelStepsBySensitivity()
-    {
-        const struct {
-            int radio;
-            double up, down;
-        } cases[] = {{3013, 1.01, 0.990099}, {3015, 1.1, 0.90909094}, {3016, 1.25, 0.8}};
-        for (const auto& c : cases) {
-            CapDatabase list = ListOf({Branch(1e-6f, 0.01f, 1e-9f)});
-            SpiceCircuitDialog dialog(&list, JobEnvironment{}, nullptr);
-            Control<QRadioButton>(&dialog, c.radio)->click();
-            dialog.findChild<QTableWidget*>("3004")->selectRow(0);
-            for (int field : {3001, 3002, 3003}) {
-                Focus(&dialog, field);
-                const CapRecord before = list.Caps[0];
-                dialog.Wheel(true);
-                const CapRecord up = list.Caps[0];
-                dialog.Wheel(false);
-                const CapRecord down = list.Caps[0];
-                const float CapRecord::*member = field == 3001   ? &CapRecord::Capacitance
-                                                 : field == 3002 ? &CapRecord::ESR
-                                                                 : &CapRecord::ESL;
-                QVERIFY2(Near(up.*member, before.*member * c.up, 1e-4), qPrintable(QString::number(field)));
-                QVERIFY(Near(down.*member, up.*member * c.down, 1e-4));
-                // The field shows the value the branch took.
-                QVERIFY(Near(ReadNumber(Control<QLineEdit>(&dialog, field)), down.*member, 1e-3));
-            }
-            FreeCapDatabase(&list);
-        }
-    }
-
-    void resonanceAndQualityTuneWithTheOtherKept()
+    // The step factors and radios are shared with the capacitor dialog, whose
+    // test goes through all three; here each field steps its own quantity.
+    void wheelStepsTheFocusedQuantityOfTheSelectedBranch()
     {
         CapDatabase list = ListOf({Branch(100e-9f, 0.02f, 0.5e-9f)});
         SpiceCircuitDialog dialog(&list, JobEnvironment{}, nullptr);
         Control<QRadioButton>(&dialog, 3015)->click();  // 10 %
         dialog.findChild<QTableWidget*>("3004")->selectRow(0);
-        const CapRecord start = list.Caps[0];
-
-        Focus(&dialog, 3011);
-        QCOMPARE(dialog.ScrollParam(), 3);
-        dialog.Wheel(true);
-        CapRecord r = list.Caps[0];
-        QVERIFY(Near(Resonance(r), Resonance(start) * 1.1, 1e-4));
-        QVERIFY(Near(Quality(r), Quality(start), 1e-4));
-        QCOMPARE(r.ESR, start.ESR);
-        QVERIFY(Near(ReadNumber(Control<QLineEdit>(&dialog, 3011)), Resonance(r), 1e-3));
-
-        Focus(&dialog, 3012);
-        QCOMPARE(dialog.ScrollParam(), 4);
-        dialog.Wheel(false);
-        const CapRecord q = list.Caps[0];
-        QVERIFY(Near(Quality(q), Quality(r) * 0.90909094, 1e-4));
-        QVERIFY(Near(Resonance(q), Resonance(r), 1e-4));
+        using Quantity = double (*)(const CapRecord&);
+        const struct {
+            int field;
+            Quantity changed, kept;  // kept: null for C, ESR and ESL
+        } cases[] = {
+            {3001, [](const CapRecord& r) { return double(r.Capacitance); }, nullptr},
+            {3002, [](const CapRecord& r) { return double(r.ESR); }, nullptr},
+            {3003, [](const CapRecord& r) { return double(r.ESL); }, nullptr},
+            {3011, Resonance<CapRecord>, Quality<CapRecord>},
+            {3012, Quality<CapRecord>, Resonance<CapRecord>},
+        };
+        for (const auto& c : cases) {
+            FocusField(&dialog, c.field);
+            QCOMPARE(dialog.ScrollParam(), c.field < 3011 ? c.field - 3001 : c.field - 3008);
+            const CapRecord before = list.Caps[0];
+            dialog.Wheel(true);
+            const CapRecord up = list.Caps[0];
+            QVERIFY2(Near(c.changed(up), c.changed(before) * 1.1, 1e-4), qPrintable(QString::number(c.field)));
+            if (c.kept != nullptr) QVERIFY(Near(c.kept(up), c.kept(before), 1e-4));
+            if (c.field == 3011) QCOMPARE(up.ESR, before.ESR);  // fRes moves C and ESL only
+            QVERIFY(Near(ReadNumber(Control<QLineEdit>(&dialog, c.field)), c.changed(up), 1e-3));
+            dialog.Wheel(false);
+            QVERIFY(Near(c.changed(list.Caps[0]), c.changed(up) * 0.90909094, 1e-4));
+        }
         FreeCapDatabase(&list);
     }
 

@@ -33,26 +33,12 @@ using namespace korvex::gui::test;
 
 namespace {
 
-void AddPort(SimMatrix* board, uint32_t id)
-{
-    Port port;
-    port.ID = id;
-    port.x = 10 + 10 * id, port.y = 10;
-    AddPart(board, PART_PORT, &port);
-}
-
 // A resistive "Zin" of `ohm` at the harmonics h f0 (h = 1 .. n), as the
 // sweep of "Simulate" lays them out.
 void ResistiveZin(Diagram* diagram, const VoltageNoiseTimeParam& p, float ohm)
 {
     InitDiagramData(diagram, "Zin(i000)", 0, p.nHarmonics);
     for (int h = 1; h <= p.nHarmonics; ++h) SetDataPoint(diagram, 0, h - 1, h / p.T, ohm, 0);
-}
-
-void Focus(QWidget* dialog, int number)
-{
-    QFocusEvent in(QEvent::FocusIn);
-    QApplication::sendEvent(Control<QLineEdit>(dialog, number), &in);
 }
 
 QString Text(QWidget* dialog, int number)
@@ -69,7 +55,7 @@ private slots:
     void openingShowsTheRecordAndDrawsTheResponseOnTheSecondAxis()
     {
         auto doc = NewDocument(2);
-        AddPort(&doc->Board(), 0), AddPort(&doc->Board(), 1);
+        AddPort(&doc->Board(), 0, 10, 10), AddPort(&doc->Board(), 1, 20, 10);
         VoltageNoiseTimeParam p;
         p.t2 = 1.5e-9f;
         ResistiveZin(&doc->DiagramRecord(), p, 0.5f);
@@ -147,7 +133,7 @@ private slots:
             {3027, &VoltageNoiseTimeParam::Scroll, false, -step, true},
         };
         for (const auto& c : cases) {
-            Focus(&dialog, c.field);
+            FocusField(&dialog, c.field);
             QCOMPARE(dialog.ScrollParam(), c.field);
             const double before = p.*c.value;
             dialog.Wheel(c.up);
@@ -156,10 +142,10 @@ private slots:
                      qPrintable(QString("field %1: %2, wanted %3").arg(c.field).arg(p.*c.value).arg(wanted)));
         }
         // Amplitude Gauss starts at 0 and stays there; ScaleX doubles and halves only from 2 on.
-        Focus(&dialog, 3008);
+        FocusField(&dialog, 3008);
         dialog.Wheel(true);
         QCOMPARE(p.AmplitudeGauss, 0.0f);
-        Focus(&dialog, 3011);
+        FocusField(&dialog, 3011);
         dialog.Wheel(true);
         QCOMPARE(p.ScaleX, 4.0f);
         QCOMPARE(Text(&dialog, 3011), QString("4.000000"));
@@ -168,7 +154,7 @@ private slots:
         dialog.Wheel(false);
         QCOMPARE(p.ScaleX, 1.0f);
         // A field the wheel does not step.
-        Focus(&dialog, 3005);
+        FocusField(&dialog, 3005);
         dialog.Wheel(true);
         QCOMPARE(p.nHarmonics, 100);
     }
@@ -176,7 +162,7 @@ private slots:
     void textsThatDoNotReadChangeNothing()
     {
         auto doc = NewDocument(2);
-        AddPort(&doc->Board(), 4);
+        AddPort(&doc->Board(), 4, 50, 10);
         VoltageNoiseTimeParam p;
         VoltageNoiseTimeDialog dialog(&p, doc->Environment(), nullptr);
         const VoltageNoiseTimeParam before = p;
@@ -238,10 +224,9 @@ private slots:
     {
         QTemporaryDir folder;
         QDir::setCurrent(folder.path());
-        Settings valid = DefaultSettings();
-        CopyName(valid.LTspicePath, KORVEX_SIM);
-        WriteSettingsFile(&valid, folder.path().toStdString());
-        gSettings = valid;
+        WriteSettingsNaming(folder.path(), KORVEX_SIM);
+        gSettings = DefaultSettings();
+        CopyName(gSettings.LTspicePath, KORVEX_SIM);
         MainFrame frame;
         frame.SetConfirmations(false);
         frame.show();
@@ -289,13 +274,7 @@ private slots:
         QCOMPARE(gSettings.NumberOfPoints, 12u);
 
         // Stopped while the simulator runs: the curves stay as they were.
-        const QString slow = folder.filePath("slow-sim");
-        QFile script(slow);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nsleep 3\n");
-        script.close();
-        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
-        gszFolderLTSPICE = slow.toStdString();
+        gszFolderLTSPICE = ExecutableScript(folder.filePath("slow-sim"), "sleep 3\n").toStdString();
         const float before = main.Curve[0].pY[5];
         Control<QPushButton>(&dialog, 3014)->click();
         QVERIFY(dialog.Simulating());

@@ -103,14 +103,10 @@ TEST(Expression, LongChainsEvaluateWithoutDeepRecursion)
 TEST(SpiceNumber, AcceptsUnitsAndRefusesGarbage)
 {
     double v = 0;
-    EXPECT_TRUE(parseSpiceNumber("10uF", v));
-    EXPECT_DOUBLE_EQ(v, 10e-6);
-    EXPECT_TRUE(parseSpiceNumber("2.2megohm", v));
-    EXPECT_DOUBLE_EQ(v, 2.2e6);
-    EXPECT_TRUE(parseSpiceNumber("-1.000000e-03", v));
-    EXPECT_DOUBLE_EQ(v, -1e-3);
-    EXPECT_TRUE(parseSpiceNumber("+4", v));
-    EXPECT_DOUBLE_EQ(v, 4);
+    for (const Case& c : {Case{"10uF", 10e-6}, Case{"2.2megohm", 2.2e6}, Case{"-1.000000e-03", -1e-3}, Case{"+4", 4}}) {
+        EXPECT_TRUE(parseSpiceNumber(c.text, v)) << c.text;
+        EXPECT_DOUBLE_EQ(v, c.value) << c.text;
+    }
     for (const char* bad : {"", "k", "abc", "1.5.3", "1e3/2", "inf", "nan", "-", "{1}"})
         EXPECT_FALSE(parseSpiceNumber(bad, v)) << bad;
 }

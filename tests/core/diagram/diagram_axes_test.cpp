@@ -19,7 +19,7 @@ TEST(DiagramAxes, DbGridLineCountsByDecades)
     struct Case {
         float min, max;
         int lines;
-    } cases[] = {{0.01f, 0.1f, 10}, {0.01f, 1.0f, 8}, {0.001f, 1.0f, 6}, {1e-6f, 1.0f, 12}};
+    } cases[] = {{0.01f, 0.1f, 10}, {0.01f, 1.0f, 8}, {0.001f, 1.0f, 6}, {1e-4f, 1.0f, 8}, {1e-6f, 1.0f, 12}};
     for (const Case& c : cases) {
         Diagram d;
         Layout(d);

@@ -7,6 +7,7 @@
 #include "board/settings.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_generation.h"
+#include "../board/board_fixtures.h"
 #include "mesh_test_support.h"
 #include "support/board_generator.h"
 #include "util/debug_log.h"
@@ -15,19 +16,13 @@
 using namespace korvex;
 
 namespace {
-struct Board {
-    SimMatrix b;
-    Board(uint32_t nx, uint32_t ny, int layers, float copper)
+// An nx x ny board of `layers` layers, every pixel's copper set to `copper`.
+struct Board : testing_board::OwnedBoard {
+    SimMatrix& b = board;
+    Board(uint32_t nx, uint32_t ny, int layers, float copper) : OwnedBoard(nx, ny, layers, false)
     {
-        InitSimulationMatrix(&b);
-        SetLayerCount(&b, layers);
-        SetSize(&b, 1e-4f * nx, 1e-4f * ny, nx, ny, nullptr, nullptr);
-        MallocAllMatrices(&b);
-        for (uint32_t x = 0; x < nx; ++x)
-            for (uint32_t y = 0; y < ny; ++y)
-                for (int l = 0; l < layers; ++l) b.CopperMatrix[x][y][l] = copper;
+        Init3DMatrix(b.CopperMatrix, nx, ny, layers, copper);
     }
-    ~Board() { freeSimulationMatrix(&b); }
 };
 
 Settings Options(uint32_t order, uint32_t asymmetric)

@@ -18,6 +18,46 @@ std::array<uint32_t, 8> Neighbours(const MeshNode* n)
 {
     return {n->IDTopL, n->IDTopR, n->IDRightT, n->IDRightB, n->IDBotL, n->IDBotR, n->IDLeftT, n->IDLeftB};
 }
+
+// The terminals of each part (the ends of a two-terminal part together) and the
+// heat rectangles, read from the part records.
+struct Points {
+    struct Terminals {
+        std::vector<MeshPoint> ends;
+        bool twoTerminals;
+    };
+    std::vector<Terminals> terminals;
+    std::vector<MeshRect> heat;
+};
+
+Points PartPlaces(const SimMatrix* board)
+{
+    Points out;
+    const auto pt = [](uint32_t x, uint32_t y) { return MeshPoint{int32_t(x), int32_t(y)}; };
+    const auto one = [&](const auto* r) { out.terminals.push_back({{pt(r->x, r->y)}, false}); };
+    const auto twoEnds = [&](const auto* r) {
+        out.terminals.push_back({{pt(r->Net1X, r->Net1Y), pt(r->Net2X, r->Net2Y)}, true});
+    };
+    const auto area = [&](const auto* r) {
+        out.heat.push_back({int32_t(std::min(r->RectAX, r->RectBX)), int32_t(std::min(r->RectAY, r->RectBY)),
+                            int32_t(std::max(r->RectAX, r->RectBX)), int32_t(std::max(r->RectAY, r->RectBY))});
+    };
+    for (const Part* p = GetFirstPart(board); p != nullptr; p = p->pNext) {
+        switch (p->Kind) {
+        case PART_CURRENT: twoEnds(PartRecord<Current>(p)); break;
+        case PART_RESISTOR: twoEnds(PartRecord<Resistor>(p)); break;
+        case PART_SERIESSUBCIRCUIT: twoEnds(PartRecord<SeriesSubCircuit>(p)); break;
+        case PART_VIA: one(PartRecord<Via>(p)); break;
+        case PART_PORT: one(PartRecord<Port>(p)); break;
+        case PART_CAP: one(PartRecord<Cap>(p)); break;
+        case PART_SUBCIRCUIT: one(PartRecord<SubCircuit>(p)); break;
+        case PART_HEATSOURCE: area(PartRecord<HeatSource>(p)); break;
+        case PART_HEATSINK: area(PartRecord<HeatSink>(p)); break;
+        default: break;
+        }
+    }
+    return out;
+}
 }  // namespace
 
 // The reference keeps its own nodes, its own pixel-to-ID grid and its own part
@@ -32,30 +72,14 @@ ReferenceOptimisation::ReferenceOptimisation(const SimMatrix* board, const Mesh*
         nodes_[r.id] = r;
         Cover(r);
     }
-    for (const Part* p = GetFirstPart(board); p != nullptr; p = p->pNext) {
-        const auto one = [&](uint32_t x, uint32_t y) { parts_.push_back({false, false, {{x, y}, {x, y}}, {}}); };
-        const auto two = [&](const auto* r) {
-            parts_.push_back({true, false, {{r->Net1X, r->Net1Y}, {r->Net2X, r->Net2Y}}, {}});
-        };
-        const auto area = [&](const auto* r) {
-            PartPlace place{false, true, {}, {}};
-            place.rect = {std::min(r->RectAX, r->RectBX), std::min(r->RectAY, r->RectBY), std::max(r->RectAX, r->RectBX),
-                          std::max(r->RectAY, r->RectBY)};
-            parts_.push_back(place);
-        };
-        switch (p->Kind) {
-        case PART_CURRENT: two(PartRecord<Current>(p)); break;
-        case PART_RESISTOR: two(PartRecord<Resistor>(p)); break;
-        case PART_SERIESSUBCIRCUIT: two(PartRecord<SeriesSubCircuit>(p)); break;
-        case PART_VIA: one(PartRecord<Via>(p)->x, PartRecord<Via>(p)->y); break;
-        case PART_PORT: one(PartRecord<Port>(p)->x, PartRecord<Port>(p)->y); break;
-        case PART_CAP: one(PartRecord<Cap>(p)->x, PartRecord<Cap>(p)->y); break;
-        case PART_SUBCIRCUIT: one(PartRecord<SubCircuit>(p)->x, PartRecord<SubCircuit>(p)->y); break;
-        case PART_HEATSOURCE: area(PartRecord<HeatSource>(p)); break;
-        case PART_HEATSINK: area(PartRecord<HeatSink>(p)); break;
-        default: break;
-        }
+    const Points places = PartPlaces(board);
+    for (const auto& [ends, twoTerminals] : places.terminals) {
+        PartPlace place{twoTerminals, false, {}, {}};
+        for (const MeshPoint& e : ends) place.points.emplace_back(uint32_t(e.x), uint32_t(e.y));
+        parts_.push_back(place);
     }
+    for (const MeshRect& r : places.heat)
+        parts_.push_back({false, true, {}, {uint32_t(r.left), uint32_t(r.top), uint32_t(r.right), uint32_t(r.bottom)}});
 }
 
 void ReferenceOptimisation::Cover(const Node& n)
@@ -184,44 +208,6 @@ std::vector<std::vector<uint32_t>> ReferenceOptimisation::Snapshot() const
 
 namespace {
 
-struct Points {
-    std::vector<MeshPoint> terminals;
-    std::vector<MeshRect> heat;
-};
-
-Points PartPlaces(const SimMatrix* board)
-{
-    Points out;
-    const auto pt = [&](uint32_t x, uint32_t y) {
-        if (x < board->CountPixelX && y < board->CountPixelY)
-            out.terminals.push_back({static_cast<int32_t>(x), static_cast<int32_t>(y)});
-    };
-    const auto rect = [&](uint32_t ax, uint32_t ay, uint32_t bx, uint32_t by) {
-        out.heat.push_back({int32_t(std::min(ax, bx)), int32_t(std::min(ay, by)), int32_t(std::max(ax, bx)),
-                            int32_t(std::max(ay, by))});
-    };
-    const auto twoEnds = [&](const auto* r) {
-        pt(r->Net1X, r->Net1Y);
-        pt(r->Net2X, r->Net2Y);
-    };
-    const auto area = [&](const auto* r) { rect(r->RectAX, r->RectAY, r->RectBX, r->RectBY); };
-    for (const Part* p = GetFirstPart(board); p != nullptr; p = p->pNext) {
-        switch (p->Kind) {
-        case PART_CURRENT: twoEnds(PartRecord<Current>(p)); break;
-        case PART_RESISTOR: twoEnds(PartRecord<Resistor>(p)); break;
-        case PART_SERIESSUBCIRCUIT: twoEnds(PartRecord<SeriesSubCircuit>(p)); break;
-        case PART_VIA: pt(PartRecord<Via>(p)->x, PartRecord<Via>(p)->y); break;
-        case PART_PORT: pt(PartRecord<Port>(p)->x, PartRecord<Port>(p)->y); break;
-        case PART_CAP: pt(PartRecord<Cap>(p)->x, PartRecord<Cap>(p)->y); break;
-        case PART_SUBCIRCUIT: pt(PartRecord<SubCircuit>(p)->x, PartRecord<SubCircuit>(p)->y); break;
-        case PART_HEATSOURCE: area(PartRecord<HeatSource>(p)); break;
-        case PART_HEATSINK: area(PartRecord<HeatSink>(p)); break;
-        default: break;
-        }
-    }
-    return out;
-}
-
 // Distinct nodes along one side, given by its outside pixels.
 std::set<uint32_t> AlongSide(const Mesh* mesh, int64_t x, int64_t y, int dx, int dy, int64_t length)
 {
@@ -300,11 +286,13 @@ std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, InvariantOptions
     if (area != nx * ny) return "node areas add up to " + std::to_string(area) + " instead of the board";
 
     const Points places = PartPlaces(board);
-    for (const MeshPoint& p : places.terminals) {
-        const MeshNode* n = CoordinateToAddress(mesh, p);
-        if (n == nullptr || n->OrderX != 1 || n->OrderY != 1)
-            return "terminal at " + std::to_string(p.x) + "," + std::to_string(p.y) + " not on a 1 x 1 node";
-    }
+    for (const auto& part : places.terminals)
+        for (const MeshPoint& p : part.ends) {
+            if (p.x < 0 || p.y < 0 || p.x >= nx || p.y >= ny) continue;  // off the board
+            const MeshNode* n = CoordinateToAddress(mesh, p);
+            if (n == nullptr || n->OrderX != 1 || n->OrderY != 1)
+                return "terminal at " + std::to_string(p.x) + "," + std::to_string(p.y) + " not on a 1 x 1 node";
+        }
     for (const MeshRect& r : places.heat)
         for (const MeshNode* n = GetFirstNode(mesh); n != nullptr; n = GetNextNode(n)) {
             const MeshRect nr = GetRect(n);

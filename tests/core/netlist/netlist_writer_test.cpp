@@ -13,8 +13,6 @@
 #include "netlist/number_format.h"
 
 using namespace korvex;
-
-using namespace korvex;
 using namespace test_files;
 
 namespace {

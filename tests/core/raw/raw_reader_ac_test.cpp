@@ -6,6 +6,7 @@
 #include "mesh/mesh_model.h"
 #include "pdn/simulate_s_capacitor.h"
 #include "raw/raw_reader_ac.h"
+#include "../board/board_fixtures.h"
 #include "raw_builder.h"
 #include "util/debug_log.h"
 
@@ -31,15 +32,10 @@ RawBuilder Sweep(std::vector<std::string> names, std::vector<double> values, uns
     return b;
 }
 
-struct SmallMesh {
-    SimMatrix board;
+struct SmallMesh : testing_board::OwnedBoard {
     Mesh mesh;
-    explicit SmallMesh(int layers)
+    explicit SmallMesh(int layers) : OwnedBoard(2, 1, layers, false)
     {
-        InitSimulationMatrix(&board);
-        SetLayerCount(&board, layers);
-        SetSize(&board, 0.002f, 0.001f, 2, 1, nullptr, nullptr);
-        MallocAllMatrices(&board);
         InitMesh(&mesh, &board);
         for (uint32_t x = 0; x < 2; ++x) {
             MeshNode n;
@@ -48,11 +44,7 @@ struct SmallMesh {
             AddNode(&mesh, &n);
         }
     }
-    ~SmallMesh()
-    {
-        FreeMesh(&mesh);
-        freeSimulationMatrix(&board);
-    }
+    ~SmallMesh() { FreeMesh(&mesh); }
 };
 }  // namespace
 

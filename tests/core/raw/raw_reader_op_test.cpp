@@ -7,6 +7,7 @@
 #include "board/sim_matrix.h"
 #include "mesh/mesh_model.h"
 #include "raw/raw_reader_op.h"
+#include "../board/board_fixtures.h"
 #include "raw_builder.h"
 #include "util/debug_log.h"
 
@@ -15,15 +16,10 @@ using namespace korvex;
 namespace {
 // A 4 x 1 board covered by nodes of one pixel, IDs 1 ... 4, plus a via, a heat
 // source "U1" and a heat sink "Heatsink1".
-struct Fixture {
-    SimMatrix board;
+struct Fixture : testing_board::OwnedBoard {
     Mesh mesh;
-    Fixture()
+    Fixture() : OwnedBoard(4, 1, 2, false)
     {
-        InitSimulationMatrix(&board);
-        SetLayerCount(&board, 2);
-        SetSize(&board, 0.004f, 0.001f, 4, 1, nullptr, nullptr);
-        MallocAllMatrices(&board);
         InitMesh(&mesh, &board);
         for (uint32_t x = 0; x < 4; ++x) {
             MeshNode n;
@@ -38,11 +34,7 @@ struct Fixture {
         AddPart(&board, PART_HEATSOURCE, &hs);
         AddPart(&board, PART_HEATSINK, &gHeatSink);
     }
-    ~Fixture()
-    {
-        FreeMesh(&mesh);
-        freeSimulationMatrix(&board);
-    }
+    ~Fixture() { FreeMesh(&mesh); }
     RawFile Raw(const RawBuilder& b)
     {
         RawFile raw;

@@ -1,8 +1,9 @@
-// The result and diagram windows of the real frame on a (virtual) X server:
-// the example board is simulated with the bundled simulator and each window,
-// maximised, is captured from the screen and kept as PNG in the build
-// folder. The pictures must show a voltage map in the colours of the scale,
-// a temperature map with its legend, and a Zin curve with its axes.
+// The frame's windows on a (virtual) X server: the example board is opened,
+// meshed and simulated with the bundled simulator, and each kind of window,
+// maximised, is captured from the screen and kept as PNG in the build folder.
+// The pictures must show copper inside the board outline with the part
+// symbols, the mesh lines, a temperature map with its legend, and a Zin curve
+// with its axes.
 #include <QDir>
 #include <QMdiSubWindow>
 #include <QScreen>
@@ -15,14 +16,17 @@
 #include "board/settings_file.h"
 #include "diagram/diagram_painter.h"
 #include "diagram/diagram_view.h"
+#include "edit/edit_view.h"
 #include "frame/job_signals.h"
 #include "frame/main_frame.h"
+#include "gui_test_support.h"
 #include "result/colour_legend.h"
 #include "result/result_view.h"
 #include "util/tempscale.h"
 
 using namespace korvex;
 using namespace korvex::gui;
+using namespace korvex::gui::test;
 
 namespace {
 
@@ -30,11 +34,7 @@ QImage Capture(QWidget* window, const QString& name)
 {
     window->parentWidget()->showMaximized();
     QTest::qWait(400);
-    QScreen* screen = window->screen();
-    const QImage shot = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-    shot.save(QString(KORVEX_SCREENSHOT_DIR) + "/" + name);
-    const QPoint origin = window->mapToGlobal(QPoint(0, 0)) - screen->geometry().topLeft();
-    return shot.copy(QRect(origin, window->size()));
+    return GrabFromScreen(window, QString(KORVEX_SCREENSHOT_DIR) + "/" + name);
 }
 
 // Pixels that lie on the colour scale, and how many of its colours occur.
@@ -55,29 +55,18 @@ std::pair<int, int> ScaleColours(const QImage& image, const QRect& area)
     return {pixels, int(seen.size())};
 }
 
-int CountColour(const QImage& image, const QRect& area, QColor colour)
-{
-    int n = 0;
-    for (int y = std::max(area.top(), 0); y <= std::min(area.bottom(), image.height() - 1); ++y)
-        for (int x = std::max(area.left(), 0); x <= std::min(area.right(), image.width() - 1); ++x)
-            n += (image.pixel(x, y) & 0xFFFFFF) == (colour.rgb() & 0xFFFFFF);
-    return n;
-}
-
 }  // namespace
 
-class ResultScreenshotTest : public QObject {
+class FrameScreenshotTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void mapsAndCurvesOfTheExampleBoard()
+    void windowsOfTheExampleBoard()
     {
         QTemporaryDir folder;
         QDir::setCurrent(folder.path());
         gSettings = DefaultSettings();
-        Settings valid = DefaultSettings();
-        CopyName(valid.LTspicePath, KORVEX_SIM);
-        WriteSettingsFile(&valid, folder.path().toStdString());
+        WriteSettingsNaming(folder.path(), KORVEX_SIM);
         QSettings().setValue("ResultWindow/ColourLegend", true);
 
         MainFrame frame;
@@ -87,23 +76,49 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         frame.Initialise();
         QVERIFY(frame.OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
+
+        // The edit window: copper inside the outline, the part symbols in their colours.
+        EditView* edit = frame.Edit();
+        QImage shot = Capture(edit, "korvex-screenshot.png");
+        const SimMatrix& board = frame.Document()->Board();
+        auto boardRectOf = [&](const BoardView& v) {
+            return QRect(QPoint(v.X(0), v.Y(0)), QPoint(v.X(board.CountPixelX) - 1, v.Y(board.CountPixelY) - 1));
+        };
+        QRect boardRect = boardRectOf(edit->View());
+        const int area = boardRect.width() * boardRect.height();
+        QVERIFY(area > 10000);
+        const int copper = CountColour(shot, boardRect.adjusted(1, 1, -1, -1), qRgb(200, 200, 200));
+        QVERIFY2(copper > area / 10, qPrintable(QString("copper pixels %1 of %2").arg(copper).arg(area)));
+        QVERIFY2(CountColour(shot, boardRect.adjusted(-60, -60, 60, 60), qRgb(200, 200, 200)) - copper <
+                     boardRect.width() * 2 + boardRect.height() * 2,
+                 "copper outside the outline");
+        QVERIFY2(CountColour(shot, boardRect, qRgb(0, 200, 50)) > 20, "part colour");
+        QVERIFY2(CountColour(shot, boardRect, qRgb(155, 155, 255)) > 5, "port symbol");
+        QVERIFY2(CountColour(shot, boardRect, qRgb(200, 150, 150)) > 5, "capacitor symbol");
+        QVERIFY2(CountColour(shot, boardRect.adjusted(-1, -1, 1, 1), qRgb(255, 255, 255)) > boardRect.width(),
+                 "board outline");
+
+        // The mesh drawn over the board once "Create Mesh" has run.
         QVERIFY(frame.Execute(Command::CreateMesh));
         QTRY_VERIFY_WITH_TIMEOUT(!frame.Jobs()->IsRunning(), 60000);
+        shot = Capture(edit, "korvex-screenshot-mesh.png");
+        QVERIFY2(CountColour(shot, boardRect, qRgb(150, 150, 255)) > area / 50, "mesh lines");
 
-        // DC voltage map.
+        // The result window: the DC voltage map in the colours of the scale (drawn, not captured).
         QVERIFY(frame.Execute(Command::SimulateElectrical));
         QTRY_VERIFY_WITH_TIMEOUT(!frame.Jobs()->IsRunning(), 120000);
         frame.Execute(Command::ShowVoltage);
         ResultView* result = frame.Result();
-        QImage shot = Capture(result, "korvex-result-voltage.png");
-        const BoardView& v = result->View();
-        const SimMatrix& board = frame.Document()->Board();
-        const QRect boardRect(QPoint(v.X(0), v.Y(0)), QPoint(v.X(board.CountPixelX) - 1, v.Y(board.CountPixelY) - 1));
-        auto [pixels, colours] = ScaleColours(shot, boardRect.intersected(shot.rect().adjusted(0, 0, -kColourLegendWidth, 0)));
+        result->parentWidget()->showMaximized();
+        QTest::qWait(400);
+        boardRect = boardRectOf(result->View());
+        QImage picture = result->Picture();
+        auto [pixels, colours] =
+            ScaleColours(picture, boardRect.intersected(picture.rect().adjusted(0, 0, -kColourLegendWidth, 0)));
         QVERIFY2(pixels > boardRect.width() * boardRect.height() / 10 && colours > 20,
                  qPrintable(QString("%1 map pixels, %2 colours").arg(pixels).arg(colours)));
 
-        // Temperature map with the legend at the right edge.
+        // Temperature map with the legend at the right edge, captured.
         QVERIFY(frame.Execute(Command::SimulateThermal));
         QTRY_VERIFY_WITH_TIMEOUT(!frame.Jobs()->IsRunning(), 120000);
         frame.Execute(Command::ShowTemperature);
@@ -135,9 +150,9 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("korvex-tests");
-    QCoreApplication::setApplicationName("result-screenshot-test");
-    ResultScreenshotTest test;
+    QCoreApplication::setApplicationName("frame-screenshot-test");
+    FrameScreenshotTest test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "result_screenshot_test.moc"
+#include "frame_screenshot_test.moc"
