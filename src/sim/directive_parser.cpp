@@ -173,6 +173,7 @@ void parseOptions(Circuit& circuit, const std::vector<Token>& tokens, int line)
             if (value < 0) throw SimError(line, "Gshunt must not be negative");
             circuit.options.gshunt = value;
         } else if (name == "numdgt") {
+            if (!(value >= 0 && value <= 100)) throw SimError(line, "numdgt must lie between 0 and 100");
             circuit.options.numdgt = static_cast<int>(value);
         }
         // noopiter, gminsteps, srcsteps and the like concern nonlinear solving: accepted, no effect.
