@@ -18,8 +18,9 @@ std::vector<double> acFrequencies(const Circuit& circuit, ParamEvaluator& evalua
     } else {
         const double points = args[0], start = args[1], stop = args[2];
         if (spec.sweep == AcSpec::Sweep::Lin) {
-            const long count = static_cast<long>(std::floor(points + 1e-9));
-            if (count > 100000000) throw SimError(spec.line, ".ac asks for too many points");
+            const double wanted = std::floor(points + 1e-9);
+            if (!(wanted <= 1e8)) throw SimError(spec.line, ".ac asks for too many points");
+            const long count = static_cast<long>(wanted);
             for (long k = 0; k < count; ++k)
                 f.push_back(count == 1 ? start : start + (stop - start) * static_cast<double>(k) / static_cast<double>(count - 1));
         } else {
