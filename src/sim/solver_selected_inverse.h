@@ -1,0 +1,57 @@
+// The parts of the LDL^T with selected inversion (solver_selected_inverse*.cpp): the supernodal
+// layout of L, the numeric factorisation and Takahashi's selected inversion on that layout.
+// Complex symmetric throughout: transposes, never conjugate transposes.
+#pragma once
+#include <cstddef>
+#include <vector>
+
+#include "linear_solver.h"
+
+namespace korvex::sim::supernodal {
+
+// L in supernodes: supernode s holds the columns first[s] .. first[s + 1] - 1 (permuted order)
+// and the rows rows[rowStart[s] ..rowStart[s + 1]) in ascending order, its own columns first. Its
+// values are one dense column-major block of rowCount(s) x columnCount(s) from valueStart[s];
+// the diagonal block holds L's unit lower triangle below the diagonal (the diagonal itself is D,
+// kept apart), and the inverse uses the same layout.
+struct Layout {
+    int n = 0;
+    std::vector<int> perm, pinv;  // permuted column k is original column perm[k]
+    std::vector<int> first, rowStart, rows, superOf;
+    std::vector<size_t> valueStart;
+
+    int count() const { return static_cast<int>(first.size()) - 1; }
+    int columnCount(int s) const { return first[s + 1] - first[s]; }
+    int rowCount(int s) const { return rowStart[s + 1] - rowStart[s]; }
+    // Subtrees below the top separators as ranges of supernodes [begin, end) that can be
+    // worked on independently, largest work first; the supernodes outside them are ancestors
+    // of them (the top separators). Empty when the tree does not split.
+    struct Subtree {
+        int begin, end;
+        double work;
+    };
+    std::vector<Subtree> subtrees;
+};
+
+// Fill-reducing order, elimination tree and supernodes (relaxed amalgamation: a few explicit
+// zeros for much larger dense blocks), all from CHOLMOD's symbolic analysis of the pattern.
+// The pattern holds both triangles. Throws SimError when the analysis fails.
+Layout analyse(const SparsePattern& pattern);
+
+// L and D of A = L D L^T without pivoting; values follow the pattern. Reports a vanishing pivot
+// or element growth (the caller then falls back to a pivoting solver).
+FactorResult factor(const Layout& layout, const SparsePattern& pattern, const Complex* values, std::vector<Complex>& l,
+                    std::vector<Complex>& d, int threads);
+
+// Solves A x = b in place for one right-hand side in the original order.
+void solve(const Layout& layout, const std::vector<Complex>& l, const std::vector<Complex>& d, Complex* b);
+
+// The inverse on the pattern of L (same layout as l; the diagonal blocks hold full lower
+// triangles including the diagonal).
+void selectedInverse(const Layout& layout, const std::vector<Complex>& l, const std::vector<Complex>& d, std::vector<Complex>& z,
+                     int threads);
+
+// Threads worth using: the BLAS's own thread count (one inside the two-process AC sweep).
+int availableThreads();
+
+}  // namespace korvex::sim::supernodal

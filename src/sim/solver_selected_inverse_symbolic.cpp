@@ -1,0 +1,109 @@
+// The supernodal layout of L for the LDL^T with selected inversion: CHOLMOD's symbolic
+// analysis (fill-reducing order, elimination tree, column counts, relaxed supernodes, postorder)
+// run on the pattern alone, and the split of the supernodal tree into subtrees that two threads
+// can factorise and invert independently.
+#include <cholmod.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "solver_selected_inverse.h"
+
+namespace korvex::sim::supernodal {
+
+namespace {
+
+// Below the top separator the work divides into subtrees (contiguous ranges, as the tree is
+// postordered): walk down from the root(s) while one child subtree holds most of the work,
+// keeping the others as ranges; the walked nodes stay on one thread.
+void splitTree(Layout& layout)
+{
+    const int count = layout.count();
+    std::vector<int> parent(count, -1), size(count, 1);
+    std::vector<double> work(count, 0);
+    std::vector<std::vector<int>> children(count + 1);  // children[count]: the roots
+    for (int s = 0; s < count; ++s) {
+        const double rows = layout.rowCount(s);
+        work[s] += layout.columnCount(s) * rows * rows;
+        if (layout.rowCount(s) > layout.columnCount(s)) parent[s] = layout.superOf[layout.rows[layout.rowStart[s] + layout.columnCount(s)]];
+        children[parent[s] < 0 ? count : parent[s]].push_back(s);
+        if (parent[s] >= 0) {
+            work[parent[s]] += work[s];
+            size[parent[s]] += size[s];
+        }
+    }
+    std::vector<int> ranges;  // subtree roots
+    int node = count;
+    while (!children[node].empty()) {
+        const auto& below = children[node];
+        double total = 0;
+        int biggest = below.front();
+        for (const int c : below) {
+            total += work[c];
+            if (work[c] > work[biggest]) biggest = c;
+        }
+        const bool descend = work[biggest] > 0.6 * total && children[biggest].size() > 0;
+        for (const int c : below)
+            if (!descend || c != biggest) ranges.push_back(c);
+        if (!descend) break;
+        node = biggest;
+    }
+    // Two groups of about equal work, each a list of ranges handed out largest first.
+    std::sort(ranges.begin(), ranges.end(), [&](int a, int b) { return work[a] > work[b] || (work[a] == work[b] && a < b); });
+    layout.subtrees.clear();
+    for (const int r : ranges) layout.subtrees.push_back({r - size[r] + 1, r + 1, work[r]});
+}
+
+}  // namespace
+
+Layout analyse(const SparsePattern& pattern)
+{
+    Layout layout;
+    const int n = layout.n = pattern.n;
+    cholmod_common common;
+    cholmod_start(&common);
+    common.supernodal = CHOLMOD_SUPERNODAL;
+    cholmod_sparse a;
+    std::memset(&a, 0, sizeof a);
+    a.nrow = a.ncol = static_cast<size_t>(n);
+    a.nzmax = pattern.rowIdx.size();
+    a.p = const_cast<int*>(pattern.colPtr.data());
+    a.i = const_cast<int*>(pattern.rowIdx.data());
+    a.stype = -1;
+    a.itype = CHOLMOD_INT;
+    a.xtype = CHOLMOD_PATTERN;
+    a.dtype = CHOLMOD_DOUBLE;
+    a.sorted = 1;
+    a.packed = 1;
+    cholmod_factor* l = cholmod_analyze(&a, &common);
+    if (!l || !l->is_super) {
+        if (l) cholmod_free_factor(&l, &common);
+        cholmod_finish(&common);
+        throw SimError("ordering for the selected inversion failed");
+    }
+    const int* perm = static_cast<const int*>(l->Perm);
+    layout.perm.assign(perm, perm + n);
+    const int count = static_cast<int>(l->nsuper);
+    const int* super = static_cast<const int*>(l->super);
+    const int* pi = static_cast<const int*>(l->pi);
+    const int* s = static_cast<const int*>(l->s);
+    layout.first.assign(super, super + count + 1);
+    layout.rowStart.assign(pi, pi + count + 1);
+    layout.rows.assign(s, s + pi[count]);
+    cholmod_free_factor(&l, &common);
+    cholmod_finish(&common);
+
+    layout.pinv.assign(n, 0);
+    for (int k = 0; k < n; ++k) layout.pinv[layout.perm[k]] = k;
+    layout.superOf.assign(n, 0);
+    layout.valueStart.assign(count + 1, 0);
+    for (int t = 0; t < count; ++t) {
+        std::sort(layout.rows.begin() + layout.rowStart[t], layout.rows.begin() + layout.rowStart[t + 1]);
+        for (int k = layout.first[t]; k < layout.first[t + 1]; ++k) layout.superOf[k] = t;
+        layout.valueStart[t + 1] = layout.valueStart[t] + static_cast<size_t>(layout.rowCount(t)) * layout.columnCount(t);
+    }
+    splitTree(layout);
+    return layout;
+}
+
+}  // namespace korvex::sim::supernodal
