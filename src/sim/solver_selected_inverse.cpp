@@ -12,7 +12,7 @@ namespace korvex::sim {
 
 namespace supernodal {
 
-void solve(const Layout& layout, const std::vector<Complex>& l, const std::vector<Complex>& d, Complex* b)
+void solve(const Layout& layout, const ComplexBuffer& l, const ComplexBuffer& d, Complex* b)
 {
     std::vector<Complex> x(layout.n);
     for (int k = 0; k < layout.n; ++k) x[k] = b[layout.perm[k]];
@@ -59,7 +59,7 @@ public:
     FactorResult factor(const Complex* values) override
     {
         inverseValid_ = false;
-        z_ = {};
+        z_.release();
         return supernodal::factor(layout_, *pattern_, values, l_, d_, supernodal::availableThreads());
     }
 
@@ -99,7 +99,7 @@ public:
 private:
     const SparsePattern* pattern_ = nullptr;  // outlives the solver (see LinearSolver::analyse)
     supernodal::Layout layout_;
-    std::vector<Complex> l_, d_, z_;
+    supernodal::ComplexBuffer l_, d_, z_;
     bool inverseValid_ = false;
 };
 

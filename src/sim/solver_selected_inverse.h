@@ -3,6 +3,9 @@
 // Complex symmetric throughout: transposes, never conjugate transposes.
 #pragma once
 #include <cstddef>
+#include <cstdlib>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "linear_solver.h"
@@ -33,6 +36,37 @@ struct Layout {
     std::vector<Subtree> subtrees;
 };
 
+// Complex storage left uninitialised: every entry of L and of the inverse is written before it is
+// read, and filling gigabytes with zeros first would cost seconds.
+class ComplexBuffer {
+public:
+    void resize(size_t size)
+    {
+        if (size == size_) return;
+        data_.reset(static_cast<Complex*>(std::malloc(size * sizeof(Complex))));
+        if (!data_ && size > 0) throw std::bad_alloc();
+        size_ = size;
+    }
+    // At least `size` entries, the old contents not kept (workspaces).
+    void reserve(size_t size)
+    {
+        if (size > size_) resize(size);
+    }
+    void release() { resize(0); }
+    size_t size() const { return size_; }
+    Complex* data() { return data_.get(); }
+    const Complex* data() const { return data_.get(); }
+    Complex& operator[](size_t k) { return data_.get()[k]; }
+    const Complex& operator[](size_t k) const { return data_.get()[k]; }
+
+private:
+    struct Free {
+        void operator()(Complex* p) const { std::free(p); }
+    };
+    std::unique_ptr<Complex, Free> data_;
+    size_t size_ = 0;
+};
+
 // Fill-reducing order, elimination tree and supernodes (relaxed amalgamation: a few explicit
 // zeros for much larger dense blocks), all from CHOLMOD's symbolic analysis of the pattern.
 // The pattern holds both triangles. Throws SimError when the analysis fails.
@@ -40,18 +74,30 @@ Layout analyse(const SparsePattern& pattern);
 
 // L and D of A = L D L^T without pivoting; values follow the pattern. Reports a vanishing pivot
 // or element growth (the caller then falls back to a pivoting solver).
-FactorResult factor(const Layout& layout, const SparsePattern& pattern, const Complex* values, std::vector<Complex>& l,
-                    std::vector<Complex>& d, int threads);
+FactorResult factor(const Layout& layout, const SparsePattern& pattern, const Complex* values, ComplexBuffer& l, ComplexBuffer& d,
+                    int threads);
 
 // Solves A x = b in place for one right-hand side in the original order.
-void solve(const Layout& layout, const std::vector<Complex>& l, const std::vector<Complex>& d, Complex* b);
+void solve(const Layout& layout, const ComplexBuffer& l, const ComplexBuffer& d, Complex* b);
 
 // The inverse on the pattern of L (same layout as l; the diagonal blocks hold full lower
 // triangles including the diagonal).
-void selectedInverse(const Layout& layout, const std::vector<Complex>& l, const std::vector<Complex>& d, std::vector<Complex>& z,
-                     int threads);
+void selectedInverse(const Layout& layout, const ComplexBuffer& l, const ComplexBuffer& d, ComplexBuffer& z, int threads);
 
-// Threads worth using: the BLAS's own thread count (one inside the two-process AC sweep).
+// Threads worth using: as many as the BLAS would use, at most two. While the factorisation
+// and the inversion run, the BLAS itself runs on one thread (see solver_selected_inverse_blas.h).
 int availableThreads();
+
+// Sets the BLAS to one thread for its lifetime.
+class SerialBlas {
+public:
+    SerialBlas();
+    ~SerialBlas();
+    SerialBlas(const SerialBlas&) = delete;
+    SerialBlas& operator=(const SerialBlas&) = delete;
+
+private:
+    int previous_;
+};
 
 }  // namespace korvex::sim::supernodal

@@ -29,7 +29,7 @@ struct Failure {
 
 class Factoriser {
 public:
-    Factoriser(const Layout& layout, const SparsePattern& pattern, const Complex* values, std::vector<Complex>& l, std::vector<Complex>& d)
+    Factoriser(const Layout& layout, const SparsePattern& pattern, const Complex* values, ComplexBuffer& l, ComplexBuffer& d)
         : layout_(layout), pattern_(pattern), values_(values), l_(l), d_(d), head_(layout.count(), -1), next_(layout.count(), -1),
           position_(layout.count(), 0)
     {
@@ -38,7 +38,7 @@ public:
     // Per thread: the row map and the buffers of one update.
     struct Workspace {
         std::vector<int> map;
-        std::vector<Complex> product, scaled;
+        ComplexBuffer product, scaled;
         std::vector<int> updaters;
         std::vector<std::pair<int, int>> deferredLinks;  // (supernode, target) outside the range
     };
@@ -63,6 +63,9 @@ public:
     }
 
     Failure failure() const { return failure_; }
+
+    // Whether the dense operations may use two threads (not while two subtrees run).
+    bool parallel = false;
 
 private:
     void push(int s, int target)
@@ -124,12 +127,12 @@ private:
         const int inColumns = p2 - p1, below = uRows - p1;
         const Complex* lu = l_.data() + layout_.valueStart[u];
         const Complex* du = d_.data() + layout_.first[u];
-        w.scaled.resize(static_cast<size_t>(inColumns) * uColumns);
+        w.scaled.reserve(static_cast<size_t>(inColumns) * uColumns);
         for (int c = 0; c < uColumns; ++c)
             for (int i = 0; i < inColumns; ++i)
                 w.scaled[static_cast<size_t>(c) * inColumns + i] = lu[static_cast<size_t>(c) * uRows + p1 + i] * du[c];
-        w.product.resize(static_cast<size_t>(below) * inColumns);
-        gemm('N', 'T', below, inColumns, uColumns, Complex(1), lu + p1, uRows, w.scaled.data(), inColumns, Complex(0), w.product.data(),
+        w.product.reserve(static_cast<size_t>(below) * inColumns);
+        gemm(parallel, 'N', 'T', below, inColumns, uColumns, Complex(1), lu + p1, uRows, w.scaled.data(), inColumns, Complex(0), w.product.data(),
              below);
         for (int j = 0; j < inColumns; ++j) {
             Complex* target = block + static_cast<size_t>(uRowList[p1 + j] - k1) * rows;
@@ -164,9 +167,9 @@ private:
             const int below = lda - c1, trailing = columns - c1;
             if (below == 0) continue;
             Complex* panelBelow = a + static_cast<size_t>(c0) * lda + c1;
-            trsmUnitLower('R', 'T', below, width, a + static_cast<size_t>(c0) * lda + c0, lda, panelBelow, lda);  // now L D
+            trsmRightUnitLower(parallel, 'T', below, width, a + static_cast<size_t>(c0) * lda + c0, lda, panelBelow, lda);  // now L D
             if (trailing > 0) {
-                w.scaled.resize(static_cast<size_t>(trailing) * width);
+                w.scaled.reserve(static_cast<size_t>(trailing) * width);
                 for (int c = 0; c < width; ++c)
                     std::copy_n(panelBelow + static_cast<size_t>(c) * lda, trailing, w.scaled.data() + static_cast<size_t>(c) * trailing);
             }
@@ -180,7 +183,7 @@ private:
                 if (!(largest <= kLargestMultiplier)) return fail(k1 + c0 + c, "element growth without pivoting");
             }
             if (trailing > 0)
-                gemm('N', 'T', below, trailing, width, Complex(-1), panelBelow, lda, w.scaled.data(), trailing, Complex(1),
+                gemm(parallel, 'N', 'T', below, trailing, width, Complex(-1), panelBelow, lda, w.scaled.data(), trailing, Complex(1),
                      a + static_cast<size_t>(c1) * lda + c1, lda);
         }
         for (int k = 0; k < columns; ++k)
@@ -200,8 +203,8 @@ private:
     const Layout& layout_;
     const SparsePattern& pattern_;
     const Complex* values_;
-    std::vector<Complex>& l_;
-    std::vector<Complex>& d_;
+    ComplexBuffer& l_;
+    ComplexBuffer& d_;
     std::vector<int> head_, next_, position_;
     std::atomic<bool> failed_{false};
     std::mutex failureMutex_;
@@ -218,11 +221,19 @@ int availableThreads()
     return std::max(1, std::min({2, blas > 0 ? blas : cores, cores}));
 }
 
-FactorResult factor(const Layout& layout, const SparsePattern& pattern, const Complex* values, std::vector<Complex>& l,
-                    std::vector<Complex>& d, int threads)
+SerialBlas::SerialBlas() : previous_(setBlasThreads(1)) {}
+
+SerialBlas::~SerialBlas()
 {
-    l.assign(layout.valueStart.back(), Complex(0));
-    d.assign(layout.n, Complex(0));
+    if (previous_ > 0) setBlasThreads(previous_);
+}
+
+FactorResult factor(const Layout& layout, const SparsePattern& pattern, const Complex* values, ComplexBuffer& l, ComplexBuffer& d,
+                    int threads)
+{
+    l.resize(layout.valueStart.back());
+    d.resize(layout.n);
+    const SerialBlas serialBlas;
     Factoriser factoriser(layout, pattern, values, l, d);
     std::vector<Factoriser::Workspace> workspaces(2);
     bool ok = true;
@@ -236,16 +247,15 @@ FactorResult factor(const Layout& layout, const SparsePattern& pattern, const Co
                 if (!factoriser.run(layout.subtrees[t].begin, layout.subtrees[t].end, w)) return;
         };
         if (threads >= 2 && layout.subtrees.size() >= 2) {
-            const int blas = setBlasThreads(1);
             std::thread helper(worker, std::ref(workspaces[1]));
             worker(workspaces[0]);
             helper.join();
-            if (blas > 0) setBlasThreads(blas);
         } else {
             worker(workspaces[0]);
         }
         for (auto& w : workspaces) factoriser.link(w);
     }
+    factoriser.parallel = threads >= 2;
     for (int s = 0; s < layout.count() && ok; ++s)
         if (!inSubtree[s]) ok = factoriser.run(s, s + 1, workspaces[0]) && (factoriser.link(workspaces[0]), true);
     FactorResult result;

@@ -13,42 +13,40 @@ namespace korvex::sim::supernodal {
 
 namespace {
 
-// Below the top separator the work divides into subtrees (contiguous ranges, as the tree is
-// postordered): walk down from the root(s) while one child subtree holds most of the work,
-// keeping the others as ranges; the walked nodes stay on one thread.
+// Below the top separators the work divides into subtrees (contiguous ranges, as the tree is
+// postordered). Starting from the whole tree, the subtree with the most work is replaced by
+// those below its root while it holds more than a quarter of the work left in subtrees; the
+// roots taken out are the top separators, worked on after the subtrees.
 void splitTree(Layout& layout)
 {
     const int count = layout.count();
-    std::vector<int> parent(count, -1), size(count, 1);
+    std::vector<int> size(count, 1);
     std::vector<double> work(count, 0);
     std::vector<std::vector<int>> children(count + 1);  // children[count]: the roots
     for (int s = 0; s < count; ++s) {
         const double rows = layout.rowCount(s);
         work[s] += layout.columnCount(s) * rows * rows;
-        if (layout.rowCount(s) > layout.columnCount(s)) parent[s] = layout.superOf[layout.rows[layout.rowStart[s] + layout.columnCount(s)]];
-        children[parent[s] < 0 ? count : parent[s]].push_back(s);
-        if (parent[s] >= 0) {
-            work[parent[s]] += work[s];
-            size[parent[s]] += size[s];
+        const int parent = layout.rowCount(s) > layout.columnCount(s) ? layout.superOf[layout.rows[layout.rowStart[s] + layout.columnCount(s)]] : -1;
+        children[parent < 0 ? count : parent].push_back(s);
+        if (parent >= 0) {
+            work[parent] += work[s];
+            size[parent] += size[s];
         }
     }
-    std::vector<int> ranges;  // subtree roots
-    int node = count;
-    while (!children[node].empty()) {
-        const auto& below = children[node];
+    std::vector<int> ranges = children[count];
+    for (int round = 0; round < 64 && !ranges.empty(); ++round) {
         double total = 0;
-        int biggest = below.front();
-        for (const int c : below) {
-            total += work[c];
-            if (work[c] > work[biggest]) biggest = c;
+        size_t biggest = 0;
+        for (size_t k = 0; k < ranges.size(); ++k) {
+            total += work[ranges[k]];
+            if (work[ranges[k]] > work[ranges[biggest]]) biggest = k;
         }
-        const bool descend = work[biggest] > 0.6 * total && children[biggest].size() > 0;
-        for (const int c : below)
-            if (!descend || c != biggest) ranges.push_back(c);
-        if (!descend) break;
-        node = biggest;
+        const int root = ranges[biggest];
+        if ((ranges.size() >= 2 && work[root] <= 0.25 * total) || children[root].empty()) break;
+        ranges.erase(ranges.begin() + static_cast<long>(biggest));
+        ranges.insert(ranges.end(), children[root].begin(), children[root].end());
     }
-    // Two groups of about equal work, each a list of ranges handed out largest first.
+    // Handed out largest first, so that the two threads end at about the same time.
     std::sort(ranges.begin(), ranges.end(), [&](int a, int b) { return work[a] > work[b] || (work[a] == work[b] && a < b); });
     layout.subtrees.clear();
     for (const int r : ranges) layout.subtrees.push_back({r - size[r] + 1, r + 1, work[r]});

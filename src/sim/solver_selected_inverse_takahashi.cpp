@@ -3,13 +3,14 @@
 //   Lhat = L_RJ L_JJ^-1,  Z_RJ = -Z_RR Lhat,  Z_JJ = L_JJ^-T D_J^-1 L_JJ^-1 - Lhat^T Z_RJ,
 // where Z_RR lies on the pattern of L in supernodes already done. A wide supernode is taken in
 // column panels from its last, each panel treating the later columns of J as part of its R, so
-// the work on the diagonal block is a symmetric product rather than a full triangular inverse.
-// The ranges of independent subtrees run on two threads after the top separators.
+// the work on the diagonal block is a product rather than a full triangular inverse. Z over the
+// rows of the supernode is held as a full square, both triangles, so that the products cut
+// into pieces by rows. The ranges of independent subtrees run on two threads after the top
+// separators.
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
-#include "blas_info.h"
 #include "solver_selected_inverse.h"
 #include "solver_selected_inverse_blas.h"
 
@@ -21,12 +22,12 @@ constexpr int kPanel = 64;
 
 struct Workspace {
     std::vector<int> map;
-    std::vector<Complex> zFull, lhat;
+    ComplexBuffer zFull, lhat;
 };
 
-// Lower triangle of Z over the rows of supernode s (J then R) in w.zFull (rows x rows): Z_RR
+// Z over the rows of supernode s (J then R) in w.zFull (rows x rows): Z_RR, both triangles,
 // gathered from the supernodes that hold the columns of R.
-void gatherZrr(const Layout& layout, const std::vector<Complex>& z, int s, Workspace& w)
+void gatherZrr(const Layout& layout, const ComplexBuffer& z, int s, Workspace& w)
 {
     const int columns = layout.columnCount(s), rows = layout.rowCount(s);
     const int* rowList = layout.rows.data() + layout.rowStart[s];
@@ -38,18 +39,18 @@ void gatherZrr(const Layout& layout, const std::vector<Complex>& z, int s, Works
         for (; a < rows && layout.superOf[rowList[a]] == t; ++a) {
             const Complex* zColumn = z.data() + layout.valueStart[t] + static_cast<size_t>(rowList[a] - layout.first[t]) * tRows;
             Complex* out = w.zFull.data() + static_cast<size_t>(a) * rows;
-            for (int b = a; b < rows; ++b) out[b] = zColumn[w.map[rowList[b]]];
+            for (int b = a; b < rows; ++b) out[b] = w.zFull[static_cast<size_t>(b) * rows + a] = zColumn[w.map[rowList[b]]];
         }
     }
 }
 
-void invertSupernode(const Layout& layout, const std::vector<Complex>& l, const std::vector<Complex>& d, std::vector<Complex>& z, int s,
+void invertSupernode(const Layout& layout, const ComplexBuffer& l, const ComplexBuffer& d, ComplexBuffer& z, int s, bool parallel,
                      Workspace& w)
 {
     const int columns = layout.columnCount(s), rows = layout.rowCount(s);
     const Complex* ls = l.data() + layout.valueStart[s];
     const Complex* ds = d.data() + layout.first[s];
-    w.zFull.resize(static_cast<size_t>(rows) * rows);
+    w.zFull.reserve(static_cast<size_t>(rows) * rows);
     gatherZrr(layout, z, s, w);
     Complex* zf = w.zFull.data();
     for (int c1 = columns; c1 > 0;) {
@@ -57,12 +58,12 @@ void invertSupernode(const Layout& layout, const std::vector<Complex>& l, const 
         Complex* zDiagonal = zf + static_cast<size_t>(c0) * rows + c0;
         if (below > 0) {
             // Lhat = L_RP L_PP^-1 for the panel P; Z_RP = -Z_RR Lhat; Z_PP -= Lhat^T Z_RP below.
-            w.lhat.resize(static_cast<size_t>(below) * width);
+            w.lhat.reserve(static_cast<size_t>(below) * width);
             for (int c = 0; c < width; ++c)
                 std::copy_n(ls + static_cast<size_t>(c0 + c) * rows + c1, below, w.lhat.data() + static_cast<size_t>(c) * below);
-            trsmUnitLower('R', 'N', below, width, ls + static_cast<size_t>(c0) * rows + c0, rows, w.lhat.data(), below);
-            symmLower(below, width, Complex(-1), zf + static_cast<size_t>(c1) * rows + c1, rows, w.lhat.data(), below, Complex(0),
-                      zf + static_cast<size_t>(c0) * rows + c1, rows);
+            trsmRightUnitLower(parallel, 'N', below, width, ls + static_cast<size_t>(c0) * rows + c0, rows, w.lhat.data(), below);
+            gemm(parallel, 'N', 'N', below, width, below, Complex(-1), zf + static_cast<size_t>(c1) * rows + c1, rows, w.lhat.data(), below,
+                 Complex(0), zf + static_cast<size_t>(c0) * rows + c1, rows);
         }
         // Z_PP = L_PP^-T D_P^-1 L_PP^-1 - Lhat^T Z_RP.
         for (int c = 0; c < width; ++c) {
@@ -70,11 +71,16 @@ void invertSupernode(const Layout& layout, const std::vector<Complex>& l, const 
             zDiagonal[static_cast<size_t>(c) * rows + c] = Complex(1) / ds[c0 + c];
         }
         const Complex* lDiagonal = ls + static_cast<size_t>(c0) * rows + c0;
-        trsmUnitLower('L', 'T', width, width, lDiagonal, rows, zDiagonal, rows);
-        trsmUnitLower('R', 'N', width, width, lDiagonal, rows, zDiagonal, rows);
+        trsmLeftUnitLowerTransposed(width, width, lDiagonal, rows, zDiagonal, rows);
+        trsmRightUnitLower(false, 'N', width, width, lDiagonal, rows, zDiagonal, rows);
         if (below > 0)
-            gemm('T', 'N', width, width, below, Complex(-1), w.lhat.data(), below, zf + static_cast<size_t>(c0) * rows + c1, rows,
+            gemm(false, 'T', 'N', width, width, below, Complex(-1), w.lhat.data(), below, zf + static_cast<size_t>(c0) * rows + c1, rows,
                  Complex(1), zDiagonal, rows);
+        // The upper triangle and the rows of P right of it mirror the lower ones.
+        for (int c = 0; c < width; ++c) {
+            const Complex* column = zf + static_cast<size_t>(c0 + c) * rows;
+            for (int i = c0 + c + 1; i < rows; ++i) zf[static_cast<size_t>(i) * rows + c0 + c] = column[i];
+        }
         c1 = c0;
     }
     Complex* zs = z.data() + layout.valueStart[s];
@@ -83,28 +89,27 @@ void invertSupernode(const Layout& layout, const std::vector<Complex>& l, const 
 
 }  // namespace
 
-void selectedInverse(const Layout& layout, const std::vector<Complex>& l, const std::vector<Complex>& d, std::vector<Complex>& z, int threads)
+void selectedInverse(const Layout& layout, const ComplexBuffer& l, const ComplexBuffer& d, ComplexBuffer& z, int threads)
 {
-    z.assign(l.size(), Complex(0));
+    z.resize(l.size());
+    const SerialBlas serialBlas;
     std::vector<Workspace> workspaces(2);
     for (auto& w : workspaces) w.map.assign(layout.n, 0);
     std::vector<char> inSubtree(layout.count(), 0);
     for (const auto& t : layout.subtrees) std::fill(inSubtree.begin() + t.begin, inSubtree.begin() + t.end, 1);
     for (int s = layout.count() - 1; s >= 0; --s)
-        if (!inSubtree[s]) invertSupernode(layout, l, d, z, s, workspaces[0]);
+        if (!inSubtree[s]) invertSupernode(layout, l, d, z, s, threads >= 2, workspaces[0]);
     std::atomic<size_t> nextSubtree{0};
     auto worker = [&](Workspace& w) {
         for (size_t t; (t = nextSubtree.fetch_add(1)) < layout.subtrees.size();)
-            for (int s = layout.subtrees[t].end - 1; s >= layout.subtrees[t].begin; --s) invertSupernode(layout, l, d, z, s, w);
-        w.zFull = {};
-        w.lhat = {};
+            for (int s = layout.subtrees[t].end - 1; s >= layout.subtrees[t].begin; --s) invertSupernode(layout, l, d, z, s, false, w);
+        w.zFull.release();
+        w.lhat.release();
     };
     if (threads >= 2 && layout.subtrees.size() >= 2) {
-        const int blas = setBlasThreads(1);
         std::thread helper(worker, std::ref(workspaces[1]));
         worker(workspaces[0]);
         helper.join();
-        if (blas > 0) setBlasThreads(blas);
     } else {
         worker(workspaces[0]);
     }
