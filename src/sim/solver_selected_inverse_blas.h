@@ -20,6 +20,7 @@ void ztrsm_(const char* side, const char* uplo, const char* transa, const char* 
 
 namespace korvex::sim::supernodal {
 
+constexpr double kSmallWork = 2048;        // multiply-adds below which a product is a plain loop
 constexpr int kPiece = 128;                // rows or columns per piece of a large operation
 constexpr double kPiecewiseWork = 4e6;     // multiply-adds from which an operation is cut up
 
@@ -45,11 +46,34 @@ inline int piecesFor(int length, double work)
     return work >= kPiecewiseWork && length >= 2 * kPiece ? (length + kPiece - 1) / kPiece : 1;
 }
 
+// The product of small blocks (most supernodes are a few columns wide), where a BLAS call costs
+// more than the arithmetic. beta 0 does not read C.
+inline void gemmSmall(char ta, char tb, int m, int n, int k, Complex alpha, const Complex* a, int lda, const Complex* b, int ldb, Complex beta,
+                      Complex* c, int ldc)
+{
+    const size_t aRow = ta == 'N' ? 1 : lda, aColumn = ta == 'N' ? lda : 1;
+    const size_t bRow = tb == 'N' ? 1 : ldb, bColumn = tb == 'N' ? ldb : 1;
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < m; ++i) {
+            double re = 0, im = 0;
+            for (int l = 0; l < k; ++l) {
+                const Complex x = a[i * aRow + l * aColumn], y = b[l * bRow + j * bColumn];
+                re += x.real() * y.real() - x.imag() * y.imag();
+                im += x.real() * y.imag() + x.imag() * y.real();
+            }
+            Complex& out = c[i + static_cast<size_t>(j) * ldc];
+            const Complex sum = Complex(alpha.real() * re - alpha.imag() * im, alpha.real() * im + alpha.imag() * re);
+            out = beta == Complex(0) ? sum : sum + beta * out;
+        }
+    }
+}
+
 // C = alpha op(A) op(B) + beta C, column-major, op 'N' or 'T'; cut along the longer side of C.
 inline void gemm(bool parallel, char ta, char tb, int m, int n, int k, Complex alpha, const Complex* a, int lda, const Complex* b, int ldb,
                  Complex beta, Complex* c, int ldc)
 {
     if (m <= 0 || n <= 0) return;
+    if (static_cast<double>(m) * n * k <= kSmallWork) return gemmSmall(ta, tb, m, n, k, alpha, a, lda, b, ldb, beta, c, ldc);
     const bool byRows = m >= n;
     const int length = byRows ? m : n;
     const int pieces = piecesFor(length, static_cast<double>(m) * n * k);
@@ -68,7 +92,7 @@ inline void gemm(bool parallel, char ta, char tb, int m, int n, int k, Complex a
 // X op(L) = B for the unit lower triangle L (n x n), B m x n overwritten; cut along the rows.
 inline void trsmRightUnitLower(bool parallel, char trans, int m, int n, const Complex* l, int ldl, Complex* b, int ldb)
 {
-    if (m <= 0 || n <= 0) return;
+    if (m <= 0 || n <= 1) return;  // a 1 x 1 unit triangle changes nothing
     const int pieces = piecesFor(m, static_cast<double>(m) * n * n / 2);
     const char side = 'R', uplo = 'L', diag = 'U';
     const Complex one(1);
@@ -81,7 +105,7 @@ inline void trsmRightUnitLower(bool parallel, char trans, int m, int n, const Co
 // L^T X = B for the unit lower triangle L (m x m), B m x n overwritten (small: one call).
 inline void trsmLeftUnitLowerTransposed(int m, int n, const Complex* l, int ldl, Complex* b, int ldb)
 {
-    if (m <= 0 || n <= 0) return;
+    if (m <= 1 || n <= 0) return;
     const char side = 'L', uplo = 'L', trans = 'T', diag = 'U';
     const Complex one(1);
     ztrsm_(&side, &uplo, &trans, &diag, &m, &n, &one, l, &ldl, b, &ldb);

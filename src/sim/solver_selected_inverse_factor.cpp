@@ -40,6 +40,7 @@ public:
         std::vector<int> map;
         ComplexBuffer product, scaled;
         std::vector<int> updaters;
+        std::vector<double> diagonalScale;  // |A_kk| of the supernode's columns
         std::vector<std::pair<int, int>> deferredLinks;  // (supernode, target) outside the range
     };
 
@@ -81,7 +82,8 @@ private:
         Complex* block = l_.data() + layout_.valueStart[s];
         for (int i = 0; i < rows; ++i) w.map[rowList[i]] = i;
         std::fill(block, block + static_cast<size_t>(rows) * columns, Complex(0));
-        std::vector<double> diagonalScale(columns, 0);
+        std::vector<double>& diagonalScale = w.diagonalScale;
+        diagonalScale.assign(columns, 0);
         for (int c = 0; c < columns; ++c) {
             const int k = k1 + c, original = layout_.perm[k];
             for (int p = pattern_.colPtr[original]; p < pattern_.colPtr[original + 1]; ++p) {
