@@ -5,12 +5,29 @@
 // (solver_selected_inverse_symbolic.cpp, _factor.cpp, _takahashi.cpp). Without pivoting a
 // pivot can vanish; factor() then reports failure and the caller falls back to a pivoting solver.
 #include <algorithm>
+#include <thread>
 
+#include "blas_info.h"
 #include "solver_selected_inverse.h"
 
 namespace korvex::sim {
 
 namespace supernodal {
+
+int availableThreads()
+{
+    const int blas = setBlasThreads(1);
+    if (blas > 0) setBlasThreads(blas);
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return std::max(1, std::min({2, blas > 0 ? blas : cores, cores}));
+}
+
+SerialBlas::SerialBlas() : previous_(setBlasThreads(1)) {}
+
+SerialBlas::~SerialBlas()
+{
+    if (previous_ > 0) setBlasThreads(previous_);
+}
 
 void solve(const Layout& layout, const ComplexBuffer& l, const ComplexBuffer& d, Complex* b)
 {

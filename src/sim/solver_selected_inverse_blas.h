@@ -24,20 +24,20 @@ constexpr double kSmallWork = 2048;        // multiply-adds below which a produc
 constexpr int kPiece = 128;                // rows or columns per piece of a large operation
 constexpr double kPiecewiseWork = 4e6;     // multiply-adds from which an operation is cut up
 
-// Runs f(0 .. pieces - 1), on two threads when `parallel`.
+// Runs f(piece, thread) for the pieces 0 .. pieces - 1, on threads 0 and 1 when `parallel`.
 template <class F>
 void forPieces(int pieces, bool parallel, F&& f)
 {
     std::atomic<int> next{0};
-    auto work = [&] {
-        for (int p; (p = next.fetch_add(1)) < pieces;) f(p);
+    auto work = [&](int thread) {
+        for (int p; (p = next.fetch_add(1)) < pieces;) f(p, thread);
     };
     if (parallel && pieces >= 2) {
-        std::thread helper(work);
-        work();
+        std::thread helper(work, 1);
+        work(0);
         helper.join();
     } else {
-        work();
+        work(0);
     }
 }
 
@@ -77,7 +77,7 @@ inline void gemm(bool parallel, char ta, char tb, int m, int n, int k, Complex a
     const bool byRows = m >= n;
     const int length = byRows ? m : n;
     const int pieces = piecesFor(length, static_cast<double>(m) * n * k);
-    forPieces(pieces, parallel, [&](int p) {
+    forPieces(pieces, parallel, [&](int p, int) {
         const int begin = p * length / pieces, end = (p + 1) * length / pieces, size = end - begin;
         if (byRows) {
             const Complex* ap = ta == 'N' ? a + begin : a + static_cast<size_t>(begin) * lda;
@@ -96,7 +96,7 @@ inline void trsmRightUnitLower(bool parallel, char trans, int m, int n, const Co
     const int pieces = piecesFor(m, static_cast<double>(m) * n * n / 2);
     const char side = 'R', uplo = 'L', diag = 'U';
     const Complex one(1);
-    forPieces(pieces, parallel, [&](int p) {
+    forPieces(pieces, parallel, [&](int p, int) {
         const int begin = p * m / pieces, end = (p + 1) * m / pieces, size = end - begin;
         ztrsm_(&side, &uplo, &trans, &diag, &size, &n, &one, l, &ldl, b + begin, &ldb);
     });

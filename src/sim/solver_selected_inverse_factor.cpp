@@ -8,9 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <mutex>
-#include <thread>
 
-#include "blas_info.h"
 #include "solver_selected_inverse.h"
 #include "solver_selected_inverse_blas.h"
 
@@ -215,21 +213,6 @@ private:
 
 }  // namespace
 
-int availableThreads()
-{
-    const int blas = setBlasThreads(1);
-    if (blas > 0) setBlasThreads(blas);
-    const int cores = static_cast<int>(std::thread::hardware_concurrency());
-    return std::max(1, std::min({2, blas > 0 ? blas : cores, cores}));
-}
-
-SerialBlas::SerialBlas() : previous_(setBlasThreads(1)) {}
-
-SerialBlas::~SerialBlas()
-{
-    if (previous_ > 0) setBlasThreads(previous_);
-}
-
 FactorResult factor(const Layout& layout, const SparsePattern& pattern, const Complex* values, ComplexBuffer& l, ComplexBuffer& d,
                     int threads)
 {
@@ -238,28 +221,19 @@ FactorResult factor(const Layout& layout, const SparsePattern& pattern, const Co
     const SerialBlas serialBlas;
     Factoriser factoriser(layout, pattern, values, l, d);
     std::vector<Factoriser::Workspace> workspaces(2);
-    bool ok = true;
-    // The subtrees first (on two threads if there are two), then the supernodes above them.
+    // The subtrees first (on two threads), then the supernodes above them.
+    forPieces(static_cast<int>(layout.subtrees.size()), threads >= 2, [&](int t, int thread) {
+        factoriser.run(layout.subtrees[t].begin, layout.subtrees[t].end, workspaces[thread]);
+    });
+    for (auto& w : workspaces) factoriser.link(w);
     std::vector<char> inSubtree(layout.count(), 0);
     for (const auto& t : layout.subtrees) std::fill(inSubtree.begin() + t.begin, inSubtree.begin() + t.end, 1);
-    if (!layout.subtrees.empty()) {
-        std::atomic<size_t> nextSubtree{0};
-        auto worker = [&](Factoriser::Workspace& w) {
-            for (size_t t; (t = nextSubtree.fetch_add(1)) < layout.subtrees.size();)
-                if (!factoriser.run(layout.subtrees[t].begin, layout.subtrees[t].end, w)) return;
-        };
-        if (threads >= 2 && layout.subtrees.size() >= 2) {
-            std::thread helper(worker, std::ref(workspaces[1]));
-            worker(workspaces[0]);
-            helper.join();
-        } else {
-            worker(workspaces[0]);
-        }
-        for (auto& w : workspaces) factoriser.link(w);
-    }
     factoriser.parallel = threads >= 2;
-    for (int s = 0; s < layout.count() && ok; ++s)
-        if (!inSubtree[s]) ok = factoriser.run(s, s + 1, workspaces[0]) && (factoriser.link(workspaces[0]), true);
+    for (int s = 0; s < layout.count(); ++s) {
+        if (inSubtree[s]) continue;
+        if (!factoriser.run(s, s + 1, workspaces[0])) break;
+        factoriser.link(workspaces[0]);
+    }
     FactorResult result;
     const Failure failure = factoriser.failure();
     if (failure.message) {

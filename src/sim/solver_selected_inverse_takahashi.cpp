@@ -8,8 +8,6 @@
 // into pieces by rows. The ranges of independent subtrees run on two threads after the top
 // separators.
 #include <algorithm>
-#include <atomic>
-#include <thread>
 
 #include "solver_selected_inverse.h"
 #include "solver_selected_inverse_blas.h"
@@ -21,25 +19,37 @@ namespace {
 constexpr int kPanel = 64;
 
 struct Workspace {
-    std::vector<int> map;
+    std::vector<int> map, position;
     ComplexBuffer zFull, lhat;
 };
 
 // Z over the rows of supernode s (J then R) in w.zFull (rows x rows): Z_RR, both triangles,
-// gathered from the supernodes that hold the columns of R.
+// gathered from the supernodes that hold the columns of R. The rows of R from a column on are
+// all rows of the supernode t holding that column; their positions there come from a map over
+// t's rows, or by binary search when t has many more rows than are looked up.
 void gatherZrr(const Layout& layout, const ComplexBuffer& z, int s, Workspace& w)
 {
     const int columns = layout.columnCount(s), rows = layout.rowCount(s);
     const int* rowList = layout.rows.data() + layout.rowStart[s];
+    w.position.resize(rows);
     for (int a = columns; a < rows;) {
         const int t = layout.superOf[rowList[a]];
         const int tRows = layout.rowCount(t);
         const int* tRowList = layout.rows.data() + layout.rowStart[t];
-        for (int i = 0; i < tRows; ++i) w.map[tRowList[i]] = i;
+        if (tRows > 8 * (rows - a)) {
+            const int* from = tRowList;
+            for (int b = a; b < rows; ++b) {
+                from = std::lower_bound(from, tRowList + tRows, rowList[b]);
+                w.position[b] = static_cast<int>(from - tRowList);
+            }
+        } else {
+            for (int i = 0; i < tRows; ++i) w.map[tRowList[i]] = i;
+            for (int b = a; b < rows; ++b) w.position[b] = w.map[rowList[b]];
+        }
         for (; a < rows && layout.superOf[rowList[a]] == t; ++a) {
             const Complex* zColumn = z.data() + layout.valueStart[t] + static_cast<size_t>(rowList[a] - layout.first[t]) * tRows;
             Complex* out = w.zFull.data() + static_cast<size_t>(a) * rows;
-            for (int b = a; b < rows; ++b) out[b] = w.zFull[static_cast<size_t>(b) * rows + a] = zColumn[w.map[rowList[b]]];
+            for (int b = a; b < rows; ++b) out[b] = w.zFull[static_cast<size_t>(b) * rows + a] = zColumn[w.position[b]];
         }
     }
 }
@@ -99,20 +109,9 @@ void selectedInverse(const Layout& layout, const ComplexBuffer& l, const Complex
     for (const auto& t : layout.subtrees) std::fill(inSubtree.begin() + t.begin, inSubtree.begin() + t.end, 1);
     for (int s = layout.count() - 1; s >= 0; --s)
         if (!inSubtree[s]) invertSupernode(layout, l, d, z, s, threads >= 2, workspaces[0]);
-    std::atomic<size_t> nextSubtree{0};
-    auto worker = [&](Workspace& w) {
-        for (size_t t; (t = nextSubtree.fetch_add(1)) < layout.subtrees.size();)
-            for (int s = layout.subtrees[t].end - 1; s >= layout.subtrees[t].begin; --s) invertSupernode(layout, l, d, z, s, false, w);
-        w.zFull.release();
-        w.lhat.release();
-    };
-    if (threads >= 2 && layout.subtrees.size() >= 2) {
-        std::thread helper(worker, std::ref(workspaces[1]));
-        worker(workspaces[0]);
-        helper.join();
-    } else {
-        worker(workspaces[0]);
-    }
+    forPieces(static_cast<int>(layout.subtrees.size()), threads >= 2, [&](int t, int thread) {
+        for (int s = layout.subtrees[t].end - 1; s >= layout.subtrees[t].begin; --s) invertSupernode(layout, l, d, z, s, false, workspaces[thread]);
+    });
 }
 
 }  // namespace korvex::sim::supernodal
