@@ -86,8 +86,9 @@ void invertSupernode(const Layout& layout, const ComplexBuffer& l, const Complex
         if (below > 0)
             gemm(false, 'T', 'N', width, width, below, Complex(-1), w.lhat.data(), below, zf + static_cast<size_t>(c0) * rows + c1, rows,
                  Complex(1), zDiagonal, rows);
-        // The upper triangle and the rows of P right of it mirror the lower ones.
-        for (int c = 0; c < width; ++c) {
+        // The panels to the left read the rows of P as columns: the upper triangle and the rows
+        // of P right of it mirror the lower ones (only the lower triangle is kept in the end).
+        for (int c = 0; c < width && c0 > 0; ++c) {
             const Complex* column = zf + static_cast<size_t>(c0 + c) * rows;
             for (int i = c0 + c + 1; i < rows; ++i) zf[static_cast<size_t>(i) * rows + c0 + c] = column[i];
         }
