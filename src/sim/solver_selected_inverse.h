@@ -28,7 +28,7 @@ struct Layout {
     int rowCount(int s) const { return rowStart[s + 1] - rowStart[s]; }
     // Subtrees below the top separators as ranges of supernodes [begin, end) that can be
     // worked on independently, largest work first; the supernodes outside them are ancestors
-    // of them (the top separators). Empty when the tree does not split.
+    // of them (the top separators). Empty when the tree does not split (or is not postordered).
     struct Subtree {
         int begin, end;
         double work;
@@ -67,8 +67,8 @@ private:
     size_t size_ = 0;
 };
 
-// Fill-reducing order, elimination tree and supernodes (relaxed amalgamation: a few explicit
-// zeros for much larger dense blocks), all from CHOLMOD's symbolic analysis of the pattern.
+// Fill-reducing order, elimination tree and supernodes (fundamental ones, runs of fewer than
+// four columns joined), all from CHOLMOD's symbolic analysis of the pattern.
 // The pattern holds both triangles. Throws SimError when the analysis fails.
 Layout analyse(const SparsePattern& pattern);
 

@@ -33,6 +33,16 @@ void splitTree(Layout& layout)
             size[parent] += size[s];
         }
     }
+    // A subtree is the range of its size ending at its root only if the tree is postordered
+    // (CHOLMOD's analysis postorders it): the children's ranges must tile the one below the root.
+    for (int p = 0; p <= count; ++p) {
+        int next = p < count ? p - size[p] + 1 : 0;
+        for (const int c : children[p]) {
+            if (c - size[c] + 1 != next) return;
+            next = c + 1;
+        }
+        if (next != p) return;
+    }
     std::vector<int> ranges = children[count];
     for (int round = 0; round < 64 && !ranges.empty(); ++round) {
         double total = 0;
@@ -48,7 +58,6 @@ void splitTree(Layout& layout)
     }
     // Handed out largest first, so that the two threads end at about the same time.
     std::sort(ranges.begin(), ranges.end(), [&](int a, int b) { return work[a] > work[b] || (work[a] == work[b] && a < b); });
-    layout.subtrees.clear();
     for (const int r : ranges) layout.subtrees.push_back({r - size[r] + 1, r + 1, work[r]});
 }
 
