@@ -170,7 +170,7 @@ void DrawSignals(Copper& c, Dice& dice)
         const int64_t width = dice.Chance(85) ? dice.Range(2, 4) : dice.Range(8, 24);
         int64_t x = dice.Range(0, n - 1), y = dice.Range(0, n - 1);
         for (int s = 0, segments = int(dice.Range(1, 4)); s < segments; ++s) {
-            const int64_t length = dice.Range(20, n / 5);
+            const int64_t length = dice.Range(20, 300);  // up to 15 mm at 50 um
             if (dice.Chance(50)) {
                 const int64_t to = std::clamp<int64_t>(x + (dice.Chance(50) ? length : -length), 0, n - 1);
                 c.Fill(std::min(x, to), y, std::max(x, to), y + width - 1, layer, 1.0f);
