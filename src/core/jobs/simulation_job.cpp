@@ -219,7 +219,7 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     Mesh* mesh = results->CopyOfMesh(*env.Mesh);
     if (mesh == nullptr) return OutOfMemory();
     MapElectricalResults(raw, mesh, &results->Parts());
-    raw = RawFile{};  // the node results are in the mesh now: the variable list and mapping go before the rasters come
+    raw = RawFile{};  // the node results are in the mesh copy: free the file before the rasters are made
     if (Cancelled(env)) return CancelledOutcome();
     const ElectricalRasters rasters = ZeroedElectricalRasters(*results);
     if (!rasters.Valid()) return OutOfMemory();

@@ -3,7 +3,6 @@
 // meaningless). The islands are found here by a flood fill of the test's own.
 #include <gtest/gtest.h>
 
-#include <numeric>
 #include <vector>
 
 #include "board/part_list.h"
