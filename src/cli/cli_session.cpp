@@ -140,6 +140,7 @@ Status CliSession::Open()
 int CliSession::BuildMesh(std::string* reason)
 {
     MeshBuildReport report;
+    Observer.Progress("create mesh", 0.0);
     const JobOutcome outcome = RunJob([&report](const JobEnvironment& env) { return CommandCreateMeshJob(env, &report); });
     if (!outcome.Success) {
         *reason = outcome.Reason;
@@ -202,17 +203,20 @@ int CliSession::Finish()
     if (StopExitCode() != 0) return Stop("");
     std::string error;
     if (!Options.Bmps.empty()) {
+        Observer.Progress("write bitmaps", 0.0);
         std::error_code ec;
         fs::create_directories(Options.Bmps, ec);
         if (CreateBMPs(&Board, Options.Bmps, &error) != 0) return Refuse(error);
         std::fprintf(stderr, "korvex-cli: bitmaps written to %s\n", Options.Bmps.c_str());
     }
     if (!Options.Maps.empty() && !MapQuantities.empty()) {
+        Observer.Progress("write maps", 0.0);
         const korvex::cli::MapOptions maps{Options.Maps, Options.Scale == "shared", Options.Log};
         if (!korvex::cli::WriteResultMaps(Board, MapQuantities, maps, &error)) return Refuse(error);
         std::fprintf(stderr, "korvex-cli: maps written to %s\n", Options.Maps.c_str());
     }
     if (Options.Save) {
+        Observer.Progress("save project", 0.0);
         if (const Status saved = Project.Save(); !saved) return Refuse(saved.Reason());
         std::fprintf(stderr, "korvex-cli: results stored in %s\n", Options.Project.c_str());
     }

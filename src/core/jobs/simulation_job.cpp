@@ -216,11 +216,13 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     if (Cancelled(env)) return CancelledOutcome();
     Stage(env, kStageMap, -1);
     auto results = std::make_shared<SimulationResults>(*env.Board);
-    const ElectricalRasters rasters = ZeroedElectricalRasters(*results);
     Mesh* mesh = results->CopyOfMesh(*env.Mesh);
-    if (!rasters.Valid() || mesh == nullptr) return OutOfMemory();
+    if (mesh == nullptr) return OutOfMemory();
     MapElectricalResults(raw, mesh, &results->Parts());
+    raw = RawFile{};  // the node results are in the mesh copy: free the file before the rasters are made
     if (Cancelled(env)) return CancelledOutcome();
+    const ElectricalRasters rasters = ZeroedElectricalRasters(*results);
+    if (!rasters.Valid()) return OutOfMemory();
     MeshToVoltageRaster(mesh, env.Board, rasters.Voltage);
     MeshToCurrentDensityRasters(env.Board, mesh, rasters.CurrentX, rasters.CurrentY, rasters.Density);
     LogLayerRanges(env, rasters.Voltage, "Voltage Layer %u Min = %e V Max = %e V\n");
