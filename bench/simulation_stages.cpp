@@ -132,6 +132,7 @@ int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, con
     FreeMesh(&mesh);
     return 0;
 }
+
 // `korvex-cli dc` on the saved benchmark board, RUNS times: the whole road a user waits for.
 int RunCli(const std::string& project, const fs::path& folder, int runs)
 {
