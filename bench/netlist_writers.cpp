@@ -20,6 +20,7 @@
 #include "board/settings.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_model.h"
+#include "mesh/mesh_node_results.h"
 #include "netlist/ac_job.h"
 #include "netlist/netlist_ac.h"
 #include "netlist/netlist_electrical.h"
@@ -54,8 +55,8 @@ void MakeBoard(SimMatrix* board, Mesh* mesh)
             t.x = static_cast<uint32_t>(x);
             t.y = static_cast<uint32_t>(y);
             t.Temperature[0] = t.Temperature[1] = 25.0 + 0.01 * ((x * 7 + y * 13) % 100);
-            t.CurrentX[0] = 1e-3 * (x % 17);
-            AddNode(mesh, &t);
+            MeshNode* node = AddNode(mesh, &t);
+            if (node != nullptr) NodeResults(mesh, node)->CurrentX[0] = 1e-3 * (x % 17);
         }
     for (MeshNode* n = GetFirstNode(mesh); n != nullptr; n = GetNextNode(n)) SetNeighbour(mesh, n);
 }

@@ -1,8 +1,11 @@
 // Stage times of whole simulation jobs: "Simulate Electrical Mesh" on the
 // 1000 x 1000 pixel, 4-layer benchmark board, and a 100-point Zin sweep on the
-// 2-layer example board. Prints netlist writing, simulator (with its own
-// analysis/factor/solve share from its log), reading and mapping, and the share
-// of everything but the simulator's solve.
+// 2-layer example board. Prints loading the project (the benchmark board, saved
+// compressed as korvex-cli users keep it), meshing, netlist writing, simulator
+// (with its own analysis/factor/solve share from its log), reading and mapping,
+// and the share of everything but the simulator's solve. Then `korvex-cli dc` on
+// the saved board as a process of its own, several times (median wall time).
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,9 +13,11 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "bench_blas.h"
 #include "board/example_board.h"
+#include "board/project_file.h"
 #include "board/settings_file.h"
 #include "board/sim_matrix.h"
 #include "diagram/diagram.h"
@@ -21,6 +26,7 @@
 #include "mesh/mesh_model.h"
 #include "netlist/netlist_ac.h"
 #include "netlist/netlist_electrical.h"
+#include "sim_process_timer.h"
 #include "support/board_generator.h"
 #include "util/job_observer.h"
 
@@ -73,10 +79,12 @@ double SolverSeconds(const std::string& log)
     return sum;
 }
 
-void Report(const char* title, double netlist, const StageClock& c, double solver)
+void Report(const char* title, double load, double meshing, double netlist, const StageClock& c, double solver)
 {
-    const double total = netlist + c.simulate + c.read + c.map;
+    const double total = load + meshing + netlist + c.simulate + c.read + c.map;
     std::printf("%s\n", title);
+    std::printf("  loading project   %8.3f s\n", load);
+    std::printf("  meshing           %8.3f s\n", meshing);
     std::printf("  netlist writing   %8.3f s\n", netlist);
     std::printf("  simulator         %8.3f s (analysis, factor and solve %.3f s)\n", c.simulate, solver);
     std::printf("  reading results   %8.3f s\n", c.read);
@@ -85,14 +93,15 @@ void Report(const char* title, double netlist, const StageClock& c, double solve
                 100.0 * (total - solver) / total);
 }
 
-int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, const fs::path& folder)
+int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, const fs::path& folder, double load)
 {
     Mesh mesh;
     Diagram diagram;
     auto t = Clock::now();
     MeshBuildReport report;
     CreateMesh(&board, &mesh, nullptr, &settings, &report);
-    std::printf("%s: mesh of %d nodes in %.2f s\n", title, report.OptimisedNodes, Since(t));
+    const double meshing = Since(t);
+    std::printf("%s: mesh of %d nodes\n", title, report.OptimisedNodes);
     StageClock clock;
     JobEnvironment env;
     env.Board = &board;
@@ -119,24 +128,64 @@ int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, con
         std::fprintf(stderr, "%s failed: %s\n%s", title, out.Reason.c_str(), out.LogTail.c_str());
         return 1;
     }
-    Report(title, netlistSeconds, clock, SolverSeconds(WorkFilePath(env, ac ? kAcBase : kElectricalBase, ".log")));
+    Report(title, load, meshing, netlistSeconds, clock, SolverSeconds(WorkFilePath(env, ac ? kAcBase : kElectricalBase, ".log")));
     FreeMesh(&mesh);
+    return 0;
+}
+
+// `korvex-cli dc` on the saved benchmark board, RUNS times: the whole road a user waits for.
+int RunCli(const std::string& project, const fs::path& folder, int runs)
+{
+    const fs::path work = folder / "cli";
+    fs::create_directories(work);
+    std::vector<double> walls, cpus;
+    for (int i = 0; i < runs; ++i) {
+        const auto run = korvex::bench::runProcess({KORVEX_CLI, "dc", project, "--workdir", work.string()}, 600,
+                                                   (folder / "cli_output.txt").string());
+        if (!run.finished || run.exitCode != 0) {
+            std::fprintf(stderr, "korvex-cli dc failed (exit %d), see %s\n", run.exitCode,
+                         (folder / "cli_output.txt").c_str());
+            return 1;
+        }
+        walls.push_back(run.wallSeconds);
+        cpus.push_back(run.cpuSeconds);
+    }
+    std::sort(walls.begin(), walls.end());
+    std::sort(cpus.begin(), cpus.end());
+    std::printf("korvex-cli dc, 1000 x 1000 pixels, 4 layers, %d runs\n", runs);
+    std::printf("  wall time median  %8.3f s (min %.3f, max %.3f)\n", walls[walls.size() / 2], walls.front(), walls.back());
+    std::printf("  CPU time median   %8.3f s (with the simulator)\n", cpus[cpus.size() / 2]);
     return 0;
 }
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     korvex::bench::printBlas();
     const fs::path folder = fs::temp_directory_path() / "korvex_bench_stages";
     fs::create_directories(folder);
+    const std::string project = (folder / "benchmark_board.sav").string();
     int status = 0;
     {
+        SimMatrix generated;
+        GenerateBenchmarkBoard(&generated, 1000);
+        std::string error;
+        if (gzSaveSimMatrix(project.c_str(), &generated, &error) != 0) {
+            std::fprintf(stderr, "%s: %s\n", project.c_str(), error.c_str());
+            return 1;
+        }
+        freeSimulationMatrix(&generated);
         SimMatrix board;
-        GenerateBenchmarkBoard(&board, 1000);
+        const auto t = Clock::now();
+        if (gzLoadSimMatrix(project.c_str(), &board, &error) != 1) {
+            std::fprintf(stderr, "%s: %s\n", project.c_str(), error.c_str());
+            return 1;
+        }
+        const double load = Since(t);
         Settings settings = DefaultSettings();
         settings.BatchMode = 0;
-        status |= RunJob("Simulate Electrical Mesh, 1000 x 1000 pixels, 4 layers", board, settings, false, folder);
+        status |= RunJob("Simulate Electrical Mesh, 1000 x 1000 pixels, 4 layers", board, settings, false, folder, load);
         freeSimulationMatrix(&board);
     }
     {
@@ -145,9 +194,10 @@ int main()
         Settings settings = DefaultSettings();
         settings.BatchMode = 0;
         settings.NumberOfPoints = 100;
-        status |= RunJob("Zin sweep of 100 points, example board", board, settings, true, folder);
+        status |= RunJob("Zin sweep of 100 points, example board", board, settings, true, folder, 0);
         freeSimulationMatrix(&board);
     }
+    status |= RunCli(project, folder, runs);
     if (std::getenv("KORVEX_BENCH_KEEP") == nullptr) fs::remove_all(folder);
     return status;
 }

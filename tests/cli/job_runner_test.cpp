@@ -46,9 +46,10 @@ std::string ResultBytes(const SimMatrix& b, const Mesh& m)
     for (float*** r : {b.VoltageMatrix, b.CurrentXMatrix, b.CurrentYMatrix, b.CurrentDensityMatrix,
                        b.TemperatureMatrix, b.ZinMatrix})
         bytes += RasterBytes(b, r);
-    for (const MeshNode* n = m.FirstNode; n != nullptr; n = n->pNextNode)
-        bytes.append(reinterpret_cast<const char*>(n->Voltage),
-                     reinterpret_cast<const char*>(&n->pNextNode) - reinterpret_cast<const char*>(n->Voltage));
+    for (const MeshNode* n = m.FirstNode; n != nullptr; n = n->pNextNode) {
+        bytes.append(reinterpret_cast<const char*>(n->Temperature), sizeof(n->Temperature));
+        bytes.append(reinterpret_cast<const char*>(&ResultsOf(n)), sizeof(MeshNodeResults));
+    }
     for (const Part* p = GetFirstPart(&b); p != nullptr; p = GetNextPart(p)) {
         if (p->Kind == PART_VIA) bytes.append(reinterpret_cast<const char*>(PartRecord<Via>(p)->Current), 32);
         if (p->Kind == PART_HEATSOURCE)
@@ -99,7 +100,7 @@ TEST(JobRunner, CancelledAtEveryStageLeavesBoardAndMeshAsTheyWereAndFreesTheSlot
     for (const char* stage : {kStageWriteNetlist, kStageSimulate, kStageRead, kStageMap}) {
         JobBench job;
         job.board.VoltageMatrix[3][3][0] = 42.0f;  // earlier results
-        job.mesh.FirstNode->Voltage[0] = 7.0;
+        SetVoltage(&job.mesh, job.mesh.FirstNode, 0, 7.0);
         const std::string before = ResultBytes(job.board, job.mesh);
         CancelAtStage observer(stage);
         JobRunner runner(&observer);
@@ -266,7 +267,7 @@ TEST(JobRunner, OwnerRepaintsWhileJobsRunAndSwapsTheResultsIn)
         ASSERT_TRUE(runner.Start(job.Env(), work));
         while (!window.finished) {
             painted += job.board.VoltageMatrix[5][5][0];
-            for (const MeshNode* n = job.mesh.FirstNode; n != nullptr; n = n->pNextNode) painted += n->Voltage[0];
+            for (const MeshNode* n = job.mesh.FirstNode; n != nullptr; n = n->pNextNode) painted += ResultsOf(n).Voltage[0];
             ASSERT_EQ(CopyDiagram(&job.diagram, &shown), 0);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

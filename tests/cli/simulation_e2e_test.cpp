@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "job_bench.h"
+#include "mesh/mesh_node_results.h"
 
 using namespace korvex;
 
@@ -55,7 +56,7 @@ TEST(EndToEnd, StripVoltageDropMatchesSheetResistance)
     ASSERT_TRUE(a && b);
     const double length = 1e-3 * ((b->x + b->OrderX / 2.0) - (a->x + a->OrderX / 2.0));
     const double expected = 1.0 * length / (sigma * thick * width);
-    EXPECT_NEAR(std::fabs(a->Voltage[0] - b->Voltage[0]), expected, 0.01 * expected);
+    EXPECT_NEAR(std::fabs(ResultsOf(a).Voltage[0] - ResultsOf(b).Voltage[0]), expected, 0.01 * expected);
     // The current density map carries the whole current across the strip.
     double current = 0;
     for (uint32_t y = 0; y < 10; ++y) current += t.board.CurrentXMatrix[50][y][0];

@@ -1,5 +1,6 @@
 #include "jobs/board_checks.h"
 
+#include <algorithm>
 #include <map>
 #include <numeric>
 #include <vector>
@@ -71,48 +72,77 @@ std::string OutsideReason(const SimMatrix& b, uint32_t x, uint32_t y, uint32_t l
     return {};
 }
 
-// Connected copper: one label per (x, y, layer) copper pixel, 4-neighbourhood.
+// Connected copper, 4-neighbourhood within a layer. Each column of a layer is
+// cut into runs of copper pixels; a run joins every run of the previous column
+// that shares a row with it. Islands are numbered 0 ... Count() - 1.
 class CopperIslands {
 public:
-    explicit CopperIslands(const SimMatrix& b) : b_(b), label_(Size(), -1)
+    explicit CopperIslands(const SimMatrix& b)
+        : nx_(b.CountPixelX), ny_(b.CountPixelY), layers_(static_cast<uint32_t>(std::max(b.LayerCount, 0)))
     {
-        std::vector<size_t> stack;
-        for (int l = 0; l < b.LayerCount; ++l)
-            for (uint32_t x = 0; x < b.CountPixelX; ++x)
-                for (uint32_t y = 0; y < b.CountPixelY; ++y) {
-                    if (!HasCopper(b, x, y, l) || label_[Index(x, y, l)] >= 0) continue;
-                    const int island = count_++;
-                    label_[Index(x, y, l)] = island;
-                    stack.push_back(Index(x, y, l));
-                    while (!stack.empty()) {
-                        const size_t i = stack.back();
-                        stack.pop_back();
-                        const uint32_t px = static_cast<uint32_t>(i / (b.CountPixelY * Layers()));
-                        const uint32_t py = static_cast<uint32_t>(i / Layers() % b.CountPixelY);
-                        const auto visit = [&](uint32_t nx, uint32_t ny) {
-                            if (nx >= b.CountPixelX || ny >= b.CountPixelY || !HasCopper(b, nx, ny, l)) return;
-                            const size_t n = Index(nx, ny, l);
-                            if (label_[n] >= 0) return;
-                            label_[n] = island;
-                            stack.push_back(n);
-                        };
-                        visit(px + 1, py);
-                        visit(px - 1, py);  // wraps to a huge value at 0: refused by the bound check
-                        visit(px, py + 1);
-                        visit(px, py - 1);
-                    }
+        const int layers = static_cast<int>(layers_);
+        // Columns in memory order: x, then layer; a column's runs end where the next column's begin.
+        columnStart_.assign(static_cast<size_t>(layers_) * nx_ + 1, 0);
+        std::vector<int> parent;
+        const auto root = [&parent](int a) {
+            while (parent[a] != a) a = parent[a] = parent[parent[a]];
+            return a;
+        };
+        for (uint32_t x = 0; x < nx_; ++x)
+            for (int l = 0; l < layers; ++l) {
+                const size_t column = static_cast<size_t>(x) * layers_ + static_cast<size_t>(l);
+                columnStart_[column] = runs_.size();
+                // The previous column's runs of this layer, in row order.
+                size_t previous = 0, previousEnd = 0;
+                if (x > 0) {
+                    previous = columnStart_[column - layers_];
+                    previousEnd = columnStart_[column - layers_ + 1];
                 }
+                for (uint32_t y = 0; y < ny_;) {
+                    if (!HasCopper(b, x, y, l)) {
+                        ++y;
+                        continue;
+                    }
+                    uint32_t last = y;
+                    while (last + 1 < ny_ && HasCopper(b, x, last + 1, l)) ++last;
+                    const int id = static_cast<int>(runs_.size());
+                    runs_.push_back({y, last});
+                    parent.push_back(id);
+                    while (previous < previousEnd && runs_[previous].last < y) ++previous;
+                    // Runs that share a row; the last one may reach into the next run too.
+                    for (size_t p = previous; p < previousEnd && runs_[p].first <= last; ++p)
+                        parent[root(id)] = root(static_cast<int>(p));
+                    y = last + 1;
+                }
+            }
+        columnStart_.back() = runs_.size();
+        island_.assign(runs_.size(), -1);
+        std::vector<int> number(runs_.size(), -1);
+        for (size_t r = 0; r < runs_.size(); ++r) {
+            int& n = number[static_cast<size_t>(root(static_cast<int>(r)))];
+            if (n < 0) n = count_++;
+            island_[r] = n;
+        }
     }
     int Count() const { return count_; }
     // The island at a pixel, -1 without copper.
-    int At(uint32_t x, uint32_t y, uint32_t layer) const { return label_[Index(x, y, layer)]; }
+    int At(uint32_t x, uint32_t y, uint32_t layer) const
+    {
+        if (x >= nx_ || y >= ny_ || layer >= layers_) return -1;
+        const size_t column = static_cast<size_t>(x) * layers_ + layer;
+        for (size_t r = columnStart_[column]; r < columnStart_[column + 1]; ++r)
+            if (runs_[r].first <= y && y <= runs_[r].last) return island_[r];
+        return -1;
+    }
 
 private:
-    size_t Layers() const { return static_cast<size_t>(b_.LayerCount); }
-    size_t Size() const { return static_cast<size_t>(b_.CountPixelX) * b_.CountPixelY * Layers(); }
-    size_t Index(uint32_t x, uint32_t y, uint32_t l) const { return (static_cast<size_t>(x) * b_.CountPixelY + y) * Layers() + l; }
-    const SimMatrix& b_;
-    std::vector<int> label_;
+    struct Run {
+        uint32_t first, last;  // rows, inclusive
+    };
+    uint32_t nx_, ny_, layers_;
+    std::vector<Run> runs_;
+    std::vector<size_t> columnStart_;
+    std::vector<int> island_;
     int count_ = 0;
 };
 

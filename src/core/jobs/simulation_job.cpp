@@ -318,8 +318,10 @@ JobOutcome ThreadSpiceZin(const JobEnvironment& env, const AcJob& job)
 int ClearMeshZin(const SimMatrix* board, Mesh* mesh)
 {
     if (board == nullptr || mesh == nullptr) return -1;
+    // A node without a record reads 0 already.
     for (MeshNode* n = GetFirstNode(mesh); n != nullptr; n = GetNextNode(n))
-        for (int l = 0; l < board->LayerCount && l < 8; ++l) n->Zin[l] = 0.0f;
+        if (n->Results != nullptr)
+            for (int l = 0; l < board->LayerCount && l < 8; ++l) n->Results->Zin[l] = 0.0f;
     return 0;
 }
 

@@ -11,6 +11,7 @@
 
 #include "board/raster.h"
 #include "board/sim_matrix.h"
+#include "mesh/mesh_node_results.h"
 #include "util/debug_log.h"
 #include "util/large_block.h"
 
@@ -155,6 +156,7 @@ void FreeMesh(Mesh* mesh)
     // Nodes are trivially destructible; releasing the pool releases them all.
     delete mesh->NodePool;
     mesh->NodePool = nullptr;
+    FreeResultStore(mesh);
     mesh->FirstNode = nullptr;
     mesh->LastNode = nullptr;
     mesh->NodeCount = 0;
@@ -210,6 +212,10 @@ MeshNode* AddNode(Mesh* mesh, MeshNode* nodeTemplate)
         return nullptr;
     }
     auto* node = new (memory) MeshNode(*nodeTemplate);
+    // The template's record belongs to its own node (maybe of another mesh).
+    node->Results = nullptr;
+    if (nodeTemplate->Results != nullptr)
+        if (MeshNodeResults* results = NodeResults(mesh, node); results != nullptr) *results = *nodeTemplate->Results;
     node->pPrevNode = mesh->LastNode;
     node->pNextNode = nullptr;
     if (mesh->LastNode != nullptr)

@@ -31,6 +31,22 @@ struct MeshRect {
     int32_t bottom = 0;
 };
 
+// What an analysis maps onto a node: voltages, branch currents, current
+// density, impedance, per layer. Held by the mesh apart from its nodes and made
+// only when results are mapped (NodeResults in mesh_node_results.h), so that
+// building a mesh touches a fraction of the memory.
+struct MeshNodeResults {
+    double Voltage[8] = {};
+    double CurrentRT[8] = {};  // to IDRightT, positive leaving this node
+    double CurrentRB[8] = {};  // to IDRightB when the right side has two neighbours
+    double CurrentBL[8] = {};  // to IDBotL
+    double CurrentBR[8] = {};  // to IDBotR when the bottom side has two neighbours
+    double CurrentDensity[8] = {};
+    double CurrentX[8] = {};
+    double CurrentY[8] = {};
+    float Zin[8] = {};
+};
+
 struct MeshNode {
     uint32_t ID = 0;
     uint32_t OrderX = 0;  // width in pixels, a power of two
@@ -48,16 +64,12 @@ struct MeshNode {
     uint32_t IDLeftT = 0;   // (left - 1, top)
     uint32_t IDLeftB = 0;   // (left - 1, bottom)
     uint32_t bCopper[8] = {};
-    double Voltage[8] = {};
-    double CurrentRT[8] = {};  // to IDRightT, positive leaving this node
-    double CurrentRB[8] = {};  // to IDRightB when the right side has two neighbours
-    double CurrentBL[8] = {};  // to IDBotL
-    double CurrentBR[8] = {};  // to IDBotR when the bottom side has two neighbours
-    double CurrentDensity[8] = {};
-    double CurrentX[8] = {};
-    double CurrentY[8] = {};
+    // The board's temperature at the node, taken when the mesh is made (the DC
+    // netlist scales the copper resistance with it), or the thermal result.
     double Temperature[8] = {};
-    float Zin[8] = {};
+    // The node's record in the mesh's result store; null until results are
+    // mapped onto it (every result then reads 0).
+    MeshNodeResults* Results = nullptr;
     MeshNode* pNextNode = nullptr;
     MeshNode* pPrevNode = nullptr;
 };
@@ -65,6 +77,8 @@ struct MeshNode {
 // Storage of the nodes of one mesh (large blocks with a free list); private to
 // mesh_model.cpp.
 struct MeshNodePool;
+// Storage of the nodes' result records; private to mesh_node_results.cpp.
+struct MeshResultStore;
 
 // The mesh's fields; Mesh adds the ownership of its nodes and tables.
 struct MeshFields {
@@ -78,6 +92,7 @@ struct MeshFields {
     int32_t CountPixelY = 0;
     MeshNodePool* NodePool = nullptr;  // created by the first AddNode, released by FreeMesh
     uint32_t NodeCount = 0;            // nodes in the list, kept by AddNode and DeleteNode
+    MeshResultStore* ResultStore = nullptr;  // created by the first NodeResults, released by FreeMesh
 };
 
 // Owns its nodes and tables: it can be moved (the source is left empty) but
@@ -104,7 +119,8 @@ int InitMesh(Mesh* mesh, const SimMatrix* board);
 void FreeMesh(Mesh* mesh);
 int ExpandIDToNode(Mesh* mesh);
 
-// Nodes.
+// Nodes. AddNode copies the template; a template with results gets a record
+// of its own in this mesh with a copy of them.
 MeshNode* AddNode(Mesh* mesh, MeshNode* nodeTemplate);
 int DeleteNode(Mesh* mesh, MeshNode* node);
 MeshNode* GetFirstNode(const Mesh* mesh);

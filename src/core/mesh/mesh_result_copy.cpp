@@ -1,16 +1,11 @@
 #include "mesh/mesh_result_copy.h"
 
-#include <cstring>
+#include <algorithm>
 #include <new>
 
-namespace korvex {
+#include "mesh/mesh_node_results.h"
 
-namespace {
-// The node's result fields lie between Voltage and the list links.
-constexpr size_t kResultsBegin = offsetof(MeshNode, Voltage);
-constexpr size_t kResultsEnd = offsetof(MeshNode, pNextNode);
-static_assert(kResultsBegin < kResultsEnd);
-}  // namespace
+namespace korvex {
 
 MeshResultCopy::MeshResultCopy(const Mesh& original)
 {
@@ -26,6 +21,14 @@ MeshResultCopy::MeshResultCopy(const Mesh& original)
         node.pPrevNode = i > 0 ? &nodes_[i - 1] : nullptr;
         node.pNextNode = i + 1 < nodes_.size() ? &nodes_[i + 1] : nullptr;
         if (node.ID < byId_.size()) byId_[node.ID] = &node;
+        // The original's record stays the original's: results it has are copied.
+        const MeshNodeResults* original = node.Results;
+        node.Results = nullptr;
+        if (original != nullptr) {
+            MeshNodeResults* own = NodeResults(&mesh_, &node);
+            if (own == nullptr) return;
+            *own = *original;
+        }
     }
     mesh_.FirstNode = nodes_.empty() ? nullptr : &nodes_.front();
     mesh_.LastNode = nodes_.empty() ? nullptr : &nodes_.back();
@@ -41,8 +44,8 @@ MeshResultCopy::MeshResultCopy(const Mesh& original)
 
 MeshResultCopy::~MeshResultCopy()
 {
-    // Nothing of mesh_ is owned by it: the nodes and the ID table are ours, the
-    // pixel table is the original's.
+    // Of what mesh_ points to it owns only its result store: the nodes and the
+    // ID table are ours, the pixel table is the original's.
     mesh_.FirstNode = mesh_.LastNode = nullptr;
     mesh_.IDToNode = nullptr;
     mesh_.IDMatrix = nullptr;
@@ -51,17 +54,22 @@ MeshResultCopy::~MeshResultCopy()
     mesh_.NodePool = nullptr;
 }
 
-int MeshResultCopy::ApplyTo(Mesh* target) const
+int MeshResultCopy::ApplyTo(Mesh* target)
 {
     if (!valid_ || target == nullptr || target->NodeCount != nodes_.size() || target->LastID != mesh_.LastID)
         return -1;
     size_t i = 0;
     for (const MeshNode* n = target->FirstNode; n != nullptr; n = n->pNextNode, ++i)
         if (i >= nodes_.size() || nodes_[i].ID != n->ID) return -1;
+    // The records stay where they are; the target's nodes point to them now
+    // and the target's former store goes.
+    MoveResultStore(&mesh_, target);
     i = 0;
-    for (MeshNode* n = target->FirstNode; n != nullptr; n = n->pNextNode, ++i)
-        std::memcpy(reinterpret_cast<char*>(n) + kResultsBegin,
-                    reinterpret_cast<const char*>(&nodes_[i]) + kResultsBegin, kResultsEnd - kResultsBegin);
+    for (MeshNode* n = target->FirstNode; n != nullptr; n = n->pNextNode, ++i) {
+        std::copy(std::begin(nodes_[i].Temperature), std::end(nodes_[i].Temperature), std::begin(n->Temperature));
+        n->Results = nodes_[i].Results;
+        nodes_[i].Results = nullptr;
+    }
     return 0;
 }
 

@@ -55,10 +55,12 @@ double CurrentFromWiderNeighbour(const MeshNode* node, uint32_t firstID, uint32_
 }
 }  // namespace
 
-int SetVoltage(MeshNode* node, int layer, double value)
+int SetVoltage(Mesh* mesh, MeshNode* node, int layer, double value)
 {
-    if (node == nullptr || !ValidLayer(layer)) return -1;
-    node->Voltage[layer] = value;
+    if (!ValidLayer(layer)) return -1;
+    MeshNodeResults* results = NodeResults(mesh, node);
+    if (results == nullptr) return -1;
+    results->Voltage[layer] = value;
     return 0;
 }
 
@@ -69,21 +71,26 @@ int SetTemperature(MeshNode* node, int layer, double value)
     return 0;
 }
 
-int SetNodeZin(MeshNode* node, int layer, float value)
+int SetNodeZin(Mesh* mesh, MeshNode* node, int layer, float value)
 {
-    if (node == nullptr || !ValidLayer(layer)) return -1;
-    node->Zin[layer] = value;
+    if (!ValidLayer(layer)) return -1;
+    MeshNodeResults* results = NodeResults(mesh, node);
+    if (results == nullptr) return -1;
+    results->Zin[layer] = value;
     return 0;
 }
 
-int SetCurrent(MeshNode* node, int direction, int layer, double value)
+int SetCurrent(Mesh* mesh, MeshNode* node, int direction, int layer, double value)
 {
-    if (node == nullptr || !ValidLayer(layer)) return -1;
+    if (!ValidLayer(layer)) return -1;
+    if (direction < kCurrentRightTop || direction > kCurrentBottomRight) return mesh && node ? 0 : -1;
+    MeshNodeResults* results = NodeResults(mesh, node);
+    if (results == nullptr) return -1;
     switch (direction) {
-    case kCurrentRightTop: node->CurrentRT[layer] = value; break;
-    case kCurrentRightBottom: node->CurrentRB[layer] = value; break;
-    case kCurrentBottomLeft: node->CurrentBL[layer] = value; break;
-    case kCurrentBottomRight: node->CurrentBR[layer] = value; break;
+    case kCurrentRightTop: results->CurrentRT[layer] = value; break;
+    case kCurrentRightBottom: results->CurrentRB[layer] = value; break;
+    case kCurrentBottomLeft: results->CurrentBL[layer] = value; break;
+    case kCurrentBottomRight: results->CurrentBR[layer] = value; break;
     default: break;
     }
     return 0;
@@ -92,16 +99,16 @@ int SetCurrent(MeshNode* node, int direction, int layer, double value)
 int ResetCurrent(MeshNode* node)
 {
     if (node == nullptr) return -1;
-    for (int l = 0; l < kMaxLayers; ++l)
-        node->CurrentRT[l] = node->CurrentRB[l] = node->CurrentBL[l] = node->CurrentBR[l] =
-            node->CurrentDensity[l] = 0.0;
+    if (MeshNodeResults* r = node->Results; r != nullptr)
+        for (int l = 0; l < kMaxLayers; ++l)
+            r->CurrentRT[l] = r->CurrentRB[l] = r->CurrentBL[l] = r->CurrentBR[l] = r->CurrentDensity[l] = 0.0;
     return 0;
 }
 
 int ResetVoltage(MeshNode* node)
 {
     if (node == nullptr) return -1;
-    std::fill(std::begin(node->Voltage), std::end(node->Voltage), 0.0);
+    if (MeshNodeResults* r = node->Results; r != nullptr) std::fill(std::begin(r->Voltage), std::end(r->Voltage), 0.0);
     return 0;
 }
 
@@ -117,8 +124,9 @@ double GetCurrentTL(const Mesh* mesh, const MeshNode* node, int layer)
     if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
     const MeshNode* top = IDToAddress(mesh, node->IDTopL);
     if (top == nullptr) return 0.0;
-    if (!IsHigherOrderX(node, top)) return top->CurrentBL[layer];
-    return CurrentFromWiderNeighbour(node, top->IDBotL, top->IDBotR, top->CurrentBL, top->CurrentBR, layer);
+    const MeshNodeResults& r = ResultsOf(top);
+    if (!IsHigherOrderX(node, top)) return r.CurrentBL[layer];
+    return CurrentFromWiderNeighbour(node, top->IDBotL, top->IDBotR, r.CurrentBL, r.CurrentBR, layer);
 }
 
 double GetCurrentTR(const Mesh* mesh, const MeshNode* node, int layer)
@@ -127,7 +135,7 @@ double GetCurrentTR(const Mesh* mesh, const MeshNode* node, int layer)
     const MeshNode* top = IDToAddress(mesh, node->IDTopR);
     // A neighbour as wide as the node or wider is the top-left one, counted there.
     if (top == nullptr || !IsLowerOrderX(node, top)) return 0.0;
-    return top->CurrentBL[layer];
+    return ResultsOf(top).CurrentBL[layer];
 }
 
 double GetCurrentLT(const Mesh* mesh, const MeshNode* node, int layer)
@@ -135,9 +143,9 @@ double GetCurrentLT(const Mesh* mesh, const MeshNode* node, int layer)
     if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
     const MeshNode* left = IDToAddress(mesh, node->IDLeftT);
     if (left == nullptr) return 0.0;
-    if (!IsHigherOrderY(node, left)) return left->CurrentRT[layer];
-    return CurrentFromWiderNeighbour(node, left->IDRightT, left->IDRightB, left->CurrentRT, left->CurrentRB,
-                                     layer);
+    const MeshNodeResults& r = ResultsOf(left);
+    if (!IsHigherOrderY(node, left)) return r.CurrentRT[layer];
+    return CurrentFromWiderNeighbour(node, left->IDRightT, left->IDRightB, r.CurrentRT, r.CurrentRB, layer);
 }
 
 double GetCurrentLB(const Mesh* mesh, const MeshNode* node, int layer)
@@ -145,7 +153,7 @@ double GetCurrentLB(const Mesh* mesh, const MeshNode* node, int layer)
     if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
     const MeshNode* left = IDToAddress(mesh, node->IDLeftB);
     if (left == nullptr || !IsLowerOrderY(node, left)) return 0.0;
-    return left->CurrentRT[layer];
+    return ResultsOf(left).CurrentRT[layer];
 }
 
 int MeshToVoltageMatrix(const Mesh* mesh, SimMatrix* board)
@@ -168,7 +176,7 @@ int MeshToZinMatrix(const Mesh* mesh, SimMatrix* board)
 
 int MeshToVoltageRaster(const Mesh* mesh, const SimMatrix* board, float*** raster)
 {
-    return PaintNodes(mesh, board, raster, [](const MeshNode* n, int l) { return n->Voltage[l]; });
+    return PaintNodes(mesh, board, raster, [](const MeshNode* n, int l) { return ResultsOf(n).Voltage[l]; });
 }
 
 int MeshToTemperatureRaster(const Mesh* mesh, const SimMatrix* board, float*** raster)
@@ -180,7 +188,7 @@ int MeshToZinRaster(const Mesh* mesh, const SimMatrix* board, float*** raster)
 {
     if (mesh == nullptr || board == nullptr || raster == nullptr) return -1;
     ClearMatrix3D(board, raster);
-    return PaintNodes(mesh, board, raster, [](const MeshNode* n, int l) { return n->Zin[l]; });
+    return PaintNodes(mesh, board, raster, [](const MeshNode* n, int l) { return ResultsOf(n).Zin[l]; });
 }
 
 int ClearMatrix3D(const SimMatrix* board, float*** matrix)
@@ -208,18 +216,20 @@ int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** cur
     const int layers = Layers(board);
     for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) {
         const double width = node->OrderX, height = node->OrderY;
+        MeshNodeResults* r = NodeResults(mesh, node);
+        if (r == nullptr) return -1;
         for (int l = 0; l < layers; ++l) {
             // Mean of what leaves through one side and enters through the opposite one.
-            const double ix = 0.5 * (node->CurrentRT[l] + node->CurrentRB[l] + GetCurrentLT(mesh, node, l) +
-                                     GetCurrentLB(mesh, node, l));
-            const double iy = 0.5 * (node->CurrentBL[l] + node->CurrentBR[l] + GetCurrentTL(mesh, node, l) +
-                                     GetCurrentTR(mesh, node, l));
-            node->CurrentX[l] = ix;
-            node->CurrentY[l] = iy;
+            const double ix =
+                0.5 * (r->CurrentRT[l] + r->CurrentRB[l] + GetCurrentLT(mesh, node, l) + GetCurrentLB(mesh, node, l));
+            const double iy =
+                0.5 * (r->CurrentBL[l] + r->CurrentBR[l] + GetCurrentTL(mesh, node, l) + GetCurrentTR(mesh, node, l));
+            r->CurrentX[l] = ix;
+            r->CurrentY[l] = iy;
             // Per pixel of cross-section: x current spreads over the rows, y over the columns.
             const double jx = ix / height, jy = iy / width;
             const double j = std::sqrt(jx * jx + jy * jy);
-            node->CurrentDensity[l] = j;
+            r->CurrentDensity[l] = j;
             const float fj = static_cast<float>(j), fx = static_cast<float>(jx), fy = static_cast<float>(jy);
             ForEachPixel(board, node, [&](int x, int y) {
                 density[x][y][l] = fj;

@@ -2,8 +2,11 @@
 // Per-node results (voltages, branch currents, temperatures, impedances), the
 // currents a node exchanges through its top and left sides (stored by the
 // neighbours there), the derived current density, and the painting of node
-// values into the board's per-pixel result rasters.
+// values into the board's per-pixel result rasters. Apart from the temperature,
+// the results live in the mesh's result store (mesh_node_results.h), so the
+// setters take the mesh.
 #include "mesh/mesh_model.h"
+#include "mesh/mesh_node_results.h"
 
 namespace korvex {
 
@@ -17,12 +20,14 @@ enum MeshCurrentDirection : int {
     kCurrentBottomRight = 3,  // CurrentBR
 };
 
-// Setters: -1 for a null node or a layer outside 0 ... 7 (nothing written).
-int SetVoltage(MeshNode* node, int layer, double value);
+// Setters: -1 for a null mesh or node, a layer outside 0 ... 7 or no memory
+// for the node's record (nothing written).
+int SetVoltage(Mesh* mesh, MeshNode* node, int layer, double value);
 int SetTemperature(MeshNode* node, int layer, double value);
-int SetNodeZin(MeshNode* node, int layer, float value);
+int SetNodeZin(Mesh* mesh, MeshNode* node, int layer, float value);
 // Direction 0 ... 3 as above; any other direction writes nothing and gives 0.
-int SetCurrent(MeshNode* node, int direction, int layer, double value);
+int SetCurrent(Mesh* mesh, MeshNode* node, int direction, int layer, double value);
+// Resets write zeros only where the node has a record (without one it reads 0).
 int ResetCurrent(MeshNode* node);
 int ResetVoltage(MeshNode* node);
 int ResetTemperature(MeshNode* node, double value);

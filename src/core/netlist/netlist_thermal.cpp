@@ -7,6 +7,7 @@
 #include "board/sim_matrix.h"
 #include "mesh/circuit_node_names.h"
 #include "mesh/mesh_model.h"
+#include "mesh/mesh_node_results.h"
 #include "netlist/element_counters.h"
 #include "netlist/node_access.h"
 #include "netlist/resistance_tables.h"
@@ -153,8 +154,8 @@ void WriteCopperHeating(NetlistWriter& out, const SimMatrix* board, const MeshNo
         const double k = 1 + board->TemperatureCoefficient * (node->Temperature[l] - 20);
         const float rx = static_cast<float>(board->RdcX[l] * k * widthOverHeight);
         const float ry = static_cast<float>(board->RdcY[l] * k * heightOverWidth);
-        const float ix = static_cast<float>(node->CurrentX[l]);
-        const float iy = static_cast<float>(node->CurrentY[l]);
+        const float ix = static_cast<float>(ResultsOf(node).CurrentX[l]);
+        const float iy = static_cast<float>(ResultsOf(node).CurrentY[l]);
         const float p = rx * ix * ix + ry * iy * iy;
         if (!(p > 0)) continue;
         out.Format("IIR%1u_%06u NAMB " KORVEX_DC_NODE " %f\n", l, node->ID, l, node->ID, p);

@@ -150,7 +150,7 @@ void MapZDistribution(const RawFile& raw, Mesh* mesh)
             double re = 0, im = 0;
             raw.ComplexValue(p, v, raw.DeclaredVariables, &re, &im);
             if (ok)
-                SetNodeZin(NodeOf(mesh, id), static_cast<int>(layer), static_cast<float>(Magnitude(re, im)));
+                SetNodeZin(mesh, NodeOf(mesh, id), static_cast<int>(layer), static_cast<float>(Magnitude(re, im)));
             else
                 printDebug("Error in RawToMeshZDistribution\r\n");
         }
@@ -180,7 +180,7 @@ void MapAcCurrentDensity(const RawFile& raw, const SimMatrix* board, Mesh* mesh)
             raw.ComplexValue(p, v, raw.DeclaredVariables, &re, &im);
             const double value = re < 0 ? -Magnitude(re, im) : Magnitude(re, im);
             if (ok)
-                SetCurrent(NodeOf(mesh, id), static_cast<int>(direction), storedLayer, value);
+                SetCurrent(mesh, NodeOf(mesh, id), static_cast<int>(direction), storedLayer, value);
             else
                 printDebug("Error in RawToMeshCurrentDensity\r\n");
         }
@@ -199,7 +199,7 @@ void MapVoltageNoise(const RawFile& raw, Mesh* mesh)
             double re = 0, im = 0;
             raw.ComplexValue(p, v, raw.DeclaredVariables, &re, &im);
             if (ok)
-                SetVoltage(NodeOf(mesh, id), static_cast<int>(layer), Magnitude(re, im));
+                SetVoltage(mesh, NodeOf(mesh, id), static_cast<int>(layer), Magnitude(re, im));
             else
                 printDebug("Error in RawToMeshVoltageNoise\r\n");
         }

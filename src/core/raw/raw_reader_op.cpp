@@ -101,7 +101,7 @@ void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult
         uint64_t id = 0;
         if (StartsWithNoCase(name, kDcNodeVoltagePrefix)) {
             if (ParseLayerId(name, kDcNodeVoltagePrefix.size(), &layer, &id, nullptr))
-                SetVoltage(NodeOf(mesh, id), static_cast<int>(layer), value);
+                SetVoltage(mesh, NodeOf(mesh, id), static_cast<int>(layer), value);
             continue;
         }
         // A voltage of a net that is not a mesh node (a net named on a part):
@@ -110,7 +110,7 @@ void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult
         const char kind = static_cast<char>(std::tolower(static_cast<unsigned char>(name[3])));
         if (kind == 'c') {
             if (ParseLayerId(name, 4, &layer, &id, &direction))
-                SetCurrent(NodeOf(mesh, id), static_cast<int>(direction), static_cast<int>(layer), value);
+                SetCurrent(mesh, NodeOf(mesh, id), static_cast<int>(direction), static_cast<int>(layer), value);
             else
                 printDebug("Unknown Variable %s %f\r\n", Shown(name).c_str(), value);
         } else if (kind == 'v') {

@@ -109,10 +109,10 @@ QString ResultDiagnostics(const Mesh& mesh, int show, int layer, int x, int y)
     if (show == kShowCurrentDensity)
         return QString::asprintf("ID %u TL:%f TR:%f RT:%f RB:%f BL:%f BR:%f LT:%f LB:%f\r\n", node->ID,
                                  GetCurrentTL(&mesh, node, layer), GetCurrentTR(&mesh, node, layer),
-                                 node->CurrentRT[layer], node->CurrentRB[layer], node->CurrentBL[layer],
-                                 node->CurrentBR[layer], GetCurrentLT(&mesh, node, layer),
+                                 ResultsOf(node).CurrentRT[layer], ResultsOf(node).CurrentRB[layer],
+                                 ResultsOf(node).CurrentBL[layer], ResultsOf(node).CurrentBR[layer], GetCurrentLT(&mesh, node, layer),
                                  GetCurrentLB(&mesh, node, layer));
-    QString text = show == kShowVoltage ? QString::asprintf("ID %u Voltage:%f\r\n", node->ID, node->Voltage[layer])
+    QString text = show == kShowVoltage ? QString::asprintf("ID %u Voltage:%f\r\n", node->ID, ResultsOf(node).Voltage[layer])
                                         : QString::asprintf("ID %u Temp:%f\r\n", node->ID, node->Temperature[layer]);
     text += QString::asprintf("pNode ID %d Orderx %d Ordery %d\r\n", int(node->ID), int(node->OrderX), int(node->OrderY));
     text += QString::asprintf("     %4u  %4u \r\n", node->IDTopL, node->IDTopR);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
+#include <utility>
+#include <vector>
 
 #include "jobs/board_checks.h"
 #include "../board/board_fixtures.h"
@@ -196,4 +199,65 @@ TEST(BoardChecks, PortsAnAcModeNeeds)
         else
             EXPECT_NE(why.find(c.reason), std::string::npos) << c.mode << ": " << why;
     }
+}
+
+// Random copper on a 13 x 9 single-layer board: ground, source ends and the
+// outcome taken from a plain flood fill written here.
+TEST(BoardChecks, ReturnPathsOnRandomCopperFollowAFloodFill)
+{
+    constexpr uint32_t kX = 13, kY = 9;
+    std::mt19937 random(7);
+    int checked = 0;
+    for (int round = 0; round < 400; ++round) {
+        OwnedBoard random_board(kX, kY, 1, false);
+        bool copper[kX][kY];
+        std::vector<std::pair<uint32_t, uint32_t>> pixels;
+        for (uint32_t x = 0; x < kX; ++x)
+            for (uint32_t y = 0; y < kY; ++y) {
+                copper[x][y] = random() % 100 < 55;
+                random_board.board.CopperMatrix[x][y][0] = copper[x][y] ? 1.0f : 0.0f;
+                if (copper[x][y]) pixels.push_back({x, y});
+            }
+        if (pixels.size() < 3) continue;
+        const auto pick = [&] { return pixels[random() % pixels.size()]; };
+        const auto [gx, gy] = pick();
+        const auto [ax, ay] = pick();
+        const auto [cx, cy] = pick();
+        const auto reaches = [&](uint32_t fromX, uint32_t fromY, uint32_t toX, uint32_t toY) {
+            std::vector<std::pair<uint32_t, uint32_t>> open{{fromX, fromY}};
+            bool seen[kX][kY] = {};
+            seen[fromX][fromY] = true;
+            while (!open.empty()) {
+                const auto [x, y] = open.back();
+                open.pop_back();
+                if (x == toX && y == toY) return true;
+                const int steps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+                for (const auto& s : steps) {
+                    const int nx = int(x) + s[0], ny = int(y) + s[1];
+                    if (nx < 0 || ny < 0 || nx >= int(kX) || ny >= int(kY) || !copper[nx][ny] || seen[nx][ny]) continue;
+                    seen[nx][ny] = true;
+                    open.push_back({uint32_t(nx), uint32_t(ny)});
+                }
+            }
+            return false;
+        };
+        Resistor ground;
+        ground.Net1X = ground.Net2X = gx, ground.Net1Y = ground.Net2Y = gy;
+        CopyName(ground.Net2Name, "0");
+        AddPart(&random_board.board, PART_RESISTOR, &ground);
+        Current source;
+        source.Net1X = ax, source.Net1Y = ay, source.Net2X = cx, source.Net2Y = cy;
+        AddPart(&random_board.board, PART_CURRENT, &source);
+        const bool aGround = reaches(gx, gy, ax, ay), cGround = reaches(gx, gy, cx, cy);
+        const std::string expected = aGround && cGround     ? ""
+                                     : reaches(ax, ay, cx, cy) ? "its copper has no path to ground"
+                                                               : "its ends lie in different copper islands";
+        const std::string why = CheckDcConnections(random_board.board);
+        if (expected.empty())
+            EXPECT_EQ(why, "") << round;
+        else
+            EXPECT_NE(why.find(expected), std::string::npos) << round << ": " << why;
+        ++checked;
+    }
+    EXPECT_GT(checked, 300);
 }

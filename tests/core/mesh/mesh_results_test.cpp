@@ -43,18 +43,18 @@ TEST_F(ResultFixture, FourByFourNodeWithTwoAmperesThrough)
 {
     // Three 4 x 4 nodes in a row; 2 A flows left to right through the middle one.
     Build(12, 4, {{0, 0, 3, 3}, {4, 0, 7, 3}, {8, 0, 11, 3}});
-    SetCurrent(At(0, 0), kCurrentRightTop, 0, 2.0);
-    SetCurrent(At(4, 0), kCurrentRightTop, 0, 2.0);
+    SetCurrent(&mesh, At(0, 0), kCurrentRightTop, 0, 2.0);
+    SetCurrent(&mesh, At(4, 0), kCurrentRightTop, 0, 2.0);
     ASSERT_EQ(MeshToCurrentDensity(&board, &mesh), 0);
-    EXPECT_DOUBLE_EQ(At(4, 0)->CurrentX[0], 2.0);
-    EXPECT_DOUBLE_EQ(At(4, 0)->CurrentDensity[0], 0.5);
+    EXPECT_DOUBLE_EQ(ResultsOf(At(4, 0)).CurrentX[0], 2.0);
+    EXPECT_DOUBLE_EQ(ResultsOf(At(4, 0)).CurrentDensity[0], 0.5);
     EXPECT_FLOAT_EQ(board.CurrentDensityMatrix[5][2][0], 0.5f);
     EXPECT_FLOAT_EQ(board.CurrentXMatrix[7][3][0], 0.5f);
     EXPECT_FLOAT_EQ(board.CurrentYMatrix[7][3][0], 0.0f);
     // The node on the left edge has no left neighbour: half of its right current.
-    EXPECT_DOUBLE_EQ(At(0, 0)->CurrentX[0], 1.0);
-    EXPECT_DOUBLE_EQ(At(8, 0)->CurrentX[0], 1.0);
-    EXPECT_DOUBLE_EQ(At(4, 0)->CurrentDensity[1], 0.0);
+    EXPECT_DOUBLE_EQ(ResultsOf(At(0, 0)).CurrentX[0], 1.0);
+    EXPECT_DOUBLE_EQ(ResultsOf(At(8, 0)).CurrentX[0], 1.0);
+    EXPECT_DOUBLE_EQ(ResultsOf(At(4, 0)).CurrentDensity[1], 0.0);
 }
 
 TEST_F(ResultFixture, CurrentsFromAWiderTopNeighbour)
@@ -62,8 +62,8 @@ TEST_F(ResultFixture, CurrentsFromAWiderTopNeighbour)
     // A 4-wide node above two 2-wide nodes: each takes its own slot.
     Build(4, 6, {{0, 0, 3, 3}, {0, 4, 1, 5}, {2, 4, 3, 5}});
     MeshNode* top = At(0, 0);
-    SetCurrent(top, kCurrentBottomLeft, 1, 3.0);
-    SetCurrent(top, kCurrentBottomRight, 1, 5.0);
+    SetCurrent(&mesh, top, kCurrentBottomLeft, 1, 3.0);
+    SetCurrent(&mesh, top, kCurrentBottomRight, 1, 5.0);
     EXPECT_DOUBLE_EQ(GetCurrentTL(&mesh, At(0, 4), 1), 3.0);
     EXPECT_DOUBLE_EQ(GetCurrentTL(&mesh, At(2, 4), 1), 5.0);
     EXPECT_DOUBLE_EQ(GetCurrentTR(&mesh, At(2, 4), 1), 0.0);
@@ -82,19 +82,19 @@ TEST_F(ResultFixture, CurrentsFromTwoNarrowerNeighbours)
     // Each narrow node's branch to the big node is its first slot (RT, BL); the
     // second slot holds a decoy that must not be read.
     Build(4, 4, {{0, 0, 1, 1}, {0, 2, 1, 3}, {2, 0, 3, 3}});
-    SetCurrent(At(0, 0), kCurrentRightTop, 0, 1.5);
-    SetCurrent(At(0, 2), kCurrentRightTop, 0, 2.5);
-    SetCurrent(At(0, 0), kCurrentRightBottom, 0, 7.0);
-    SetCurrent(At(0, 2), kCurrentRightBottom, 0, 9.0);
+    SetCurrent(&mesh, At(0, 0), kCurrentRightTop, 0, 1.5);
+    SetCurrent(&mesh, At(0, 2), kCurrentRightTop, 0, 2.5);
+    SetCurrent(&mesh, At(0, 0), kCurrentRightBottom, 0, 7.0);
+    SetCurrent(&mesh, At(0, 2), kCurrentRightBottom, 0, 9.0);
     EXPECT_DOUBLE_EQ(GetCurrentLT(&mesh, At(2, 0), 0), 1.5);
     EXPECT_DOUBLE_EQ(GetCurrentLB(&mesh, At(2, 0), 0), 2.5);
     TearDown();
 
     Build(4, 4, {{0, 0, 1, 1}, {2, 0, 3, 1}, {0, 2, 3, 3}});
-    SetCurrent(At(0, 0), kCurrentBottomLeft, 0, 1.5);
-    SetCurrent(At(2, 0), kCurrentBottomLeft, 0, 2.5);
-    SetCurrent(At(0, 0), kCurrentBottomRight, 0, 7.0);
-    SetCurrent(At(2, 0), kCurrentBottomRight, 0, 9.0);
+    SetCurrent(&mesh, At(0, 0), kCurrentBottomLeft, 0, 1.5);
+    SetCurrent(&mesh, At(2, 0), kCurrentBottomLeft, 0, 2.5);
+    SetCurrent(&mesh, At(0, 0), kCurrentBottomRight, 0, 7.0);
+    SetCurrent(&mesh, At(2, 0), kCurrentBottomRight, 0, 9.0);
     EXPECT_DOUBLE_EQ(GetCurrentTL(&mesh, At(0, 2), 0), 1.5);
     EXPECT_DOUBLE_EQ(GetCurrentTR(&mesh, At(0, 2), 0), 2.5);
 }
@@ -103,14 +103,14 @@ TEST_F(ResultFixture, SettersRefuseBadArguments)
 {
     Build(2, 2, {{0, 0, 1, 1}});
     MeshNode* n = At(0, 0);
-    EXPECT_EQ(SetCurrent(n, 4, 0, 9.0), 0);
+    EXPECT_EQ(SetCurrent(&mesh, n, 4, 0, 9.0), 0);
     for (int l = 0; l < 8; ++l)
-        EXPECT_EQ(n->CurrentRT[l] + n->CurrentRB[l] + n->CurrentBL[l] + n->CurrentBR[l], 0.0);
-    EXPECT_EQ(SetVoltage(n, 8, 1.0), -1);
-    EXPECT_EQ(SetVoltage(n, -1, 1.0), -1);
+        EXPECT_EQ(ResultsOf(n).CurrentRT[l] + ResultsOf(n).CurrentRB[l] + ResultsOf(n).CurrentBL[l] + ResultsOf(n).CurrentBR[l], 0.0);
+    EXPECT_EQ(SetVoltage(&mesh, n, 8, 1.0), -1);
+    EXPECT_EQ(SetVoltage(&mesh, n, -1, 1.0), -1);
     EXPECT_EQ(SetTemperature(nullptr, 0, 1.0), -1);
-    EXPECT_EQ(SetNodeZin(n, 7, 2.0f), 0);
-    EXPECT_EQ(n->Zin[7], 2.0f);
+    EXPECT_EQ(SetNodeZin(&mesh, n, 7, 2.0f), 0);
+    EXPECT_EQ(ResultsOf(n).Zin[7], 2.0f);
     ResetTemperature(n, 25.0);
     EXPECT_EQ(n->Temperature[7], 25.0);
 }
@@ -118,9 +118,9 @@ TEST_F(ResultFixture, SettersRefuseBadArguments)
 TEST_F(ResultFixture, PaintingFillsEveryPixelOfTheNode)
 {
     Build(4, 2, {{0, 0, 1, 1}, {2, 0, 3, 1}});
-    SetVoltage(At(2, 0), 1, 3.3);
+    SetVoltage(&mesh, At(2, 0), 1, 3.3);
     SetTemperature(At(0, 0), 0, 40.0);
-    SetNodeZin(At(0, 0), 1, 7.0f);
+    SetNodeZin(&mesh, At(0, 0), 1, 7.0f);
     board.ZinMatrix[3][1][1] = 99.0f;
     ASSERT_EQ(MeshToVoltageMatrix(&mesh, &board), 0);
     ASSERT_EQ(MeshToTemperatureMatrix(&mesh, &board), 0);

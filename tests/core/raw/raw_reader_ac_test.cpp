@@ -4,6 +4,7 @@
 #include "board/sim_matrix.h"
 #include "diagram/diagram.h"
 #include "mesh/mesh_model.h"
+#include "mesh/mesh_node_results.h"
 #include "pdn/simulate_s_capacitor.h"
 #include "raw/raw_reader_ac.h"
 #include "../board/board_fixtures.h"
@@ -98,19 +99,19 @@ TEST(RawToMeshAcMaps, ImpedanceCurrentAndVoltageNoisePerNode)
     DebugCapture log;
     MapZDistribution(Parse(Sweep({"frequency", "Zin(i_l1_n000002)", "Zin(i_lx_n1)"}, {1e8, 0, 3, 4, 1, 1}, 1)),
                      &two.mesh);
-    EXPECT_EQ(IDToAddress(&two.mesh, 2)->Zin[1], 5.0f);
+    EXPECT_EQ(ResultsOf(IDToAddress(&two.mesh, 2)).Zin[1], 5.0f);
     EXPECT_TRUE(log.Contains("Error in RawToMeshZDistribution\r\n"));
 
     // Negative real part: negative current; a 2-layer board stores on layer 0.
     MapAcCurrentDensity(Parse(Sweep({"frequency", "I(R_l1_n000001_p2)"}, {1e8, 0, -3, 4}, 1)), &two.board, &two.mesh);
-    EXPECT_EQ(IDToAddress(&two.mesh, 1)->CurrentBL[0], -5.0);
+    EXPECT_EQ(ResultsOf(IDToAddress(&two.mesh, 1)).CurrentBL[0], -5.0);
 
     SmallMesh four(4);
     MapAcCurrentDensity(Parse(Sweep({"frequency", "I(R_l2_n000001_p0)"}, {1e8, 0, 3, 4}, 1)), &four.board,
                         &four.mesh);
-    EXPECT_EQ(IDToAddress(&four.mesh, 1)->CurrentRT[2], 5.0);
+    EXPECT_EQ(ResultsOf(IDToAddress(&four.mesh, 1)).CurrentRT[2], 5.0);
 
     MapVoltageNoise(Parse(Sweep({"frequency", "V(n_l0_n1000001)", "V(n_l0_n000001)"}, {1e8, 0, 1, 1, -6, 8}, 1)),
                     &two.mesh);
-    EXPECT_EQ(IDToAddress(&two.mesh, 1)->Voltage[0], 10.0);
+    EXPECT_EQ(ResultsOf(IDToAddress(&two.mesh, 1)).Voltage[0], 10.0);
 }

@@ -6,6 +6,7 @@
 
 #include "board/sim_matrix.h"
 #include "mesh/mesh_model.h"
+#include "mesh/mesh_node_results.h"
 #include "raw/raw_reader_op.h"
 #include "../board/board_fixtures.h"
 #include "raw_builder.h"
@@ -54,10 +55,10 @@ TEST(RawToMeshElectrical, MapsVoltagesBranchAndViaCurrentsPastForeignNets)
     b.values = {1.25, 99, 2.5, -0.5, 0.75, 3, 4, 5};
     DebugCapture log;
     MapElectricalResults(f.Raw(b), &f.board, &f.mesh);
-    EXPECT_EQ(IDToAddress(&f.mesh, 2)->Voltage[1], 1.25);
+    EXPECT_EQ(ResultsOf(IDToAddress(&f.mesh, 2)).Voltage[1], 1.25);
     // The voltage of a named net is skipped, not the end of the walk.
-    EXPECT_EQ(IDToAddress(&f.mesh, 3)->Voltage[2], 2.5);
-    EXPECT_EQ(IDToAddress(&f.mesh, 4)->CurrentBR[1], -0.5);
+    EXPECT_EQ(ResultsOf(IDToAddress(&f.mesh, 3)).Voltage[2], 2.5);
+    EXPECT_EQ(ResultsOf(IDToAddress(&f.mesh, 4)).CurrentBR[1], -0.5);
     EXPECT_EQ(PartRecord<Via>(GetFirstPart(&f.board))->Current[1], 0.75f);
     EXPECT_TRUE(log.Contains("Unknown Variable (Rc1_00x004_3) 3.000000\r\n"));
     EXPECT_TRUE(log.Contains("ViaCurrent Error\r\n"));  // key 9 names no part
@@ -92,7 +93,7 @@ TEST(RawToMeshElectrical, RefusesTruncatedAndMissingFilesWithoutMapping)
     std::string error;
     EXPECT_EQ(RawToMeshElectrical(&f.board, &f.mesh, path.c_str(), &error), -1);
     EXPECT_NE(error.find("truncated"), std::string::npos);
-    EXPECT_EQ(IDToAddress(&f.mesh, 1)->Voltage[1], 0.0);  // nothing half-mapped
+    EXPECT_EQ(ResultsOf(IDToAddress(&f.mesh, 1)).Voltage[1], 0.0);  // nothing half-mapped
 
     // Fewer points than declared, and no points at all, are refused as well.
     for (unsigned declared : {2u, 0u}) {
@@ -102,7 +103,7 @@ TEST(RawToMeshElectrical, RefusesTruncatedAndMissingFilesWithoutMapping)
         EXPECT_EQ(RawToMeshElectrical(&f.board, &f.mesh, path.c_str(), &error), -1) << declared;
         EXPECT_NE(error.find(declared ? "truncated" : "no points"), std::string::npos) << error;
     }
-    EXPECT_EQ(IDToAddress(&f.mesh, 1)->Voltage[1], 0.0);
+    EXPECT_EQ(ResultsOf(IDToAddress(&f.mesh, 1)).Voltage[1], 0.0);
 
     DebugCapture log;
     EXPECT_EQ(RawToMeshThermal(&f.board, &f.mesh, (dir / "absent.raw").c_str(), &error), -1);
