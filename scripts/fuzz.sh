@@ -5,7 +5,8 @@
 # (the reproducer is kept in BUILD/findings/<harness>/).
 #   scripts/fuzz.sh BUILD SECONDS [HARNESS...]
 # With FUZZ_RUNS=N in the environment each harness stops after N executions instead
-# (SECONDS is then ignored).
+# (SECONDS is then ignored). FUZZ_TIMEOUT=S (default 25) is the wall time after which one
+# execution counts as a hang: raise it for long runs at low priority on a busy machine.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${1:?build folder}
@@ -70,7 +71,7 @@ for h in "${harnesses[@]}"; do
   limit=(-max_total_time="$seconds")
   [ -n "${FUZZ_RUNS:-}" ] && limit=(-runs="$FUZZ_RUNS")
   "$build/bin/$h" "$corpus" "$build/seeds/$h" -dict="$(dict_of "$h")" "${limit[@]}" \
-    -max_len=$max_len -timeout=25 -rss_limit_mb=4096 -artifact_prefix="$findings/" -print_final_stats=1 \
+    -max_len=$max_len -timeout="${FUZZ_TIMEOUT:-25}" -rss_limit_mb=4096 -artifact_prefix="$findings/" -print_final_stats=1 \
     > "$log" 2>&1
   status=$?
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)

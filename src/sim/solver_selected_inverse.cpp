@@ -1,19 +1,63 @@
-// Complex symmetric LDL^T without pivoting (simplicial, up-looking) and the selected
-// inversion of Takahashi: every entry of the inverse on the pattern of L, for about the cost
-// of one factorisation. Serves the impedance at every node of a plane (one .net per node),
-// where one solve per node would cost n solves. The fill-reducing order comes from CHOLMOD.
-// Without pivoting a pivot can vanish; factor() then reports failure and the caller falls
-// back to a pivoting solver.
-#include <cholmod.h>
-
+// Complex symmetric LDL^T without pivoting and the selected inversion of Takahashi: every
+// entry of the inverse on the pattern of L, for about the cost of one factorisation. Serves
+// the impedance at every node of a plane (one .net per node), where one solve per node would
+// cost n solves. Supernodal: dense blocks through the BLAS, in CHOLMOD's fill-reducing order
+// (solver_selected_inverse_symbolic.cpp, _factor.cpp, _takahashi.cpp). Without pivoting a
+// pivot can vanish; factor() then reports failure and the caller falls back to a pivoting solver.
 #include <algorithm>
-#include <cmath>
-#include <cstring>
+#include <thread>
 
-#include "linear_solver.h"
-#include "sim_error.h"
+#include "blas_info.h"
+#include "solver_selected_inverse.h"
 
 namespace korvex::sim {
+
+namespace supernodal {
+
+int availableThreads()
+{
+    const int blas = setBlasThreads(1);
+    if (blas > 0) setBlasThreads(blas);
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return std::max(1, std::min({2, blas > 0 ? blas : cores, cores}));
+}
+
+SerialBlas::SerialBlas() : previous_(setBlasThreads(1)) {}
+
+SerialBlas::~SerialBlas()
+{
+    if (previous_ > 0) setBlasThreads(previous_);
+}
+
+void solve(const Layout& layout, const ComplexBuffer& l, const ComplexBuffer& d, Complex* b)
+{
+    std::vector<Complex> x(layout.n);
+    for (int k = 0; k < layout.n; ++k) x[k] = b[layout.perm[k]];
+    const int count = layout.count();
+    for (int s = 0; s < count; ++s) {
+        const int rows = layout.rowCount(s), k1 = layout.first[s];
+        const int* rowList = layout.rows.data() + layout.rowStart[s];
+        for (int c = 0; c < layout.columnCount(s); ++c) {
+            const Complex* column = l.data() + layout.valueStart[s] + static_cast<size_t>(c) * rows;
+            const Complex xk = x[k1 + c];
+            for (int i = c + 1; i < rows; ++i) x[rowList[i]] -= column[i] * xk;
+        }
+    }
+    for (int k = 0; k < layout.n; ++k) x[k] /= d[k];
+    for (int s = count - 1; s >= 0; --s) {
+        const int rows = layout.rowCount(s), k1 = layout.first[s];
+        const int* rowList = layout.rows.data() + layout.rowStart[s];
+        for (int c = layout.columnCount(s) - 1; c >= 0; --c) {
+            const Complex* column = l.data() + layout.valueStart[s] + static_cast<size_t>(c) * rows;
+            Complex sum = x[k1 + c];
+            for (int i = c + 1; i < rows; ++i) sum -= column[i] * x[rowList[i]];
+            x[k1 + c] = sum;
+        }
+    }
+    for (int k = 0; k < layout.n; ++k) b[layout.perm[k]] = x[k];
+}
+
+}  // namespace supernodal
 
 namespace {
 
@@ -23,96 +67,40 @@ public:
 
     void analyse(const SparsePattern& pattern) override
     {
-        n_ = pattern.n;
-        colPtr_ = pattern.colPtr;
-        rowIdx_ = pattern.rowIdx;
-        order();
-        symbolic();
+        pattern_ = &pattern;
+        layout_ = supernodal::analyse(pattern);
+        n_ = layout_.n;
         inverseValid_ = false;
     }
 
     FactorResult factor(const Complex* values) override
     {
         inverseValid_ = false;
-        FactorResult result;
-        const int n = n_;
-        std::vector<Complex> y(n, Complex(0));
-        std::vector<int> pattern(n), flag(n), lnz(n);
-        double largestMultiplier = 0;  // growth of L: large multipliers mean lost digits
-        for (int k = 0; k < n; ++k) {
-            int top = n;
-            flag[k] = k;
-            lnz[k] = 0;
-            const int kk = perm_[k];
-            double diagonalScale = 0;
-            for (int p = colPtr_[kk]; p < colPtr_[kk + 1]; ++p) {
-                int i = pinv_[rowIdx_[p]];
-                if (i > k) continue;
-                y[i] += values[p];
-                if (i == k) diagonalScale = std::abs(values[p]);
-                int len = 0;
-                for (; flag[i] != k; i = parent_[i]) {
-                    pattern[len++] = i;
-                    flag[i] = k;
-                }
-                while (len > 0) pattern[--top] = pattern[--len];
-            }
-            d_[k] = y[k];
-            y[k] = 0;
-            for (; top < n; ++top) {
-                const int i = pattern[top];
-                const Complex yi = y[i];
-                y[i] = 0;
-                const int end = lp_[i] + lnz[i];
-                for (int p = lp_[i]; p < end; ++p) y[li_[p]] -= lx_[p] * yi;
-                const Complex lki = yi / d_[i];
-                largestMultiplier = std::max(largestMultiplier, std::abs(lki));
-                d_[k] -= lki * yi;
-                li_[end] = k;
-                lx_[end] = lki;
-                ++lnz[i];
-            }
-            if (!(std::abs(d_[k]) > 1e-13 * diagonalScale) || !std::isfinite(std::abs(d_[k])) || largestMultiplier > 1e8) {
-                result.ok = false;
-                result.column = perm_[k];
-                result.message = largestMultiplier > 1e8 ? "element growth without pivoting" : "vanishing pivot without pivoting";
-                return result;
-            }
-        }
-        return result;
+        z_.release();
+        return supernodal::factor(layout_, *pattern_, values, l_, d_, supernodal::availableThreads());
     }
 
     void solve(Complex* rhs, int nrhs) override
     {
-        std::vector<Complex> x(n_);
-        for (int c = 0; c < nrhs; ++c) {
-            Complex* b = rhs + static_cast<size_t>(c) * n_;
-            for (int k = 0; k < n_; ++k) x[k] = b[perm_[k]];
-            for (int j = 0; j < n_; ++j)
-                for (int p = lp_[j]; p < lp_[j + 1]; ++p) x[li_[p]] -= lx_[p] * x[j];
-            for (int j = 0; j < n_; ++j) x[j] /= d_[j];
-            for (int j = n_ - 1; j >= 0; --j)
-                for (int p = lp_[j]; p < lp_[j + 1]; ++p) x[j] -= lx_[p] * x[li_[p]];
-            for (int k = 0; k < n_; ++k) b[perm_[k]] = x[k];
-        }
+        for (int c = 0; c < nrhs; ++c) supernodal::solve(layout_, l_, d_, rhs + static_cast<size_t>(c) * n_);
     }
 
     void inverseEntries(const std::vector<std::pair<int, int>>& entries, Complex* out) override
     {
-        if (!inverseValid_) takahashi();
+        if (!inverseValid_) {
+            supernodal::selectedInverse(layout_, l_, d_, z_, supernodal::availableThreads());
+            inverseValid_ = true;
+        }
         std::vector<std::pair<int, int>> missing;
         std::vector<size_t> missingIndex;
         for (size_t k = 0; k < entries.size(); ++k) {
-            int i = pinv_[entries[k].first], j = pinv_[entries[k].second];
-            if (i == j) {
-                out[k] = zd_[j];
-                continue;
-            }
+            int i = layout_.pinv[entries[k].first], j = layout_.pinv[entries[k].second];
             if (i < j) std::swap(i, j);
-            auto first = li_.begin() + lp_[j], last = li_.begin() + lp_[j + 1];
-            auto found = std::lower_bound(first, last, i);
+            const int s = layout_.superOf[j];
+            const auto first = layout_.rows.begin() + layout_.rowStart[s], last = layout_.rows.begin() + layout_.rowStart[s + 1];
+            const auto found = std::lower_bound(first, last, i);
             if (found != last && *found == i) {
-                out[k] = zx_[found - li_.begin()];
+                out[k] = z_[layout_.valueStart[s] + static_cast<size_t>(j - layout_.first[s]) * layout_.rowCount(s) + (found - first)];
             } else {
                 missing.push_back(entries[k]);
                 missingIndex.push_back(k);
@@ -126,101 +114,9 @@ public:
     }
 
 private:
-    void order()
-    {
-        cholmod_common common;
-        cholmod_start(&common);
-        common.supernodal = CHOLMOD_SIMPLICIAL;
-        cholmod_sparse a;
-        std::memset(&a, 0, sizeof a);
-        std::vector<double> ones(rowIdx_.size(), 1.0);
-        a.nrow = a.ncol = static_cast<size_t>(n_);
-        a.nzmax = rowIdx_.size();
-        a.p = colPtr_.data();
-        a.i = rowIdx_.data();
-        a.x = ones.data();
-        a.stype = -1;
-        a.itype = CHOLMOD_INT;
-        a.xtype = CHOLMOD_REAL;
-        a.dtype = CHOLMOD_DOUBLE;
-        a.sorted = 1;
-        a.packed = 1;
-        cholmod_factor* l = cholmod_analyze(&a, &common);
-        if (!l) {
-            cholmod_finish(&common);
-            throw SimError("ordering for the selected inversion failed");
-        }
-        const int* perm = static_cast<const int*>(l->Perm);
-        perm_.assign(perm, perm + n_);
-        cholmod_free_factor(&l, &common);
-        cholmod_finish(&common);
-        pinv_.assign(n_, 0);
-        for (int k = 0; k < n_; ++k) pinv_[perm_[k]] = k;
-    }
-
-    // Elimination tree and column counts of L (the symbolic step of the up-looking LDL^T).
-    void symbolic()
-    {
-        const int n = n_;
-        parent_.assign(n, -1);
-        std::vector<int> flag(n), lnz(n, 0);
-        for (int k = 0; k < n; ++k) {
-            flag[k] = k;
-            const int kk = perm_[k];
-            for (int p = colPtr_[kk]; p < colPtr_[kk + 1]; ++p) {
-                int i = pinv_[rowIdx_[p]];
-                if (i >= k) continue;
-                for (; flag[i] != k; i = parent_[i]) {
-                    if (parent_[i] == -1) parent_[i] = k;
-                    ++lnz[i];
-                    flag[i] = k;
-                }
-            }
-        }
-        lp_.assign(n + 1, 0);
-        for (int k = 0; k < n; ++k) lp_[k + 1] = lp_[k] + lnz[k];
-        li_.assign(lp_[n], 0);
-        lx_.assign(lp_[n], Complex(0));
-        d_.assign(n, Complex(0));
-    }
-
-    // Z = inverse on the pattern of L, columns from last to first:
-    // Z(i,j) = -sum_k L(k,j) Z(i,k) for i in struct(L(:,j)); Z(j,j) = 1/d_j - sum_k L(k,j) Z(k,j).
-    void takahashi()
-    {
-        const int n = n_;
-        zx_.assign(lx_.size(), Complex(0));
-        zd_.assign(n, Complex(0));
-        std::vector<int> position(n, -1);
-        std::vector<Complex> y;
-        for (int j = n - 1; j >= 0; --j) {
-            const int begin = lp_[j], count = lp_[j + 1] - lp_[j];
-            y.assign(count, Complex(0));
-            for (int t = 0; t < count; ++t) position[li_[begin + t]] = t;
-            for (int t = 0; t < count; ++t) {
-                const int k = li_[begin + t];
-                const Complex lkj = lx_[begin + t];
-                y[t] += zd_[k] * lkj;
-                for (int p = lp_[k]; p < lp_[k + 1]; ++p) {
-                    const int u = position[li_[p]];
-                    if (u < 0) continue;
-                    y[u] += zx_[p] * lkj;
-                    y[t] += zx_[p] * lx_[begin + u];
-                }
-            }
-            Complex diagonal = 1.0 / d_[j];
-            for (int t = 0; t < count; ++t) {
-                zx_[begin + t] = -y[t];
-                diagonal += lx_[begin + t] * y[t];
-                position[li_[begin + t]] = -1;
-            }
-            zd_[j] = diagonal;
-        }
-        inverseValid_ = true;
-    }
-
-    std::vector<int> colPtr_, rowIdx_, perm_, pinv_, parent_, lp_, li_;
-    std::vector<Complex> lx_, d_, zx_, zd_;
+    const SparsePattern* pattern_ = nullptr;  // outlives the solver (see LinearSolver::analyse)
+    supernodal::Layout layout_;
+    supernodal::ComplexBuffer l_, d_, z_;
     bool inverseValid_ = false;
 };
 
