@@ -238,6 +238,47 @@ MeshNode* AddNode(Mesh* mesh, MeshNode* nodeTemplate)
     return node;
 }
 
+int CompactNodes(Mesh* mesh)
+{
+    if (mesh == nullptr) return -1;
+    if (mesh->NodePool == nullptr || mesh->NodePool->freeList == nullptr) return 0;
+    auto* pool = new (std::nothrow) MeshNodePool;
+    std::vector<void*> slots;
+    try {
+        slots.reserve(mesh->NodeCount);
+    } catch (const std::bad_alloc&) {
+        delete pool;
+        return -1;
+    }
+    // Every slot first, so that running out of memory leaves the mesh as it was.
+    for (uint32_t i = 0; pool != nullptr && i < mesh->NodeCount; ++i) {
+        void* slot = pool->Take();
+        if (slot == nullptr) break;
+        slots.push_back(slot);
+    }
+    if (pool == nullptr || slots.size() != mesh->NodeCount) {
+        delete pool;
+        return -1;
+    }
+    MeshNode* previous = nullptr;
+    size_t i = 0;
+    for (const MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) {
+        auto* moved = new (slots[i++]) MeshNode(*node);
+        moved->pPrevNode = previous;
+        if (previous != nullptr)
+            previous->pNextNode = moved;
+        else
+            mesh->FirstNode = moved;
+        mesh->IDToNode[moved->ID] = moved;
+        previous = moved;
+    }
+    if (previous != nullptr) previous->pNextNode = nullptr;
+    mesh->LastNode = previous;
+    delete mesh->NodePool;
+    mesh->NodePool = pool;
+    return 0;
+}
+
 int DeleteNode(Mesh* mesh, MeshNode* node)
 {
     if (mesh == nullptr || node == nullptr || mesh->FirstNode == nullptr) return -1;

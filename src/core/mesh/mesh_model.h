@@ -123,6 +123,11 @@ int ExpandIDToNode(Mesh* mesh);
 // of its own in this mesh with a copy of them.
 MeshNode* AddNode(Mesh* mesh, MeshNode* nodeTemplate);
 int DeleteNode(Mesh* mesh, MeshNode* node);
+// Moves the nodes into fresh blocks in list order and releases the former
+// ones, with the room of every deleted node: after the optimisation has merged
+// most of the refined nodes. Node addresses change (IDs, order and results
+// stay). 0, or -1 (nothing changed) when out of memory.
+int CompactNodes(Mesh* mesh);
 MeshNode* GetFirstNode(const Mesh* mesh);
 MeshNode* GetNextNode(const MeshNode* node);
 int CountNodes(const Mesh* mesh);

@@ -354,6 +354,9 @@ int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settin
             window->Repaint();
         }
     }
+    // Merging left most refined nodes deleted: give their room back (a
+    // failure only keeps it).
+    CompactNodes(mesh);
     UpdatebCopper(board, mesh);
     UpdateTemperature(board, mesh);
     return 0;

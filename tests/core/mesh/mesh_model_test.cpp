@@ -4,6 +4,7 @@
 
 #include "board/sim_matrix.h"
 #include "mesh/mesh_model.h"
+#include "mesh/mesh_node_results.h"
 #include "util/debug_log.h"
 
 using namespace korvex;
@@ -184,4 +185,38 @@ TEST(MeshModel, RectanglesAreInclusiveAndAreasUsePixelSizes)
     SimMatrix board = BoardOfSize(10, 20);
     EXPECT_FLOAT_EQ(NodeGetArea(&board, &n), 4 * 0.01f * 2 * 0.02f);
     EXPECT_EQ(NodeGetArea(nullptr, &n), 0.0f);
+}
+
+TEST_F(MeshFixture, CompactingKeepsOrderIDsLooksUpsAndResults)
+{
+    std::vector<MeshNode*> nodes;
+    for (uint32_t x = 0; x < 8; ++x) nodes.push_back(Add(mesh, x, 0, 1, 1));
+    for (uint32_t x : {1u, 4u, 5u, 7u}) DeleteNode(&mesh, nodes[x]);
+    MeshNode* kept = nodes[6];
+    kept->IDTopL = 42;
+    kept->Temperature[0] = 30.0;
+    ASSERT_NE(NodeResults(&mesh, kept), nullptr);
+    kept->Results->Voltage[0] = 1.25;
+
+    ASSERT_EQ(CompactNodes(&mesh), 0);
+    std::vector<uint32_t> ids;
+    const MeshNode* previous = nullptr;
+    for (const MeshNode* n = mesh.FirstNode; n != nullptr; n = n->pNextNode) {
+        ids.push_back(n->ID);
+        EXPECT_EQ(n->pPrevNode, previous);
+        EXPECT_EQ(IDToAddress(&mesh, n->ID), n);
+        EXPECT_EQ(CoordinateToAddress(&mesh, {int32_t(n->x), 0}), n);
+        previous = n;
+    }
+    EXPECT_EQ(mesh.LastNode, previous);
+    EXPECT_EQ(ids, (std::vector<uint32_t>{1, 3, 4, 7}));
+    const MeshNode* moved = IDToAddress(&mesh, 7);
+    EXPECT_EQ(moved->IDTopL, 42u);
+    EXPECT_EQ(moved->Temperature[0], 30.0);
+    EXPECT_EQ(ResultsOf(moved).Voltage[0], 1.25);
+    // The mesh goes on growing and shrinking as before.
+    EXPECT_EQ(Add(mesh, 1, 0, 1, 1)->ID, 9u);
+    EXPECT_EQ(DeleteNode(&mesh, mesh.FirstNode), 0);
+    EXPECT_EQ(CountNodes(&mesh), 4);
+    EXPECT_EQ(CompactNodes(nullptr), -1);
 }
