@@ -25,41 +25,14 @@ static_assert(std::is_trivially_destructible_v<MeshNode>);
 // meshes of millions of nodes are built and rebuilt without a heap allocation
 // per node, and the blocks can use large pages.
 struct MeshNodePool {
-    std::vector<void*> blocks;
+    BlockArena arena;
     MeshNode* freeList = nullptr;  // linked through pNextNode
-    char* next = nullptr;
-    char* end = nullptr;
-    // Blocks double from 64 KiB, so a small mesh costs little; from 2 MiB on they are
-    // huge-page blocks.
-    size_t blockBytes = size_t(64) << 10;
-
-    ~MeshNodePool()
-    {
-        for (void* block : blocks) FreeLarge(block);
-    }
 
     void* Take()
     {
-        if (freeList != nullptr) {
-            MeshNode* node = freeList;
-            freeList = node->pNextNode;
-            return node;
-        }
-        if (next == nullptr || size_t(end - next) < sizeof(MeshNode)) {
-            void* block = AllocateLarge(blockBytes);
-            if (block == nullptr) return nullptr;
-            try {
-                blocks.push_back(block);
-            } catch (const std::bad_alloc&) {
-                FreeLarge(block);
-                return nullptr;
-            }
-            next = static_cast<char*>(block);
-            end = next + blockBytes;
-            blockBytes = std::min(blockBytes * 2, size_t(64) << 20);
-        }
-        void* node = next;
-        next += sizeof(MeshNode);
+        if (freeList == nullptr) return arena.Take(sizeof(MeshNode));
+        MeshNode* node = freeList;
+        freeList = node->pNextNode;
         return node;
     }
 

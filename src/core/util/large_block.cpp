@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace korvex {
@@ -24,6 +25,32 @@ void* AllocateLarge(std::size_t bytes)
 void FreeLarge(void* memory) noexcept
 {
     std::free(memory);
+}
+
+BlockArena::~BlockArena()
+{
+    for (void* block : blocks_) FreeLarge(block);
+}
+
+void* BlockArena::Take(std::size_t bytes)
+{
+    if (next_ == nullptr || std::size_t(end_ - next_) < bytes) {
+        const std::size_t size = std::max(blockBytes_, bytes);
+        void* block = AllocateLarge(size);
+        if (block == nullptr) return nullptr;
+        try {
+            blocks_.push_back(block);
+        } catch (const std::bad_alloc&) {
+            FreeLarge(block);
+            return nullptr;
+        }
+        next_ = static_cast<char*>(block);
+        end_ = next_ + size;
+        blockBytes_ = std::min(blockBytes_ * 2, std::size_t(64) << 20);
+    }
+    void* record = next_;
+    next_ += bytes;
+    return record;
 }
 
 }  // namespace korvex

@@ -5,6 +5,7 @@
 // virtual machine is the larger part of mapping a result.
 #include <cstddef>
 #include <new>
+#include <vector>
 
 namespace korvex {
 
@@ -42,5 +43,24 @@ void LargeBlockAllocator<T>::deallocate(T* memory, std::size_t) noexcept
 {
     FreeLarge(memory);
 }
+
+// Fixed-size records carved one after another from large blocks that never move, so a
+// record's address stays valid until the arena is destroyed. Blocks double from 64 KiB (a
+// small mesh costs little) to 64 MiB; from 2 MiB on they are huge-page blocks.
+class BlockArena {
+public:
+    BlockArena() = default;
+    BlockArena(const BlockArena&) = delete;
+    BlockArena& operator=(const BlockArena&) = delete;
+    ~BlockArena();
+    // `bytes` of fresh memory, null when out of memory.
+    void* Take(std::size_t bytes);
+
+private:
+    std::vector<void*> blocks_;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
+    std::size_t blockBytes_ = std::size_t(64) << 10;
+};
 
 }  // namespace korvex
