@@ -9,6 +9,7 @@
 
 #include "linear_solver.h"
 #include "solver_selected_inverse.h"
+#include "sparse_from_dense.h"
 
 namespace korvex::sim {
 namespace {
@@ -44,27 +45,8 @@ Dense denseInverse(Dense a)
     return x;
 }
 
-struct Sparse {
-    SparsePattern pattern;
-    std::vector<Complex> values;
-};
-
-Sparse sparseOf(const Dense& a)
-{
-    Sparse m;
-    const int n = static_cast<int>(a.size());
-    m.pattern.n = n;
-    m.pattern.colPtr.assign(n + 1, 0);
-    for (int c = 0; c < n; ++c) {
-        for (int r = 0; r < n; ++r) {
-            if (a[r][c] == Complex(0) && r != c) continue;
-            m.pattern.rowIdx.push_back(r);
-            m.values.push_back(a[r][c]);
-        }
-        m.pattern.colPtr[c + 1] = static_cast<int>(m.pattern.rowIdx.size());
-    }
-    return m;
-}
+using test::sparseFromDense;
+using Sparse = test::SparseMatrix;
 
 // Nodal admittance of a k x k grid of lossy branches with a capacitance to ground at each node
 // (G + j omega C, varying so that no two entries are alike).
@@ -148,7 +130,7 @@ TEST(SelectedInverse, EveryEntryMatchesDenseInverse)
         const Dense a = c.make();
         const int n = static_cast<int>(a.size());
         const Dense reference = denseInverse(a);
-        const Sparse m = sparseOf(a);
+        const Sparse m = sparseFromDense(a);
         EXPECT_GE(widestSupernode(m.pattern), c.minWidest);
         auto solver = makeSelectedInverseSolver();
         solver->analyse(m.pattern);
@@ -173,7 +155,7 @@ TEST(SelectedInverse, TwoThreadsGiveTheSerialResultBitForBit)
 {
     // The grid splits into subtrees; the dense matrix has products large enough to be cut up.
     for (const Dense& a : {gridAdmittance(40, 0.2), fullyDense(400)}) {
-        const Sparse m = sparseOf(a);
+        const Sparse m = sparseFromDense(a);
         const supernodal::Layout layout = supernodal::analyse(m.pattern);
         EXPECT_EQ(layout.subtrees.size() >= 2, a.size() == 1600);
         supernodal::ComplexBuffer l[2], d[2], z[2];
@@ -202,7 +184,7 @@ TEST(SelectedInverse, ReportsPivotsItCannotTakeWithoutPivoting)
         {{{Complex(1e-10), Complex(1)}, {Complex(1), Complex(1)}}, 0, "element growth without pivoting"},
     };
     for (const Case& c : cases) {
-        const Sparse m = sparseOf(c.a);
+        const Sparse m = sparseFromDense(c.a);
         auto solver = makeSelectedInverseSolver();
         solver->analyse(m.pattern);
         const FactorResult r = solver->factor(m.values.data());

@@ -4,32 +4,13 @@
 #include <random>
 
 #include "linear_solver.h"
+#include "sparse_from_dense.h"
 
 namespace korvex::sim {
 namespace {
 
-// Dense symmetric matrix into a full sparse pattern (zeros dropped) plus its values.
-struct TestMatrix {
-    SparsePattern pattern;
-    std::vector<Complex> values;
-};
-
-TestMatrix sparseFromDense(const std::vector<std::vector<Complex>>& a)
-{
-    TestMatrix m;
-    const int n = static_cast<int>(a.size());
-    m.pattern.n = n;
-    m.pattern.colPtr.assign(n + 1, 0);
-    for (int c = 0; c < n; ++c) {
-        for (int r = 0; r < n; ++r) {
-            if (a[r][c] == Complex(0) && r != c) continue;
-            m.pattern.rowIdx.push_back(r);
-            m.values.push_back(a[r][c]);
-        }
-        m.pattern.colPtr[c + 1] = static_cast<int>(m.pattern.rowIdx.size());
-    }
-    return m;
-}
+using test::sparseFromDense;
+using TestMatrix = test::SparseMatrix;
 
 // A random sparse complex symmetric, diagonally weighted matrix (a lossy LC network).
 std::vector<std::vector<Complex>> randomNetwork(int n, unsigned seed)
