@@ -215,8 +215,15 @@ int main(int argc, char** argv)
     std::vector<int> sizes;
     int ngspiceMax = 200;
     for (int k = 1; k < argc; ++k) {
-        if (std::string(argv[k]) == "--ngspice-max" && k + 1 < argc) ngspiceMax = std::atoi(argv[++k]);
-        else sizes.push_back(std::atoi(argv[k]));
+        const std::string argument = argv[k];
+        if (argument == "--ngspice-max" && k + 1 < argc) {
+            ngspiceMax = std::atoi(argv[++k]);
+        } else if (const int n = std::atoi(argument.c_str()); n > 0) {
+            sizes.push_back(n);
+        } else {
+            std::fprintf(stderr, "usage: bench_sim_dc [N ...] [--ngspice-max N]\n");
+            return 2;
+        }
     }
     if (sizes.empty()) sizes = {100, 200, 500, 1000};
     const auto dir = std::filesystem::temp_directory_path() / ("korvex_bench_sim_dc_" + std::to_string(::getpid()));
