@@ -15,6 +15,7 @@
 #include "fuzz_support.h"
 #include "mesh/mesh_generation.h"
 #include "mesh/mesh_model.h"
+#include "netlist/ac_frequency_plan.h"
 #include "netlist/ac_job.h"
 #include "netlist/ac_preconditions.h"
 #include "netlist/netlist_ac.h"
@@ -69,7 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         AcJob job;
         job.Mode = mode;
         job.SourcePort = p[9] % 4;
-        if (CheckAcPreconditions(&board, mode, nullptr) == 0) WriteSpiceAC(out, &board, &mesh, &settings, &job);
+        // The checks WriteAcNetlist makes before it writes, so that the writer sees what it would see.
+        if (CheckAcPreconditions(&board, mode, nullptr) == 0 && CheckAcFrequencyPlan(&settings, mode, nullptr) == 0)
+            WriteSpiceAC(out, &board, &mesh, &settings, &job);
     }
     FreeMesh(&mesh);
     freeSimulationMatrix(&board);
