@@ -21,6 +21,7 @@
 #include "raw/raw_reader_op.h"
 #include "util/debug_log.h"
 #include "util/job_observer.h"
+#include "util/side_by_side.h"
 
 namespace korvex {
 
@@ -160,6 +161,23 @@ ElectricalRasters ZeroedElectricalRasters(SimulationResults& r)
     return {r.ZeroedRaster(&SimMatrix::VoltageMatrix), r.ZeroedRaster(&SimMatrix::CurrentXMatrix),
             r.ZeroedRaster(&SimMatrix::CurrentYMatrix), r.ZeroedRaster(&SimMatrix::CurrentDensityMatrix)};
 }
+
+// The voltage raster is painted on the other core while the current rasters are worked out
+// and painted here. Both only read the node records the other one writes into (voltages,
+// and the currents' own fields), so every node gets its record first. False when out of
+// memory for a record.
+bool PaintElectricalRasters(Mesh* mesh, const SimMatrix& board, const ElectricalRasters& rasters)
+{
+    for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode)
+        if (NodeResults(mesh, node) == nullptr) return false;
+    int density = 0;
+    RunSideBySide([&] { MeshToVoltageRaster(mesh, &board, rasters.Voltage); },
+                  [&] {
+                      density = MeshToCurrentDensityRasters(&board, mesh, rasters.CurrentX, rasters.CurrentY,
+                                                            rasters.Density);
+                  });
+    return density == 0;
+}
 }  // namespace
 
 JobEnvironment GlobalJobEnvironment()
@@ -218,13 +236,17 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     auto results = std::make_shared<SimulationResults>(*env.Board);
     Mesh* mesh = results->CopyOfMesh(*env.Mesh);
     if (mesh == nullptr) return OutOfMemory();
-    MapElectricalResults(raw, mesh, &results->Parts());
-    raw = RawFile{};  // the node results are in the mesh copy: free the file before the rasters are made
+    // The rasters are made (allocated and cleared: mostly the kernel's page clearing) on the
+    // other core while the node results are read out of the file.
+    ElectricalRasters rasters{};
+    RunSideBySide([&] { rasters = ZeroedElectricalRasters(*results); },
+                  [&] {
+                      MapElectricalResults(raw, mesh, &results->Parts());
+                      raw = RawFile{};  // the node results are in the mesh copy now
+                  });
     if (Cancelled(env)) return CancelledOutcome();
-    const ElectricalRasters rasters = ZeroedElectricalRasters(*results);
     if (!rasters.Valid()) return OutOfMemory();
-    MeshToVoltageRaster(mesh, env.Board, rasters.Voltage);
-    MeshToCurrentDensityRasters(env.Board, mesh, rasters.CurrentX, rasters.CurrentY, rasters.Density);
+    if (!PaintElectricalRasters(mesh, *env.Board, rasters)) return OutOfMemory();
     LogLayerRanges(env, rasters.Voltage, "Voltage Layer %u Min = %e V Max = %e V\n");
     return Mapped(env, kElectricalBase, std::move(results), kChangedElectricalResults | kChangedParts);
 }

@@ -3,12 +3,17 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace korvex {
 
 namespace {
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t kPage = 4096;
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
 
 }  // namespace
 
@@ -25,6 +30,25 @@ void* AllocateLarge(std::size_t bytes)
 void FreeLarge(void* memory) noexcept
 {
     std::free(memory);
+}
+
+void FaultInForWriting(void* memory, std::size_t bytes) noexcept
+{
+    if (memory == nullptr || bytes == 0) return;
+    auto* begin = static_cast<char*>(memory);
+    char* end = begin + bytes;
+    // The kernel does it in one call, for the whole pages around the block (which
+    // keep their contents either way).
+    const auto first = reinterpret_cast<std::uintptr_t>(begin) & ~(kPage - 1);
+    const auto last = (reinterpret_cast<std::uintptr_t>(end) + kPage - 1) & ~(kPage - 1);
+    if (madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE) == 0) return;
+    // Older kernels: touch every page, writing back what it holds.
+    auto touch = [](char* p) {
+        volatile char* v = p;
+        *v = *v;
+    };
+    for (char* p = begin; p < end; p += kPage) touch(p);
+    touch(end - 1);
 }
 
 BlockArena::~BlockArena()
