@@ -32,17 +32,21 @@ void FreeLarge(void* memory) noexcept
     std::free(memory);
 }
 
+bool PrefaultPages(void* memory, std::size_t bytes) noexcept
+{
+    if (memory == nullptr || bytes == 0) return true;
+    // Whole pages around the block, which keep their contents.
+    const auto first = reinterpret_cast<std::uintptr_t>(memory) & ~(kPage - 1);
+    const auto last = (reinterpret_cast<std::uintptr_t>(memory) + bytes + kPage - 1) & ~(kPage - 1);
+    return madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE) == 0;
+}
+
 void FaultInForWriting(void* memory, std::size_t bytes) noexcept
 {
-    if (memory == nullptr || bytes == 0) return;
+    if (PrefaultPages(memory, bytes)) return;
+    // Older kernels: touch every page, writing back what it holds.
     auto* begin = static_cast<char*>(memory);
     char* end = begin + bytes;
-    // The kernel does it in one call, for the whole pages around the block (which
-    // keep their contents either way).
-    const auto first = reinterpret_cast<std::uintptr_t>(begin) & ~(kPage - 1);
-    const auto last = (reinterpret_cast<std::uintptr_t>(end) + kPage - 1) & ~(kPage - 1);
-    if (madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE) == 0) return;
-    // Older kernels: touch every page, writing back what it holds.
     auto touch = [](char* p) {
         volatile char* v = p;
         *v = *v;
