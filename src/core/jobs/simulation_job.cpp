@@ -226,6 +226,16 @@ JobOutcome FinishJob(JobOutcome outcome, const JobEnvironment& env)
 JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
 {
     JobOutcome outcome;
+    // While the simulator runs, the other core copies the mesh and makes the result rasters
+    // (allocated and cleared: mostly the kernel's page clearing). Both only read the board and
+    // the mesh, which stay as they are while a job runs.
+    auto results = std::make_shared<SimulationResults>(*env.Board);
+    Mesh* mesh = nullptr;
+    ElectricalRasters rasters{};
+    SideTask prepare([&] {
+        mesh = results->CopyOfMesh(*env.Mesh);
+        if (mesh != nullptr) rasters = ZeroedElectricalRasters(*results);
+    });
     if (!RunStep(env, kElectricalBase, outcome)) return Cancelled(env) ? CancelledOutcome() : outcome;
     Say(env, "Read RAW Data...\r\n");
     Stage(env, kStageRead, -1);
@@ -233,19 +243,11 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     if (!LoadOperatingPoint(env, kElectricalBase, raw, outcome)) return outcome;
     if (Cancelled(env)) return CancelledOutcome();
     Stage(env, kStageMap, -1);
-    auto results = std::make_shared<SimulationResults>(*env.Board);
-    Mesh* mesh = results->CopyOfMesh(*env.Mesh);
-    if (mesh == nullptr) return OutOfMemory();
-    // The rasters are made (allocated and cleared: mostly the kernel's page clearing) on the
-    // other core while the node results are read out of the file.
-    ElectricalRasters rasters{};
-    RunSideBySide([&] { rasters = ZeroedElectricalRasters(*results); },
-                  [&] {
-                      MapElectricalResults(raw, mesh, &results->Parts());
-                      raw = RawFile{};  // the node results are in the mesh copy now
-                  });
+    prepare.Wait();
+    if (mesh == nullptr || !rasters.Valid()) return OutOfMemory();
+    MapElectricalResults(raw, mesh, &results->Parts());
+    raw = RawFile{};  // the node results are in the mesh copy now
     if (Cancelled(env)) return CancelledOutcome();
-    if (!rasters.Valid()) return OutOfMemory();
     if (!PaintElectricalRasters(mesh, *env.Board, rasters)) return OutOfMemory();
     LogLayerRanges(env, rasters.Voltage, "Voltage Layer %u Min = %e V Max = %e V\n");
     return Mapped(env, kElectricalBase, std::move(results), kChangedElectricalResults | kChangedParts);
