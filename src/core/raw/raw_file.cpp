@@ -12,7 +12,6 @@
 #include <string_view>
 
 #include "util/debug_log.h"
-#include "util/side_by_side.h"
 
 namespace korvex {
 
@@ -55,53 +54,6 @@ bool ReadCount(std::string_view buf, size_t labelEnd, unsigned* value)
     if (digits == 0) return false;
     *value = static_cast<unsigned>(v);
     return true;
-}
-// Variable lines from the line feed at `from` up to the "Binary:" line at `binary`, appended to
-// `out`, up to the first line that is not one. True when the lines ran up to `stopAt` (a line
-// feed or `binary`) without such a line.
-bool ReadVariableLinesUpTo(std::string_view bytes, size_t from, size_t stopAt, size_t binary,
-                           std::vector<RawVariable>& out)
-{
-    size_t pos = from;
-    while (pos < stopAt && pos + 1 < binary) {
-        const size_t lineStart = pos + 1;
-        size_t lineEnd = Find(bytes, "\n", lineStart);
-        if (lineEnd == std::string_view::npos || lineEnd > binary) lineEnd = binary;
-        const std::string_view line(bytes.data() + lineStart, lineEnd - lineStart);
-        pos = lineEnd;
-        if (line.empty() || line[0] != '\t') return false;
-        const size_t tab2 = line.find('\t', 1);
-        if (tab2 == std::string_view::npos) return false;
-        size_t nameEnd = tab2 + 1;
-        while (nameEnd < line.size() && line[nameEnd] != '\t' && line[nameEnd] != '\r') ++nameEnd;
-        RawVariable var;
-        var.Index = static_cast<unsigned>(out.size());
-        var.Name = line.substr(tab2 + 1, nameEnd - tab2 - 1);
-        out.push_back(var);
-    }
-    return true;
-}
-
-// Long lists (a large board's mesh lists millions) are read in two halves, the second on the
-// other core, and joined; it counts only when the first half ran up to it.
-constexpr size_t kSplitListBytes = size_t(1) << 20;
-
-void ReadVariableLines(std::string_view bytes, size_t from, size_t binary, std::vector<RawVariable>& out)
-{
-    const size_t middle = from + (binary - from) / 2;
-    const size_t split = binary - from < kSplitListBytes ? std::string_view::npos : Find(bytes, "\n", middle);
-    if (split == std::string_view::npos || split + 1 >= binary) {
-        ReadVariableLinesUpTo(bytes, from, binary, binary, out);
-        return;
-    }
-    std::vector<RawVariable> second;
-    bool firstComplete = false;
-    RunSideBySide([&] { ReadVariableLinesUpTo(bytes, split, binary, binary, second); },
-                  [&] { firstComplete = ReadVariableLinesUpTo(bytes, from, split, binary, out); });
-    if (!firstComplete) return;
-    const auto offset = static_cast<unsigned>(out.size());
-    for (RawVariable& var : second) var.Index += offset;
-    out.insert(out.end(), second.begin(), second.end());
 }
 }  // namespace
 
@@ -252,8 +204,23 @@ int ParseLoaded(RawFile* raw, std::string_view bytes, bool needCounts, std::stri
     // A listed variable takes at least four header bytes ("\t0\tv" up to its line feed), so
     // the declared count only sizes the list as far as the header can hold it.
     if (raw->HasCounts) raw->Variables.reserve(std::min<size_t>(raw->DeclaredVariables, (binary - listAt) / 4));
-    const size_t first = Find(bytes, "\n", listAt);
-    if (first != std::string_view::npos) ReadVariableLines(bytes, first, binary, raw->Variables);
+    size_t pos = Find(bytes, "\n", listAt);
+    while (pos != std::string_view::npos && pos + 1 < binary) {
+        const size_t lineStart = pos + 1;
+        size_t lineEnd = Find(bytes, "\n", lineStart);
+        if (lineEnd == std::string_view::npos || lineEnd > binary) lineEnd = binary;
+        std::string_view line(bytes.data() + lineStart, lineEnd - lineStart);
+        pos = lineEnd;
+        if (line.empty() || line[0] != '\t') break;
+        const size_t tab2 = line.find('\t', 1);
+        if (tab2 == std::string_view::npos) break;
+        size_t nameEnd = tab2 + 1;  // up to a tab or carriage return (a plain loop: find_first_of is slow)
+        while (nameEnd < line.size() && line[nameEnd] != '\t' && line[nameEnd] != '\r') ++nameEnd;
+        RawVariable var;
+        var.Index = static_cast<unsigned>(raw->Variables.size());
+        var.Name = line.substr(tab2 + 1, nameEnd - tab2 - 1);
+        raw->Variables.push_back(std::move(var));
+    }
     raw->Bytes = bytes;
     return 0;
 }

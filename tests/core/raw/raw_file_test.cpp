@@ -91,37 +91,3 @@ TEST(RawFile, ComplexValuesAreBoundsChecked)
     EXPECT_FALSE(raw.ComplexValue(0, 2, 2, &re, &im));
 }
 
-
-// A list of this length is read in two halves on two threads: every name keeps its place, and
-// a line that is not a variable line ends the list wherever it stands.
-TEST(RawFile, LongVariableListsReadAsOneList)
-{
-    constexpr size_t kNames = 60000;  // about 1.8 MB of header
-    const auto nameOf = [](size_t i) { return "V(n" + std::to_string(i % 4 + 1) + "_" + std::to_string(i) + ")"; };
-    struct Case {
-        const char* what;
-        size_t brokenAt;  // index of the line replaced by one without tabs; kNames: none
-    };
-    for (const Case& c : {Case{"whole", kNames}, Case{"broken in the first half", kNames / 5},
-                          Case{"broken in the second half", kNames * 4 / 5}}) {
-        RawBuilder b;
-        for (size_t i = 0; i < kNames; ++i) b.names.push_back(nameOf(i));
-        b.values.assign(kNames, 0.0);
-        std::vector<char> bytes = b.Bytes();
-        std::string text(bytes.begin(), bytes.end());
-        if (c.brokenAt < kNames) {
-            const std::string line = "\t" + std::to_string(c.brokenAt) + "\t" + nameOf(c.brokenAt) + "\tvoltage\n";
-            const size_t at = text.find(line);
-            ASSERT_NE(at, std::string::npos);
-            text.replace(at, line.size(), "garbage\n");
-        }
-        RawFile raw;
-        std::string error;
-        ASSERT_EQ(ParseRawFile({text.begin(), text.end()}, &raw, false, &error), 0) << error;
-        ASSERT_EQ(raw.Variables.size(), c.brokenAt) << c.what;
-        for (size_t i = 0; i < raw.Variables.size(); ++i) {
-            ASSERT_EQ(raw.Variables[i].Index, i) << c.what;
-            ASSERT_EQ(raw.Variables[i].Name, nameOf(i)) << c.what;
-        }
-    }
-}
