@@ -9,7 +9,6 @@
 #include "mesh/mesh_model.h"
 #include "mesh/mesh_results.h"
 #include "util/debug_log.h"
-#include "util/side_by_side.h"
 
 namespace korvex {
 
@@ -94,59 +93,37 @@ void ApplyPartResults(SimMatrix* board, const std::vector<PartResult>& parts)
 
 void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts)
 {
-    // Node voltages and branch currents go to different fields of the node records: once every
-    // node has its record, the voltages are mapped on the other core while the rest is mapped
-    // here, each in list order (so a name listed twice still ends with its last value).
-    bool recorded = mesh != nullptr;
-    for (MeshNode* node = recorded ? mesh->FirstNode : nullptr; node != nullptr; node = node->pNextNode)
-        if (NodeResults(mesh, node) == nullptr) recorded = false;
-    const auto voltages = [&] {
-        for (const RawVariable& var : raw.Variables) {
-            const std::string_view name = var.Name;
-            if (!StartsWithNoCase(name, kDcNodeVoltagePrefix)) continue;
-            double value = 0;
-            raw.RealValue(var.Index, &value);
-            unsigned layer = 0;
-            uint64_t id = 0;
+    for (const RawVariable& var : raw.Variables) {
+        const std::string_view name = var.Name;
+        double value = 0;
+        raw.RealValue(var.Index, &value);
+        unsigned layer = 0, direction = 0;
+        uint64_t id = 0;
+        if (StartsWithNoCase(name, kDcNodeVoltagePrefix)) {
             if (ParseLayerId(name, kDcNodeVoltagePrefix.size(), &layer, &id, nullptr))
                 SetVoltage(mesh, NodeOf(mesh, id), static_cast<int>(layer), value);
+            continue;
         }
-    };
-    const auto others = [&] {
-        for (const RawVariable& var : raw.Variables) {
-            const std::string_view name = var.Name;
-            // Voltages are mapped apart, and a voltage of a net that is not a mesh node (a net
-            // named on a part) is skipped, its value slot passed over.
-            if (StartsWithNoCase(name, kDcNodeVoltagePrefix)) continue;
-            if (!StartsWithNoCase(name, "i") || name.size() < 4) continue;
-            double value = 0;
-            raw.RealValue(var.Index, &value);
-            unsigned layer = 0, direction = 0;
-            uint64_t id = 0;
-            const char kind = static_cast<char>(std::tolower(static_cast<unsigned char>(name[3])));
-            if (kind == 'c') {
-                if (ParseLayerId(name, 4, &layer, &id, &direction))
-                    SetCurrent(mesh, NodeOf(mesh, id), static_cast<int>(direction), static_cast<int>(layer), value);
-                else
-                    printDebug("Unknown Variable %s %f\r\n", Shown(name).c_str(), value);
-            } else if (kind == 'v') {
-                size_t pos = 4;
-                uint64_t key = 0;
-                if (ParseUnsigned(name, &pos, &key) && pos + 1 < name.size() && name[pos] == '_' &&
-                    std::isdigit(static_cast<unsigned char>(name[pos + 1]))) {
-                    parts->push_back({PartResult::kViaCurrent, key, name[pos + 1] - '0', {}, value});
-                } else {
-                    printDebug("Unknown Variable %s %f\r\n", Shown(name).c_str(), value);
-                }
+        // A voltage of a net that is not a mesh node (a net named on a part):
+        // skipped, its value slot passed over, so later variables still map.
+        if (!StartsWithNoCase(name, "i") || name.size() < 4) continue;
+        const char kind = static_cast<char>(std::tolower(static_cast<unsigned char>(name[3])));
+        if (kind == 'c') {
+            if (ParseLayerId(name, 4, &layer, &id, &direction))
+                SetCurrent(mesh, NodeOf(mesh, id), static_cast<int>(direction), static_cast<int>(layer), value);
+            else
+                printDebug("Unknown Variable %s %f\r\n", Shown(name).c_str(), value);
+        } else if (kind == 'v') {
+            size_t pos = 4;
+            uint64_t key = 0;
+            if (ParseUnsigned(name, &pos, &key) && pos + 1 < name.size() && name[pos] == '_' &&
+                std::isdigit(static_cast<unsigned char>(name[pos + 1]))) {
+                parts->push_back({PartResult::kViaCurrent, key, name[pos + 1] - '0', {}, value});
+            } else {
+                printDebug("Unknown Variable %s %f\r\n", Shown(name).c_str(), value);
             }
-            // Currents of the parts' own resistors and sources carry no mesh result.
         }
-    };
-    if (recorded) {
-        RunSideBySide(voltages, others);
-    } else {
-        voltages();
-        others();
+        // Currents of the parts' own resistors and sources carry no mesh result.
     }
 }
 

@@ -64,23 +64,6 @@ TEST(RawToMeshElectrical, MapsVoltagesBranchAndViaCurrentsPastForeignNets)
     EXPECT_TRUE(log.Contains("ViaCurrent Error\r\n"));  // key 9 names no part
 }
 
-// Voltages and currents are mapped on two threads: a name listed twice still ends with its
-// last value, voltages and currents of one node land side by side, and via currents keep their order.
-TEST(RawToMeshElectrical, RepeatedNamesEndWithTheirLastValue)
-{
-    Fixture f;
-    RawBuilder b;
-    b.names = {"V(n1_000002)", "I(Rc1_000002_3)", "I(Rv1_1)", "V(n1_000002)", "I(Rc1_000002_3)", "I(Rv1_1)",
-               "V(n2_000002)"};
-    b.values = {1, 2, 3, 4, 5, 6, 7};
-    MapElectricalResults(f.Raw(b), &f.board, &f.mesh);
-    const MeshNodeResults& r = ResultsOf(IDToAddress(&f.mesh, 2));
-    EXPECT_EQ(r.Voltage[1], 4);
-    EXPECT_EQ(r.Voltage[2], 7);
-    EXPECT_EQ(r.CurrentBR[1], 5);
-    EXPECT_EQ(PartRecord<Via>(GetFirstPart(&f.board))->Current[1], 6.0f);
-}
-
 TEST(RawToMeshThermal, NodesJunctionsAndSinksIgnoringCase)
 {
     Fixture f;
