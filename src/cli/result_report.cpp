@@ -1,18 +1,15 @@
 #include "result_report.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
-#include <vector>
 
 #include "board/part_records.h"
 #include "diagram/diagram.h"
 #include "diagram/diagram_csv.h"
 #include "board/part_lookup.h"
 #include "quantity.h"
-#include "util/side_by_side.h"
 
 namespace korvex::cli {
 namespace {
@@ -35,23 +32,6 @@ nlohmann::json& LayerEntry(nlohmann::json& json, int layer)
     nlohmann::json& layers = json["Layers"];
     while (layers.size() <= static_cast<size_t>(layer)) layers.push_back({{"Layer", layers.size() + 1}});
     return layers[static_cast<size_t>(layer)];
-}
-
-// The range of every layer; the upper half of the layers is worked out on the other core.
-// Each layer is summed in the same order either way.
-template <class Value>
-std::vector<LayerRange> RangesOfLayers(const SimMatrix& b, Value value)
-{
-    const int layers = std::max(b.LayerCount, 0);
-    std::vector<LayerRange> ranges(static_cast<size_t>(layers));
-    const auto work = [&](int from, int to) {
-        for (int l = from; l < to; ++l)
-            ranges[static_cast<size_t>(l)] =
-                RangeOverCopper(b, l, [&](uint32_t x, uint32_t y) { return value(x, y, l); });
-    };
-    const int split = (layers + 1) / 2;
-    korvex::RunSideBySide([&] { work(split, layers); }, [&] { work(0, split); });
-    return ranges;
 }
 
 }  // namespace
@@ -78,10 +58,8 @@ ResultReport::ResultReport(std::string analysis, std::string project)
 void ResultReport::AddLayerRanges(const SimMatrix& b, const std::string& key, const std::string& label,
                                   const std::string& unit, double (*value)(const SimMatrix&, uint32_t, uint32_t, int))
 {
-    const std::vector<LayerRange> ranges =
-        RangesOfLayers(b, [&](uint32_t x, uint32_t y, int l) { return value(b, x, y, l); });
     for (int l = 0; l < b.LayerCount; ++l) {
-        const LayerRange& r = ranges[static_cast<size_t>(l)];
+        const LayerRange r = RangeOverCopper(b, l, [&](uint32_t x, uint32_t y) { return value(b, x, y, l); });
         LayerEntry(json_, l)[key] = RangeJson(r, unit);
         Line("Layer" + std::to_string(l + 1) + " " + label + ": " + RangeText(r, unit));
     }
@@ -90,10 +68,8 @@ void ResultReport::AddLayerRanges(const SimMatrix& b, const std::string& key, co
 void ResultReport::AddRasterRanges(const SimMatrix& b, float*** raster, const std::string& key,
                                    const std::string& label, const std::string& unit)
 {
-    const std::vector<LayerRange> ranges =
-        RangesOfLayers(b, [&](uint32_t x, uint32_t y, int l) { return double(raster[x][y][l]); });
     for (int l = 0; l < b.LayerCount; ++l) {
-        const LayerRange& r = ranges[static_cast<size_t>(l)];
+        const LayerRange r = RangeOverCopper(b, l, [&](uint32_t x, uint32_t y) { return double(raster[x][y][l]); });
         LayerEntry(json_, l)[key] = RangeJson(r, unit);
         Line("Layer" + std::to_string(l + 1) + " " + label + ": " + RangeText(r, unit));
     }

@@ -161,23 +161,6 @@ ElectricalRasters ZeroedElectricalRasters(SimulationResults& r)
     return {r.ZeroedRaster(&SimMatrix::VoltageMatrix), r.ZeroedRaster(&SimMatrix::CurrentXMatrix),
             r.ZeroedRaster(&SimMatrix::CurrentYMatrix), r.ZeroedRaster(&SimMatrix::CurrentDensityMatrix)};
 }
-
-// The voltage raster is painted on the other core while the current rasters are worked out
-// and painted here. Both only read the node records the other one writes into (voltages,
-// and the currents' own fields), so every node gets its record first. False when out of
-// memory for a record.
-bool PaintElectricalRasters(Mesh* mesh, const SimMatrix& board, const ElectricalRasters& rasters)
-{
-    for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode)
-        if (NodeResults(mesh, node) == nullptr) return false;
-    int density = 0;
-    RunSideBySide([&] { MeshToVoltageRaster(mesh, &board, rasters.Voltage); },
-                  [&] {
-                      density = MeshToCurrentDensityRasters(&board, mesh, rasters.CurrentX, rasters.CurrentY,
-                                                            rasters.Density);
-                  });
-    return density == 0;
-}
 }  // namespace
 
 JobEnvironment GlobalJobEnvironment()
@@ -248,7 +231,8 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     MapElectricalResults(raw, mesh, &results->Parts());
     raw = RawFile{};  // the node results are in the mesh copy now
     if (Cancelled(env)) return CancelledOutcome();
-    if (!PaintElectricalRasters(mesh, *env.Board, rasters)) return OutOfMemory();
+    MeshToVoltageRaster(mesh, env.Board, rasters.Voltage);
+    MeshToCurrentDensityRasters(env.Board, mesh, rasters.CurrentX, rasters.CurrentY, rasters.Density);
     LogLayerRanges(env, rasters.Voltage, "Voltage Layer %u Min = %e V Max = %e V\n");
     return Mapped(env, kElectricalBase, std::move(results), kChangedElectricalResults | kChangedParts);
 }
