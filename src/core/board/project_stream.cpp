@@ -87,7 +87,6 @@ bool ProjectOutput::Finish()
 
 ProjectInput::~ProjectInput()
 {
-    inflated_.reset();
     if (file_ != nullptr) std::fclose(file_);
     if (gz_ != nullptr) gzclose(gz_);
 }
