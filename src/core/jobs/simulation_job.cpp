@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include "board/raster.h"
 #include "board/settings.h"
@@ -206,6 +207,15 @@ JobOutcome FinishJob(JobOutcome outcome, const JobEnvironment& env)
     return outcome;
 }
 
+// Whether the electrical result rasters (four float rasters per layer) are small enough to be
+// made while the simulator runs: up to 256 MiB. A larger board's simulator needs the memory
+// itself, so its rasters wait until it has finished and the result file has been freed.
+bool RastersBesideTheSimulator(const SimMatrix& board)
+{
+    const double bytes = 4.0 * sizeof(float) * board.CountPixelX * board.CountPixelY * board.LayerCount;
+    return bytes <= 256.0 * 1024 * 1024;
+}
+
 JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
 {
     JobOutcome outcome;
@@ -215,10 +225,13 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     auto results = std::make_shared<SimulationResults>(*env.Board);
     Mesh* mesh = nullptr;
     ElectricalRasters rasters{};
-    SideTask prepare([&] {
-        mesh = results->CopyOfMesh(*env.Mesh);
-        if (mesh != nullptr) rasters = ZeroedElectricalRasters(*results);
-    });
+    std::optional<SideTask> prepared;
+    if (RastersBesideTheSimulator(*env.Board)) {
+        prepared.emplace([&] {
+            mesh = results->CopyOfMesh(*env.Mesh);
+            if (mesh != nullptr) rasters = ZeroedElectricalRasters(*results);
+        });
+    }
     if (!RunStep(env, kElectricalBase, outcome)) return Cancelled(env) ? CancelledOutcome() : outcome;
     Say(env, "Read RAW Data...\r\n");
     Stage(env, kStageRead, -1);
@@ -226,10 +239,13 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     if (!LoadOperatingPoint(env, kElectricalBase, raw, outcome)) return outcome;
     if (Cancelled(env)) return CancelledOutcome();
     Stage(env, kStageMap, -1);
-    prepare.Wait();
-    if (mesh == nullptr || !rasters.Valid()) return OutOfMemory();
+    if (prepared) prepared->Wait();
+    else mesh = results->CopyOfMesh(*env.Mesh);
+    if (mesh == nullptr) return OutOfMemory();
     MapElectricalResults(raw, mesh, &results->Parts());
-    raw = RawFile{};  // the node results are in the mesh copy now
+    raw = RawFile{};  // the node results are in the mesh copy: the file goes before rasters still to be made
+    if (!prepared) rasters = ZeroedElectricalRasters(*results);
+    if (!rasters.Valid()) return OutOfMemory();
     if (Cancelled(env)) return CancelledOutcome();
     MeshToVoltageRaster(mesh, env.Board, rasters.Voltage);
     MeshToCurrentDensityRasters(env.Board, mesh, rasters.CurrentX, rasters.CurrentY, rasters.Density);
