@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "huge_pages.h"
+
 namespace korvex::sim {
 
 class NameTable {
@@ -26,22 +28,30 @@ public:
             if (slot.tag == tag && matches(slot, name)) return slot.index;
         }
     }
-    // Number of name, appended when new.
+    // Number of name, appended when new. One probe finds the name or the free slot it takes.
     int add(std::string_view name)
     {
         if (indexReleased_) {
             if (const int found = scan(name); found >= 0) return found;
-        } else if (const int found = find(name); found >= 0) {
-            return found;
+            return append(name);
         }
-        const int index = static_cast<int>(size());
-        chars_.append(name);
-        ends_.push_back(chars_.size());
-        if (!indexReleased_) {
-            if ((size() + 1) * 2 > slots_.size()) grow(slots_.size() * 2);
-            else place(index);
+        // A netlist names the same few nodes on neighbouring lines: those are found here
+        // without touching the index, whose slots are spread over many megabytes.
+        for (const int index : recent_)
+            if (index >= 0 && (*this)[index] == name) return index;
+        if (slots_.empty()) grow(16);
+        const uint64_t hash = hashOf(name);
+        const uint32_t tag = tagOf(hash, name.size());
+        size_t s = hash & mask_;
+        for (;; s = (s + 1) & mask_) {
+            const Slot& slot = slots_[s];
+            if (slot.index < 0) break;
+            if (slot.tag == tag && matches(slot, name)) return remember(slot.index);
         }
-        return index;
+        const int index = append(name);
+        if ((size() + 1) * 2 > slots_.size()) grow(slots_.size() * 2);
+        else slots_[s] = {tag, index, index == 0 ? 0 : ends_[index - 1]};
+        return remember(index);
     }
     std::string_view operator[](int index) const
     {
@@ -94,6 +104,18 @@ private:
         if (name.size() >= 255 && (*this)[slot.index].size() != name.size()) return false;
         return std::char_traits<char>::compare(chars_.data() + slot.begin, name.data(), name.size()) == 0;
     }
+    int append(std::string_view name)
+    {
+        chars_.append(name);
+        ends_.push_back(chars_.size());
+        return static_cast<int>(size()) - 1;
+    }
+    int remember(int index)
+    {
+        recent_[nextRecent_] = index;
+        nextRecent_ = (nextRecent_ + 1) % kRecent;
+        return index;
+    }
     int scan(std::string_view name) const
     {
         for (size_t k = 0; k < size(); ++k)
@@ -111,7 +133,11 @@ private:
     void grow(size_t slots)
     {
         if (slots < 16) slots = 16;
-        std::vector<Slot>(slots).swap(slots_);
+        std::vector<Slot> fresh;
+        fresh.reserve(slots);
+        prefaultElements(fresh, slots);
+        fresh.resize(slots);
+        slots_.swap(fresh);
         mask_ = slots - 1;
         for (size_t k = 0; k < size(); ++k) place(static_cast<int>(k));
     }
@@ -121,6 +147,9 @@ private:
     std::vector<Slot> slots_;
     size_t mask_ = 0;
     bool indexReleased_ = false;
+    static constexpr int kRecent = 4;
+    int recent_[kRecent] = {-1, -1, -1, -1};
+    int nextRecent_ = 0;
 };
 
 }  // namespace korvex::sim

@@ -8,6 +8,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "huge_pages.h"
 #include "sim_error.h"
 
 namespace korvex::sim {
@@ -126,6 +127,34 @@ private:
     uint64_t expanded_ = 0;  // elements all instances so far created
 };
 
+// Number of the first element whose name an earlier element already has, or UINT32_MAX.
+uint32_t firstDuplicateName(const std::vector<Element>& elements)
+{
+    size_t size = 16;
+    while (size < 2 * elements.size()) size *= 2;
+    struct Slot {
+        uint32_t tag;      // upper half of the name's hash
+        uint32_t element;  // UINT32_MAX: free
+    };
+    std::vector<Slot> slots;
+    slots.reserve(size);
+    prefaultElements(slots, size);
+    slots.resize(size, Slot{0, UINT32_MAX});
+    for (uint32_t k = 0; k < elements.size(); ++k) {
+        const std::string_view name = elements[k].name.view();
+        const uint64_t hash = std::hash<std::string_view>{}(name);
+        const uint32_t tag = static_cast<uint32_t>(hash >> 32);
+        for (size_t s = hash & (size - 1);; s = (s + 1) & (size - 1)) {
+            if (slots[s].element == UINT32_MAX) {
+                slots[s] = {tag, k};
+                break;
+            }
+            if (slots[s].tag == tag && elements[slots[s].element].name.view() == name) return k;
+        }
+    }
+    return UINT32_MAX;
+}
+
 }  // namespace
 
 void parseNetlist(const NetlistText& text, Circuit& circuit)
@@ -138,6 +167,7 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     NodeScope top;
     std::vector<Token> tokens;
     circuit.elements.reserve(text.lines().size());
+    prefaultElements(circuit.elements, text.lines().size());
     circuit.nodeNames.reserve(text.lines().size() / 2 + 16);
     bool ended = false;
 
@@ -202,18 +232,9 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
 
     if (!circuit.op && !circuit.ac) throw SimError(0, "no analysis: the netlist needs .op or .ac");
 
-    // Duplicate names: sort by hash, compare neighbours (cheaper than a map of millions).
-    std::vector<std::pair<size_t, uint32_t>> hashes(circuit.elements.size());
-    for (uint32_t k = 0; k < circuit.elements.size(); ++k) hashes[k] = {std::hash<std::string_view>{}(circuit.elements[k].name.view()), k};
-    std::sort(hashes.begin(), hashes.end());
-    uint32_t duplicate = UINT32_MAX;
-    for (size_t k = 1; k < hashes.size(); ++k) {
-        if (hashes[k].first != hashes[k - 1].first) continue;
-        // Equal hashes: compare every earlier name of the run.
-        for (size_t m = k; m-- > 0 && hashes[m].first == hashes[k].first;)
-            if (circuit.elements[hashes[m].second].name == circuit.elements[hashes[k].second].name)
-                duplicate = std::min(duplicate, std::max(hashes[m].second, hashes[k].second));
-    }
+    // Duplicate names: the first element whose name an earlier one already has, found with an
+    // open-addressing set of element numbers filled in netlist order.
+    const uint32_t duplicate = firstDuplicateName(circuit.elements);
     if (duplicate != UINT32_MAX)
         throw SimError(circuit.elements[duplicate].line, "element name " + circuit.elements[duplicate].name.str() + " used twice");
 }
