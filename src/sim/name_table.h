@@ -2,8 +2,9 @@
 // of a large mesh: all names in one character arena with their end offsets (no string object
 // per name), and an open-addressing index of (hash tag, number) slots for the lookups while
 // the netlist is read. The index can be dropped once no more names are looked up.
-// A slot holds where its name begins and a tag of hash and length, so a lookup reads the slot
-// and the characters only.
+// A slot of 8 bytes holds the number and a tag of hash and length: a name's characters are
+// read only when its tag matches, and the index of a large netlist stays small enough to be
+// mostly in cache.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -49,9 +50,14 @@ public:
             if (slot.tag == tag && matches(slot, name)) return remember(slot.index);
         }
         const int index = append(name);
-        if ((size() + 1) * 2 > slots_.size()) grow(slots_.size() * 2);
-        else slots_[s] = {tag, index, index == 0 ? 0 : ends_[index - 1]};
+        if (full()) grow(slots_.size() * 2);
+        else slots_[s] = {tag, index};
         return remember(index);
+    }
+    // Starts loading the index slot where a lookup of name begins, for a name needed soon.
+    void prefetch(std::string_view name) const
+    {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[hashOf(name) & mask_]);
     }
     std::string_view operator[](int index) const
     {
@@ -64,7 +70,7 @@ public:
     {
         ends_.reserve(n);
         size_t slots = 16;
-        while (slots < 2 * n) slots *= 2;
+        while (slots * 3 < 4 * n) slots *= 2;
         if (slots > slots_.size() && !indexReleased_) grow(slots);
     }
     // Drops the index (find() then compares name by name) and spare capacity: for the time
@@ -82,7 +88,6 @@ private:
     struct Slot {
         uint32_t tag = 0;  // upper 24 bits of the name's hash, its length (up to 255) below
         int32_t index = -1;
-        uint64_t begin = 0;  // of the name in chars_
     };
     // FNV-1a followed by a multiply-shift mix, so that names differing in their last digits
     // (n1_000041, n1_000042) spread over the whole table.
@@ -102,8 +107,11 @@ private:
     bool matches(const Slot& slot, std::string_view name) const
     {
         if (name.size() >= 255 && (*this)[slot.index].size() != name.size()) return false;
-        return std::char_traits<char>::compare(chars_.data() + slot.begin, name.data(), name.size()) == 0;
+        const size_t begin = slot.index == 0 ? 0 : ends_[slot.index - 1];
+        return std::char_traits<char>::compare(chars_.data() + begin, name.data(), name.size()) == 0;
     }
+    // At most three quarters of the slots in use: linear probing still ends after a few slots.
+    bool full() const { return (size() + 1) * 4 > slots_.size() * 3; }
     int append(std::string_view name)
     {
         chars_.append(name);
@@ -128,7 +136,7 @@ private:
         const uint64_t hash = hashOf(name);
         size_t s = hash & mask_;
         while (slots_[s].index >= 0) s = (s + 1) & mask_;
-        slots_[s] = {tagOf(hash, name.size()), index, index == 0 ? 0 : ends_[index - 1]};
+        slots_[s] = {tagOf(hash, name.size()), index};
     }
     void grow(size_t slots)
     {

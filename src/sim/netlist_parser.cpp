@@ -127,11 +127,28 @@ private:
     uint64_t expanded_ = 0;  // elements all instances so far created
 };
 
+// Lookups of node names miss the cache: the lines a few ahead have their index slots loaded
+// while the current one is handled. Guessed from the first words only; a wrong guess costs a
+// wasted load and nothing else.
+constexpr size_t kPrefetchDistance = 4;
+void prefetchNodes(const Circuit& circuit, std::string_view text)
+{
+    if (text.empty() || text[0] == '.' || text[0] == 'x') return;
+    auto isSeparator = [](char c) { return c == ' ' || c == '\t' || c == ','; };
+    size_t at = 0;
+    for (int word = 0; word < 3 && at < text.size(); ++word) {
+        while (at < text.size() && isSeparator(text[at])) ++at;
+        const size_t start = at;
+        while (at < text.size() && !isSeparator(text[at])) ++at;
+        if (word > 0 && at > start) circuit.nodeNames.prefetch(text.substr(start, at - start));
+    }
+}
+
 // Number of the first element whose name an earlier element already has, or UINT32_MAX.
 uint32_t firstDuplicateName(const std::vector<Element>& elements)
 {
     size_t size = 16;
-    while (size < 2 * elements.size()) size *= 2;
+    while (size * 3 < 4 * elements.size()) size *= 2;  // at most three quarters in use
     struct Slot {
         uint32_t tag;      // upper half of the name's hash
         uint32_t element;  // UINT32_MAX: free
@@ -140,9 +157,21 @@ uint32_t firstDuplicateName(const std::vector<Element>& elements)
     slots.reserve(size);
     prefaultElements(slots, size);
     slots.resize(size, Slot{0, UINT32_MAX});
-    for (uint32_t k = 0; k < elements.size(); ++k) {
+    // Hashes are taken a few elements ahead, so that their slots are loaded by the time they
+    // are probed.
+    constexpr uint32_t kAhead = 8;
+    uint64_t hashes[kAhead];
+    auto hashOf = [&](uint32_t k) {
+        const uint64_t hash = std::hash<std::string_view>{}(elements[k].name.view());
+        __builtin_prefetch(&slots[hash & (size - 1)]);
+        return hash;
+    };
+    const uint32_t count = static_cast<uint32_t>(elements.size());
+    for (uint32_t k = 0; k < std::min(kAhead, count); ++k) hashes[k] = hashOf(k);
+    for (uint32_t k = 0; k < count; ++k) {
+        const uint64_t hash = hashes[k % kAhead];
+        if (k + kAhead < count) hashes[k % kAhead] = hashOf(k + kAhead);
         const std::string_view name = elements[k].name.view();
-        const uint64_t hash = std::hash<std::string_view>{}(name);
         const uint32_t tag = static_cast<uint32_t>(hash >> 32);
         for (size_t s = hash & (size - 1);; s = (s + 1) & (size - 1)) {
             if (slots[s].element == UINT32_MAX) {
@@ -171,7 +200,10 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     circuit.nodeNames.reserve(text.lines().size() / 2 + 16);
     bool ended = false;
 
-    for (const LogicalLine& logical : text.lines()) {
+    const std::vector<LogicalLine>& lines = text.lines();
+    for (size_t at = 0; at < lines.size(); ++at) {
+        const LogicalLine& logical = lines[at];
+        if (at + kPrefetchDistance < lines.size()) prefetchNodes(circuit, lines[at + kPrefetchDistance].text);
         tokenize(logical.text, logical.line, tokens);
         if (tokens.empty()) continue;
         std::string_view first = tokens[0].text;
