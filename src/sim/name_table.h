@@ -6,6 +6,7 @@
 // read only when its tag matches, and the index of a large netlist stays small enough to be
 // mostly in cache.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -55,9 +56,11 @@ public:
         return remember(index);
     }
     // Starts loading the index slot where a lookup of name begins, for a name needed soon.
-    void prefetch(std::string_view name) const
+    // Always inlined: a call whose only effect is a prefetch is otherwise judged free of
+    // effects and dropped by the optimiser.
+    [[gnu::always_inline]] void prefetch(std::string_view name) const
     {
-        if (!slots_.empty()) __builtin_prefetch(&slots_[hashOf(name) & mask_]);
+        if (!slots_.empty()) __builtin_prefetch(slots_.data() + (hashOf(name) & mask_));
     }
     std::string_view operator[](int index) const
     {
@@ -114,9 +117,18 @@ private:
     bool full() const { return (size() + 1) * 4 > slots_.size() * 3; }
     int append(std::string_view name)
     {
+        if (chars_.size() + name.size() > chars_.capacity()) growMapped(chars_, chars_.size() + name.size());
+        if (ends_.size() == ends_.capacity()) growMapped(ends_, ends_.size() + 1);
         chars_.append(name);
         ends_.push_back(chars_.size());
         return static_cast<int>(size()) - 1;
+    }
+    // Doubles a buffer with the new block mapped in at once (see prefaultForWriting).
+    template <class Buffer>
+    static void growMapped(Buffer& buffer, size_t needed)
+    {
+        buffer.reserve(std::max(needed, 2 * buffer.capacity()));
+        prefaultElements(buffer, buffer.capacity());
     }
     int remember(int index)
     {

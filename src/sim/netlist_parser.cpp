@@ -131,7 +131,7 @@ private:
 // while the current one is handled. Guessed from the first words only; a wrong guess costs a
 // wasted load and nothing else.
 constexpr size_t kPrefetchDistance = 4;
-void prefetchNodes(const Circuit& circuit, std::string_view text)
+[[gnu::always_inline]] inline void prefetchNodes(const Circuit& circuit, std::string_view text)
 {
     if (text.empty() || text[0] == '.' || text[0] == 'x') return;
     auto isSeparator = [](char c) { return c == ' ' || c == '\t' || c == ','; };
