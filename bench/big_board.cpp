@@ -28,6 +28,7 @@
 
 #include "board/project_file.h"
 #include "board/sim_matrix.h"
+#include "sim_process_timer.h"
 #include "support/big_board_generator.h"
 
 using namespace korvex;
@@ -35,11 +36,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double Since(Clock::time_point t)
-{
-    return std::chrono::duration<double>(Clock::now() - t).count();
-}
 
 std::string BinFolder()
 {
@@ -79,7 +75,7 @@ public:
     void Begin(const std::string& name)
     {
         std::lock_guard lock(mutex_);
-        stages_.back().seconds = Since(started_);
+        stages_.back().seconds = bench::secondsSince(started_);
         started_ = Clock::now();
         stages_.push_back({name});
     }
@@ -92,7 +88,7 @@ public:
     std::vector<Stage> Finish()
     {
         std::lock_guard lock(mutex_);
-        stages_.back().seconds = Since(started_);
+        stages_.back().seconds = bench::secondsSince(started_);
         return stages_;
     }
 
@@ -179,7 +175,7 @@ int BenchSize(uint32_t pixels, const fs::path& folder)
             std::fprintf(stderr, "the board could not be generated\n");
             return 1;
         }
-        const double generated = Since(t);
+        const double generated = bench::secondsSince(t);
         t = Clock::now();
         std::string error;
         if (SaveProject(project.c_str(), &board, false, ProjectSections{nullptr, nullptr}, &error) != 0) {
@@ -188,7 +184,7 @@ int BenchSize(uint32_t pixels, const fs::path& folder)
         }
         std::printf("  board: %d vias, %d loads, %d ground connections, %d power regions; generated in %.1f s, "
                     "saved in %.1f s (%.0f MiB)\n",
-                    counts.Vias, counts.Loads, counts.GroundConnections, counts.PowerRegions, generated, Since(t),
+                    counts.Vias, counts.Loads, counts.GroundConnections, counts.PowerRegions, generated, bench::secondsSince(t),
                     double(fs::file_size(project)) / (1024.0 * 1024.0));
     }
     const std::string cli = BinFolder() + "/korvex-cli";
@@ -202,7 +198,7 @@ int BenchSize(uint32_t pixels, const fs::path& folder)
     double peak = 0;
     const int code = Run({cli, "dc", project, "--workdir", work.string(), "--maps", (work / "maps").string(), "--save"},
                          (work / "summary.txt").string(), &stages, &errText, &peak);
-    const double total = Since(start);
+    const double total = bench::secondsSince(start);
     if (code != 0) {
         std::fprintf(stderr, "korvex-cli dc failed (%d):\n%s", code, errText.c_str());
         return 1;

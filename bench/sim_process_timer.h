@@ -20,6 +20,12 @@ inline std::string simulatorPath()
     return std::filesystem::exists(candidate) ? candidate.string() : std::string("korvex-sim");
 }
 
+// Wall seconds since `start`.
+inline double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 struct ProcessRun {
     bool finished = false;  // exited on its own within the cap
     int exitCode = -1;

@@ -36,11 +36,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-double Since(Clock::time_point t)
-{
-    return std::chrono::duration<double>(Clock::now() - t).count();
-}
-
 // Records when each job stage starts.
 class StageClock : public JobObserver {
 public:
@@ -53,9 +48,9 @@ public:
     }
     void Close()
     {
-        if (current_ == "simulate") simulate += Since(started_);
-        if (current_ == "read results") read += Since(started_);
-        if (current_ == "map results") map += Since(started_);
+        if (current_ == "simulate") simulate += bench::secondsSince(started_);
+        if (current_ == "read results") read += bench::secondsSince(started_);
+        if (current_ == "map results") map += bench::secondsSince(started_);
         current_.clear();
     }
     double simulate = 0, read = 0, map = 0;
@@ -100,7 +95,7 @@ int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, con
     auto t = Clock::now();
     MeshBuildReport report;
     CreateMesh(&board, &mesh, nullptr, &settings, &report);
-    const double meshing = Since(t);
+    const double meshing = bench::secondsSince(t);
     std::printf("%s: mesh of %d nodes\n", title, report.OptimisedNodes);
     StageClock clock;
     JobEnvironment env;
@@ -117,7 +112,7 @@ int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, con
     t = Clock::now();
     const int written = ac ? CreateSpiceAC(netlist.c_str(), &board, &mesh, &settings, &job)
                            : CreateSpiceElectricalMesh(netlist.c_str(), &board, &mesh);
-    const double netlistSeconds = Since(t);
+    const double netlistSeconds = bench::secondsSince(t);
     if (written != 0) {
         std::fprintf(stderr, "netlist could not be written\n");
         return 1;
@@ -182,7 +177,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s: %s\n", project.c_str(), error.c_str());
             return 1;
         }
-        const double load = Since(t);
+        const double load = bench::secondsSince(t);
         Settings settings = DefaultSettings();
         settings.BatchMode = 0;
         status |= RunJob("Simulate Electrical Mesh, 1000 x 1000 pixels, 4 layers", board, settings, false, folder, load);

@@ -16,6 +16,7 @@ struct AnalysisOptions {
     SolverKind solver = SolverKind::Automatic;
     bool utf16 = false;
     size_t selectedInverseThreshold = 64;  // from this many inverse entries on, use the solver's own mode
+    size_t supernodalAcThreshold = 20000;  // nodal AC systems from this many unknowns on: supernodal LDL^T
     size_t amgThreshold = 150000;          // real SPD systems from this many unknowns on: multigrid
     AmgSettings amg;
     int sweepThreads = 0;                  // frequency points factorised at once; 0: two on two cores or more

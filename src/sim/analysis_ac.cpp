@@ -99,9 +99,12 @@ void runAcAnalysis(Circuit& circuit, SimLog& log, const AnalysisOptions& options
             map = std::move(next);
             system.build(circuit, map);
             nets.prepare(circuit, map);
-            // Many port impedances on a purely nodal system: LDL^T with selected inversion.
+            // A purely nodal system with many port impedances (selected inversion) or large
+            // enough that the supernodal factorisation beats MUMPS' (about 6x on a 121,000-unknown
+            // plane pair): LDL^T without pivoting, falling back to MUMPS if a pivot vanishes.
             if (options.solver == SolverKind::Automatic && !map.hasBranches() &&
-                nets.inverseEntryCount() >= options.selectedInverseThreshold)
+                (nets.inverseEntryCount() >= options.selectedInverseThreshold ||
+                 static_cast<size_t>(map.size) >= options.supernodalAcThreshold))
                 solver = makeSelectedInverseSolver();
             else
                 solver = chooseComplexSolver(options.solver, log);

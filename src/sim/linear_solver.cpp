@@ -13,7 +13,7 @@ void LinearSolver<S>::inverseEntries(const std::vector<std::pair<int, int>>& ent
     std::map<int, std::vector<size_t>> byColumn;
     for (size_t k = 0; k < entries.size(); ++k) byColumn[entries[k].second].push_back(k);
     constexpr int kBlock = 32;
-    std::vector<S> block;
+    std::vector<S>& block = unitColumns_;
     std::vector<int> columns;
     auto flush = [&]() {
         if (columns.empty()) return;

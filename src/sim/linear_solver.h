@@ -46,6 +46,9 @@ public:
 
 protected:
     int n_ = 0;
+
+private:
+    std::vector<S> unitColumns_;  // inverseEntries' right-hand sides, kept from point to point
 };
 
 std::unique_ptr<LinearSolver<double>> makeCholmodSolver();

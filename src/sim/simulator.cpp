@@ -84,6 +84,7 @@ int runSimulator(const std::string& netlistPath, const SimulatorOptions& options
         AnalysisOptions analysis;
         analysis.solver = options.solver;
         analysis.amgThreshold = options.amgThreshold;
+        analysis.supernodalAcThreshold = options.supernodalAcThreshold;
         analysis.amg = options.amg;
         analysis.sweepThreads = options.sweepThreads;
         analysis.utf16 = options.utf16;

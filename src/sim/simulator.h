@@ -15,6 +15,7 @@ struct SimulatorOptions {
     bool echo = false;  // progress lines to stdout as well
     SolverKind solver = SolverKind::Automatic;
     size_t amgThreshold = 150000;  // unknowns from which a real SPD system is solved by multigrid
+    size_t supernodalAcThreshold = 20000;  // unknowns from which a nodal AC system takes the supernodal LDL^T
     AmgSettings amg;
     int mpiRank = 0, mpiSize = 1;  // under mpirun: this process and the number of processes
     int sweepThreads = 0;  // AC frequency points factorised at once; 0: two on a machine with two cores or more

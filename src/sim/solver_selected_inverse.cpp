@@ -29,9 +29,10 @@ SerialBlas::~SerialBlas()
     if (previous_ > 0) setBlasThreads(previous_);
 }
 
-void solve(const Layout& layout, const ComplexBuffer& l, const ComplexBuffer& d, Complex* b)
+void solve(const Layout& layout, const ComplexBuffer& l, const ComplexBuffer& d, Complex* b, std::vector<Complex>& work)
 {
-    std::vector<Complex> x(layout.n);
+    work.resize(layout.n);
+    Complex* x = work.data();
     for (int k = 0; k < layout.n; ++k) x[k] = b[layout.perm[k]];
     const int count = layout.count();
     for (int s = 0; s < count; ++s) {
@@ -82,7 +83,7 @@ public:
 
     void solve(Complex* rhs, int nrhs) override
     {
-        for (int c = 0; c < nrhs; ++c) supernodal::solve(layout_, l_, d_, rhs + static_cast<size_t>(c) * n_);
+        for (int c = 0; c < nrhs; ++c) supernodal::solve(layout_, l_, d_, rhs + static_cast<size_t>(c) * n_, solveWork_);
     }
 
     void inverseEntries(const std::vector<std::pair<int, int>>& entries, Complex* out) override
@@ -117,6 +118,7 @@ private:
     const SparsePattern* pattern_ = nullptr;  // outlives the solver (see LinearSolver::analyse)
     supernodal::Layout layout_;
     supernodal::ComplexBuffer l_, d_, z_;
+    std::vector<Complex> solveWork_;
     bool inverseValid_ = false;
 };
 

@@ -77,8 +77,9 @@ Layout analyse(const SparsePattern& pattern);
 FactorResult factor(const Layout& layout, const SparsePattern& pattern, const Complex* values, ComplexBuffer& l, ComplexBuffer& d,
                     int threads);
 
-// Solves A x = b in place for one right-hand side in the original order.
-void solve(const Layout& layout, const ComplexBuffer& l, const ComplexBuffer& d, Complex* b);
+// Solves A x = b in place for one right-hand side in the original order; `work` holds the
+// permuted vector (kept by the caller so that a sweep does not allocate it at every point).
+void solve(const Layout& layout, const ComplexBuffer& l, const ComplexBuffer& d, Complex* b, std::vector<Complex>& work);
 
 // The inverse on the pattern of L (same layout as l; the diagonal blocks hold full lower
 // triangles including the diagonal).

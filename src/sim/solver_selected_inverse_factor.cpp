@@ -157,12 +157,13 @@ private:
                 if (!(std::abs(dk) > kPivotFloor * diagonalScale[k]) || !std::isfinite(std::abs(dk)))
                     return fail(k1 + k, "vanishing pivot without pivoting");
                 d[k] = dk;
+                const Complex inverse = Complex(1) / dk;  // one division; multiplying is much cheaper
                 for (int j = k + 1; j < c1; ++j) {
-                    const Complex ljk = colK[j] / dk;
+                    const Complex ljk = colK[j] * inverse;
                     Complex* colJ = a + static_cast<size_t>(j) * lda;
                     for (int i = j; i < c1; ++i) colJ[i] -= colK[i] * ljk;
                 }
-                for (int i = k + 1; i < c1; ++i) colK[i] /= dk;
+                for (int i = k + 1; i < c1; ++i) colK[i] *= inverse;
             }
             const int below = lda - c1, trailing = columns - c1;
             if (below == 0) continue;
@@ -175,12 +176,13 @@ private:
             }
             for (int c = 0; c < width; ++c) {
                 Complex* column = panelBelow + static_cast<size_t>(c) * lda;
-                double largest = 0;
+                const Complex inverse = Complex(1) / d[c0 + c];
+                bool grown = false;  // also set by a NaN
                 for (int i = 0; i < below; ++i) {
-                    column[i] /= d[c0 + c];
-                    largest = std::max(largest, std::abs(column[i]));
+                    column[i] *= inverse;
+                    grown |= !(std::norm(column[i]) <= kLargestMultiplier * kLargestMultiplier);
                 }
-                if (!(largest <= kLargestMultiplier)) return fail(k1 + c0 + c, "element growth without pivoting");
+                if (grown) return fail(k1 + c0 + c, "element growth without pivoting");
             }
             if (trailing > 0)
                 gemm(parallel, 'N', 'T', below, trailing, width, Complex(-1), panelBelow, lda, w.scaled.data(), trailing, Complex(1),
@@ -188,7 +190,7 @@ private:
         }
         for (int k = 0; k < columns; ++k)
             for (int i = k + 1; i < columns; ++i)
-                if (!(std::abs(a[static_cast<size_t>(k) * lda + i]) <= kLargestMultiplier))
+                if (!(std::norm(a[static_cast<size_t>(k) * lda + i]) <= kLargestMultiplier * kLargestMultiplier))
                     return fail(k1 + k, "element growth without pivoting");
         return true;
     }

@@ -196,6 +196,27 @@ TEST(Solvers, SelectedInversionMatchesUnitSolves)
     expectSameResults(selected, reference, 1e-9);
 }
 
+TEST(Solvers, LargeNodalSweepTakesTheSupernodalFactorisation)
+{
+    // A sweep of one port on a purely nodal system above the size threshold is factorised by the
+    // supernodal LDL^T instead of MUMPS; its impedances agree with KLU's.
+    const auto dir = scratchDir();
+    bench::PlanePair plane;
+    plane.n = 16;
+    const std::string path = (dir / "sweep.cir").string();
+    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, false, 0, 2));
+    const std::string text = readText(path);
+    SimulatorOptions supernodal, klu;
+    supernodal.supernodalAcThreshold = 100;
+    klu.solver = SolverKind::Klu;
+    const DeckRun run = runDeck(text, supernodal, "supernodal");
+    const DeckRun reference = runDeck(text, klu, "reference");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_NE(run.log.find("solver LDL^T"), std::string::npos) << run.log;
+    EXPECT_EQ(runDeck(text, {}, "default").log.find("solver LDL^T"), std::string::npos);
+    expectSameResults(run, reference, 1e-9);
+}
+
 TEST(Solvers, SweepOnTwoCoresEqualsSerialRun)
 {
     // The same sweep with the frequency points factorised one after another and two at a time

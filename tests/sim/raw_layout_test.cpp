@@ -86,7 +86,9 @@ TEST(RawLayout, HeadersLargerThanOneWritePieceStayWhole)
             const std::string index = "\t" + std::to_string(k) + "\t";
             ASSERT_EQ(line.rfind(index, 0), 0u) << line;
             const std::string name = k <= count ? "V(node_with_a_long_name_" + std::to_string(1000000 + k).substr(1) + ")" : "";
-            if (!name.empty()) ASSERT_EQ(line, index + name + "\tvoltage");
+            if (!name.empty()) {
+                ASSERT_EQ(line, index + name + "\tvoltage");
+            }
         }
         EXPECT_EQ(run.raw.names[count + 2], "I(R_element_with_a_long_name_000000)");
         ASSERT_TRUE(std::getline(lines, line));

@@ -37,7 +37,8 @@ void startMpi()
     int started = 0;
     MPI_Initialized(&started);
     if (started) return;
-    // A singleton needs no runtime daemon; this keeps start-up short.
+    // A singleton needs no runtime daemon; this keeps start-up short (see also the transports
+    // korvex-sim chooses before it loads this module).
     setenv("OMPI_MCA_ess_singleton_isolated", "1", 0);
     MPI_Init(nullptr, nullptr);
     HYPRE_Init();
@@ -109,7 +110,17 @@ void* korvexAmgSetup(const KorvexAmgMatrix* matrix, KorvexAmgResult* result)
         rowIds[r] = first + r;
         sizes[r] = matrix->rowPtr[first + r + 1] - matrix->rowPtr[first + r];
     }
-    HYPRE_IJMatrixSetRowSizes(h->ij, sizes.data());
+    // Entries per row in this process's own columns and in the others': with both known, hypre
+    // fills its ParCSR blocks directly instead of going through its row-by-row auxiliary matrix.
+    std::vector<HYPRE_Int> ownColumns(sizes.size()), otherColumns(sizes.size());
+    for (int r = 0; r < rows; ++r) {
+        for (int k = matrix->rowPtr[first + r]; k < matrix->rowPtr[first + r + 1]; ++k) {
+            const int c = matrix->colIdx[k];
+            ++(c >= first && c <= last ? ownColumns : otherColumns)[r];
+        }
+    }
+    HYPRE_IJMatrixSetDiagOffdSizes(h->ij, ownColumns.data(), otherColumns.data());
+    HYPRE_IJMatrixSetMaxOffProcElmts(h->ij, 0);
     HYPRE_IJMatrixInitialize(h->ij);
     if (rows > 0) {
         const int begin = matrix->rowPtr[first];
