@@ -170,6 +170,22 @@ void NetlistText::split()
 void tokenize(std::string_view text, int line, std::vector<Token>& tokens)
 {
     tokens.clear();
+    // Most lines of a large netlist are plain words ("r1 n1 n2 0.5"): without brackets and
+    // '=' they split at blanks and commas alone, in one pass.
+    if (text.find_first_of("=(){}") == std::string_view::npos) {
+        size_t i = 0;
+        while (i < text.size()) {
+            if (isBlank(text[i]) || text[i] == ',') {
+                ++i;
+                continue;
+            }
+            const size_t start = i;
+            while (i < text.size() && !isBlank(text[i]) && text[i] != ',') ++i;
+            Token& token = tokens.emplace_back();
+            token.text = text.substr(start, i - start);
+        }
+        return;
+    }
     thread_local std::vector<std::string_view> pieces;  // reused: this runs once per line
     pieces.clear();
     size_t i = 0;
