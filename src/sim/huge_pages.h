@@ -2,7 +2,8 @@
 // several hundred MiB in fresh allocations; with 4 KiB pages the page faults cost about as much
 // as parsing the text. glibc's malloc asks for huge pages only when the tunable
 // glibc.malloc.hugetlb=1 is set at process start, which is the caller's business (the job
-// runner sets it in the simulator's environment); the simulator only reports it.
+// runner sets it in the simulator's environment); the simulator reports it, and maps in the
+// large blocks of reading the netlist and building the matrix pattern itself either way.
 #pragma once
 #include <algorithm>
 #include <cstddef>

@@ -117,8 +117,10 @@ private:
     bool full() const { return (size() + 1) * 4 > slots_.size() * 3; }
     int append(std::string_view name)
     {
-        if (chars_.size() + name.size() > chars_.capacity()) growMapped(chars_, chars_.size() + name.size());
-        if (ends_.size() == ends_.capacity()) growMapped(ends_, ends_.size() + 1);
+        if (!indexReleased_) {  // while the netlist is read; later additions are rare
+            if (chars_.size() + name.size() > chars_.capacity()) growMapped(chars_, chars_.size() + name.size());
+            if (ends_.size() == ends_.capacity()) growMapped(ends_, ends_.size() + 1);
+        }
         chars_.append(name);
         ends_.push_back(chars_.size());
         return static_cast<int>(size()) - 1;
