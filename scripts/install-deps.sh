@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build make pkg-config
-  zlib1g-dev
+  zlib1g-dev libdeflate-dev
   libpng-dev
   libsuitesparse-dev
   libopenblas-dev

@@ -10,6 +10,7 @@
 // failed save keeps the previous file.
 #include <zlib.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -62,5 +63,7 @@ int SaveMatrix(std::FILE* stream, float*** raster, int nx, int ny, int nz);
 int gzSaveMatrix(gzFile stream, float*** raster, int nx, int ny, int nz);
 int LoadMatrix(std::FILE* stream, float*** raster, int nx, int ny, int nz);
 int gzLoadMatrix(gzFile stream, float*** raster, int nx, int ny, int nz);
+// The same from `size` bytes in memory (-1 when they are too few).
+int LoadMatrixFromBytes(const uint8_t* bytes, size_t size, float*** raster, int nx, int ny, int nz);
 
 }  // namespace korvex

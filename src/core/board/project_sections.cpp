@@ -1,5 +1,7 @@
 // Reading and writing the sections of the project file.
 #include <cstring>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "board/project_sections.h"
@@ -7,6 +9,8 @@
 #include "board/record_layout.h"
 #include "util/byte_io.h"
 #include "util/debug_log.h"
+#include "util/large_block.h"
+#include "util/side_by_side.h"
 
 namespace korvex {
 namespace {
@@ -86,22 +90,43 @@ std::string MissingRasterData(const SimMatrix& b, ProjectInput& in)
            " bytes of rasters; the file ends before them";
 }
 
+// A raster of the board's shape whose pages are already faulted in for the inflater to
+// fill; null when out of memory.
+float*** RasterToFill(const SimMatrix& b)
+{
+    const int nx = static_cast<int>(b.CountPixelX), ny = static_cast<int>(b.CountPixelY);
+    float*** raster = malloc3DFloat(nx, ny, static_cast<unsigned>(b.LayerCount));
+    if (raster != nullptr)
+        FaultInForWriting(RasterData(raster, nx, ny),
+                          size_t(b.CountPixelX) * b.CountPixelY * static_cast<unsigned>(b.LayerCount) * sizeof(float));
+    return raster;
+}
+
+// While one raster is read (inflated, mostly), the next one is allocated and faulted in on
+// the other core: on a large board that is about as much work as the inflating.
 bool ReadRasters(ProjectInput& in, SimMatrix& b, std::string* reason)
 {
     const auto slots = ProjectRasterSlots(b);
-    for (size_t i = 0; i < slots.size(); ++i) {
-        *slots[i] = malloc3DFloat(static_cast<int>(b.CountPixelX), static_cast<int>(b.CountPixelY),
-                                  static_cast<unsigned>(b.LayerCount));
+    float*** next = nullptr;
+    auto prepare = [&b, &next] { next = RasterToFill(b); };
+    std::optional<SideTask> ahead(std::in_place, prepare);
+    bool ok = true;
+    for (size_t i = 0; ok && i < slots.size(); ++i) {
+        ahead->Wait();
+        *slots[i] = std::exchange(next, nullptr);
         if (*slots[i] == nullptr) {
             *reason = std::string("not enough memory for the raster ") + ProjectRasterName(static_cast<int>(i));
             return false;
         }
+        if (i + 1 < slots.size()) ahead.emplace(prepare);
         if (!in.ReadRaster(*slots[i], b)) {
             *reason = std::string("the file ends inside the raster ") + ProjectRasterName(static_cast<int>(i));
-            return false;
+            ok = false;
         }
     }
-    return true;
+    ahead.reset();
+    if (next != nullptr) free3D(next, static_cast<int>(b.CountPixelX), static_cast<int>(b.CountPixelY));
+    return ok;
 }
 
 bool ReadParts(ProjectInput& in, SimMatrix& b, std::string* reason)

@@ -7,9 +7,11 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "board/cap_list.h"
+#include "board/inflated_file.h"
 #include "board/project_file.h"
 #include "board/voltage_noise_param.h"
 
@@ -51,8 +53,13 @@ public:
     bool HoldsAtLeast(uint64_t bytes);
 
 private:
+    size_t Remaining() const;
+
     std::FILE* file_ = nullptr;
     gzFile gz_ = nullptr;
+    // A gzip file inflated in one go is read from memory instead of gz_.
+    std::unique_ptr<InflatedFile> inflated_;
+    size_t offset_ = 0;
     uint64_t size_ = 0;
     uint8_t pending_[kProjectTagSize] = {};
     size_t pendingCount_ = 0;

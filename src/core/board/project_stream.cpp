@@ -104,6 +104,9 @@ bool ProjectInput::Open(const char* path, bool viaGzip, std::string* error)
     }
     size_ = static_cast<uint64_t>(st.st_size);
     if (viaGzip) {
+        inflated_ = std::make_unique<InflatedFile>();
+        if (inflated_->Inflate(path, size_)) return true;
+        inflated_.reset();
         gz_ = gzopen(path, "rb");
         if (gz_ != nullptr) gzbuffer(gz_, GzBufferFor(size_));
     } else {
@@ -123,6 +126,12 @@ size_t ProjectInput::Read(void* data, size_t size)
     std::memcpy(out, pending_, done);
     std::memmove(pending_, pending_ + done, pendingCount_ - done);
     pendingCount_ -= done;
+    if (inflated_ != nullptr) {
+        const size_t n = std::min(size - done, Remaining());
+        std::memcpy(out + done, inflated_->Data() + offset_, n);
+        offset_ += n;
+        return done + n;
+    }
     while (done < size) {
         const size_t want = std::min(size - done, kGzChunk);
         const size_t got = file_ != nullptr ? std::fread(out + done, 1, want, file_)
@@ -146,6 +155,13 @@ bool ProjectInput::ReadRaster(float*** raster, const SimMatrix& board)
     if (pendingCount_ != 0) return false;  // rasters follow the header directly
     const int nx = static_cast<int>(board.CountPixelX), ny = static_cast<int>(board.CountPixelY);
     if (file_ != nullptr) return LoadMatrix(file_, raster, nx, ny, board.LayerCount) == 0;
+    if (inflated_ != nullptr) {
+        if (LoadMatrixFromBytes(inflated_->Data() + offset_, Remaining(), raster, nx, ny, board.LayerCount) != 0)
+            return false;
+        offset_ += size_t(board.CountPixelX) * board.CountPixelY * static_cast<unsigned>(board.LayerCount) *
+                   sizeof(float);
+        return true;
+    }
     return gzLoadMatrix(gz_, raster, nx, ny, board.LayerCount) == 0;
 }
 
@@ -153,6 +169,7 @@ bool ProjectInput::HoldsAtLeast(uint64_t bytes)
 {
     if (pendingCount_ != 0) return false;
     if (file_ != nullptr) return true;  // plain data: the file size was checked already
+    if (inflated_ != nullptr) return Remaining() >= bytes;
     const z_off_t start = gztell(gz_);
     const unsigned scratchSize = GzBufferFor(bytes);
     const std::unique_ptr<char[]> scratch(new char[scratchSize]);
@@ -166,8 +183,14 @@ bool ProjectInput::HoldsAtLeast(uint64_t bytes)
     return gzseek(gz_, start, SEEK_SET) == start && found >= bytes;
 }
 
+size_t ProjectInput::Remaining() const
+{
+    return inflated_->Size() - offset_;
+}
+
 bool ProjectInput::Compressed() const
 {
+    if (inflated_ != nullptr) return true;
     return gz_ != nullptr && gzdirect(gz_) == 0;
 }
 

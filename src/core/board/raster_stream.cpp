@@ -130,4 +130,18 @@ int gzLoadMatrix(gzFile stream, float*** raster, int nx, int ny, int nz)
     return ReadElements(data, bytes, read) ? 0 : -1;
 }
 
+int LoadMatrixFromBytes(const uint8_t* bytes, size_t size, float*** raster, int nx, int ny, int nz)
+{
+    float* data = RasterData(raster, nx, ny);
+    const size_t need = ElementCount(nx, ny, nz) * sizeof(float);
+    if (bytes == nullptr || data == nullptr || size < need) return -1;
+    size_t done = 0;
+    auto read = [bytes, &done](void* p, size_t n) {
+        std::memcpy(p, bytes + done, n);
+        done += n;
+        return true;
+    };
+    return ReadElements(data, need, read) ? 0 : -1;
+}
+
 }  // namespace korvex

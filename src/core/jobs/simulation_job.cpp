@@ -21,6 +21,7 @@
 #include "raw/raw_reader_op.h"
 #include "util/debug_log.h"
 #include "util/job_observer.h"
+#include "util/side_by_side.h"
 
 namespace korvex {
 
@@ -208,6 +209,16 @@ JobOutcome FinishJob(JobOutcome outcome, const JobEnvironment& env)
 JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
 {
     JobOutcome outcome;
+    // While the simulator runs, the other core copies the mesh and makes the result rasters
+    // (allocated and cleared: mostly the kernel's page clearing). Both only read the board and
+    // the mesh, which stay as they are while a job runs.
+    auto results = std::make_shared<SimulationResults>(*env.Board);
+    Mesh* mesh = nullptr;
+    ElectricalRasters rasters{};
+    SideTask prepare([&] {
+        mesh = results->CopyOfMesh(*env.Mesh);
+        if (mesh != nullptr) rasters = ZeroedElectricalRasters(*results);
+    });
     if (!RunStep(env, kElectricalBase, outcome)) return Cancelled(env) ? CancelledOutcome() : outcome;
     Say(env, "Read RAW Data...\r\n");
     Stage(env, kStageRead, -1);
@@ -215,14 +226,11 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     if (!LoadOperatingPoint(env, kElectricalBase, raw, outcome)) return outcome;
     if (Cancelled(env)) return CancelledOutcome();
     Stage(env, kStageMap, -1);
-    auto results = std::make_shared<SimulationResults>(*env.Board);
-    Mesh* mesh = results->CopyOfMesh(*env.Mesh);
-    if (mesh == nullptr) return OutOfMemory();
+    prepare.Wait();
+    if (mesh == nullptr || !rasters.Valid()) return OutOfMemory();
     MapElectricalResults(raw, mesh, &results->Parts());
-    raw = RawFile{};  // the node results are in the mesh copy: free the file before the rasters are made
+    raw = RawFile{};  // the node results are in the mesh copy now
     if (Cancelled(env)) return CancelledOutcome();
-    const ElectricalRasters rasters = ZeroedElectricalRasters(*results);
-    if (!rasters.Valid()) return OutOfMemory();
     MeshToVoltageRaster(mesh, env.Board, rasters.Voltage);
     MeshToCurrentDensityRasters(env.Board, mesh, rasters.CurrentX, rasters.CurrentY, rasters.Density);
     LogLayerRanges(env, rasters.Voltage, "Voltage Layer %u Min = %e V Max = %e V\n");

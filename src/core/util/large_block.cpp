@@ -3,12 +3,17 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace korvex {
 
 namespace {
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t kPage = 4096;
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
 
 }  // namespace
 
@@ -25,6 +30,29 @@ void* AllocateLarge(std::size_t bytes)
 void FreeLarge(void* memory) noexcept
 {
     std::free(memory);
+}
+
+bool PrefaultPages(void* memory, std::size_t bytes) noexcept
+{
+    if (memory == nullptr || bytes == 0) return true;
+    // Whole pages around the block, which keep their contents.
+    const auto first = reinterpret_cast<std::uintptr_t>(memory) & ~(kPage - 1);
+    const auto last = (reinterpret_cast<std::uintptr_t>(memory) + bytes + kPage - 1) & ~(kPage - 1);
+    return madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE) == 0;
+}
+
+void FaultInForWriting(void* memory, std::size_t bytes) noexcept
+{
+    if (PrefaultPages(memory, bytes)) return;
+    // Older kernels: touch every page, writing back what it holds.
+    auto* begin = static_cast<char*>(memory);
+    char* end = begin + bytes;
+    auto touch = [](char* p) {
+        volatile char* v = p;
+        *v = *v;
+    };
+    for (char* p = begin; p < end; p += kPage) touch(p);
+    touch(end - 1);
 }
 
 BlockArena::~BlockArena()

@@ -38,6 +38,14 @@ struct LargeBlockAllocator {
 
 void FreeLarge(void* memory) noexcept;
 
+// Faults in the pages of `bytes` bytes at `memory` for writing, keeping what
+// they hold, so that whoever writes them next pays no page faults. Lets a
+// helper thread take the kernel's page clearing off the thread that fills them.
+void FaultInForWriting(void* memory, std::size_t bytes) noexcept;
+// The same done by the kernel alone, never writing a byte, so another thread may be
+// filling the memory meanwhile; false where the kernel cannot do it.
+bool PrefaultPages(void* memory, std::size_t bytes) noexcept;
+
 template <typename T>
 void LargeBlockAllocator<T>::deallocate(T* memory, std::size_t) noexcept
 {

@@ -70,6 +70,9 @@ const RefusalCase kCases[] = {
     {"EndsInCaps", {}, kEnd - 4, false, 0, true, "inside a [CAPS] record"},
     {"CompressedForPlainReader", {}, kAll, true, 0, false, "compressed data"},
     {"CompressedStreamCut", {}, kAll, true, 12, true, "the file ends inside"},
+    // Whole gzip data whose content ends early: inflated in one go, then read short.
+    {"CompressedEndsInCopper", {}, kRasters + 5, true, 0, true, "ends inside the raster CopperMatrix"},
+    {"CompressedEndsInPartEntry", {}, kPart + 12, true, 0, true, "ends inside part section 1"},
     {"CompressedClaimsTooMuch", {{0, 100000}, {4, 100000}}, kAll, true, 0, true, "more than the"},
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "board/project_file.h"
 #include "board/project_sections.h"
@@ -183,11 +184,32 @@ TEST(ProjectFile, SectionLayouts)
                          {v + 6 + 124, 'f', 42.0f}});
 }
 
-class ProjectRoundTrip : public ::testing::TestWithParam<bool> {};
+// How the round trip stores the project: plain, compressed as the saver writes it (inflated
+// in one go when loaded) or compressed as two gzip members (inflated as a stream).
+enum class Storage { Plain, Compressed, TwoMembers };
+
+// Rewrites a compressed file as two gzip members split in the middle of the rasters.
+void SplitIntoTwoMembers(const std::string& path)
+{
+    gzFile in = gzopen(path.c_str(), "rb");
+    std::vector<uint8_t> plain(1 << 20);
+    const int n = gzread(in, plain.data(), static_cast<unsigned>(plain.size()));
+    gzclose(in);
+    ASSERT_GT(n, 1000);
+    const unsigned half = static_cast<unsigned>(n) / 2;
+    gzFile first = gzopen(path.c_str(), "wb");
+    gzwrite(first, plain.data(), half);
+    gzclose(first);
+    gzFile second = gzopen(path.c_str(), "ab");
+    gzwrite(second, plain.data() + half, static_cast<unsigned>(n) - half);
+    gzclose(second);
+}
+
+class ProjectRoundTrip : public ::testing::TestWithParam<Storage> {};
 
 TEST_P(ProjectRoundTrip, EveryPartKindRastersAndSections)
 {
-    const bool compressed = GetParam();
+    const bool compressed = GetParam() != Storage::Plain;
     TempFolder t("proj_roundtrip");
     Project saved;
     MakeBoard(&saved.board, 7, 5, 3);
@@ -201,6 +223,7 @@ TEST_P(ProjectRoundTrip, EveryPartKindRastersAndSections)
     saved.noise.LogX = 0;
     const std::string path = t.Path("r.sav");
     ASSERT_EQ(SaveProject(path.c_str(), &saved.board, compressed, saved.Sections()), 0);
+    if (GetParam() == Storage::TwoMembers) SplitIntoTwoMembers(path);
 
     Project loaded;
     MakeBoard(&loaded.board, 2, 2, 1);  // replaced by the load
@@ -226,7 +249,8 @@ TEST_P(ProjectRoundTrip, EveryPartKindRastersAndSections)
     EXPECT_EQ(plainResult, compressed ? 0 : 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(PlainAndCompressed, ProjectRoundTrip, ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(PlainAndCompressed, ProjectRoundTrip,
+                         ::testing::Values(Storage::Plain, Storage::Compressed, Storage::TwoMembers));
 
 TEST(ProjectFile, GlobalEntryPointsUseProgramWideLists)
 {
