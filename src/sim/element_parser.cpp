@@ -31,10 +31,11 @@ struct InstanceParam {
 void setInstanceParams(Circuit& circuit, uint32_t index, const std::vector<Token>& tokens, size_t first,
                        std::initializer_list<InstanceParam> allowed, int line)
 {
-    const std::string name = circuit.elements[index].name.str();
     for (size_t k = first; k < tokens.size(); ++k) {
         const Token& t = tokens[k];
-        if (!t.assign) throw SimError(line, "unexpected '" + str(t.text) + "' on element " + name + " (wrong number of nodes or values?)");
+        const std::string_view name = circuit.elements[index].name.view();
+        if (!t.assign)
+            throw SimError(line, "unexpected '" + str(t.text) + "' on element " + str(name) + " (wrong number of nodes or values?)");
         bool known = false;
         for (const auto& p : allowed) {
             if (t.key == p.name) {
@@ -42,7 +43,7 @@ void setInstanceParams(Circuit& circuit, uint32_t index, const std::vector<Token
                 known = true;
             }
         }
-        if (!known) throw SimError(line, "unknown parameter '" + str(t.key) + "' on element " + name);
+        if (!known) throw SimError(line, "unknown parameter '" + str(t.key) + "' on element " + str(name));
     }
 }
 

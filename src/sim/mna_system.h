@@ -1,6 +1,7 @@
 // The nodal system of one analysis: pattern (built once), values and right-hand side
 // (assembled per step and frequency point).
 #pragma once
+#include <utility>
 #include <vector>
 
 #include "circuit.h"
@@ -16,6 +17,10 @@ struct SparsePattern {
     std::vector<int> rowIdx;
     size_t nonZeros() const { return rowIdx.size(); }
 };
+
+// Compresses stamped (row, column) entries, in stamp order, to the pattern; slots receives for
+// each entry its position in rowIdx. Empties entries.
+SparsePattern compressPattern(int n, std::vector<std::pair<int, int>>& entries, std::vector<int>& slots);
 
 template <class S>
 class MnaSystem {

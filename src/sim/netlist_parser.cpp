@@ -8,6 +8,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "huge_pages.h"
 #include "sim_error.h"
 
 namespace korvex::sim {
@@ -126,6 +127,63 @@ private:
     uint64_t expanded_ = 0;  // elements all instances so far created
 };
 
+// Lookups of node names miss the cache: the lines a few ahead have their index slots loaded
+// while the current one is handled. Guessed from the first words only; a wrong guess costs a
+// wasted load and nothing else.
+constexpr size_t kPrefetchDistance = 4;
+[[gnu::always_inline]] inline void prefetchNodes(const Circuit& circuit, std::string_view text)
+{
+    if (text.empty() || text[0] == '.' || text[0] == 'x') return;
+    auto isSeparator = [](char c) { return c == ' ' || c == '\t' || c == ','; };
+    size_t at = 0;
+    for (int word = 0; word < 3 && at < text.size(); ++word) {
+        while (at < text.size() && isSeparator(text[at])) ++at;
+        const size_t start = at;
+        while (at < text.size() && !isSeparator(text[at])) ++at;
+        if (word > 0 && at > start) circuit.nodeNames.prefetch(text.substr(start, at - start));
+    }
+}
+
+// Number of the first element whose name an earlier element already has, or UINT32_MAX.
+uint32_t firstDuplicateName(const std::vector<Element>& elements)
+{
+    size_t size = 16;
+    while (size * 3 < 4 * elements.size()) size *= 2;  // at most three quarters in use
+    struct Slot {
+        uint32_t tag;      // upper half of the name's hash
+        uint32_t element;  // UINT32_MAX: free
+    };
+    std::vector<Slot> slots;
+    slots.reserve(size);
+    prefaultElements(slots, size);
+    slots.resize(size, Slot{0, UINT32_MAX});
+    // Hashes are taken a few elements ahead, so that their slots are loaded by the time they
+    // are probed.
+    constexpr uint32_t kAhead = 8;
+    uint64_t hashes[kAhead];
+    auto hashOf = [&](uint32_t k) {
+        const uint64_t hash = std::hash<std::string_view>{}(elements[k].name.view());
+        __builtin_prefetch(&slots[hash & (size - 1)]);
+        return hash;
+    };
+    const uint32_t count = static_cast<uint32_t>(elements.size());
+    for (uint32_t k = 0; k < std::min(kAhead, count); ++k) hashes[k] = hashOf(k);
+    for (uint32_t k = 0; k < count; ++k) {
+        const uint64_t hash = hashes[k % kAhead];
+        if (k + kAhead < count) hashes[k % kAhead] = hashOf(k + kAhead);
+        const std::string_view name = elements[k].name.view();
+        const uint32_t tag = static_cast<uint32_t>(hash >> 32);
+        for (size_t s = hash & (size - 1);; s = (s + 1) & (size - 1)) {
+            if (slots[s].element == UINT32_MAX) {
+                slots[s] = {tag, k};
+                break;
+            }
+            if (slots[s].tag == tag && elements[slots[s].element].name.view() == name) return k;
+        }
+    }
+    return UINT32_MAX;
+}
+
 }  // namespace
 
 void parseNetlist(const NetlistText& text, Circuit& circuit)
@@ -138,10 +196,14 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     NodeScope top;
     std::vector<Token> tokens;
     circuit.elements.reserve(text.lines().size());
+    prefaultElements(circuit.elements, text.lines().size());
     circuit.nodeNames.reserve(text.lines().size() / 2 + 16);
     bool ended = false;
 
-    for (const LogicalLine& logical : text.lines()) {
+    const std::vector<LogicalLine>& lines = text.lines();
+    for (size_t at = 0; at < lines.size(); ++at) {
+        const LogicalLine& logical = lines[at];
+        if (at + kPrefetchDistance < lines.size()) prefetchNodes(circuit, lines[at + kPrefetchDistance].text);
         tokenize(logical.text, logical.line, tokens);
         if (tokens.empty()) continue;
         std::string_view first = tokens[0].text;
@@ -202,18 +264,9 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
 
     if (!circuit.op && !circuit.ac) throw SimError(0, "no analysis: the netlist needs .op or .ac");
 
-    // Duplicate names: sort by hash, compare neighbours (cheaper than a map of millions).
-    std::vector<std::pair<size_t, uint32_t>> hashes(circuit.elements.size());
-    for (uint32_t k = 0; k < circuit.elements.size(); ++k) hashes[k] = {std::hash<std::string_view>{}(circuit.elements[k].name.view()), k};
-    std::sort(hashes.begin(), hashes.end());
-    uint32_t duplicate = UINT32_MAX;
-    for (size_t k = 1; k < hashes.size(); ++k) {
-        if (hashes[k].first != hashes[k - 1].first) continue;
-        // Equal hashes: compare every earlier name of the run.
-        for (size_t m = k; m-- > 0 && hashes[m].first == hashes[k].first;)
-            if (circuit.elements[hashes[m].second].name == circuit.elements[hashes[k].second].name)
-                duplicate = std::min(duplicate, std::max(hashes[m].second, hashes[k].second));
-    }
+    // Duplicate names: the first element whose name an earlier one already has, found with an
+    // open-addressing set of element numbers filled in netlist order.
+    const uint32_t duplicate = firstDuplicateName(circuit.elements);
     if (duplicate != UINT32_MAX)
         throw SimError(circuit.elements[duplicate].line, "element name " + circuit.elements[duplicate].name.str() + " used twice");
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "huge_pages.h"
 #include "sim_error.h"
 
 namespace korvex::sim {
@@ -34,6 +35,8 @@ bool NetlistText::loadFile(const std::string& path, std::string& error)
     const long size = ok ? std::ftell(file) : -1;
     ok = ok && size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
     if (ok) {
+        content.reserve(static_cast<size_t>(size));
+        prefaultElements(content, static_cast<size_t>(size));
         content.resize(static_cast<size_t>(size));
         ok = std::fread(content.data(), 1, content.size(), file) == content.size();
     }
@@ -123,6 +126,7 @@ void NetlistText::split()
     joined_.clear();
     const size_t lineCount = static_cast<size_t>(std::count(lower_.begin(), lower_.end(), '\n')) + 1;
     lines_.reserve(lineCount);
+    prefaultElements(lines_, lineCount);
     size_t pos = 0;
     size_t joinedLine = 0;  // lines_.size() when joined_.back() was made for lines_.back()
     const size_t size = lower_.size();
@@ -166,6 +170,22 @@ void NetlistText::split()
 void tokenize(std::string_view text, int line, std::vector<Token>& tokens)
 {
     tokens.clear();
+    // Most lines of a large netlist are plain words ("r1 n1 n2 0.5"): without brackets and
+    // '=' they split at blanks and commas alone, in one pass.
+    if (text.find_first_of("=(){}") == std::string_view::npos) {
+        size_t i = 0;
+        while (i < text.size()) {
+            if (isBlank(text[i]) || text[i] == ',') {
+                ++i;
+                continue;
+            }
+            const size_t start = i;
+            while (i < text.size() && !isBlank(text[i]) && text[i] != ',') ++i;
+            Token& token = tokens.emplace_back();
+            token.text = text.substr(start, i - start);
+        }
+        return;
+    }
     thread_local std::vector<std::string_view> pieces;  // reused: this runs once per line
     pieces.clear();
     size_t i = 0;

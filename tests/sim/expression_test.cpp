@@ -1,5 +1,7 @@
 // Expressions, numbers with suffixes and tokens.
 #include <gtest/gtest.h>
+
+#include <string>
 #include <unistd.h>
 
 #include <filesystem>
@@ -127,6 +129,35 @@ TEST(Tokenize, KeepsBracketsAndJoinsAssignments)
     EXPECT_THROW(tokenize("r1 a b {1+(2}", 1, tokens), SimError);
     EXPECT_THROW(tokenize("r1 a b 1)", 1, tokens), SimError);
     EXPECT_THROW(tokenize("r1 a b rser=", 1, tokens), SimError);
+}
+
+// Lines of plain words split at blanks and commas, the same as when the line also holds an
+// assignment (which takes the bracket-aware path).
+TEST(Tokenize, PlainWordsSplitLikeTheFullPath)
+{
+    const struct {
+        const char* line;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"r1 n1 n2 0.5", {"r1", "n1", "n2", "0.5"}},
+        {"  r1\tn1,,n2 ,\v 0.5\r", {"r1", "n1", "n2", "0.5"}},
+        {",", {}},
+        {"i1 0 a dc 1 ac 2 45", {"i1", "0", "a", "dc", "1", "ac", "2", "45"}},
+    };
+    std::vector<Token> plain, full;
+    for (const auto& c : cases) {
+        tokenize(c.line, 1, plain);
+        ASSERT_EQ(plain.size(), c.words.size()) << c.line;
+        const std::string withAssignment = std::string(c.line) + " k=1";
+        tokenize(withAssignment, 1, full);
+        ASSERT_EQ(full.size(), c.words.size() + 1) << c.line;
+        for (size_t k = 0; k < plain.size(); ++k) {
+            EXPECT_EQ(plain[k].text, c.words[k]) << c.line;
+            EXPECT_FALSE(plain[k].assign);
+            EXPECT_TRUE(plain[k].key.empty() && plain[k].value.empty());
+            EXPECT_EQ(full[k].text, c.words[k]) << c.line;
+        }
+    }
 }
 
 TEST(NetlistText, JoinsContinuationsAndDropsComments)
