@@ -15,8 +15,8 @@ void solveFactoredPoint(const Circuit& circuit, const UnknownMap& map, const Mna
                         LinearSolver<Complex>& solver, NetworkParameters& nets, const OutputPlan& plan, bool selected, double f,
                         std::vector<Complex>& record, std::vector<NetValues>& netValues);
 
-// Whether a sweep of this many points is worth spreading over two cores (MUMPS, two cores or
-// more, a system of some size).
+// Whether a sweep of this many points is worth spreading over two cores (MUMPS or the
+// supernodal LDL^T, two cores or more, a system of some size).
 bool twoProcessSweepWanted(const AnalysisOptions& options, const LinearSolver<Complex>& solver, const UnknownMap& map,
                            size_t points);
 

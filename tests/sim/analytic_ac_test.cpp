@@ -229,19 +229,25 @@ TEST(Solvers, SweepOnTwoCoresEqualsSerialRun)
     const std::string portOnly = readText(path);
     std::string allNodes = portOnly;
     allNodes.erase(allNodes.find(".save Zin(I000)\n"), 16);
-    SimulatorOptions serial, parallel;
-    serial.sweepThreads = 1;
-    parallel.sweepThreads = 2;
-    for (const std::string& text : {portOnly, allNodes}) {
-        const DeckRun a = runDeck(text, serial, "serial");
-        const DeckRun b = runDeck(text, parallel, "parallel");
-        ASSERT_EQ(a.exitCode, 0) << a.log;
-        ASSERT_EQ(b.exitCode, 0) << b.log;
-        EXPECT_EQ(a.log.find("two cores"), std::string::npos) << a.log;
-        EXPECT_NE(b.log.find("Frequency points on two cores (two processes): 7 of 7"), std::string::npos) << b.log;
-        EXPECT_EQ(a.raw.points, 7u);
-        EXPECT_GT(a.raw.names.size(), text == portOnly ? 1u : 1000u);
-        EXPECT_TRUE(a.raw.bytes.substr(a.raw.dataOffset) == b.raw.bytes.substr(b.raw.dataOffset));
+    // Both factorisations that sweep on two cores: MUMPS, and the supernodal LDL^T (threshold
+    // lowered to this system), whose serial run factorises on two threads.
+    for (const size_t supernodalFrom : {size_t(1) << 30, size_t(100)}) {
+        for (const std::string& text : {portOnly, allNodes}) {
+            SimulatorOptions serial, parallel;
+            serial.sweepThreads = 1;
+            parallel.sweepThreads = 2;
+            serial.supernodalAcThreshold = parallel.supernodalAcThreshold = supernodalFrom;
+            const DeckRun a = runDeck(text, serial, "serial");
+            const DeckRun b = runDeck(text, parallel, "parallel");
+            EXPECT_EQ(a.log.find("solver LDL^T") != std::string::npos, supernodalFrom == 100) << a.log;
+            ASSERT_EQ(a.exitCode, 0) << a.log;
+            ASSERT_EQ(b.exitCode, 0) << b.log;
+            EXPECT_EQ(a.log.find("two cores"), std::string::npos) << a.log;
+            EXPECT_NE(b.log.find("Frequency points on two cores (two processes): 7 of 7"), std::string::npos) << b.log;
+            EXPECT_EQ(a.raw.points, 7u);
+            EXPECT_GT(a.raw.names.size(), text == portOnly ? 1u : 1000u);
+            EXPECT_TRUE(a.raw.bytes.substr(a.raw.dataOffset) == b.raw.bytes.substr(b.raw.dataOffset));
+        }
     }
 }
 
