@@ -15,6 +15,14 @@ namespace {
 using C = std::complex<double>;
 const C j(0, 1);
 
+// The plane-pair netlist of the benchmarks as text (map: one .net per node at frequency).
+std::string planePairDeck(const bench::PlanePair& plane, bool map, double frequency, int pointsPerDecade = 10)
+{
+    const auto path = scratchDir() / "plane_pair.cir";
+    EXPECT_TRUE(bench::writePlanePairNetlist(path.string(), plane, map, frequency, pointsPerDecade));
+    return readText(path);
+}
+
 // Zin = Z0 (ZL + j Z0 tan(bl)) / (Z0 + j ZL tan(bl)), bl = omega * Td.
 C lineInputImpedance(double z0, double zl, double td, double f)
 {
@@ -178,55 +186,39 @@ TEST(Solvers, AllBackendsAgree)
     expectSameResults(runDeck(randomNetwork(7, true), mumps, "mumps"), runDeck(randomNetwork(7, true), klu, "klu"), 1e-9);
 }
 
-TEST(Solvers, SelectedInversionMatchesUnitSolves)
+TEST(Solvers, SupernodalPathsMatchKlu)
 {
-    // A plane pair with one .net per node takes the selected-inversion path.
-    const auto dir = scratchDir();
-    bench::PlanePair plane;
-    plane.n = 12;
-    const std::string path = (dir / "zdist.cir").string();
-    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, true, 300e6));
-    const std::string text = readText(path);
-    const DeckRun selected = runDeck(text, {}, "selected");
-    SimulatorOptions klu;
-    klu.solver = SolverKind::Klu;
-    const DeckRun reference = runDeck(text, klu, "reference");
-    EXPECT_NE(selected.log.find("selected inversion"), std::string::npos) << selected.log;
-    EXPECT_EQ(selected.raw.names.size(), 145u);
-    expectSameResults(selected, reference, 1e-9);
-}
-
-TEST(Solvers, LargeNodalSweepTakesTheSupernodalFactorisation)
-{
-    // A sweep of one port on a purely nodal system above the size threshold is factorised by the
-    // supernodal LDL^T instead of MUMPS; its impedances agree with KLU's.
-    const auto dir = scratchDir();
-    bench::PlanePair plane;
-    plane.n = 16;
-    const std::string path = (dir / "sweep.cir").string();
-    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, false, 0, 2));
-    const std::string text = readText(path);
-    SimulatorOptions supernodal, klu;
-    supernodal.supernodalAcThreshold = 100;
-    klu.solver = SolverKind::Klu;
-    const DeckRun run = runDeck(text, supernodal, "supernodal");
-    const DeckRun reference = runDeck(text, klu, "reference");
-    ASSERT_EQ(run.exitCode, 0) << run.log;
-    EXPECT_NE(run.log.find("solver LDL^T"), std::string::npos) << run.log;
-    EXPECT_EQ(runDeck(text, {}, "default").log.find("solver LDL^T"), std::string::npos);
-    expectSameResults(run, reference, 1e-9);
+    // The supernodal LDL^T, for a map with one .net per node (selected inversion, by default)
+    // and for a one-port sweep of a nodal system above its size threshold (lowered here), gives
+    // KLU's impedances; below the threshold the sweep stays with MUMPS.
+    struct Case {
+        bench::PlanePair plane;
+        bool map;
+        size_t supernodalFrom;
+        const char* logged;
+        size_t variables;
+    };
+    for (const Case& c : {Case{{.n = 12}, true, SimulatorOptions{}.supernodalAcThreshold, "selected inversion", 145},
+                          Case{{.n = 16}, false, 100, "solver LDL^T", 2}}) {
+        const std::string text = planePairDeck(c.plane, c.map, c.map ? 300e6 : 0, 2);
+        SimulatorOptions supernodal, klu;
+        supernodal.supernodalAcThreshold = c.supernodalFrom;
+        klu.solver = SolverKind::Klu;
+        const DeckRun run = runDeck(text, supernodal, "supernodal");
+        ASSERT_EQ(run.exitCode, 0) << run.log;
+        EXPECT_NE(run.log.find(c.logged), std::string::npos) << run.log;
+        EXPECT_EQ(run.raw.names.size(), c.variables);
+        expectSameResults(run, runDeck(text, klu, "reference"), 1e-9);
+    }
+    SimulatorOptions defaults;
+    EXPECT_EQ(runDeck(planePairDeck({.n = 16}, false, 0, 2), defaults, "default").log.find("solver LDL^T"), std::string::npos);
 }
 
 TEST(Solvers, SweepOnTwoCoresEqualsSerialRun)
 {
     // The same sweep with the frequency points factorised one after another and two at a time
     // gives the same bytes, for the port impedance alone and for every node voltage.
-    const auto dir = scratchDir();
-    bench::PlanePair plane;
-    plane.n = 20;
-    const std::string path = (dir / "sweep.cir").string();
-    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, false, 0, 2));
-    const std::string portOnly = readText(path);
+    const std::string portOnly = planePairDeck({.n = 20}, false, 0, 2);
     std::string allNodes = portOnly;
     allNodes.erase(allNodes.find(".save Zin(I000)\n"), 16);
     // Both factorisations that sweep on two cores: MUMPS, and the supernodal LDL^T (threshold
@@ -255,13 +247,9 @@ TEST(PlanePair, ImpedanceMapShowsTheParallelPlateCapacitanceAtLowFrequency)
 {
     // Far below the first cavity resonance every node sees the whole plate capacitance with
     // the dielectric loss: Zin = 1 / (j w C (1 - j Df)), C = er e0 A / d.
-    const auto dir = scratchDir();
-    bench::PlanePair plane;
-    plane.n = 10;
-    const std::string path = (dir / "plate.cir").string();
+    const bench::PlanePair plane{.n = 10};
     const double f = 1e6;
-    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, true, f));
-    const DeckRun run = runDeck(readText(path), {}, "plate");
+    const DeckRun run = runDeck(planePairDeck(plane, true, f), {}, "plate");
     ASSERT_EQ(run.exitCode, 0) << run.log;
     const double c = plane.er * 8.852e-12 * plane.size * plane.size / plane.distance;
     const C want = 1.0 / (j * 2.0 * M_PI * f * c * (1.0 - j * plane.df));
@@ -274,12 +262,8 @@ TEST(PlanePair, SteppedSweepAsTheBoardWritesItRuns)
 {
     // .step over sub-bands, table() and pow() frequency limits, {R/f} loss resistors,
     // hypot() copper resistors, a port and a capacitor with Rser and Lser.
-    const auto dir = scratchDir();
-    bench::PlanePair plane;
-    plane.n = 8;
-    const std::string path = (dir / "sweep.cir").string();
-    ASSERT_TRUE(bench::writePlanePairNetlist(path, plane, false, 0, 10));
-    const DeckRun run = runDeck(readText(path), {}, "sweep");
+    const bench::PlanePair plane{.n = 8};
+    const DeckRun run = runDeck(planePairDeck(plane, false, 0, 10), {}, "sweep");
     ASSERT_EQ(run.exitCode, 0) << run.log;
     ASSERT_EQ(run.raw.names, (std::vector<std::string>{"frequency", "Zin(i000)"}));
     ASSERT_EQ(run.raw.points, 31u);
