@@ -1,7 +1,9 @@
 // korvex-sim's netlist reading: lines and continuations, tokens, elements, directives,
-// subcircuit expansion and the parameter and element-value expressions; the input is
+// subcircuit expansion and the parameter and element-value expressions, read on one thread and
+// with a second one from a line the input chooses (the two must agree); the input is
 // also tried as one expression on its own.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +14,32 @@
 #include "sim_error.h"
 
 using namespace korvex::sim;
+
+namespace {
+
+// The circuit as the later stages see it, or the error.
+std::string parsedText(const NetlistText& text, size_t split)
+{
+    Circuit circuit;
+    try {
+        parseNetlistSplitAt(text, circuit, split);
+    } catch (const SimError& e) {
+        return std::to_string(e.line()) + e.what();
+    }
+    std::string out = circuit.title;
+    for (int k = 0; k < circuit.nodeCount(); ++k) out.append(circuit.nodeNames[k]).push_back('\n');
+    for (const Element& e : circuit.elements) {
+        out.append(e.name.view()).append(std::to_string(e.line) + " " + std::to_string(static_cast<int>(e.kind)));
+        for (int node : e.nodes) out += " " + std::to_string(node);
+        for (int slot = 0; slot < kValueSlots; ++slot) out += " " + std::to_string(std::bit_cast<uint64_t>(e.values[slot]));
+        out.push_back('\n');
+    }
+    for (const DeferredValue& d : circuit.deferred)
+        out += std::to_string(d.element) + " " + std::to_string(d.slot) + " " + std::to_string(d.expr) + "\n";
+    return out;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -27,6 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     try {
         NetlistText text;
         text.loadString(input);
+        // Read with a second thread from a line chosen by the input: same circuit, same error.
+        const std::string once = parsedText(text, SIZE_MAX);
+        if (parsedText(text, size == 0 ? 0 : data[size - 1] % (text.lines().size() + 1)) != once) __builtin_trap();
         Circuit circuit;
         parseNetlist(text, circuit);
         ParamEvaluator evaluator(circuit);

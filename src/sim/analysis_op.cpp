@@ -53,9 +53,10 @@ void runOperatingPoint(Circuit& circuit, SimLog& log, const AnalysisOptions& opt
     header.points = steps.size();
     header.utf16 = options.utf16;
     RawWriter raw;
-    raw.open(rawPath, header);
+    // Written on the other core while the matrix is built and solved, which reads the circuit only.
+    raw.open(rawPath, header, HeaderWriting::InBackground);
     log.line("Output plan: " + std::to_string(plan.size()) + " variables in " + formatSeconds(planTime) +
-             ", RAW header " + formatSeconds(timer.lap()));
+             ", RAW header started in the background " + formatSeconds(timer.lap()));
 
     UnknownMap map;
     MnaSystem<double> system;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <thread>
 #include <unordered_map>
 
 #include "huge_pages.h"
@@ -184,9 +185,75 @@ uint32_t firstDuplicateName(const std::vector<Element>& elements)
     return UINT32_MAX;
 }
 
+
+// The plain element lines of a netlist from one line on, read into a circuit of their own on
+// a second thread while the first thread reads the lines before them. It stops at the first
+// line it cannot take on its own: a directive, a subcircuit instance, an element value that is
+// an expression, or any error (the first thread then reads that line itself and reports it).
+// Its node numbers are its own, in order of first appearance, so that the first thread can
+// renumber them as if it had read the lines itself.
+struct LinesReadAhead {
+    Circuit circuit;
+    size_t end = 0;       // first line not taken
+    size_t nodes = 1;     // node names and elements of the lines taken
+    size_t elements = 0;
+};
+
+void readAhead(const std::vector<LogicalLine>& lines, size_t begin, LinesReadAhead& out) noexcept
+{
+    Circuit& local = out.circuit;
+    out.end = begin;
+    try {
+        local.elements.reserve(lines.size() - begin);
+        prefaultElements(local.elements, lines.size() - begin);
+        local.nodeNames.reserve((lines.size() - begin) / 2 + 16);
+        const NodeScope top;
+        std::vector<Token> tokens;
+        for (size_t at = begin; at < lines.size(); ++at) {
+            if (at + kPrefetchDistance < lines.size()) prefetchNodes(local, lines[at + kPrefetchDistance].text);
+            tokenize(lines[at].text, lines[at].line, tokens);
+            if (!tokens.empty()) {
+                if (tokens[0].text[0] == '.' || tokens[0].text[0] == 'x') return;
+                addElement(local, tokens, lines[at].line, top);
+                if (!local.deferred.empty()) return;
+            }
+            out.end = at + 1;
+            out.nodes = local.nodeNames.size();
+            out.elements = local.elements.size();
+        }
+    } catch (...) {  // out holds the lines before the one that failed
+    }
+}
+
+// Appends what readAhead took, with its node numbers turned into the circuit's.
+void mergeReadAhead(LinesReadAhead& ahead, Circuit& circuit)
+{
+    const NameTable& names = ahead.circuit.nodeNames;
+    std::vector<int> number(ahead.nodes);
+    for (size_t k = 1; k < ahead.nodes; ++k) {
+        if (k + kPrefetchDistance < ahead.nodes) circuit.nodeNames.prefetch(names[static_cast<int>(k + kPrefetchDistance)]);
+        number[k] = circuit.node(names[static_cast<int>(k)]);
+    }
+    for (size_t k = 0; k < ahead.elements; ++k) {
+        Element& element = ahead.circuit.elements[k];
+        for (int& node : element.nodes) node = number[node];
+        circuit.elements.push_back(std::move(element));
+    }
+}
+
+// Below this many lines a second thread gains less than it costs to start.
+constexpr size_t kReadAheadFrom = 50000;
+
 }  // namespace
 
 void parseNetlist(const NetlistText& text, Circuit& circuit)
+{
+    const size_t count = text.lines().size();
+    // The first thread also renumbers the nodes of the second one's lines: it takes the smaller part.
+    parseNetlistSplitAt(text, circuit, count >= kReadAheadFrom ? count * 9 / 20 : count);
+}
+
+void parseNetlistSplitAt(const NetlistText& text, Circuit& circuit, size_t split)
 {
     circuit.title = text.title();
     std::map<std::string, std::unique_ptr<SubcktDef>> defs;
@@ -201,7 +268,20 @@ void parseNetlist(const NetlistText& text, Circuit& circuit)
     bool ended = false;
 
     const std::vector<LogicalLine>& lines = text.lines();
+    LinesReadAhead ahead;
+    std::jthread aheadThread;  // joined before anything leaves this function
+    if (split < lines.size()) aheadThread = std::jthread([&lines, split, &ahead] { readAhead(lines, split, ahead); });
     for (size_t at = 0; at < lines.size(); ++at) {
+        if (at == split && aheadThread.joinable()) {
+            aheadThread.join();
+            // Lines read ahead inside an unclosed .subckt belong to it, not to the top level.
+            if (open.empty() && ahead.end > split) {
+                mergeReadAhead(ahead, circuit);
+                at = ahead.end;
+                ahead = LinesReadAhead();
+                if (at == lines.size()) break;
+            }
+        }
         const LogicalLine& logical = lines[at];
         if (at + kPrefetchDistance < lines.size()) prefetchNodes(circuit, lines[at + kPrefetchDistance].text);
         tokenize(logical.text, logical.line, tokens);

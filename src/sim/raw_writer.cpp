@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "sim_error.h"
 
@@ -19,7 +20,7 @@ static_assert(std::endian::native == std::endian::little, "RAW values are writte
 
 RawWriter::~RawWriter() { abandon(); }
 
-void RawWriter::open(const std::string& path, const RawHeader& header)
+void RawWriter::open(const std::string& path, const RawHeader& header, HeaderWriting writing)
 {
     path_ = path;
     // A temporary name of this run's own, so that a second run on the same netlist neither
@@ -38,6 +39,28 @@ void RawWriter::open(const std::string& path, const RawHeader& header)
         throw SimError("cannot create RAW file '" + tempPath_ + "'");
     }
     std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+    expectedRecords_ = header.points;
+    if (writing == HeaderWriting::Now) {
+        writeHeader(header);
+        return;
+    }
+    headerThread_ = std::thread([this, header] {
+        try {
+            writeHeader(header);
+        } catch (...) {
+            headerError_ = std::current_exception();
+        }
+    });
+}
+
+void RawWriter::waitForHeader()
+{
+    if (headerThread_.joinable()) headerThread_.join();
+    if (headerError_) std::rethrow_exception(std::exchange(headerError_, nullptr));
+}
+
+void RawWriter::writeHeader(const RawHeader& header)
+{
     char date[64];
     std::time_t now = std::time(nullptr);
     std::strftime(date, sizeof date, "%a %b %e %H:%M:%S %Y", std::localtime(&now));
@@ -68,7 +91,6 @@ void RawWriter::open(const std::string& path, const RawHeader& header)
     }
     text += "Binary:\n";
     writeText(text, header.utf16);
-    expectedRecords_ = header.points;
 }
 
 void RawWriter::writeText(const std::string& text, bool utf16)
@@ -100,6 +122,7 @@ void requireFinite(const double* values, size_t count)
 
 void RawWriter::writeReal(const std::vector<double>& record)
 {
+    waitForHeader();
     requireFinite(record.data(), record.size());
     write(record.data(), record.size() * sizeof(double));
     ++records_;
@@ -107,6 +130,7 @@ void RawWriter::writeReal(const std::vector<double>& record)
 
 void RawWriter::writeComplex(const std::vector<Complex>& record)
 {
+    waitForHeader();
     requireFinite(reinterpret_cast<const double*>(record.data()), 2 * record.size());
     write(record.data(), record.size() * sizeof(Complex));
     ++records_;
@@ -114,6 +138,7 @@ void RawWriter::writeComplex(const std::vector<Complex>& record)
 
 void RawWriter::finish()
 {
+    waitForHeader();
     if (records_ != expectedRecords_)
         throw SimError("internal error: " + std::to_string(records_) + " RAW points written, " +
                        std::to_string(expectedRecords_) + " announced");
@@ -134,6 +159,7 @@ void RawWriter::finish()
 
 void RawWriter::abandon()
 {
+    if (headerThread_.joinable()) headerThread_.join();
     if (!file_) return;
     std::fclose(file_);
     file_ = nullptr;

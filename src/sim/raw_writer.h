@@ -3,8 +3,10 @@
 // complete, so a failed run never leaves a RAW file that looks complete.
 #pragma once
 #include <cstdio>
+#include <exception>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "stamper.h"
@@ -28,11 +30,17 @@ struct RawHeader {
     bool utf16 = false;
 };
 
+// The header of millions of variables takes a few tenths of a second to write. In the
+// background it is written on a thread of its own while the caller goes on (the caller keeps
+// what header.variable reads unchanged until the first record); the records wait for it.
+enum class HeaderWriting { Now, InBackground };
+
 class RawWriter {
 public:
     ~RawWriter();
-    // Throws SimError when the file cannot be created.
-    void open(const std::string& path, const RawHeader& header);
+    // Throws SimError when the file cannot be created; a failed background header is reported
+    // by the first record or finish().
+    void open(const std::string& path, const RawHeader& header, HeaderWriting writing = HeaderWriting::Now);
     void writeReal(const std::vector<double>& record);
     void writeComplex(const std::vector<Complex>& record);
     // Closes and renames to the final name; throws SimError on write errors.
@@ -40,6 +48,8 @@ public:
     void abandon();
 
 private:
+    void writeHeader(const RawHeader& header);
+    void waitForHeader();
     void write(const void* data, size_t bytes);
     void writeText(const std::string& text, bool utf16);
     void abandonTemp();
@@ -48,6 +58,8 @@ private:
     std::string tempPath_;
     size_t expectedRecords_ = 0;
     size_t records_ = 0;
+    std::thread headerThread_;
+    std::exception_ptr headerError_;
 };
 
 }  // namespace korvex::sim

@@ -2,6 +2,12 @@
 // together, and the duplicate element check, each against a plain construction written here.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
 #include <map>
 #include <random>
 #include <set>
@@ -13,6 +19,7 @@
 #include "mna_system.h"
 #include "netlist_parser.h"
 #include "sim_error.h"
+#include "sim_netlist_generators.h"
 
 namespace korvex::sim {
 namespace {
@@ -113,6 +120,79 @@ TEST(DuplicateElements, FirstRepeatInLineOrderIsReported)
                 << e.what();
         }
     }
+}
+
+// Everything parsing leaves in the circuit that later stages read, or the error, as text.
+std::string describe(const Circuit& circuit)
+{
+    std::ostringstream out;
+    out << circuit.title << "|op " << circuit.op << " ac " << circuit.ac << " exprs " << circuit.exprTable.exprs.size() << "\n";
+    for (int k = 0; k < circuit.nodeCount(); ++k) out << circuit.nodeNames[k] << " ";
+    out << "\n";
+    for (const Element& e : circuit.elements) {
+        out << e.name.view() << " " << static_cast<int>(e.kind) << " line " << e.line << " nodes";
+        for (int node : e.nodes) out << " " << node;
+        out << " values";
+        for (int slot = 0; slot < kValueSlots; ++slot) out << " " << e.values[slot];
+        out << "\n";
+    }
+    for (const DeferredValue& d : circuit.deferred) out << "deferred " << d.element << " " << int(d.slot) << " " << d.expr << "\n";
+    return out.str();
+}
+
+std::string parsedWith(const NetlistText& text, size_t split)
+{
+    Circuit circuit;
+    try {
+        parseNetlistSplitAt(text, circuit, split);
+    } catch (const SimError& e) {
+        return "error at line " + std::to_string(e.line()) + ": " + e.what();
+    }
+    return describe(circuit);
+}
+
+// The second thread's part may begin at any line: inside a subcircuit, before .end, on an
+// expression value, an instance or a faulty line. Every split gives the one-thread result.
+TEST(ReadAhead, EverySplitGivesTheCircuitOfOneThread)
+{
+    std::vector<std::string> decks = {
+        "shared nodes\nR1 a b 1\nR2 b c 2\nR3 c gnd 3\nI1 0 a 1m\nR4 d a 4 r=5\nC1 d 0 1u rser=1m\n.op\n.end\n",
+        "subcircuit across the split\n.subckt cell p q\nR1 p m 1\nR2 m q 2\n.ends\nX1 a 0 cell\nR3 a 0 1\nV1 a 0 1\n.op\n",
+        "expressions\n.param r=2\nR1 a 0 1\nR2 a b {r*2}\nR3 b 0 r\nI1 0 a dc 1 ac 1 0\n.op\n",
+        "faulty line late\nR1 a 0 1\nR2 a b 1\nR3 b 0 x\nR4 b 0 1\n.op\n",
+        "unknown element late\nR1 a 0 1\nR2 a b 1\nQ3 b 0 1\n.op\n",
+        "end early\nR1 a 0 1\nI1 0 a 1\n.op\n.end\nR2 a b c d e\n",
+        "unclosed\nR1 a 0 1\n.subckt s p\nR2 p 0 1\nR3 p 0 1\n.op\n",
+        "duplicate across the split\nR1 a 0 1\nR2 a b 1\nR1 b 0 1\nI1 0 a 1\n.op\n",
+        "lines and tline\nT1 a 0 b 0 td=1n z0=50\nR1 b 0 50\nV1 a 0 ac 1\n.ac lin 3 1meg 3meg\n",
+    };
+    for (const char* dir : {"good", "bad"})
+        for (const auto& entry : std::filesystem::directory_iterator(std::string(KORVEX_SIM_TEST_DATA) + "/" + dir))
+            if (entry.path().extension() == ".cir") {
+                std::ifstream in(entry.path());
+                decks.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            }
+    for (const std::string& deck : decks) {
+        NetlistText text;
+        text.loadString(deck);
+        const std::string expected = parsedWith(text, SIZE_MAX);
+        for (size_t split = 0; split <= text.lines().size(); ++split)
+            ASSERT_EQ(parsedWith(text, split), expected) << "split at line " << split << " of\n" << deck;
+    }
+}
+
+TEST(ReadAhead, LargeNetlistIsSplitAndGivesTheSameCircuit)
+{
+    const std::string path = ::testing::TempDir() + "read_ahead_mesh.cir";
+    ASSERT_TRUE(bench::writeDcMeshNetlist(path, 120));
+    NetlistText text;
+    std::string error;
+    ASSERT_TRUE(text.loadFile(path, error)) << error;
+    std::filesystem::remove(path);
+    ASSERT_GT(text.lines().size(), 50000u);  // parseNetlist reads ahead from this size on
+    Circuit circuit;
+    parseNetlist(text, circuit);
+    EXPECT_EQ(describe(circuit), parsedWith(text, SIZE_MAX));
 }
 
 }  // namespace
