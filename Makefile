@@ -29,14 +29,18 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 # The job tests under ThreadSanitizer (a build of their own in build-tsan/):
-# workers, cancellation, the owner's swap and korvex-cli's signal handling.
+# workers, cancellation, the owner's swap and korvex-cli's signal handling; and the simulator's
+# threads beside the main one (reading ahead, the RAW header, mapping pages in).
 TSAN_BUILD ?= build-tsan
 TSAN_TESTS ?= JobRunner.*:SimulationJob.*:CliSignals.*:PdnCommands.*
+TSAN_SIM_TESTS ?= ReadAhead.*:*GoodDeck*:*BadDeck*:RawLayout.*
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_TSAN=ON -DKORVEX_GUI=OFF
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target korvex_cli_tests
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target korvex_cli_tests korvex_sim_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-		./bin/korvex_cli_tests --gtest_filter='$(TSAN_TESTS)'
+		./bin/korvex_cli_tests --gtest_filter='$(TSAN_TESTS)' && \
+		TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
+		./bin/korvex_sim_tests --gtest_filter='$(TSAN_SIM_TESTS)'
 
 # The test suite built with clang's address and undefined-behaviour sanitizers; the first finding
 # ends the run. ASAN_TESTS_EXCLUDE leaves out the slowest end-to-end tests and the multigrid
