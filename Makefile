@@ -30,7 +30,7 @@ test: build
 
 # The job tests under ThreadSanitizer (a build of their own in build-tsan/):
 # workers, cancellation, the owner's swap and korvex-cli's signal handling; and the simulator's
-# threads beside the main one (reading ahead, the RAW header, mapping pages in).
+# threads beside the main one (reading ahead, the RAW header).
 TSAN_BUILD ?= build-tsan
 TSAN_TESTS ?= JobRunner.*:SimulationJob.*:CliSignals.*:PdnCommands.*
 TSAN_SIM_TESTS ?= ReadAhead.*:*GoodDeck*:*BadDeck*:RawLayout.*
