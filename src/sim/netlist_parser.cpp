@@ -185,7 +185,6 @@ uint32_t firstDuplicateName(const std::vector<Element>& elements)
     return UINT32_MAX;
 }
 
-
 // The plain element lines of a netlist from one line on, read into a circuit of their own on
 // a second thread while the first thread reads the lines before them. It stops at the first
 // line it cannot take on its own: a directive, a subcircuit instance, an element value that is
