@@ -9,12 +9,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "support/board_generator.h"
 #include "board/project_file.h"
-#include "board/sim_matrix.h"
+#include "board/voltage_noise_param.h"
 #include "cli_test_support.h"
 #include "pdn/cap_database.h"
-#include "board/voltage_noise_param.h"
+#include "support/board_generator.h"
 
 namespace fs = std::filesystem;
 using namespace korvex;
@@ -38,17 +37,12 @@ pid_t StartCli(const std::vector<std::string>& args, const fs::path& errFile)
 
 TEST(CliSignals, StopTheSimulatorAndLeaveTheSaveTargetUntouched)
 {
-    struct Case {
-        int signal;
-        int exitCode;
-        uint32_t pixels;  // of the benchmark board
-    } cases[] = {{SIGINT, 130, 1000}, {SIGTERM, 143, 1000}};
-    for (const Case& c : cases) {
+    for (const auto& [sig, exitCode] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
         TempFolder s("signal");
         const std::string project = s.Path("board.sav");
         {
             SimMatrix board;
-            ASSERT_EQ(GenerateBenchmarkBoard(&board, c.pixels), 0);
+            ASSERT_EQ(GenerateBenchmarkBoard(&board, 1000), 0);
             CapDatabase caps;
             VoltageNoiseTimeParam noise;
             ASSERT_EQ(SaveProject(project.c_str(), &board, false, ProjectSections{&caps, &noise}), 0);
@@ -61,14 +55,14 @@ TEST(CliSignals, StopTheSimulatorAndLeaveTheSaveTargetUntouched)
             s.Script("sim.sh", "echo $$ > '" + simPid.string() + "'; exec '" + std::string(KORVEX_SIM) + "' \"$@\"");
         const pid_t cli = StartCli({"dc", project, "--workdir", s.dir.string(), "--simulator", simulator, "--save"},
                                    s.dir / "err.txt");
-        ASSERT_TRUE(WaitForLine(simPid, 120)) << c.pixels << ": " << ReadFile(s.dir / "err.txt");
+        ASSERT_TRUE(WaitForLine(simPid, 120)) << ReadFile(s.dir / "err.txt");
         const pid_t sim = PidIn(simPid);
         ASSERT_GT(sim, 0);
-        ::kill(cli, c.signal);
+        ::kill(cli, sig);
         int status = 0;
         ASSERT_EQ(::waitpid(cli, &status, 0), cli);
         ASSERT_TRUE(WIFEXITED(status)) << ReadFile(s.dir / "err.txt");
-        EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << ReadFile(s.dir / "err.txt");
+        EXPECT_EQ(WEXITSTATUS(status), exitCode) << ReadFile(s.dir / "err.txt");
         EXPECT_EQ(::kill(sim, 0), -1) << "the simulator outlived korvex-cli";
         EXPECT_TRUE(ReadFile(project) == saved);
         for (const auto& entry : fs::directory_iterator(s.dir))

@@ -9,7 +9,9 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace korvex {
@@ -33,6 +35,12 @@ CliRun RunCli(const std::string& args, const fs::path& folder)
     r.err = ReadFile(errFile);
     fs::remove(errFile);
     return r;
+}
+
+int RunShell(const std::string& script)
+{
+    const int raw = std::system(script.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
 TempFolder::TempFolder(const std::string& tag)
@@ -96,6 +104,61 @@ void ExpectOneLineRefusal(const CliRun& r, const std::string& args)
     EXPECT_TRUE(r.out.empty()) << args;
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
     EXPECT_EQ(r.err.rfind("korvex-cli: ", 0), 0u) << args << ": " << r.err;
+}
+
+Project Stored(const fs::path& path)
+{
+    Project project;
+    const Status opened = project.Open(path.string());
+    EXPECT_TRUE(opened.IsOk()) << opened.Reason();
+    return project;
+}
+
+void SaveEditedDemo(const std::string& path, const std::function<void(SimMatrix&)>& edit)
+{
+    Project project = Stored(kDemo);
+    edit(project.Board());
+    const Status saved = project.SaveAs(path, true);
+    EXPECT_TRUE(saved.IsOk()) << saved.Reason();
+}
+
+Csv ReadCsv(const fs::path& path)
+{
+    Csv csv;
+    std::ifstream in(path);
+    std::getline(in, csv.header);
+    for (std::string line; std::getline(in, line);) {
+        std::vector<double> row;
+        std::stringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, ',');) row.push_back(std::stod(cell));
+        csv.rows.push_back(row);
+    }
+    return csv;
+}
+
+Touchstone ReadTouchstone(const fs::path& path, size_t columns)
+{
+    Touchstone file;
+    std::istringstream text(ReadFile(path));
+    for (std::string line; std::getline(text, line);) {
+        if (line.empty() || line[0] == '!') {
+            EXPECT_TRUE(file.option.empty() && file.rows.empty()) << "comment after the option line: " << line;
+        } else if (line[0] == '#') {
+            EXPECT_TRUE(file.option.empty()) << "a second option line: " << line;
+            file.option = line;
+        } else {
+            EXPECT_FALSE(file.option.empty()) << "data before the option line: " << line;
+            std::istringstream in(line);
+            std::vector<double> row(columns);
+            for (double& x : row) in >> x;
+            EXPECT_TRUE(in && (in >> std::ws).eof()) << "not " << columns << " numbers: " << line;
+            if (!file.rows.empty()) {
+                EXPECT_GT(row[0], file.rows.back()[0]) << "frequencies must rise";
+            }
+            file.rows.push_back(row);
+        }
+    }
+    return file;
 }
 
 }  // namespace korvex

@@ -1,9 +1,18 @@
 #pragma once
 // Running korvex-cli as the real program from tests, scratch folders and files.
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "board/part_list.h"
+#include "board/sim_matrix.h"
+#include "project/project.h"
 
 namespace korvex {
+
+// The example project shipped with the program.
+inline const std::string kDemo = std::string(KORVEX_EXAMPLES) + "/demo.sav";
 
 struct CliRun {
     int status = -1;
@@ -13,6 +22,9 @@ struct CliRun {
 // Runs `korvex-cli ARGS` with stdout and stderr captured; in `folder` when given
 // (so that no Settings.set of the build folder is read), else here.
 CliRun RunCli(const std::string& args, const std::filesystem::path& folder = {});
+
+// Exit status of the shell command SCRIPT (-1 when it died of a signal).
+int RunShell(const std::string& script);
 
 // A folder under the temporary directory, unique per process and tag, removed
 // with everything in it when the object goes.
@@ -43,5 +55,34 @@ std::string LastLine(const std::string& text);
 // A refusal as korvex-cli gives it: exit code 1, nothing on stdout, one line
 // "korvex-cli: REASON" on stderr.
 void ExpectOneLineRefusal(const CliRun& r, const std::string& args);
+
+// The project file at PATH as stored (a failure to open it fails the test).
+Project Stored(const std::filesystem::path& path);
+
+// The example project with EDIT applied to its board, saved compressed as PATH.
+void SaveEditedDemo(const std::string& path, const std::function<void(SimMatrix&)>& edit);
+
+// Adds RECORD to BOARD as a part of KIND.
+template <class Record>
+void Place(SimMatrix* board, uint32_t kind, Record record)
+{
+    AddPart(board, kind, &record);
+}
+
+// A CSV as rows of numbers below its header.
+struct Csv {
+    std::string header;
+    std::vector<std::vector<double>> rows;
+};
+Csv ReadCsv(const std::filesystem::path& path);
+
+// A Touchstone file's option line and data rows of COLUMNS numbers each, frequencies
+// rising. Comments only before the option line, one option line before the data, and
+// anything else fail the test.
+struct Touchstone {
+    std::string option;
+    std::vector<std::vector<double>> rows;
+};
+Touchstone ReadTouchstone(const std::filesystem::path& path, size_t columns);
 
 }  // namespace korvex

@@ -1,28 +1,17 @@
-// korvex-cli mesh, run as the real program on the example project.
+// korvex-cli mesh, run as the real program.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include "board/part_list.h"
-#include "board/project_file.h"
-#include "cli_test_support.h"
+#include "job_bench.h"
 
 using namespace korvex;
 
-namespace {
-// Runs korvex-cli mesh in a fresh folder (no Settings.set there: built-in defaults).
-CliRun MeshCli(const std::string& args, const std::filesystem::path& folder)
-{
-    return RunCli("mesh " + args, folder);
-}
-
-const std::string kDemo = std::string(KORVEX_EXAMPLES) + "/demo.sav";
-}  // namespace
-
+// In a fresh folder: no Settings.set there, the built-in defaults.
 TEST(CliMesh, ReportAndOptions)
 {
     TempFolder f("mesh_cli");
-    CliRun r = MeshCli(kDemo + " --max-order 3 --asymmetric 1 --json", f.dir);
+    CliRun r = RunCli("mesh " + kDemo + " --max-order 3 --asymmetric 1 --json", f.dir);
     ASSERT_EQ(r.status, 0) << r.err;
     auto j = nlohmann::json::parse(r.out);
     EXPECT_EQ(j["MaxMeshOrder"], 3);
@@ -30,12 +19,12 @@ TEST(CliMesh, ReportAndOptions)
     EXPECT_EQ(j["Nodes"], j["OptimisedNodes"]);
     EXPECT_LT(j["OptimisedNodes"].get<int>(), j["RefinedNodes"].get<int>());
     // Without the asymmetric pass there is no optimised mesh.
-    r = MeshCli(kDemo + " --asymmetric 0", f.dir);
+    r = RunCli("mesh " + kDemo + " --asymmetric 0", f.dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Max Mesh Order 4, Asymmetric Mesh 0"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Refined mesh: "), std::string::npos);
     EXPECT_EQ(r.out.find("Optimised mesh"), std::string::npos);
-    r = MeshCli(kDemo + " --asymmetric 0 --json", f.dir);
+    r = RunCli("mesh " + kDemo + " --asymmetric 0 --json", f.dir);
     ASSERT_EQ(r.status, 0) << r.err;
     j = nlohmann::json::parse(r.out);
     EXPECT_TRUE(j["OptimisedNodes"].is_null());
@@ -49,23 +38,14 @@ TEST(CliMesh, ReportAndOptions)
 // neighbour 1 (children 13..16); then 6 itself (17..20), the via on 18.
 TEST(CliMesh, DumpOfAViaBoardWorkedByHand)
 {
-    TempFolder f("mesh_cli");
-    SimMatrix board;
-    InitSimulationMatrix(&board);
-    SetLayerCount(&board, 1);
-    SetSize(&board, 0.008f, 0.008f, 8, 8, nullptr, nullptr);
-    MallocAllMatrices(&board);
-    for (int x = 0; x < 8; ++x)
-        for (int y = 0; y < 8; ++y) board.CopperMatrix[x][y][0] = 1.0f;
-    Via via;
-    via.x = 3;
-    via.y = 4;
-    AddPart(&board, PART_VIA, &via);
+    JobBench b(8, 8, 1, 1e-3f);
+    b.FillLayer(0);
+    Place(&b.board, PART_VIA, Via{.x = 3, .y = 4});
+    const TempFolder& f = b.folder;
     const std::string project = f.Path("via.sav");
-    ASSERT_EQ(gzSaveSimMatrix(project.c_str(), &board), 0);
-    freeSimulationMatrix(&board);
+    ASSERT_TRUE(b.project.SaveAs(project, true).IsOk());
 
-    const CliRun r = MeshCli(project + " --max-order 2 --asymmetric 0 --dump " + f.Path("nodes.txt"), f.dir);
+    const CliRun r = RunCli("mesh " + project + " --max-order 2 --asymmetric 0 --dump " + f.Path("nodes.txt"), f.dir);
     ASSERT_EQ(r.status, 0) << r.err;
     // ID x y OrderX OrderY, TopL TopR RightT RightB BotL BotR LeftT LeftB, copper
     EXPECT_EQ(ReadFile(f.dir / "nodes.txt"),

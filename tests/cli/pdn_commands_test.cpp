@@ -3,7 +3,6 @@
 // any simulator run and change nothing.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -72,11 +71,7 @@ TEST(PdnCommands, NoiseSweepLandsOnTheHarmonicsAndGivesTheResponse)
     const DiagramCurve& zin = t.diagram.Curve[p.ZinCurve];
     ASSERT_EQ(zin.PointCount, p.nHarmonics);
     for (int k = 0; k < zin.PointCount; ++k) EXPECT_NEAR(zin.pX[k] * p.T, k + 1.0, 1e-4) << k;
-    ASSERT_EQ(time.Curve[kTimeVoltageCurve].PointCount, 30);
-    double peak = 0;
-    for (int k = 0; k < 30; ++k) peak = std::max(peak, std::fabs(static_cast<double>(time.Curve[kTimeVoltageCurve].pY[k])));
-    EXPECT_GT(peak, 0.0);
-    EXPECT_TRUE(std::isfinite(peak));
+    EXPECT_EQ(time.Curve[kTimeVoltageCurve].PointCount, 30);  // its values: pdn_cli_test.cpp (noise-time)
 }
 
 TEST(PdnCommands, RefusalsComeBeforeTheSimulatorAndChangeNothing)
@@ -108,7 +103,6 @@ TEST(PdnCommands, RefusalsComeBeforeTheSimulatorAndChangeNothing)
         {CommandVoltageNoiseTime(t.Env(), &noPeriod, 0, &time), "period T"},
         {CommandVoltageNoiseTime(t.Env(), &noDrive, 5, &time), "no port 5"},
         {CommandSimulateSCapacitor(t.Env(), 3, 1), "Port 3"},
-        {CommandSimulateSCapacitor(t.Env(), 0, 9), "C9"},
         {CommandSimulatePortZin(t.Env(), 2, nullptr), "no port 2"},
     };
     for (const auto& [outcome, why] : refusals) {

@@ -3,18 +3,12 @@
 // stored rasters, the Touchstone file against the CSV of the same curve.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
-#include "board/project_file.h"
 #include "cli_test_support.h"
 #include "image.h"
-#include "pdn/cap_database.h"
-#include "board/voltage_noise_param.h"
 
 using namespace korvex;
 
@@ -85,11 +79,8 @@ TEST(Walkthrough, MapLegendsGiveTheRangeOfTheRasterOverCopper)
 {
     const Walkthrough& w = Shared();
     ASSERT_EQ(w.run.status, 0) << w.run.err;
-    SimMatrix b;
-    CapDatabase caps;
-    VoltageNoiseTimeParam noise;
-    std::string error;
-    ASSERT_EQ(LoadProject(w.File("board.sav").c_str(), &b, true, ProjectSections{&caps, &noise}, &error), 1) << error;
+    Project project = Stored(w.File("board.sav"));
+    const SimMatrix& b = project.Board();
     const struct {
         const char* map;
         float*** raster;
@@ -116,43 +107,24 @@ TEST(Walkthrough, MapLegendsGiveTheRangeOfTheRasterOverCopper)
     const double hi = std::max(CopperRange(b, b.TemperatureMatrix, 0).second, CopperRange(b, b.TemperatureMatrix, 1).second);
     EXPECT_NEAR(std::stod(shared.at("Minimum")), lo, 1e-6 * lo);
     EXPECT_NEAR(std::stod(shared.at("Maximum")), hi, 1e-6 * hi);
-    freeSimulationMatrix(&b);
-    FreeCapDatabase(&caps);
 }
 
 TEST(Walkthrough, TouchstoneFileReadsBackAsTheZinCurve)
 {
     const Walkthrough& w = Shared();
     ASSERT_EQ(w.run.status, 0) << w.run.err;
-    // The CSV of the same run: frequency_Hz,Zin(i000)_ohm.re,Zin(i000)_ohm.im.
-    std::ifstream csv(w.File("zin.csv"));
-    std::string line;
-    std::getline(csv, line);
-    ASSERT_EQ(line, "frequency_Hz,Zin(i000)_ohm.re,Zin(i000)_ohm.im");
-    std::vector<std::array<double, 3>> expected;
-    while (std::getline(csv, line)) {
-        std::array<double, 3> row{};
-        ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf", &row[0], &row[1], &row[2]), 3) << line;
+    // The CSV of the same run.
+    const Csv csv = ReadCsv(w.File("zin.csv"));
+    ASSERT_EQ(csv.header, "frequency_Hz,Zin(i000)_ohm.re,Zin(i000)_ohm.im");
+    std::vector<std::vector<double>> expected;
+    for (const auto& row : csv.rows) {
+        ASSERT_EQ(row.size(), 3u);
         // Touchstone frequencies rise strictly: a band edge that two sub-bands share comes once.
         if (expected.empty() || row[0] > expected.back()[0]) expected.push_back(row);
     }
-    std::ifstream s1p(w.File("zin.s1p"));
-    std::vector<std::array<double, 3>> read;
-    bool option = false;
-    while (std::getline(s1p, line)) {
-        if (line.empty() || line[0] == '!') continue;
-        if (line[0] == '#') {
-            EXPECT_EQ(line, "# Hz Z RI R 1");
-            option = true;
-            continue;
-        }
-        std::array<double, 3> row{};
-        std::istringstream in(line);
-        in >> row[0] >> row[1] >> row[2];
-        ASSERT_TRUE(static_cast<bool>(in)) << line;
-        read.push_back(row);
-    }
-    EXPECT_TRUE(option);
+    const Touchstone s1p = ReadTouchstone(w.File("zin.s1p"), 3);
+    EXPECT_EQ(s1p.option, "# Hz Z RI R 1");
+    const auto& read = s1p.rows;
     ASSERT_EQ(read.size(), expected.size());
     ASSERT_GE(read.size(), 10u);
     for (size_t k = 0; k < read.size(); ++k)

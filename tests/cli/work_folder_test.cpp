@@ -2,36 +2,23 @@
 // board's results reported as this board's.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
-#include "board/project_file.h"
 #include "cli_test_support.h"
-#include "pdn/cap_database.h"
-#include "board/voltage_noise_param.h"
 
 namespace fs = std::filesystem;
 
 using namespace korvex;
 
 namespace {
-const std::string kDemo = std::string(KORVEX_EXAMPLES) + "/demo.sav";
-
 // The demo board with every load current set to `amperes`.
 void SaveWithCurrent(const std::string& path, double amperes)
 {
-    SimMatrix board;
-    CapDatabase caps;
-    VoltageNoiseTimeParam noise;
-    ASSERT_EQ(LoadProject(kDemo.c_str(), &board, true, {&caps, &noise}), 1);
-    for (Part* p = board.pFirstPart; p != nullptr; p = p->pNext)
-        if (p->Kind == PART_CURRENT) PartRecord<Current>(p)->Current = amperes;
-    ASSERT_EQ(SaveProject(path.c_str(), &board, true, {&caps, &noise}), 0);
-    freeSimulationMatrix(&board);
-    FreeCapDatabase(&caps);
+    SaveEditedDemo(path, [amperes](SimMatrix& board) {
+        for (Part* p = board.pFirstPart; p != nullptr; p = p->pNext)
+            if (p->Kind == PART_CURRENT) PartRecord<Current>(p)->Current = amperes;
+    });
 }
 
 int ExitStatusIn(const fs::path& file)

@@ -1,7 +1,5 @@
-// The diagram window as drawn: the grid lines of the axes, curves clipped to
-// the plot (a zero magnitude on a log axis runs to the bottom edge and no further), the click that starts an analysis at the
-// clicked frequency, the y unit from the curves shown, and pictures drawn
-// from a snapshot of the record.
+// The diagram window as drawn: grid lines, curves clipped to the plot, the
+// click that starts an analysis, the y unit, and pictures from a snapshot.
 #include <QtTest>
 #include <cmath>
 #include <thread>
@@ -127,6 +125,11 @@ private slots:
         QCOMPARE(r.right, 654 - 3);
         const int px = r.left + (r.right - r.left) * 2 / 3;  // two decades in: 100 MHz
         const double expected = std::pow(10.0, 6.0 + (px - r.left) * 3.0 / (r.right - r.left));
+        auto click = [&view](QPoint at) {
+            QTest::mouseMove(&view, at);
+            QTest::mouseClick(&view, Qt::LeftButton, {}, at);
+        };
+        const QPoint inside(px, (r.top + r.bottom) / 2);
         const struct {
             uint32_t mode;
             int command;
@@ -135,8 +138,7 @@ private slots:
             gSettings.DiagramClickMode = c.mode;
             gSettings.ZinDistributionFrequency = 0;
             QSignalSpy spy(&view, &DiagramView::AnalysisRequested);
-            QTest::mouseMove(&view, QPoint(px, (r.top + r.bottom) / 2));
-            QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(px, (r.top + r.bottom) / 2));
+            click(inside);
             QCOMPARE(spy.count(), 1);
             QCOMPARE(spy[0][0].toInt(), c.command);
             QVERIFY2(std::abs(gSettings.ZinDistributionFrequency / expected - 1) < 1e-4,
@@ -144,14 +146,12 @@ private slots:
         }
         // Outside the frame nothing starts.
         QSignalSpy spy(&view, &DiagramView::AnalysisRequested);
-        QTest::mouseMove(&view, QPoint(r.left - 10, r.top + 5));
-        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(r.left - 10, r.top + 5));
+        click(QPoint(r.left - 10, r.top + 5));
         QCOMPARE(spy.count(), 0);
         // A diagram over time starts nothing and leaves the frequency setting alone.
         view.SetUnits(DiagramUnits{"s", "A", "V", false});
         gSettings.ZinDistributionFrequency = 5;
-        QTest::mouseMove(&view, QPoint(px, (r.top + r.bottom) / 2));
-        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(px, (r.top + r.bottom) / 2));
+        click(inside);
         QCOMPARE(spy.count(), 0);
         QCOMPARE(gSettings.ZinDistributionFrequency, 5.0);
     }

@@ -65,16 +65,11 @@ private slots:
     {
         QTemporaryDir folder;
         QDir::setCurrent(folder.path());
-        gSettings = DefaultSettings();
-        WriteSettingsNaming(folder.path(), KORVEX_SIM);
         QSettings().setValue("ResultWindow/ColourLegend", true);
-
         MainFrame frame;
-        frame.SetConfirmations(false);
         frame.resize(1300, 900);
-        frame.show();
+        StartFrame(&frame, KORVEX_SIM);
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        frame.Initialise();
         QVERIFY(frame.OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
 
         // The edit window: copper inside the outline, the part symbols in their colours.

@@ -1,7 +1,6 @@
-// The frame: start-up with and without Settings.set, New with the layer-stack
-// dialog, Open of plain and compressed projects and its failure box, Save on
-// an untitled board, an AC precondition box, enabling by whether a board is
-// open, unsaved changes on close, and a job that runs and is cancelled.
+// The frame: start-up, New, Open and Save, a refused job, enabling by the
+// open board, unsaved changes on close, and jobs that run, fail with their
+// log and are cancelled.
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -57,33 +56,31 @@ std::vector<QStringList> ProcessStats()
     std::vector<QStringList> stats;
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile stat("/proc/" + entry + "/stat");
-        if (!stat.open(QIODevice::ReadOnly)) continue;
-        const QString text = QString::fromUtf8(stat.readAll());
+        const QString text = stat.open(QIODevice::ReadOnly) ? QString::fromUtf8(stat.readAll()) : QString();
         const QStringList fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
         if (fields.size() > 2) stats.push_back(fields);
     }
     return stats;
 }
 
-// The process groups of this test's children (a running simulator runs in one of its own).
-std::vector<int> ChildProcessGroups()
+const QString kSelf = QString::number(QCoreApplication::applicationPid());
+
+// The process group of this test's first child (a running simulator runs in one of its own), 0 without.
+int ChildProcessGroup()
 {
-    std::vector<int> groups;
-    const QString self = QString::number(QCoreApplication::applicationPid());
     for (const QStringList& fields : ProcessStats())
-        if (fields[1] == self) groups.push_back(fields[2].toInt());
-    return groups;
+        if (fields[1] == kSelf) return fields[2].toInt();
+    return 0;
 }
 
 // Processes in process group `group`: running ones, and this test's children
 // that were not reaped yet (zombies of others wait for init, not for us).
 int GroupSize(int group)
 {
-    const QString id = QString::number(group), self = QString::number(QCoreApplication::applicationPid());
-    int members = 0;
-    for (const QStringList& fields : ProcessStats())
-        if (fields[2] == id && (fields[0] != "Z" || fields[1] == self)) ++members;
-    return members;
+    const auto stats = ProcessStats();
+    return int(std::count_if(stats.begin(), stats.end(), [&](const QStringList& f) {
+        return f[2] == QString::number(group) && (f[0] != "Z" || f[1] == kSelf);
+    }));
 }
 
 }  // namespace
@@ -102,13 +99,19 @@ private:
         return ExecutableScript(folder_.filePath(QString("fake-sim-%1").arg(++count)), body);
     }
 
+    // With valid settings start-up must ask nothing.
     void StartFrame(bool withSettings = true)
     {
-        if (withSettings) WriteSettingsNaming(folder_.path(), KORVEX_SIM);
         frame_ = std::make_unique<MainFrame>();
-        frame_->SetConfirmations(false);
-        frame_->show();
-        frame_->Initialise();
+        test::StartFrame(frame_.get(), withSettings ? KORVEX_SIM : nullptr);
+    }
+
+    bool OpenMeshedDemo()
+    {
+        StartFrame();
+        if (!frame_->OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav")) return false;
+        frame_->Execute(Command::CreateMesh);
+        return QTest::qWaitFor([this] { return !frame_->Jobs()->IsRunning(); }, 60000) && frame_->Document()->HasMesh();
     }
 
 private slots:
@@ -140,14 +143,6 @@ private slots:
         QVERIFY(QFile::exists(folder_.filePath("CapStd.csv")));  // the catalogue is created
     }
 
-    void startUpWithValidSettingsAsksNothing()
-    {
-        ModalAnswers answers({});
-        StartFrame();
-        QCOMPARE(answers.Seen().size(), size_t(0));
-        QCOMPARE(QString::fromStdString(gszFolderLTSPICE), QString(KORVEX_SIM));
-    }
-
     void newBoardWithTheLayerStackDialog()
     {
         StartFrame();
@@ -175,20 +170,16 @@ private slots:
     {
         StartFrame();
         auto enabled = [this](Command c) { return frame_->Action(c)->isEnabled(); };
-        QVERIFY(enabled(Command::New) && enabled(Command::Open));
-        for (Command c : {Command::Save, Command::SaveAs, Command::CreateMesh, Command::SimulateElectrical,
-                          Command::DrawCopper, Command::AddSeriesSubcircuit, Command::ShowVoltage, Command::Layer1})
-            QVERIFY(!enabled(c));
-        QVERIFY(!frame_->Menu("&Edit")->isEnabled() && !frame_->Menu("&Simulate")->isEnabled());
-
-        QVERIFY(frame_->OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
-        QVERIFY(!enabled(Command::New) && !enabled(Command::Open));
-        for (Command c : {Command::Save, Command::SaveAs, Command::CreateMesh, Command::SimulateElectrical,
-                          Command::DrawCopper, Command::AddSeriesSubcircuit, Command::ShowVoltage, Command::Layer1,
-                          Command::Layer2})
-            QVERIFY(enabled(c));
+        for (bool open : {false, true}) {
+            if (open) QVERIFY(frame_->OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
+            for (Command c : {Command::New, Command::Open}) QVERIFY(enabled(c) != open);
+            for (Command c : {Command::Save, Command::SaveAs, Command::CreateMesh, Command::SimulateElectrical,
+                              Command::DrawCopper, Command::AddSeriesSubcircuit, Command::ShowVoltage, Command::Layer1,
+                              Command::Layer2})
+                QVERIFY2(enabled(c) == open, qPrintable(QString::number(int(c))));
+            for (const char* menu : {"&Edit", "&Simulate"}) QCOMPARE(frame_->Menu(menu)->isEnabled(), open);
+        }
         QVERIFY(!enabled(Command::Layer3));  // a 2-layer board
-        QVERIFY(frame_->Menu("&Edit")->isEnabled() && frame_->Menu("&Simulate")->isEnabled());
         QCOMPARE(frame_->StatusPart(0)->text(), QString(KORVEX_EXAMPLES) + "/demo.sav");
     }
 
@@ -236,6 +227,20 @@ private slots:
         QVERIFY(!frame_->Document()->IsChanged());
         frame_->Execute(Command::Save);  // titled now: no dialog
         QCOMPARE(asked, 1);
+    }
+
+    void pdnToolsOpenByTheirCommands()
+    {
+        StartFrame();
+        QVERIFY(frame_->OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
+        ModalAnswers answers({Reject, Reject});
+        QVERIFY(frame_->Execute(Command::SimulateVoltageNoiseTime));
+        QVERIFY(frame_->Execute(Command::SimulateCapsOnPosition));
+        QCOMPARE(answers.Seen().size(), size_t(2));
+        QCOMPARE(answers.Seen()[0].title, QString("Simulate Current injected Voltage Noise in Time Domain"));
+        QCOMPARE(answers.Seen()[1].title, QString("Optimize Caps Settings"));
+        // The main diagram's "Stimulus" came with the noise tool.
+        QCOMPARE(QString(frame_->Document()->DiagramRecord().Curve[9].szName), QString("Stimulus"));
     }
 
     // The texts of every refusal are checked with the board checks; here the
@@ -309,8 +314,8 @@ private slots:
         gszFolderLTSPICE = SimulatorScript("sleep 60\n").toStdString();
         frame_->Execute(Command::SimulateElectrical);
         QVERIFY(frame_->Jobs()->IsRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(!ChildProcessGroups().empty(), 20000);
-        const int simulator = ChildProcessGroups().front();
+        QTRY_VERIFY_WITH_TIMEOUT(ChildProcessGroup() != 0, 20000);
+        const int simulator = ChildProcessGroup();
         QTRY_VERIFY_WITH_TIMEOUT(GroupSize(simulator) >= 2, 20000);  // the script has started its sleep
         frame_->JobCancel()->click();
         // Cancel returns at once; the job ends well before the simulator's minute is up.
@@ -325,10 +330,7 @@ private slots:
 
     void aFailedRunShowsTheLogAndQuittingCancelsTheJob()
     {
-        StartFrame();
-        QVERIFY(frame_->OpenProject(QString(KORVEX_EXAMPLES) + "/demo.sav"));
-        frame_->Execute(Command::CreateMesh);
-        QTRY_VERIFY_WITH_TIMEOUT(!frame_->Jobs()->IsRunning(), 60000);
+        QVERIFY(OpenMeshedDemo());
         // A simulator that fails with a log of its own next to the netlist.
         gszFolderLTSPICE =
             SimulatorScript("for a; do n=$a; done\necho 'singular matrix at node N1' > \"${n%.cir}.log\"\nexit 1\n")
@@ -344,8 +346,8 @@ private slots:
         // Quitting while a job runs: "Really quit?" first, then the job is cancelled.
         gszFolderLTSPICE = SimulatorScript("sleep 60\n").toStdString();
         frame_->Execute(Command::SimulateElectrical);
-        QTRY_VERIFY_WITH_TIMEOUT(!ChildProcessGroups().empty(), 20000);
-        const int simulator = ChildProcessGroups().front();
+        QTRY_VERIFY_WITH_TIMEOUT(ChildProcessGroup() != 0, 20000);
+        const int simulator = ChildProcessGroup();
         frame_->SetConfirmations(true);
         {
             ModalAnswers answers({Reject});

@@ -2,13 +2,17 @@
 
 #include <QAbstractButton>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QScreen>
+#include <QWheelEvent>
+#include <QtTest>
 
 #include "board/part_records.h"
 #include "board/settings_file.h"
+#include "frame/main_frame.h"
 
 namespace korvex::gui::test {
 
@@ -67,6 +71,27 @@ void FocusField(QWidget* dialog, int number)
 {
     QFocusEvent in(QEvent::FocusIn);
     if (auto* field = dialog->findChild<QLineEdit*>(QString::number(number))) QApplication::sendEvent(field, &in);
+}
+
+void SendWheel(QWidget* widget, QPoint at, int delta)
+{
+    QWheelEvent wheel(QPointF(at), widget->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &wheel);
+}
+
+void StartFrame(MainFrame* frame, const char* simulator)
+{
+    if (simulator != nullptr) WriteSettingsNaming(QDir::currentPath(), simulator);
+    frame->SetConfirmations(false);
+    frame->show();
+    if (simulator == nullptr) {
+        frame->Initialise();
+        return;
+    }
+    ModalAnswers none({});
+    frame->Initialise();
+    QCOMPARE(none.Seen().size(), size_t(0));
 }
 
 ModalAnswers::ModalAnswers(std::vector<Handler> handlers) : handlers_(std::move(handlers))

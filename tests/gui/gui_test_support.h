@@ -14,6 +14,10 @@
 
 #include "edit/board_document.h"
 
+namespace korvex::gui {
+class MainFrame;
+}
+
 namespace korvex::gui::test {
 
 // A new 160 x 100, 2-layer board with rasters (the new-board defaults).
@@ -31,6 +35,12 @@ int CountColour(const QImage& image, const QRect& area, QColor colour);
 QImage GrabFromScreen(QWidget* window, const QString& savePath);
 // Sends a focus-in to text field `number`, as clicking into it would.
 void FocusField(QWidget* dialog, int number);
+// A wheel turn of `delta` (120 a notch) at client point `at`.
+void SendWheel(QWidget* widget, QPoint at, int delta);
+// Shows and initialises `frame` without confirmation boxes. With `simulator`,
+// a Settings.set naming it is written to the current folder first, and
+// start-up must ask nothing.
+void StartFrame(MainFrame* frame, const char* simulator);
 
 // What a modal window showed when it was answered.
 struct SeenModal {

@@ -28,11 +28,6 @@ void Fill(const SimMatrix& b, float*** raster, float value)
             for (int l = 0; l < b.LayerCount; ++l) raster[x][y][l] = value;
 }
 
-void FillCopper(const SimMatrix& b, float value)
-{
-    Fill(b, b.CopperMatrix, value);
-}
-
 }  // namespace
 
 class ResultViewTest : public QObject {
@@ -101,7 +96,7 @@ private slots:
     {
         auto doc = test::NewDocument(2);
         const SimMatrix& b = doc->Board();
-        FillCopper(b, 1.0f);
+        Fill(b, b.CopperMatrix, 1.0f);
         b.CopperMatrix[1][1][0] = 0.0f;
         Fill(b, b.VoltageMatrix, 0.3f);
 
@@ -144,7 +139,7 @@ private slots:
     {
         auto doc = test::NewDocument(2);
         const SimMatrix& b = doc->Board();
-        FillCopper(b, 1.0f);
+        Fill(b, b.CopperMatrix, 1.0f);
         Fill(b, b.VoltageMatrix, 0.2f);
         b.VoltageMatrix[40][30][0] = 1.0f;
         b.VoltageMatrix[41][30][0] = 2.0f;
@@ -178,7 +173,7 @@ private slots:
     {
         auto doc = test::NewDocument(2);
         const SimMatrix& b = doc->Board();
-        FillCopper(b, 1.0f);
+        Fill(b, b.CopperMatrix, 1.0f);
         Fill(b, b.CurrentXMatrix, 3.0f);
         Fill(b, b.CurrentYMatrix, 4.0f);
         Fill(b, b.CurrentDensityMatrix, 5.0f);
@@ -200,7 +195,7 @@ private slots:
     {
         auto doc = test::NewDocument(2);
         const SimMatrix& b = doc->Board();
-        FillCopper(b, 1.0f);
+        Fill(b, b.CopperMatrix, 1.0f);
         Fill(b, b.TemperatureMatrix, 20.0f);
         b.TemperatureMatrix[0][0][0] = 80.0f;
         {

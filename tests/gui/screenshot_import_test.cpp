@@ -87,14 +87,9 @@ private slots:
         view.resize(400, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        auto wheel = [&](int delta) {
-            QWheelEvent event(QPointF(200, 150), view.mapToGlobal(QPointF(200, 150)), QPoint(), QPoint(0, delta),
-                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-            QApplication::sendEvent(&view, &event);
-        };
-        for (int i = 0; i < 15; ++i) wheel(120);
+        for (int i = 0; i < 15; ++i) test::SendWheel(&view, QPoint(200, 150), 120);
         QCOMPARE(view.Zoom(), 10);
-        for (int i = 0; i < 15; ++i) wheel(-120);
+        for (int i = 0; i < 15; ++i) test::SendWheel(&view, QPoint(200, 150), -120);
         QCOMPARE(view.Zoom(), 1);
 
         // One drag in select mode marks the area, then the mode returns to panning.

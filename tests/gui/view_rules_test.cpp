@@ -1,6 +1,7 @@
-// The edit window's rules that need no widget: view conversions and zoom,
-// the hit test, the move rules and the capacitor label. Expected values are
-// worked out by hand from the rules (placement (x - left) * f, truncation).
+// The edit window's rules that need no widget: view conversions and zoom, the
+// hit test (cycling with N is checked in the window), the move rules and the
+// capacitor label. Expected values are worked out by hand from the rules
+// (placement (x - left) * f, truncation).
 #include <gtest/gtest.h>
 
 #include "board/sim_matrix.h"
@@ -138,28 +139,6 @@ TEST(PartHitTest, RulesPerKind)
     };
     for (const Case& c : cases)
         EXPECT_EQ(SearchPart(b.board, c.probe, nullptr), c.expected) << c.probe.x << "," << c.probe.y << "," << c.probe.layer;
-}
-
-TEST(PartHitTest, CyclingVisitsEachPartUnderTheProbeOnceThenNone)
-{
-    Board b;
-    Via via;
-    via.x = 3, via.y = 3;
-    Cap cap;
-    cap.x = 3, cap.y = 3;
-    Port elsewhere;
-    elsewhere.x = 9;
-    Port port;
-    port.x = 3, port.y = 3;
-    const Part* p1 = b.Add(PART_VIA, via);
-    const Part* p2 = b.Add(PART_CAP, cap);
-    b.Add(PART_PORT, elsewhere);
-    const Part* p3 = b.Add(PART_PORT, port);
-    const Probe probe{3, 3, 0};
-    const Part* seen = nullptr;
-    std::vector<const Part*> visits;
-    for (int i = 0; i < 5; ++i) visits.push_back(seen = SearchPart(b.board, probe, seen));
-    EXPECT_EQ(visits, (std::vector<const Part*>{p1, p2, p3, nullptr, p1}));
 }
 
 TEST(MovingPart, RectangleEdgesAndWholeMoves)

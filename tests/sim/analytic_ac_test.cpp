@@ -1,8 +1,10 @@
-// Lossless line against its textbook impedance, and the solvers against each other.
+// Hand-worked AC values (lossless lines, network parameters, the plates of a plane pair) and
+// the solvers against each other.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <complex>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -23,6 +25,36 @@ std::string planePairDeck(const bench::PlanePair& plane, bool map, double freque
     return readText(path);
 }
 
+// A variable of an AC run against a value worked out by hand at every frequency point f.
+struct Expected {
+    const char* variable;
+    std::function<C(double f)> want;
+    double absolute, relative;  // |got - want| < absolute + relative |want|
+};
+
+struct AcCase {
+    std::string what, deck;
+    std::vector<Expected> expected;
+    size_t minPoints = 1;
+};
+
+void expectHandWorkedValues(const AcCase& c)
+{
+    SCOPED_TRACE(c.what);
+    const DeckRun run = runDeck(c.deck);
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    ASSERT_GE(run.raw.points, c.minPoints);
+    for (const Expected& e : c.expected) {
+        const int v = run.raw.index(e.variable);
+        ASSERT_GE(v, 0) << e.variable;
+        for (size_t p = 0; p < run.raw.points; ++p) {
+            const double f = run.raw.value(p, 0).real();
+            const C want = e.want(f);
+            EXPECT_LT(std::abs(run.raw.value(p, v) - want), e.absolute + e.relative * std::abs(want)) << e.variable << " f = " << f;
+        }
+    }
+}
+
 // Zin = Z0 (ZL + j Z0 tan(bl)) / (Z0 + j ZL tan(bl)), bl = omega * Td.
 C lineInputImpedance(double z0, double zl, double td, double f)
 {
@@ -30,113 +62,68 @@ C lineInputImpedance(double z0, double zl, double td, double f)
     return z0 * (zl + j * z0 * t) / (z0 + j * zl * t);
 }
 
-TEST(LosslessLine, InputImpedanceFollowsTheLineEquation)
-{
-    // From far below the first resonance (where a difference of large terms would lose all
-    // digits) up to a few wavelengths; 4-terminal line with a floating reference as well.
-    // At 1 Hz the line is a 3e-7 ohm link to the load: the elimination itself costs digits in
-    // any nodal solver, hence 1e-8 rather than machine precision.
-    const double td = 1e-9, z0 = 50, zl = 10;
-    const DeckRun run = runDeck(
-        "* line\nI1 0 a AC 1\nT1 a 0 b 0 Td=1n Z0=50\nRL b 0 10\n"
-        "I2 0 c AC 1\nRr r 0 1e-3\nT2 c r d r Td=1n Z0=50\nRL2 d r 10\n"
-        ".save V(a) V(c)\n.ac dec 5 1 10g\n.end\n");
-    ASSERT_EQ(run.exitCode, 0) << run.log;
-    ASSERT_GT(run.raw.points, 40u);
-    const int va = run.raw.index("V(a)"), vc = run.raw.index("V(c)");
-    for (size_t p = 0; p < run.raw.points; ++p) {
-        const double f = run.raw.value(p, 0).real();
-        const C want = lineInputImpedance(z0, zl, td, f);
-        EXPECT_LE(std::abs(run.raw.value(p, va) - want), 1e-8 * std::abs(want)) << "f = " << f;
-        const C floating = want + 1e-3;  // the reference resistor is in series
-        EXPECT_LE(std::abs(run.raw.value(p, vc) - floating), 1e-8 * std::abs(floating)) << "f = " << f;
-    }
-}
-
-TEST(LosslessLine, MatchedLineHasNoReflectionAndAPureDelay)
-{
-    const DeckRun run = runDeck("* matched\nV1 in 0 RSER=50 AC=1\nT1 in 0 out 0 Td=0.3n Z0=50\nRterm out 0 50\n"
-                                ".net I(Rterm) V1\n.ac lin 7 10meg 3g\n.end\n");
-    ASSERT_EQ(run.exitCode, 0) << run.log;
-    const int s11 = run.raw.index("S11(v1)"), s21 = run.raw.index("S21(v1)"), s12 = run.raw.index("S12(v1)"),
-              s22 = run.raw.index("S22(v1)");
-    ASSERT_GE(s11, 0);
-    for (size_t p = 0; p < run.raw.points; ++p) {
-        const double w = 2 * M_PI * run.raw.value(p, 0).real();
-        const C delay = std::exp(-j * w * 0.3e-9);
-        EXPECT_LT(std::abs(run.raw.value(p, s11)), 1e-12);
-        EXPECT_LT(std::abs(run.raw.value(p, s22)), 1e-12);
-        EXPECT_LT(std::abs(run.raw.value(p, s21) - delay), 1e-12);
-        EXPECT_LT(std::abs(run.raw.value(p, s12) - delay), 1e-12);
-    }
-}
-
 // At whole numbers of half waves the pi network of the line has no finite admittances; the
 // result must still follow the chain equations V1 = cos(t) V2 + j Z0 sin(t) I2,
 // I1 = j sin(t) V2 / Z0 + cos(t) I2 there and beside it.
-TEST(LosslessLine, HalfAndWholeWavesGiveTheChainEquationValues)
+AcCase halfWaves(double rs, double rl, const char* sweep)
 {
-    struct Case {
-        double rs, rl;
-        const char* sweep;
-    } cases[] = {
-        {50, 50, ".ac lin 11 450meg 550meg"},  // matched: |V(out)| = 0.5 everywhere, theta = pi at 500 MHz
-        {10, 200, ".ac lin 10 100meg 1g"},     // theta = pi at 500 MHz and 2 pi at 1 GHz
-        {50, 50, ".ac lin 3 1.5g 2.5g"},       // 3 pi, 4 pi, 5 pi
+    std::ostringstream deck;
+    deck << "* half wave\nV1 in 0 RSER=" << rs << " AC=1\nT1 in 0 out 0 Td=1n Z0=50\nRterm out 0 " << rl
+         << "\n.save V(out)\n" << sweep << "\n.end\n";
+    auto want = [rs, rl](double f) {
+        const double t = 2 * M_PI * f * 1e-9, z0 = 50;
+        return 1.0 / (std::cos(t) + j * z0 * std::sin(t) / rl + rs * (j * std::sin(t) / z0 + std::cos(t) / rl));
     };
-    const double td = 1e-9, z0 = 50;
-    for (const Case& c : cases) {
-        std::ostringstream deck;
-        deck << "* half wave\nV1 in 0 RSER=" << c.rs << " AC=1\nT1 in 0 out 0 Td=1n Z0=50\nRterm out 0 " << c.rl
-             << "\n.save V(out)\n" << c.sweep << "\n.end\n";
-        const DeckRun run = runDeck(deck.str());
-        ASSERT_EQ(run.exitCode, 0) << run.log;
-        const int out = run.raw.index("V(out)");
-        for (size_t p = 0; p < run.raw.points; ++p) {
-            const double t = 2 * M_PI * run.raw.value(p, 0).real() * td;
-            const C want = 1.0 / (std::cos(t) + j * z0 * std::sin(t) / c.rl + c.rs * (j * std::sin(t) / z0 + std::cos(t) / c.rl));
-            EXPECT_LT(std::abs(run.raw.value(p, out) - want), 1e-9) << c.sweep << " theta/pi = " << t / M_PI;
-            if (c.rs == c.rl) {
-                EXPECT_NEAR(std::abs(run.raw.value(p, out)), 0.5, 1e-9);
-            }
-        }
-    }
+    return {sweep, deck.str(), {{"V(out)", want, 1e-9, 0}}};
 }
 
-TEST(NetworkParameters, FloatingOnePortSeesTheImpedanceBetweenItsNodes)
+TEST(LosslessLine, FollowsTheLineEquations)
 {
-    // Between a and b: 30 ohm and 1 nF directly, and 10 + 20 ohm through ground.
-    const DeckRun run = runDeck("* floating port\nI1 a b AC 0\nR3 a b 30\nC1 a b 1n\nR1 a 0 10\nR2 b 0 20\n"
-                                ".net I1\n.ac lin 3 1meg 10meg\n.end\n");
-    ASSERT_EQ(run.exitCode, 0) << run.log;
-    const int zin = run.raw.index("Zin(i1)");
-    ASSERT_GE(zin, 0);
-    for (size_t p = 0; p < run.raw.points; ++p) {
-        const double w = 2 * M_PI * run.raw.value(p, 0).real();
-        const C want = 1.0 / (1.0 / 30 + 1.0 / 30 + j * w * 1e-9);
-        EXPECT_LT(std::abs(run.raw.value(p, zin) - want), 1e-9 * std::abs(want));
-    }
+    auto delay = [](double f) { return std::exp(-j * 2.0 * M_PI * f * 0.3e-9); };
+    auto zero = [](double) { return C(0); };
+    const AcCase cases[] = {
+        // From far below the first resonance (where a difference of large terms would lose all
+        // digits) up to a few wavelengths; 4-terminal line with a floating reference as well
+        // (the reference resistor is in series). At 1 Hz the line is a 3e-7 ohm link to the
+        // load: the elimination itself costs digits in any nodal solver, hence 1e-8.
+        {"input impedance",
+         "* line\nI1 0 a AC 1\nT1 a 0 b 0 Td=1n Z0=50\nRL b 0 10\nI2 0 c AC 1\nRr r 0 1e-3\nT2 c r d r Td=1n Z0=50\n"
+         "RL2 d r 10\n.save V(a) V(c)\n.ac dec 5 1 10g\n.end\n",
+         {{"V(a)", [](double f) { return lineInputImpedance(50, 10, 1e-9, f); }, 0, 1e-8},
+          {"V(c)", [](double f) { return lineInputImpedance(50, 10, 1e-9, f) + 1e-3; }, 0, 1e-8}},
+         41},
+        {"matched: no reflection, a pure delay",
+         "* matched\nV1 in 0 RSER=50 AC=1\nT1 in 0 out 0 Td=0.3n Z0=50\nRterm out 0 50\n.net I(Rterm) V1\n"
+         ".ac lin 7 10meg 3g\n.end\n",
+         {{"S11(v1)", zero, 1e-12, 0}, {"S22(v1)", zero, 1e-12, 0}, {"S21(v1)", delay, 1e-12, 0}, {"S12(v1)", delay, 1e-12, 0}},
+         7},
+        halfWaves(50, 50, ".ac lin 11 450meg 550meg"),  // matched: |V(out)| = 0.5, theta = pi at 500 MHz
+        halfWaves(10, 200, ".ac lin 10 100meg 1g"),     // theta = pi at 500 MHz and 2 pi at 1 GHz
+        halfWaves(50, 50, ".ac lin 3 1.5g 2.5g"),       // 3 pi, 4 pi, 5 pi
+    };
+    for (const AcCase& c : cases) expectHandWorkedValues(c);
 }
 
-TEST(NetworkParameters, TwoPortWithUnequalReferenceImpedances)
+TEST(NetworkParameters, MatchHandWorkedValues)
 {
-    // 50 ohm source, 10 ohm in series, 25 ohm termination. Port 1 sees 35 ohm,
-    // port 2 sees 60 ohm; from a 1 V source, V2 = 25/85 V (S21 = 2 V2 sqrt(50/25))
-    // and from port 2, V1 = 50/85 V (S12 = 2 V1 sqrt(25/50)).
-    const DeckRun run = runDeck("* unequal\nV1 in 0 RSER=50 AC=1\nR1 in out 10\nRterm out 0 25\n"
-                                ".net I(Rterm) V1\n.ac list 1meg\n.end\n");
-    ASSERT_EQ(run.exitCode, 0) << run.log;
-    const std::pair<const char*, double> expected[] = {
-        {"S11(v1)", -15.0 / 85},
-        {"S21(v1)", 50.0 / 85 * std::sqrt(2.0)},
-        {"S12(v1)", 100.0 / 85 * std::sqrt(0.5)},
-        {"S22(v1)", 35.0 / 85},
+    auto constant = [](C value) { return [value](double) { return value; }; };
+    const AcCase cases[] = {
+        // Between a and b: 30 ohm and 1 nF directly, and 10 + 20 ohm through ground.
+        {"floating one-port",
+         "* floating port\nI1 a b AC 0\nR3 a b 30\nC1 a b 1n\nR1 a 0 10\nR2 b 0 20\n.net I1\n.ac lin 3 1meg 10meg\n.end\n",
+         {{"Zin(i1)", [](double f) { return 1.0 / (1.0 / 30 + 1.0 / 30 + j * 2.0 * M_PI * f * 1e-9); }, 0, 1e-9}},
+         3},
+        // 50 ohm source, 10 ohm in series, 25 ohm termination. Port 1 sees 35 ohm, port 2 sees
+        // 60 ohm; from a 1 V source, V2 = 25/85 V (S21 = 2 V2 sqrt(50/25)) and from port 2,
+        // V1 = 50/85 V (S12 = 2 V1 sqrt(25/50)).
+        {"two-port with unequal reference impedances",
+         "* unequal\nV1 in 0 RSER=50 AC=1\nR1 in out 10\nRterm out 0 25\n.net I(Rterm) V1\n.ac list 1meg\n.end\n",
+         {{"S11(v1)", constant(-15.0 / 85), 1e-12, 0},
+          {"S21(v1)", constant(50.0 / 85 * std::sqrt(2.0)), 1e-12, 0},
+          {"S12(v1)", constant(100.0 / 85 * std::sqrt(0.5)), 1e-12, 0},
+          {"S22(v1)", constant(35.0 / 85), 1e-12, 0}}},
     };
-    for (const auto& [name, value] : expected) {
-        const int v = run.raw.index(name);
-        ASSERT_GE(v, 0) << name;
-        EXPECT_LT(std::abs(run.raw.value(0, v) - value), 1e-12) << name;
-    }
+    for (const AcCase& c : cases) expectHandWorkedValues(c);
 }
 
 // A small random ladder with every element kind, solved by every backend.

@@ -2,10 +2,12 @@
 // element names of 16 bytes, element value slots, and their use by the parser and the RAW file.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "circuit.h"
-#include "netlist_parser.h"
 #include "sim_test_support.h"
 
 namespace korvex::sim {
@@ -34,56 +36,56 @@ TEST(NodeNames, FindsEveryNodeAfterGrowthAndAfterTheIndexIsDropped)
     EXPECT_EQ(circuit.nodeNames[count + 1], "late");
 }
 
-TEST(NodeNames, GroundAliasesAndPrefixes)
+// Names that share a prefix stay apart, before and after the index is dropped; tags carry the
+// length only up to 254 characters. "0" and "gnd" are ground.
+TEST(NodeNames, GroundAliasesAndNamesSharingAPrefixStayApart)
 {
+    std::vector<std::string> names = {"x1:a", "x1:ab", "x1:a:b"};
+    for (int length : {254, 255, 256, 300, 301, 1000}) names.push_back(std::string(length, 'q'));
     Circuit circuit;
-    EXPECT_EQ(circuit.node("0"), 0);
-    EXPECT_EQ(circuit.node("gnd"), 0);
-    EXPECT_EQ(circuit.findNode("gnd"), 0);
-    const int a = circuit.node("x1:a");
-    const int b = circuit.node("x1:ab");
-    const int c = circuit.node("x1:a:b");
-    EXPECT_NE(a, b);
-    EXPECT_NE(b, c);
-    EXPECT_EQ(circuit.findNode("x1:a"), a);
-    EXPECT_EQ(circuit.findNode("x1:"), -1);
-    EXPECT_EQ(circuit.nodeCount(), 4);
-}
-
-// Tags carry the length only up to 254 characters: names past that which share a prefix are
-// still told apart, before and after the index is dropped.
-TEST(NodeNames, LongNamesSharingAPrefixStayApart)
-{
-    Circuit circuit;
-    const int lengths[] = {254, 255, 256, 300, 301, 1000};
     for (int pass = 0; pass < 2; ++pass) {
-        for (int k = 0; k < 6; ++k) EXPECT_EQ(circuit.node(std::string(lengths[k], 'q')), k + 1) << lengths[k];
-        for (int k = 0; k < 6; ++k) EXPECT_EQ(circuit.findNode(std::string(lengths[k], 'q')), k + 1) << lengths[k];
-        EXPECT_EQ(circuit.findNode(std::string(299, 'q')), -1);
-        EXPECT_EQ(circuit.findNode(std::string(302, 'q')), -1);
+        for (const char* ground : {"0", "gnd"}) {
+            EXPECT_EQ(circuit.node(ground), 0);
+            EXPECT_EQ(circuit.findNode(ground), 0);
+        }
+        for (size_t k = 0; k < names.size(); ++k) EXPECT_EQ(circuit.node(names[k]), static_cast<int>(k) + 1) << names[k].size();
+        for (size_t k = 0; k < names.size(); ++k) EXPECT_EQ(circuit.findNode(names[k]), static_cast<int>(k) + 1) << names[k].size();
+        for (const std::string& absent : {std::string("x1:"), std::string(299, 'q'), std::string(302, 'q')})
+            EXPECT_EQ(circuit.findNode(absent), -1) << absent.size();
         circuit.releaseNodeIndex();
     }
-    EXPECT_EQ(circuit.nodeCount(), 7);
+    EXPECT_EQ(circuit.nodeCount(), 10);
+}
+
+// Names that come back within a few lookups are found without the index; numbering must still
+// follow first appearance, also for names that differ from a recent one in a character.
+TEST(NodeNames, NamesRepeatedNearbyKeepTheirFirstNumber)
+{
+    Circuit circuit;
+    std::map<std::string, int> reference{{"0", 0}};
+    std::mt19937 random(11);
+    std::vector<std::string> recent;
+    for (int k = 0; k < 20000; ++k) {
+        std::string name;
+        if (!recent.empty() && random() % 3 != 0) name = recent[random() % recent.size()];
+        else name = "n" + std::to_string(random() % 40) + (random() % 2 ? "_1" : "_10");
+        recent.push_back(name);
+        if (recent.size() > 6) recent.erase(recent.begin());
+        const int expected = reference.emplace(name, static_cast<int>(reference.size())).first->second;
+        ASSERT_EQ(circuit.node(name), expected) << name;
+    }
+    for (const auto& [name, number] : reference) EXPECT_EQ(circuit.findNode(name), number) << name;
 }
 
 // Names differ in case only as written: the netlist's names are case-insensitive, nodes are
 // numbered in order of first appearance, and the RAW file lists them in that order.
 TEST(NodeNames, ParserFoldsCaseAndKeepsFirstAppearanceOrder)
 {
-    NetlistText text;
-    text.loadString("t\nR1 Nb NA 1\nR2 na GND 1\nR3 NB n_c 1\nI1 0 N_C 1\n.op\n.end\n");
-    Circuit circuit;
-    parseNetlist(text, circuit);
-    ASSERT_EQ(circuit.nodeCount(), 4);
-    EXPECT_EQ(circuit.nodeNames[1], "nb");
-    EXPECT_EQ(circuit.nodeNames[2], "na");
-    EXPECT_EQ(circuit.nodeNames[3], "n_c");
     const test::DeckRun run = test::runDeck("t\nR1 Nb NA 1\nR2 na GND 1\nR3 NB n_c 1\nI1 0 N_C 1\n.op\n.end\n");
     ASSERT_EQ(run.exitCode, 0) << run.log;
-    ASSERT_GE(run.raw.names.size(), 3u);
-    EXPECT_EQ(run.raw.names[0], "V(nb)");
-    EXPECT_EQ(run.raw.names[1], "V(na)");
-    EXPECT_EQ(run.raw.names[2], "V(n_c)");
+    ASSERT_EQ(run.raw.names.size(), 7u);  // three nodes and four currents
+    EXPECT_EQ(std::vector<std::string>(run.raw.names.begin(), run.raw.names.begin() + 3),
+              (std::vector<std::string>{"V(nb)", "V(na)", "V(n_c)"}));
 }
 
 TEST(ElementNames, InlineUpToFifteenCharactersAndOnTheHeapBeyond)

@@ -41,24 +41,33 @@ TEST(RawLayout, HeaderLinesAndValueOffsets)
     }
 }
 
-TEST(RawLayout, Utf16HeaderCarriesTheSameTextAndBinaryData)
+// The deck with a UTF-16LE header: the 8-bit header's text (but for the date) with every high
+// byte zero, then the same values. Returns the 8-bit run.
+DeckRun runNarrowAndWide(const std::string& deck)
 {
-    SimulatorOptions wide;
-    wide.utf16 = true;
-    const DeckRun narrow = runDeck(kDeck, {}, "narrow");
-    const DeckRun run = runDeck(kDeck, wide, "wide");
-    ASSERT_EQ(run.exitCode, 0);
-    const std::string& bytes = run.raw.bytes;
-    const std::string marker("B\0i\0n\0a\0r\0y\0:\0\n\0", 16);
-    const size_t binary = bytes.find(marker);
-    ASSERT_NE(binary, std::string::npos);
-    for (size_t k = 1; k < binary + 16; k += 2) ASSERT_EQ(bytes[k], '\0') << k;
+    SimulatorOptions wideOptions;
+    wideOptions.utf16 = true;
+    const DeckRun narrow = runDeck(deck, {}, "narrow"), wide = runDeck(deck, wideOptions, "wide");
+    EXPECT_EQ(narrow.exitCode, 0) << narrow.log;
+    EXPECT_EQ(wide.exitCode, 0) << wide.log;
+    const std::string& bytes = wide.raw.bytes;
+    const size_t binary = bytes.find(std::string("B\0i\0n\0a\0r\0y\0:\0\n\0", 16));
+    EXPECT_NE(binary, std::string::npos);
+    if (binary == std::string::npos) return narrow;
     std::string text;
-    for (size_t k = 0; k < binary + 16; k += 2) text += bytes[k];
+    size_t highBytes = 0;
+    for (size_t k = 0; k < binary + 16; k += 2) {
+        text += bytes[k];
+        highBytes += bytes[k + 1] != '\0';
+    }
+    EXPECT_EQ(highBytes, 0u);
     auto withoutDate = [](std::string s) { return s.erase(s.find("Date:"), s.find('\n', s.find("Date:")) - s.find("Date:")); };
-    EXPECT_EQ(withoutDate(text), withoutDate(narrow.raw.header));
-    EXPECT_EQ(bytes.substr(binary + 16), narrow.raw.bytes.substr(narrow.raw.dataOffset));
+    EXPECT_TRUE(withoutDate(text) == withoutDate(narrow.raw.header));
+    EXPECT_TRUE(bytes.substr(binary + 16) == narrow.raw.bytes.substr(narrow.raw.dataOffset));
+    return narrow;
 }
+
+TEST(RawLayout, Utf16HeaderCarriesTheSameTextAndBinaryData) { runNarrowAndWide(kDeck); }
 
 // The header is written in pieces of about 1 MiB: a header of several pieces keeps every
 // line whole and numbered in order, in both encodings, and the values follow it.
@@ -73,70 +82,54 @@ TEST(RawLayout, HeadersLargerThanOneWritePieceStayWhole)
         deck += line;
     }
     deck += "R_end node_with_a_long_name_" + std::to_string(1000000 + count).substr(1) + " 0 1\n.op\n.end\n";
-    SimulatorOptions wide;
-    wide.utf16 = true;
-    for (const SimulatorOptions& options : {SimulatorOptions{}, wide}) {
-        const DeckRun run = runDeck(deck, options, options.utf16 ? "wide" : "narrow");
-        ASSERT_EQ(run.exitCode, 0) << run.log;
-        ASSERT_EQ(run.raw.names.size(), 2u * count + 3);
-        std::istringstream lines(run.raw.header.substr(run.raw.header.find("Variables:\n") + 11));
-        std::string line;
-        for (int k = 0; k < 2 * count + 3; ++k) {
-            ASSERT_TRUE(std::getline(lines, line));
-            const std::string index = "\t" + std::to_string(k) + "\t";
-            ASSERT_EQ(line.rfind(index, 0), 0u) << line;
-            const std::string name = k <= count ? "V(node_with_a_long_name_" + std::to_string(1000000 + k).substr(1) + ")" : "";
-            if (!name.empty()) {
-                ASSERT_EQ(line, index + name + "\tvoltage");
-            }
-        }
-        EXPECT_EQ(run.raw.names[count + 2], "I(R_element_with_a_long_name_000000)");
+    const DeckRun run = runNarrowAndWide(deck);
+    ASSERT_EQ(run.raw.names.size(), 2u * count + 3);
+    std::istringstream lines(run.raw.header.substr(run.raw.header.find("Variables:\n") + 11));
+    std::string line;
+    for (int k = 0; k < 2 * count + 3; ++k) {
         ASSERT_TRUE(std::getline(lines, line));
-        EXPECT_EQ(line, "Binary:");
-        // The current source drives 1 A through count + 1 resistors of 1 ohm in series (a long
-        // chain: its condition number grows with the square of the length).
-        EXPECT_NEAR(run.raw.value(0, 0).real(), count + 1.0, 1e-8 * count);
-        EXPECT_NEAR(run.raw.value(0, count).real(), 1.0, 1e-8);
+        const std::string index = "\t" + std::to_string(k) + "\t";
+        if (k <= count) ASSERT_EQ(line, index + "V(node_with_a_long_name_" + std::to_string(1000000 + k).substr(1) + ")\tvoltage");
+        else ASSERT_EQ(line.rfind(index, 0), 0u) << line;
     }
+    EXPECT_EQ(run.raw.names[count + 2], "I(R_element_with_a_long_name_000000)");
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line, "Binary:");
+    // The current source drives 1 A through count + 1 resistors of 1 ohm in series (a long
+    // chain: its condition number grows with the square of the length).
+    EXPECT_NEAR(run.raw.value(0, 0).real(), count + 1.0, 1e-8 * count);
+    EXPECT_NEAR(run.raw.value(0, count).real(), 1.0, 1e-8);
 }
 
-TEST(RawLayout, SteppedAcConcatenatesStepsWithFrequencyFirst)
+// AC headers: logarithmic sweeps flagged log, steps flagged stepped with their points one after
+// another, the names as saved (network quantities in lower case inside the brackets), and
+// complex values to the end of the file.
+TEST(RawLayout, AcFlagsPointsAndNames)
 {
-    const DeckRun run = runDeck("* stepped\nI1 0 a AC 1\nR1 a 0 {r}\n.step param r list 1 2 3\n.ac lin 2 1k 2k\n.end\n");
-    ASSERT_EQ(run.exitCode, 0) << run.log;
-    EXPECT_NE(run.raw.header.find("Flags: complex forward stepped\n"), std::string::npos);
-    EXPECT_NE(run.raw.header.find("No. Points: 6\n"), std::string::npos);
-    ASSERT_EQ(run.raw.names.front(), "frequency");
-    ASSERT_EQ(run.raw.bytes.size(), run.raw.dataOffset + 6 * run.raw.names.size() * 16);
-    const int va = run.raw.index("V(a)");
-    for (size_t p = 0; p < 6; ++p) {
-        EXPECT_DOUBLE_EQ(run.raw.value(p, 0).real(), p % 2 ? 2000.0 : 1000.0);
-        EXPECT_DOUBLE_EQ(run.raw.value(p, va).real(), static_cast<double>(p / 2 + 1));
-    }
-}
-
-TEST(RawLayout, LogarithmicSweepsAreFlaggedLog)
-{
-    const std::pair<const char*, const char*> sweeps[] = {
-        {"dec 2 1k 100k", "Flags: complex forward log\n"},
-        {"oct 2 1k 4k", "Flags: complex forward log\n"},
-        {"lin 3 1k 4k", "Flags: complex forward\n"},
-        {"list 1k 4k", "Flags: complex forward\n"},
+    const std::vector<std::string> all = {"frequency", "V(a)", "I(I1)", "I(R1)"};
+    const struct {
+        const char* body;
+        const char* flags;
+        size_t points;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"I1 0 a AC 1\nR1 a 0 1\n.ac dec 2 1k 100k\n", "complex forward log", 5, all},
+        {"I1 0 a AC 1\nR1 a 0 1\n.ac oct 2 1k 4k\n", "complex forward log", 5, all},
+        {"I1 0 a AC 1\nR1 a 0 1\n.ac lin 3 1k 4k\n", "complex forward", 3, all},
+        {"I1 0 a AC 1\nR1 a 0 1\n.ac list 1k 4k\n", "complex forward", 2, all},
+        {"I1 0 a AC 1\nR1 a 0 {r}\n.step param r list 1 2 3\n.ac lin 2 1k 2k\n", "complex forward stepped", 6, all},
+        {"I_L0_N000001 N_L0_N000001 0 AC 0\nR1 N_L0_N000001 0 50\n.net I_L0_N000001\n"
+         ".save Zin(I_L0_N000001) V(N_L0_N000001) I(R1)\n.ac list 1meg\n",
+         "complex forward", 1, {"frequency", "Zin(i_l0_n000001)", "V(n_l0_n000001)", "I(R1)"}},
     };
-    for (const auto& [sweep, flags] : sweeps) {
-        const DeckRun run = runDeck(std::string("* sweep\nI1 0 a AC 1\nR1 a 0 1\n.ac ") + sweep + "\n.end\n");
+    for (const auto& c : cases) {
+        const DeckRun run = runDeck(std::string("* ac\n") + c.body + ".end\n");
         ASSERT_EQ(run.exitCode, 0) << run.log;
-        EXPECT_NE(run.raw.header.find(flags), std::string::npos) << sweep << "\n" << run.raw.header;
+        EXPECT_NE(run.raw.header.find(std::string("\nFlags: ") + c.flags + "\n"), std::string::npos) << c.body << run.raw.header;
+        EXPECT_EQ(run.raw.points, c.points) << c.body;
+        EXPECT_EQ(run.raw.names, c.names) << c.body;
+        EXPECT_EQ(run.raw.bytes.size(), run.raw.dataOffset + c.points * c.names.size() * 16) << c.body;
     }
-}
-
-TEST(RawLayout, NetworkNamesAreLowerCaseInsideTheQuantity)
-{
-    const DeckRun run = runDeck("* names\nI_L0_N000001 N_L0_N000001 0 AC 0\nR1 N_L0_N000001 0 50\n.net I_L0_N000001\n"
-                                ".save Zin(I_L0_N000001) V(N_L0_N000001) I(R1)\n.ac list 1meg\n.end\n");
-    ASSERT_EQ(run.exitCode, 0) << run.log;
-    EXPECT_EQ(run.raw.names, (std::vector<std::string>{"frequency", "Zin(i_l0_n000001)", "V(n_l0_n000001)", "I(R1)"}));
-    EXPECT_NEAR(run.raw.value(0, 1).real(), 50.0, 1e-12);
 }
 
 int runExecutable(const std::string& arguments)

@@ -3,7 +3,6 @@
 #include "board/bitmap_file.h"
 #include "board_fixtures.h"
 #include "util/debug_log.h"
-#include "util/tempscale.h"
 
 using namespace korvex;
 
@@ -30,17 +29,12 @@ std::vector<uint8_t> ForeignBitmap(int32_t width, int32_t height, const std::vec
     return b;
 }
 
-// A board with every raster zero.
-struct BitmapBoard : OwnedBoard {
-    BitmapBoard(uint32_t nx, uint32_t ny, int layers) : OwnedBoard(nx, ny, layers, false) {}
-};
-
 }  // namespace
 
 TEST(Bitmap, CopperExportLayoutAndReimport)
 {
     TempFolder t("bmp_copper");
-    BitmapBoard b(3, 2, 2);
+    OwnedBoard b(3, 2, 2, false);
     b.board.CopperMatrix[0][0][1] = 1.0f;     // top-left
     b.board.CopperMatrix[2][1][1] = 0.25f;    // bottom-right, any value above 0
     b.board.CopperMatrix[1][1][1] = -3.0f;    // not copper
@@ -48,8 +42,7 @@ TEST(Bitmap, CopperExportLayoutAndReimport)
     ASSERT_EQ(WriteBitmapCopper(path.c_str(), b.board.CopperMatrix, 3, 2, 1), 0);
     const auto f = ReadBytes(path);
     ASSERT_EQ(f.size(), 54u + 12 * 2);
-    EXPECT_EQ(f[0], 'B');
-    EXPECT_EQ(f[1], 'M');
+    EXPECT_EQ(std::string(f.begin(), f.begin() + 2), "BM");
     ExpectFields(f, {{2, 'u', 78}, {10, 'u', 54}, {14, 'u', 40}, {18, 'u', 3}, {22, 'u', 2}, {34, 'u', 24}});
     EXPECT_EQ(korvex::GetU16LE(&f[28]), 24);
     // First stored row is the bottom row (y = 1): black, black, white, then 0xFF padding.
@@ -67,7 +60,7 @@ TEST(Bitmap, CopperExportLayoutAndReimport)
 TEST(Bitmap, ForeignFilesTopDownAndDarkGrey)
 {
     TempFolder t("bmp_foreign");
-    BitmapBoard b(2, 2, 1);
+    OwnedBoard b(2, 2, 1, false);
     // Stored rows of 2 pixels: 6 bytes + 2 zero padding bytes each.
     const std::vector<uint8_t> rows = {1, 1, 1, 0, 0, 0, 0, 0,     // first stored row
                                        0, 0, 0, 0, 0, 9, 0, 0};    // second stored row
@@ -95,7 +88,7 @@ TEST(Bitmap, ForeignFilesTopDownAndDarkGrey)
 TEST(Bitmap, RefusalsLeaveTheBoardAlone)
 {
     TempFolder t("bmp_refuse");
-    BitmapBoard b(2, 2, 2);
+    OwnedBoard b(2, 2, 2, false);
     b.board.CopperMatrix[1][1][0] = 0.5f;
     const std::vector<uint8_t> rows(16, 0);
     auto badOffset = ForeignBitmap(2, 2, rows);
@@ -135,29 +128,10 @@ TEST(Bitmap, RefusalsLeaveTheBoardAlone)
     EXPECT_TRUE(log.Contains("Datei nicht gefunden"));
 }
 
-TEST(Bitmap, FalseColourScale)
-{
-    TempFolder t("bmp_colour");
-    BitmapBoard b(2, 1, 1);
-    b.board.VoltageMatrix[0][0][0] = 2.0f;
-    b.board.VoltageMatrix[1][0][0] = 4.0f;
-    const std::string path = t.Path("v.bmp");
-    ASSERT_EQ(WriteBitmap(path.c_str(), b.board.VoltageMatrix, 2, 1, 0, 2.0, 4.0), 0);
-    auto f = ReadBytes(path);
-    const ColourRGB top = Tempscale(1.0);
-    EXPECT_EQ(std::vector<uint8_t>(f.begin() + 54, f.begin() + 60),
-              (std::vector<uint8_t>{0, 0, 0, top.B, top.G, top.R}));
-    // A constant raster maps to t = 0 everywhere (black).
-    Init3DMatrix(b.board.VoltageMatrix, 2, 1, 1, 5.0f);
-    ASSERT_EQ(WriteBitmap(path.c_str(), b.board.VoltageMatrix, 2, 1, 0, 5.0, 5.0), 0);
-    f = ReadBytes(path);
-    EXPECT_EQ(std::vector<uint8_t>(f.begin() + 54, f.begin() + 60), std::vector<uint8_t>(6, 0));
-}
-
 TEST(Bitmap, CreateBMPsWritesFiveFilesPerLayerScaledOverAllLayers)
 {
     TempFolder t("bmp_create");
-    BitmapBoard b(2, 2, 2);
+    OwnedBoard b(2, 2, 2, false);
     b.board.TemperatureMatrix[0][0][0] = 100.0f;  // the hottest element is on layer 1
     DebugCapture log;
     ASSERT_EQ(CreateBMPs(&b.board, t.dir.string()), 0);
@@ -169,8 +143,13 @@ TEST(Bitmap, CreateBMPsWritesFiveFilesPerLayerScaledOverAllLayers)
     // Layer 2 is all at ambient: the minimum of both layers, so black.
     const auto f = ReadBytes(t.Path("Layer2_Temperature.bmp"));
     EXPECT_EQ(std::vector<uint8_t>(f.begin() + 54, f.begin() + 60), std::vector<uint8_t>(6, 0));
+    // The top-left pixel of layer 1 (second stored row) is the top of the scale: (255, 230, 173)
+    // stored blue first.
     const auto hot = ReadBytes(t.Path("Layer1_Temperature.bmp"));
-    EXPECT_EQ(hot[54 + 8 + 2], 255);  // top-left pixel of layer 1 (second stored row) at full scale
+    EXPECT_EQ(std::vector<uint8_t>(hot.begin() + 54 + 8, hot.begin() + 54 + 11), (std::vector<uint8_t>{173, 230, 255}));
+    // A raster of one value (every voltage 0) has no range to scale: black, not a division by 0.
+    const auto flat = ReadBytes(t.Path("Layer1_Voltage.bmp"));
+    EXPECT_EQ(std::vector<uint8_t>(flat.begin() + 54, flat.begin() + 60), std::vector<uint8_t>(6, 0));
 
     std::string error;
     EXPECT_EQ(CreateBMPs(&b.board, t.Path("missing"), &error), -1);

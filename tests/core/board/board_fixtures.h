@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <initializer_list>
+#include <string>
 
 #include "../util/test_files.h"
 #include "board/raster.h"
@@ -112,6 +113,15 @@ inline void ExpectFields(const std::vector<uint8_t>& b, std::initializer_list<Fi
 inline bool AllZero(const std::vector<uint8_t>& b, size_t from, size_t n)
 {
     return std::all_of(b.begin() + from, b.begin() + from + n, [](uint8_t v) { return v == 0; });
+}
+
+// A check's answer: empty when `expected` is, else a text that contains `expected`.
+inline void ExpectReason(const std::string& why, const std::string& expected, const std::string& label)
+{
+    if (expected.empty())
+        EXPECT_EQ(why, "") << label;
+    else
+        EXPECT_NE(why.find(expected), std::string::npos) << label << ": " << why;
 }
 
 inline std::string TextAt(const std::vector<uint8_t>& b, size_t at)

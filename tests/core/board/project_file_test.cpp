@@ -1,5 +1,10 @@
+// Project files: the byte layout of header, rasters and sections, round trips that keep
+// every value, and refusals of damaged and foreign files that say why and touch nothing
+// that was loaded before.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -8,6 +13,7 @@
 #include "board/voltage_noise_param.h"
 #include "board_fixtures.h"
 #include "pdn/cap_database.h"
+#include "util/byte_io.h"
 #include "util/debug_log.h"
 
 using namespace korvex;
@@ -63,27 +69,12 @@ TEST(ProjectFile, HeaderAndRasterLayout)
         float* field;
         int count;
         size_t offset;
-    } floats[] = {
-        {&m.SizeX, 1, 12},
-        {&m.SizeY, 1, 16},
-        {m.SizeZ, 8, 20},
-        {m.CopperThickness, 8, 52},
-        {m.Er, 8, 84},
-        {m.Df, 8, 116},
-        {&m.ElectricalConductivity, 1, 148},
-        {&m.TemperatureCoefficient, 1, 152},
-        {m.RdcX, 8, 156},
-        {m.RdcY, 8, 188},
-        {&m.ThermalConductivityCopper, 1, 264},
-        {&m.ThermalConductivityFR4XY, 1, 268},
-        {&m.ThermalConductivityFR4Z, 1, 272},
-        {m.RthCopper, 8, 276},
-        {m.RthDielectric, 8, 308},
-        {m.RthLayer, 8, 340},
-        {&m.Alpha, 1, 372},
-        {&m.Epsilon, 1, 376},
-        {&m.TAmbient, 1, 380},
-    };
+    } floats[] = {{&m.SizeX, 1, 12}, {&m.SizeY, 1, 16}, {m.SizeZ, 8, 20}, {m.CopperThickness, 8, 52}, {m.Er, 8, 84},
+                  {m.Df, 8, 116}, {&m.ElectricalConductivity, 1, 148}, {&m.TemperatureCoefficient, 1, 152},
+                  {m.RdcX, 8, 156}, {m.RdcY, 8, 188}, {&m.ThermalConductivityCopper, 1, 264},
+                  {&m.ThermalConductivityFR4XY, 1, 268}, {&m.ThermalConductivityFR4Z, 1, 272},
+                  {m.RthCopper, 8, 276}, {m.RthDielectric, 8, 308}, {m.RthLayer, 8, 340}, {&m.Alpha, 1, 372},
+                  {&m.Epsilon, 1, 376}, {&m.TAmbient, 1, 380}};
     for (const auto& f : floats)
         for (int i = 0; i < f.count; ++i) f.field[i] = static_cast<float>(f.offset + 4 * i) + 0.25f;
     const std::string path = t.Path("h.sav");
@@ -92,10 +83,7 @@ TEST(ProjectFile, HeaderAndRasterLayout)
     ASSERT_EQ(b.size(), 408u + 28u * 3 * 5 * 2);  // nothing after the rasters
     ExpectFields(b, {{0, 'u', 3}, {4, 'u', 5}, {8, 'u', 2}});
     for (const auto& f : floats)
-        for (int i = 0; i < f.count; ++i) {
-            const size_t at = f.offset + 4 * i;
-            ExpectFields(b, {{at, 'f', static_cast<double>(static_cast<float>(at) + 0.25f)}});
-        }
+        for (size_t at = f.offset; at < f.offset + 4 * f.count; at += 4) ExpectFields(b, {{at, 'f', at + 0.25}});
     EXPECT_TRUE(AllZero(b, 220, 44));  // padding and five raster slots
     EXPECT_TRUE(AllZero(b, 384, 24));
     // Raster order copper, current density, x, y, temperature, voltage, Zin;
@@ -117,15 +105,11 @@ TEST(ProjectFile, SectionLayouts)
     MakeBoard(&p.board, 1, 1, 1);
     AddEveryPartKind(&p.board);
     CapRecord rec;
-    rec.Ref = 5;
-    rec.Capacitance = 2e-6f;
-    rec.ESR = 0.02f;
-    rec.ESL = 3e-10f;
+    rec.Ref = 5, rec.Capacitance = 2e-6f, rec.ESR = 0.02f, rec.ESL = 3e-10f;
     rec.Reserved = 0xFFFFFFFF;  // not part of the file
     AddCap(&p.caps, 0, &rec);
     AddCap(&p.caps, 0, &rec);
-    p.noise.nHarmonics = 250;
-    p.noise.MaxZ = 42.0f;
+    p.noise.nHarmonics = 250, p.noise.MaxZ = 42.0f;
     p.noise.Window = &p;  // run-time only
     const std::string path = t.Path("s.sav");
     ASSERT_EQ(SaveProject(path.c_str(), &p.board, false, p.Sections()), 0);
@@ -167,10 +151,7 @@ TEST(ProjectFile, SectionLayouts)
 
     const std::string gz = t.Path("s.gz.sav");
     ASSERT_EQ(SaveProject(gz.c_str(), &p.board, true, p.Sections()), 0);
-    const auto raw = ReadBytes(gz);
-    ASSERT_GE(raw.size(), 2u);
-    EXPECT_EQ(raw[0], 0x1F);
-    EXPECT_EQ(raw[1], 0x8B);
+    ASSERT_TRUE(IsCompressedProject(gz.c_str()));
     // Inflate through the gz reader and look at the [VNTM] record at the end.
     gzFile f = gzopen(gz.c_str(), "rb");
     std::vector<uint8_t> plain(b.size() + 6 + 128 + 1);
@@ -212,7 +193,7 @@ TEST_P(ProjectRoundTrip, EveryPartKindRastersAndSections)
     const bool compressed = GetParam() != Storage::Plain;
     TempFolder t("proj_roundtrip");
     Project saved;
-    MakeBoard(&saved.board, 7, 5, 3);
+    MakeBoard(&saved.board, 31, 5, 3);  // a plain file that starts with 0x1F, the first byte of gzip's mark
     AddEveryPartKind(&saved.board);
     InitCapDatabaseCreateSpice(&saved.caps);
     CapRecord inductor;
@@ -223,6 +204,7 @@ TEST_P(ProjectRoundTrip, EveryPartKindRastersAndSections)
     saved.noise.LogX = 0;
     const std::string path = t.Path("r.sav");
     ASSERT_EQ(SaveProject(path.c_str(), &saved.board, compressed, saved.Sections()), 0);
+    EXPECT_EQ(IsCompressedProject(path.c_str()), compressed);
     if (GetParam() == Storage::TwoMembers) SplitIntoTwoMembers(path);
 
     Project loaded;
@@ -252,42 +234,209 @@ TEST_P(ProjectRoundTrip, EveryPartKindRastersAndSections)
 INSTANTIATE_TEST_SUITE_P(PlainAndCompressed, ProjectRoundTrip,
                          ::testing::Values(Storage::Plain, Storage::Compressed, Storage::TwoMembers));
 
+// The entry points without section lists save and load the program-wide ones, compressed or
+// plain as their names say.
 TEST(ProjectFile, GlobalEntryPointsUseProgramWideLists)
 {
     TempFolder t("proj_global");
     OwnedBoard owned(4, 4, 2);
-    SimMatrix& board = owned.board;
     InitCapDatabaseCreateSpice(&gCapDatabaseCreateSpice);
+    const VoltageNoiseTimeParam noise = gVoltageNoiseTimeParam;
+    gVoltageNoiseTimeParam.nHarmonics = 77;
     const std::string path = t.Path("g.sav");
-    ASSERT_EQ(gzSaveSimMatrix(path.c_str(), &board), 0);
+    ASSERT_EQ(gzSaveSimMatrix(path.c_str(), &owned.board), 0);
+    EXPECT_TRUE(IsCompressedProject(path.c_str()));
     EmptyCapDatabase(&gCapDatabaseCreateSpice);
+    gVoltageNoiseTimeParam.nHarmonics = 1;
     SimMatrix back;
-    DebugCapture log;
     ASSERT_EQ(gzLoadSimMatrix(path.c_str(), &back), 1);
     EXPECT_EQ(gCapDatabaseCreateSpice.Count, 1);
-    EXPECT_TRUE(log.Contains("[CAPS] found... Read Cap\r\n"));
-    EXPECT_TRUE(log.Contains("[VNTM] found... Read VoltageNoiseTimeParam\r\n"));
+    EXPECT_EQ(gVoltageNoiseTimeParam.nHarmonics, 77);
+    gVoltageNoiseTimeParam = noise;
     EXPECT_EQ(LoadSimMatrix(path.c_str(), &back), 0);
-    EXPECT_TRUE(log.Contains("Detected compressed data\r\n"));
-    ASSERT_EQ(SaveSimMatrix(path.c_str(), &board), 0);
+    ASSERT_EQ(SaveSimMatrix(path.c_str(), &owned.board), 0);
+    EXPECT_FALSE(IsCompressedProject(path.c_str()));
     EXPECT_EQ(LoadSimMatrix(path.c_str(), &back), 1);
     EXPECT_EQ(back.CountPixelX, 4u);
     FreeCapDatabase(&gCapDatabaseCreateSpice);
     freeSimulationMatrix(&back);
 }
 
-TEST(ProjectFile, WidthWithLowByte31LoadsWithThePlainReader)
+// Damaged and foreign files.
+
+namespace {
+
+// Plain file of a 3 x 2 x 1 board with one Cap part and one [CAPS] record:
+// header 0..407, rasters 408..575, [Part] 576..633, [CAPS] 634..671.
+constexpr size_t kRasters = 408, kPart = 576, kCaps = 634, kEnd = 672;
+
+std::vector<uint8_t> ValidFile(const TempFolder& t)
 {
-    TempFolder t("proj_31");
-    for (uint32_t width : {31u, 287u}) {
-        Project p;
-        MakeBoard(&p.board, width, 2, 1);
-        const std::string path = t.Path("w.sav");
-        ASSERT_EQ(SaveProject(path.c_str(), &p.board, false, p.Sections()), 0);
-        EXPECT_FALSE(IsCompressedProject(path.c_str()));
-        Project back;
-        std::string error;
-        ASSERT_EQ(LoadProject(path.c_str(), &back.board, false, back.Sections(), &error), 1) << error;
-        EXPECT_EQ(back.board.CountPixelX, width);
+    Project p;
+    MakeBoard(&p.board, 3, 2, 1);
+    Cap cap;
+    AddPart(&p.board, PART_CAP, &cap);
+    InitCapDatabaseCreateSpice(&p.caps);
+    const std::string path = t.Path("valid.sav");
+    EXPECT_EQ(SaveProject(path.c_str(), &p.board, false, ProjectSections{&p.caps, nullptr}), 0);
+    auto bytes = ReadBytes(path);
+    EXPECT_EQ(bytes.size(), kEnd);
+    return bytes;
+}
+
+// A valid file damaged in order: words set, cut to `keep` bytes, optionally
+// gzipped and then `gzTrim` bytes cut off the compressed stream.
+struct RefusalCase {
+    const char* name;
+    std::vector<std::pair<size_t, uint32_t>> words;
+    size_t keep;
+    bool gzip;
+    size_t gzTrim;
+    bool viaGzip;  // read with the reader that takes both forms
+    const char* reason;
+};
+
+constexpr size_t kAll = SIZE_MAX;
+
+const RefusalCase kCases[] = {
+    {"LayerCount0", {{8, 0}}, kAll, false, 0, false, "LayerCount 0 is not 1 to 8"},
+    {"LayerCount9", {{8, 9}}, kAll, false, 0, true, "LayerCount 9 is not 1 to 8"},
+    {"LayerCountNegative", {{8, 0xFFFFFFFF}}, kAll, false, 0, false, "LayerCount -1"},
+    {"NoColumns", {{0, 0}}, kAll, false, 0, false, "pixel counts 0 x 2"},
+    {"NoRows", {{4, 0}}, kAll, false, 0, true, "pixel counts 3 x 0"},
+    {"RastersBeyondFile", {{4, 4}}, kAll, false, 0, false, "more than the 672-byte file"},
+    {"HugeCounts", {{0, 0x7FFFFFFF}, {4, 0x7FFFFFFF}}, kAll, false, 0, true, "more than the"},
+    {"ShortHeader", {}, 100, false, 0, false, "too short for a project header (100"},
+    {"EmptyFile", {}, 0, false, 0, true, "too short for a project header (0"},
+    {"EndsInCopper", {}, kRasters + 5, false, 0, false, "need 168 bytes of rasters"},
+    {"EndsInZin", {}, kPart - 1, false, 0, true, "more than the 575-byte file"},
+    {"EndsInPartEntry", {}, kPart + 12, false, 0, false, "ends inside part section 1"},
+    {"EndsInPartRecord", {}, kCaps - 1, false, 0, true, "part section 1 (Cap record)"},
+    {"UnknownKind", {{kPart + 6, 3}}, kAll, false, 0, false, "unknown part kind 3"},
+    {"EndsInCaps", {}, kEnd - 4, false, 0, true, "inside a [CAPS] record"},
+    {"CompressedForPlainReader", {}, kAll, true, 0, false, "compressed data"},
+    {"CompressedStreamCut", {}, kAll, true, 12, true, "the file ends inside"},
+    // Whole gzip data whose content ends early: inflated in one go, then read short.
+    {"CompressedEndsInCopper", {}, kRasters + 5, true, 0, true, "ends inside the raster CopperMatrix"},
+    {"CompressedEndsInPartEntry", {}, kPart + 12, true, 0, true, "ends inside part section 1"},
+    {"CompressedClaimsTooMuch", {{0, 100000}, {4, 100000}}, kAll, true, 0, true, "more than the"},
+};
+
+std::vector<uint8_t> Damaged(const RefusalCase& c, const TempFolder& t)
+{
+    std::vector<uint8_t> b = ValidFile(t);
+    for (const auto& [at, value] : c.words) korvex::PutU32LE(&b[at], value);
+    b.resize(std::min(b.size(), c.keep));
+    if (!c.gzip) return b;
+    const std::string path = t.Path("z");
+    gzFile f = gzopen(path.c_str(), "wb");
+    gzwrite(f, b.data(), static_cast<unsigned>(b.size()));
+    gzclose(f);
+    b = ReadBytes(path);
+    b.resize(b.size() - c.gzTrim);
+    return b;
+}
+
+class ProjectRefusal : public ::testing::TestWithParam<RefusalCase> {};
+
+}  // namespace
+
+TEST_P(ProjectRefusal, LeavesLoadedBoardAndListsAlone)
+{
+    const RefusalCase& c = GetParam();
+    TempFolder t(std::string("proj_refuse_") + c.name);
+    const std::string path = t.Path("bad.sav");
+    WriteBytes(path, Damaged(c, t));
+
+    Project p;
+    MakeBoard(&p.board, 2, 2, 1);
+    Port port;
+    AddPart(&p.board, PART_PORT, &port);
+    float*** copper = p.board.CopperMatrix;
+    InitCapDatabase(&p.caps);
+    p.noise.T = 5.0f;
+
+    DebugCapture log;
+    std::string error;
+    EXPECT_EQ(LoadProject(path.c_str(), &p.board, c.viaGzip, p.Sections(), &error), 0);
+    EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    EXPECT_TRUE(log.Contains(c.reason));
+    EXPECT_EQ(p.board.CountPixelX, 2u);
+    EXPECT_EQ(p.board.CopperMatrix, copper);
+    EXPECT_EQ(CountParts(&p.board), 1u);
+    EXPECT_EQ(p.caps.Count, n_E6Init);
+    EXPECT_EQ(p.noise.T, 5.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P(DamagedFiles, ProjectRefusal, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProjectFile, MissingFilesAndFoldersAreRefused)
+{
+    TempFolder t("proj_missing");
+    SimMatrix board;
+    DebugCapture log;
+    std::string error;
+    const std::string missing = t.Path("missing.sav");
+    EXPECT_EQ(gzLoadSimMatrix(missing.c_str(), &board, &error), 0);
+    EXPECT_NE(error.find("cannot open"), std::string::npos);
+    EXPECT_TRUE(log.Contains("Datei " + missing + " konnte nicht gefunden werden\r\r\n"));
+    EXPECT_EQ(LoadSimMatrix(t.dir.c_str(), &board, &error), 0);
+    EXPECT_NE(error.find("is not a file"), std::string::npos);
+}
+
+TEST(ProjectFile, FailedSaveKeepsThePreviousFile)
+{
+    TempFolder t("proj_failsave");
+    OwnedBoard smallBoard(2, 2, 1), bigBoard(200, 200, 2);
+    SimMatrix &small = smallBoard.board, &big = bigBoard.board;
+    const std::string path = t.Path("p.sav");
+    ASSERT_EQ(SaveProject(path.c_str(), &small, false, ProjectSections{nullptr, nullptr}), 0);
+    const auto before = ReadBytes(path);
+
+    std::string plainError, gzError;
+    int plain = 0, gz = 0;
+    {
+        FileSizeLimit limit(64 * 1024);  // the big board does not fit
+        plain = SaveProject(path.c_str(), &big, false, ProjectSections{nullptr, nullptr}, &plainError);
+        gz = SaveProject(path.c_str(), &big, true, ProjectSections{nullptr, nullptr}, &gzError);
     }
+    EXPECT_EQ(plain, -1);
+    EXPECT_EQ(gz, -1);
+    EXPECT_FALSE(plainError.empty());
+    EXPECT_FALSE(gzError.empty());
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(t.Entries(), 1u);  // no temporary file left behind
+
+    std::string error;
+    SimMatrix empty;
+    EXPECT_EQ(SaveProject(path.c_str(), &empty, false, {nullptr, nullptr}, &error), -1);
+    EXPECT_NE(error.find("LayerCount 0"), std::string::npos);
+    EXPECT_EQ(ReadBytes(path), before);
+}
+
+// A small compressed file whose header claims gigabytes of rasters, padded so that deflate's
+// ratio would allow them: refused by counting the data before any raster is allocated.
+TEST(ProjectFile, CompressedClaimOfAHugeBoardIsCountedBeforeAllocating)
+{
+    TempFolder t("proj_huge_gz");
+    std::vector<uint8_t> header = ValidFile(t);
+    header.resize(kRasters);
+    korvex::PutU32LE(&header[0], 6000);
+    korvex::PutU32LE(&header[4], 6000);  // 6000 x 6000 x 1 layer: 1,008,000,000 bytes of rasters
+    const std::string path = t.Path("huge.sav");
+    gzFile f = gzopen(path.c_str(), "wb");
+    gzwrite(f, header.data(), static_cast<unsigned>(header.size()));
+    const std::vector<uint8_t> zeros(1 << 20, 0);
+    for (int k = 0; k < 16; ++k) gzwrite(f, zeros.data(), static_cast<unsigned>(zeros.size()));
+    gzclose(f);
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    bytes.resize(bytes.size() + (1u << 20), 0x55);  // padding after the stream
+    WriteBytes(path, bytes);
+
+    SimMatrix board;
+    std::string error;
+    EXPECT_EQ(LoadProject(path.c_str(), &board, true, ProjectSections{nullptr, nullptr}, &error), 0);
+    EXPECT_NE(error.find("1008000000 bytes of rasters; the file ends before them"), std::string::npos) << error;
 }

@@ -85,14 +85,20 @@ TEST(DiagramData, PointAccessChecksIndexAndAccumulates)
     EXPECT_EQ(SetDataPointRef(&d, 4, 1, 1, 1, 1), -1);
 }
 
+// Killing frees the data curves and the capacitor curves (no longer found by
+// name), never the reference curves; InitDiagram keeps them as well.
 TEST(DiagramData, KillAndInitLeaveReferenceCurvesAlone)
 {
     Diagram d;
-    ASSERT_EQ(InitDiagramData(&d, "a", 1, 3), 0);
+    ASSERT_EQ(InitDiagramData(&d, "Zin(i000)", 1, 3), 0);
+    ASSERT_EQ(InitDiagramData(&d, "Zin(i001)", 3, 2), 0);
     ASSERT_EQ(InitDiagramDataRef(&d, "S21", 2, 3), 0);
     ASSERT_EQ(InitDiagramCapData(&d, "Cap", 3), 0);
     ASSERT_EQ(InitDiagramCreateSpiceData(&d, "SPICE", 3), 0);
+    d.Curve[3].bValid = 0;  // hidden curves are still found
+    EXPECT_EQ(FindDiagramCurve(&d, "Zin(i001)"), 3);
     ASSERT_EQ(KillDiagram(&d), 0);
+    EXPECT_EQ(FindDiagramCurve(&d, "Zin(i001)"), -1);
     EXPECT_EQ(d.Curve[1].bValid, 0u);
     EXPECT_EQ(d.Curve[1].pX, nullptr);
     EXPECT_EQ(d.CapCurve.pX, nullptr);
@@ -104,17 +110,6 @@ TEST(DiagramData, KillAndInitLeaveReferenceCurvesAlone)
     EXPECT_EQ(d.RefCurve[2].pX, nullptr);
     EXPECT_EQ(d.RefCurve[2].bValid, 0u);
     EXPECT_EQ(KillDiagram(nullptr), -1);
-}
-
-TEST(DiagramData, FindCurveByNameNeedsData)
-{
-    Diagram d;
-    ASSERT_EQ(InitDiagramData(&d, "Zin(i000)", 0, 2), 0);
-    ASSERT_EQ(InitDiagramData(&d, "Zin(i001)", 3, 2), 0);
-    d.Curve[3].bValid = 0;  // hidden curves still count
-    EXPECT_EQ(FindDiagramCurve(&d, "Zin(i001)"), 3);
-    KillDiagram(&d);
-    EXPECT_EQ(FindDiagramCurve(&d, "Zin(i001)"), -1);
 }
 
 }  // namespace

@@ -1,16 +1,23 @@
-// The checks a board passes before a job: connections to ground and return
-// paths of the DC circuit, parts on the board and on copper, the ports an AC
-// mode needs. Expected outcomes worked out by hand from the drawn boards.
+// The checks a board and the settings pass before a job: connections to ground and
+// return paths of the DC circuit, parts on the board and on copper, the ports an AC mode
+// needs, plausible settings. Expected outcomes worked out by hand from the drawn boards or
+// from copper islands found by a flood fill of the tests' own; the big benchmark board is
+// held to the same checks, and its vias must not short a power region to ground (the drop
+// figures would be meaningless).
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <utility>
 #include <vector>
 
 #include "jobs/board_checks.h"
+#include "jobs/settings_check.h"
 #include "../board/board_fixtures.h"
 #include "netlist/ac_job.h"
+#include "support/big_board_generator.h"
 
 using namespace korvex;
 
@@ -18,21 +25,60 @@ using namespace testing_board;
 
 namespace {
 
-// 10 x 4 pixels, two layers. Layer1: a left island x 0..3 and a right island
-// x 6..9 (x 4 and 5 bare); Layer2: full when asked for, else bare.
-struct IslandBoard : OwnedBoard {
-    explicit IslandBoard(bool layer2) : OwnedBoard(10, 4, 2, false)
+// Copper islands, 4-connected on each layer and merged through every via.
+struct CopperIslands {
+    explicit CopperIslands(const SimMatrix& b)
+        : nx_(b.CountPixelX), ny_(b.CountPixelY), layers_(b.LayerCount), label_(size_t(nx_) * ny_ * layers_, -1)
     {
-        for (uint32_t x = 0; x < 10; ++x)
-            for (uint32_t y = 0; y < 4; ++y) {
-                board.CopperMatrix[x][y][0] = (x <= 3 || x >= 6) ? 1.0f : 0.0f;
-                board.CopperMatrix[x][y][1] = layer2 ? 1.0f : 0.0f;
-            }
+        for (int l = 0; l < layers_; ++l)
+            for (uint32_t x = 0; x < nx_; ++x)
+                for (uint32_t y = 0; y < ny_; ++y)
+                    if (b.CopperMatrix[x][y][l] > 0 && label_[At(x, y, l)] < 0) Fill(b, x, y, l);
+        for (const Part* p = b.pFirstPart; p != nullptr; p = p->pNext) {
+            if (p->Kind != PART_VIA) continue;
+            const Via* v = PartRecord<Via>(p);
+            int first = -1;
+            for (int l = 0; l < layers_; ++l)
+                if (const int id = label_[At(v->x, v->y, l)]; id >= 0) {
+                    if (first >= 0) parent_[Find(id)] = Find(first);
+                    else first = id;
+                }
+        }
     }
-    void Ground(uint32_t x, uint32_t y, uint32_t layer = 0)
+
+    // The island of a pixel; -1 where there is no copper.
+    int Of(uint32_t x, uint32_t y, int l) { return label_[At(x, y, l)] < 0 ? -1 : Find(label_[At(x, y, l)]); }
+    size_t At(uint32_t x, uint32_t y, int l) const { return (size_t(x) * ny_ + y) * size_t(layers_) + size_t(l); }
+    int Find(int i) { return parent_[i] == i ? i : parent_[i] = Find(parent_[i]); }
+    void Fill(const SimMatrix& b, uint32_t x0, uint32_t y0, int l)
+    {
+        const int id = int(parent_.size());
+        parent_.push_back(id);
+        label_[At(x0, y0, l)] = id;
+        std::vector<std::pair<uint32_t, uint32_t>> todo{{x0, y0}};
+        while (!todo.empty()) {
+            const auto [x, y] = todo.back();
+            todo.pop_back();
+            for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+                const uint32_t nx = x + uint32_t(dx), ny = y + uint32_t(dy);
+                if (nx >= nx_ || ny >= ny_ || b.CopperMatrix[nx][ny][l] <= 0 || label_[At(nx, ny, l)] >= 0) continue;
+                label_[At(nx, ny, l)] = id;
+                todo.push_back({nx, ny});
+            }
+        }
+    }
+    uint32_t nx_, ny_;
+    int layers_;
+    std::vector<int> label_, parent_;
+};
+
+// A board without copper and helpers that place the parts of a DC circuit on Layer1.
+struct PartBoard : OwnedBoard {
+    PartBoard(uint32_t nx, uint32_t ny, int layers) : OwnedBoard(nx, ny, layers, false) {}
+    void Ground(uint32_t x, uint32_t y)
     {
         Resistor r;
-        r.Net1X = r.Net2X = x, r.Net1Y = r.Net2Y = y, r.Net1Z = r.Net2Z = layer;
+        r.Net1X = r.Net2X = x, r.Net1Y = r.Net2Y = y;
         CopyName(r.Net2Name, "0");
         AddPart(&board, PART_RESISTOR, &r);
     }
@@ -59,6 +105,19 @@ struct IslandBoard : OwnedBoard {
     }
 };
 
+// 10 x 4 pixels, two layers. Layer1: a left island x 0..3 and a right island
+// x 6..9 (x 4 and 5 bare); Layer2: full when asked for, else bare.
+struct IslandBoard : PartBoard {
+    explicit IslandBoard(bool layer2) : PartBoard(10, 4, 2)
+    {
+        for (uint32_t x = 0; x < 10; ++x)
+            for (uint32_t y = 0; y < 4; ++y) {
+                board.CopperMatrix[x][y][0] = (x <= 3 || x >= 6) ? 1.0f : 0.0f;
+                board.CopperMatrix[x][y][1] = layer2 ? 1.0f : 0.0f;
+            }
+    }
+};
+
 }  // namespace
 
 TEST(BoardChecks, DcGroundAndReturnPaths)
@@ -79,8 +138,7 @@ TEST(BoardChecks, DcGroundAndReturnPaths)
          [](IslandBoard& b) { b.Ground(0, 0); b.Source(1, 1, 7, 1); b.Bridge(3, 6); }, ""},
         {"gap bridged by a series subcircuit", false,
          [](IslandBoard& b) {
-             b.Ground(0, 0);
-             b.Source(1, 1, 7, 1);
+             b.Ground(0, 0); b.Source(1, 1, 7, 1);
              SeriesSubCircuit s;
              s.Net1X = 2, s.Net2X = 8;
              AddPart(&b.board, PART_SERIESSUBCIRCUIT, &s);
@@ -92,10 +150,9 @@ TEST(BoardChecks, DcGroundAndReturnPaths)
          [](IslandBoard& b) { b.Ground(0, 0); b.Source(1, 1, 7, 1); b.ViaAt(2, 2); },
          "part 2 (Current): its ends lie in different copper islands"},
         {"gap bridged by a named net", false,
-         [](IslandBoard& b) { b.Ground(0, 0); b.Source(1, 1, 7, 1); b.Bridge(1, 1, "", "VCC"); b.Bridge(8, 8, "VCC", ""); },
+         [](IslandBoard& b) { b.Ground(0, 0); b.Source(1, 1, 7, 1); b.Bridge(1, 1, "", "VCC"); b.Bridge(8, 8, "VCC"); },
          ""},
-        {"both ends in the island without ground", false,
-         [](IslandBoard& b) { b.Ground(9, 3); b.Source(1, 1, 2, 2); },
+        {"both ends in the island without ground", false, [](IslandBoard& b) { b.Ground(9, 3); b.Source(1, 1, 2, 2); },
          "part 2 (Current): its copper has no path to ground"},
         {"source into net 0 from an island without ground", false,
          [](IslandBoard& b) { b.Ground(9, 3); b.Source(1, 1, 0, 0, "0"); },
@@ -106,11 +163,7 @@ TEST(BoardChecks, DcGroundAndReturnPaths)
     for (const auto& c : cases) {
         IslandBoard b(c.layer2);
         c.parts(b);
-        const std::string why = korvex::CheckDcConnections(b.board);
-        if (c.reason[0] == '\0')
-            EXPECT_EQ(why, "") << c.name;
-        else
-            EXPECT_NE(why.find(c.reason), std::string::npos) << c.name << ": " << why;
+        ExpectReason(korvex::CheckDcConnections(b.board), c.reason, c.name);
     }
 }
 
@@ -145,13 +198,9 @@ TEST(BoardChecks, PartsOnTheBoardAndOnCopper)
     for (const auto& c : cases) {
         IslandBoard b(false);
         c.add(&b.board);
-        const Part* part = b.board.pFirstPart;
-        const std::string placement = korvex::CheckPartPlacement(b.board, part);
-        const std::string position = korvex::CheckPartPosition(b.board, part);
-        if (c.placement[0] == '\0') EXPECT_EQ(placement, "") << c.name;
-        else EXPECT_NE(placement.find(c.placement), std::string::npos) << c.name << ": " << placement;
-        if (c.position[0] == '\0') EXPECT_EQ(position, "") << c.name;
-        else EXPECT_NE(position.find(c.position), std::string::npos) << c.name << ": " << position;
+        const std::string placement = korvex::CheckPartPlacement(b.board, b.board.pFirstPart);
+        ExpectReason(placement, c.placement, c.name);
+        ExpectReason(korvex::CheckPartPosition(b.board, b.board.pFirstPart), c.position, c.name);
         EXPECT_EQ(korvex::CheckBoardParts(b.board), placement) << c.name;
     }
     OwnedBoard bare(4, 4, 2, false);
@@ -192,72 +241,122 @@ TEST(BoardChecks, PortsAnAcModeNeeds)
         {two.board, AC_MODE_CAPACITOR_SPARAMETERS, 0, 4, ""},
         {two.board, AC_MODE_CAPACITOR_SPARAMETERS, 0, 3, "no capacitor 3"},
     };
-    for (const auto& c : cases) {
-        const std::string why = korvex::CheckAcPorts(c.board, c.mode, c.source, c.termination);
-        if (c.reason[0] == '\0')
-            EXPECT_EQ(why, "") << c.mode << " " << c.source << " " << c.termination;
-        else
-            EXPECT_NE(why.find(c.reason), std::string::npos) << c.mode << ": " << why;
-    }
+    for (const auto& c : cases)
+        ExpectReason(korvex::CheckAcPorts(c.board, c.mode, c.source, c.termination), c.reason,
+                     "mode " + std::to_string(c.mode) + " " + std::to_string(c.source) + " " +
+                         std::to_string(c.termination));
 }
 
-// Random copper on a 13 x 9 single-layer board: ground, source ends and the
-// outcome taken from a plain flood fill written here.
+// Random copper on a 13 x 9 single-layer board, a ground and a source at random copper pixels:
+// the outcome follows the islands of the flood fill written for the tests.
 TEST(BoardChecks, ReturnPathsOnRandomCopperFollowAFloodFill)
 {
     constexpr uint32_t kX = 13, kY = 9;
     std::mt19937 random(7);
     int checked = 0;
     for (int round = 0; round < 400; ++round) {
-        OwnedBoard random_board(kX, kY, 1, false);
-        bool copper[kX][kY];
+        PartBoard b(kX, kY, 1);
         std::vector<std::pair<uint32_t, uint32_t>> pixels;
         for (uint32_t x = 0; x < kX; ++x)
-            for (uint32_t y = 0; y < kY; ++y) {
-                copper[x][y] = random() % 100 < 55;
-                random_board.board.CopperMatrix[x][y][0] = copper[x][y] ? 1.0f : 0.0f;
-                if (copper[x][y]) pixels.push_back({x, y});
-            }
+            for (uint32_t y = 0; y < kY; ++y)
+                if (random() % 100 < 55) {
+                    b.board.CopperMatrix[x][y][0] = 1.0f;
+                    pixels.push_back({x, y});
+                }
         if (pixels.size() < 3) continue;
         const auto pick = [&] { return pixels[random() % pixels.size()]; };
         const auto [gx, gy] = pick();
         const auto [ax, ay] = pick();
         const auto [cx, cy] = pick();
-        const auto reaches = [&](uint32_t fromX, uint32_t fromY, uint32_t toX, uint32_t toY) {
-            std::vector<std::pair<uint32_t, uint32_t>> open{{fromX, fromY}};
-            bool seen[kX][kY] = {};
-            seen[fromX][fromY] = true;
-            while (!open.empty()) {
-                const auto [x, y] = open.back();
-                open.pop_back();
-                if (x == toX && y == toY) return true;
-                const int steps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
-                for (const auto& s : steps) {
-                    const int nx = int(x) + s[0], ny = int(y) + s[1];
-                    if (nx < 0 || ny < 0 || nx >= int(kX) || ny >= int(kY) || !copper[nx][ny] || seen[nx][ny]) continue;
-                    seen[nx][ny] = true;
-                    open.push_back({uint32_t(nx), uint32_t(ny)});
-                }
-            }
-            return false;
-        };
-        Resistor ground;
-        ground.Net1X = ground.Net2X = gx, ground.Net1Y = ground.Net2Y = gy;
-        CopyName(ground.Net2Name, "0");
-        AddPart(&random_board.board, PART_RESISTOR, &ground);
-        Current source;
-        source.Net1X = ax, source.Net1Y = ay, source.Net2X = cx, source.Net2Y = cy;
-        AddPart(&random_board.board, PART_CURRENT, &source);
-        const bool aGround = reaches(gx, gy, ax, ay), cGround = reaches(gx, gy, cx, cy);
-        const std::string expected = aGround && cGround     ? ""
-                                     : reaches(ax, ay, cx, cy) ? "its copper has no path to ground"
-                                                               : "its ends lie in different copper islands";
-        const std::string why = CheckDcConnections(random_board.board);
-        if (expected.empty())
-            EXPECT_EQ(why, "") << round;
-        else
-            EXPECT_NE(why.find(expected), std::string::npos) << round << ": " << why;
+        b.Ground(gx, gy);
+        b.Source(ax, ay, cx, cy);
+        CopperIslands islands(b.board);
+        const int g = islands.Of(gx, gy, 0), a = islands.Of(ax, ay, 0), c = islands.Of(cx, cy, 0);
+        const char* expected = a == g && c == g ? ""
+                               : a == c         ? "its copper has no path to ground"
+                                                : "its ends lie in different copper islands";
+        ExpectReason(CheckDcConnections(b.board), expected, "round " + std::to_string(round));
         ++checked;
     }
     EXPECT_GT(checked, 300);
+}
+
+TEST(BigBoard, IsAWellPosedDcProblemWithoutShortsBetweenPowerAndGround)
+{
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE(seed);
+        SimMatrix board;
+        BigBoardCounts counts;
+        ASSERT_EQ(GenerateBigBoard(&board, 320, seed, &counts), 0);
+        EXPECT_EQ(board.LayerCount, 8);
+        EXPECT_EQ(CheckBoardParts(board), "");
+        EXPECT_EQ(CheckDcConnections(board), "");
+        EXPECT_GE(counts.PowerRegions, 4);  // both power planes are split
+        EXPECT_GE(counts.Loads, 20);
+        EXPECT_GE(counts.Vias, 15);
+        // The island of every load's power end differs from every ground island.
+        CopperIslands islands(board);
+        std::vector<int> groundNets, powerNets;
+        for (const Part* p = board.pFirstPart; p != nullptr; p = p->pNext)
+            if (p->Kind == PART_CURRENT) {
+                const Current* c = PartRecord<Current>(p);
+                groundNets.push_back(islands.Of(c->Net1X, c->Net1Y, int(c->Net1Z)));
+                powerNets.push_back(islands.Of(c->Net2X, c->Net2Y, int(c->Net2Z)));
+            }
+        for (int power : powerNets)
+            for (int ground : groundNets) ASSERT_NE(power, ground);
+        freeSimulationMatrix(&board);
+    }
+}
+
+TEST(BigBoard, SameSeedSameBoardAndTooSmallRefused)
+{
+    const auto copper = [](uint32_t seed) {
+        SimMatrix board;
+        EXPECT_EQ(GenerateBigBoard(&board, 256, seed), 0);
+        std::vector<float> all;
+        for (uint32_t x = 0; x < 256; ++x)
+            for (uint32_t y = 0; y < 256; ++y)
+                for (int l = 0; l < 8; ++l) all.push_back(board.CopperMatrix[x][y][l]);
+        for (const Part* p = board.pFirstPart; p != nullptr; p = p->pNext) all.push_back(float(p->Kind));
+        freeSimulationMatrix(&board);
+        return all;
+    };
+    EXPECT_EQ(copper(7), copper(7));
+    EXPECT_NE(copper(7), copper(8));
+    SimMatrix board;
+    EXPECT_EQ(GenerateBigBoard(&board, 255), -1);
+}
+
+TEST(SettingsCheck, RefusesImplausibleFieldsOneAtATime)
+{
+    EXPECT_EQ(korvex::CheckSettings(Settings{}), "");
+    const struct {
+        const char* reason;
+        std::function<void(Settings&)> spoil;
+    } cases[] = {
+        {"BatchMode is 2, not 0 or 1", [](Settings& s) { s.BatchMode = 2; }},
+        {"AutoMinMax is 7, not 0 or 1", [](Settings& s) { s.AutoMinMax = 7; }},
+        {"MaxMeshOrder is 31, at most 30", [](Settings& s) { s.MaxMeshOrder = 31; }},
+        {"StartFrequency must lie between 0 and 1PHz", [](Settings& s) { s.StartFrequency = 0; }},
+        {"StartFrequency must lie between 0 and 1PHz", [](Settings& s) { s.StartFrequency = NAN; }},
+        {"StopFrequency must lie between 0 and 1PHz", [](Settings& s) { s.StopFrequency = 1e300; }},
+        {"StartFrequency must lie below StopFrequency", [](Settings& s) { s.StartFrequency = 2e9; }},
+        {"ZinDistributionFrequency must lie between 0 and 1PHz", [](Settings& s) { s.ZinDistributionFrequency = -1; }},
+        {"NumberOfPoints must lie in 1 ... 100000", [](Settings& s) { s.NumberOfPoints = 0; }},
+        {"Steps must lie in 1 ... 10000", [](Settings& s) { s.Steps = 4000000000u; }},
+        {"YAxisMode must be 0", [](Settings& s) { s.YAxisMode = 3; }},
+        {"DiagramClickMode must be 0, 1 or 2", [](Settings& s) { s.DiagramClickMode = 3; }},
+        {"MinValue and MaxValue must be finite", [](Settings& s) { s.MaxValue = INFINITY; }},
+        {"LTspicePath is not terminated", [](Settings& s) { std::memset(s.LTspicePath, 'x', sizeof s.LTspicePath); }},
+    };
+    for (const auto& c : cases) {
+        Settings s;
+        c.spoil(s);
+        const std::string why = korvex::CheckSettings(s);
+        EXPECT_EQ(why.rfind(c.reason, 0), 0u) << c.reason << " / " << why;
+    }
+    Settings edge;  // the limits themselves are plausible
+    edge.MaxMeshOrder = 30, edge.YAxisMode = 2, edge.DiagramClickMode = 2, edge.NumberOfPoints = 1;
+    EXPECT_EQ(korvex::CheckSettings(edge), "");
 }

@@ -1,68 +1,34 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
-#include "board/sim_matrix.h"
-#include "mesh/mesh_model.h"
 #include "mesh/mesh_node_results.h"
+#include "mesh_test_support.h"
 #include "util/debug_log.h"
 
 using namespace korvex;
 
 namespace {
-SimMatrix BoardOfSize(uint32_t nx, uint32_t ny)
-{
-    SimMatrix board;
-    board.CountPixelX = nx;
-    board.CountPixelY = ny;
-    board.LayerCount = 1;
-    board.SizeX = 0.01f * static_cast<float>(nx);
-    board.SizeY = 0.02f * static_cast<float>(ny);
-    return board;
-}
-
-MeshNode* Add(Mesh& mesh, uint32_t x, uint32_t y, uint32_t ox, uint32_t oy)
-{
-    MeshNode t;
-    t.x = x;
-    t.y = y;
-    t.OrderX = ox;
-    t.OrderY = oy;
-    return AddNode(&mesh, &t);
-}
-
 struct MeshFixture : ::testing::Test {
-    SimMatrix board = BoardOfSize(8, 4);
-    Mesh mesh;
-    void SetUp() override { ASSERT_EQ(InitMesh(&mesh, &board), 0); }
-    void TearDown() override { FreeMesh(&mesh); }
+    TestBoard tb{1, 8, 4};
+    Mesh& mesh = tb.mesh;
+    MeshNode* Add(uint32_t x, uint32_t y, uint32_t w, uint32_t h) { return tb.Node(int(x), int(y), int(w), int(h)); }
 };
 }  // namespace
 
-TEST_F(MeshFixture, IDTableStartsAtTenAndDoublesAtTheTenthNode)
+TEST_F(MeshFixture, LookUpsOutsideTheBoardOrTheIDTableGiveNoNode)
 {
-    EXPECT_EQ(mesh.IDToNodeSize, 10);
-    for (int i = 0; i < 9; ++i) Add(mesh, 0, 0, 1, 1);
-    EXPECT_EQ(mesh.IDToNodeSize, 10);
-    MeshNode* tenth = Add(mesh, 0, 0, 1, 1);
-    ASSERT_NE(tenth, nullptr);
-    EXPECT_EQ(tenth->ID, 10u);
-    EXPECT_EQ(mesh.IDToNodeSize, 20);
-    for (int i = 11; i < 20; ++i) EXPECT_EQ(mesh.IDToNode[i], nullptr);
-    EXPECT_EQ(mesh.IDToNode[0], nullptr);
-    EXPECT_EQ(IDToAddress(&mesh, 10), tenth);
+    for (int i = 0; i < 10; ++i) Add(0, 0, 1, 1);  // past the first size of the ID table
+    EXPECT_EQ(IDToAddress(&mesh, 10)->ID, 10u);
+    for (uint32_t id = 11; id <= uint32_t(mesh.IDToNodeSize); ++id) EXPECT_EQ(IDToAddress(&mesh, id), nullptr);
     EXPECT_EQ(IDToAddress(&mesh, 0), nullptr);
-    EXPECT_EQ(IDToAddress(&mesh, 20), nullptr);
-}
-
-TEST_F(MeshFixture, LookUpsOutsideTheBoardGiveNoNode)
-{
-    Add(mesh, 0, 0, 4, 4);
-    Add(mesh, 4, 0, 4, 4);
+    Add(0, 0, 4, 4);
+    Add(4, 0, 4, 4);
     for (MeshPoint p : {MeshPoint{-1, 0}, MeshPoint{0, -1}, MeshPoint{8, 0}, MeshPoint{0, 4}})
         EXPECT_EQ(CoordinateToID(&mesh, p), 0u) << p.x << "," << p.y;
-    EXPECT_EQ(CoordinateToID(&mesh, {7, 3}), 2u);
-    EXPECT_EQ(CoordinateToAddress(&mesh, {3, 3})->ID, 1u);
+    EXPECT_EQ(CoordinateToID(&mesh, {7, 3}), 12u);
+    EXPECT_EQ(CoordinateToAddress(&mesh, {3, 3})->ID, 11u);
     EXPECT_EQ(SetIDMatrix(&mesh, 8, 0, 5), -1);
     EXPECT_TRUE(IsSameNode(&mesh, {0, 0}, {3, 3}));
     EXPECT_FALSE(IsSameNode(&mesh, {3, 0}, {4, 0}));
@@ -71,7 +37,7 @@ TEST_F(MeshFixture, LookUpsOutsideTheBoardGiveNoNode)
 TEST_F(MeshFixture, NodeReachingBeyondTheBoardWritesOnlyBoardPixels)
 {
     // A 16 x 16 node on an 8 x 4 board: the IDMatrix stays in bounds.
-    MeshNode* big = Add(mesh, 0, 0, 16, 16);
+    MeshNode* big = Add(0, 0, 16, 16);
     ASSERT_NE(big, nullptr);
     for (int x = 0; x < 8; ++x)
         for (int y = 0; y < 4; ++y) EXPECT_EQ(mesh.IDMatrix[x][y], big->ID);
@@ -81,46 +47,35 @@ TEST_F(MeshFixture, NodeReachingBeyondTheBoardWritesOnlyBoardPixels)
 
 TEST_F(MeshFixture, NeighboursOfOneLargeAndTwoSmallNodes)
 {
-    // Left: a 4 x 4 node; right: two 2 x 2 nodes stacked, then a 2 x 4 column.
-    MeshNode* big = Add(mesh, 0, 0, 4, 4);
-    MeshNode* upper = Add(mesh, 4, 0, 2, 2);
-    MeshNode* lower = Add(mesh, 4, 2, 2, 2);
-    MeshNode* column = Add(mesh, 6, 0, 2, 4);
-    for (MeshNode* n : {big, upper, lower, column}) SetNeighbour(&mesh, n);
-    EXPECT_EQ(big->IDRightT, upper->ID);
-    EXPECT_EQ(big->IDRightB, lower->ID);
-    EXPECT_EQ(big->IDLeftT, 0u);
-    EXPECT_EQ(upper->IDLeftT, big->ID);
-    EXPECT_EQ(upper->IDLeftB, big->ID);
-    EXPECT_EQ(upper->IDBotL, lower->ID);
-    EXPECT_EQ(upper->IDBotR, lower->ID);
-    EXPECT_EQ(lower->IDTopL, upper->ID);
-    EXPECT_EQ(lower->IDRightT, column->ID);
-    EXPECT_EQ(column->IDLeftT, upper->ID);
-    EXPECT_EQ(column->IDLeftB, lower->ID);
-    EXPECT_TRUE(IsLowerOrderX(big, upper));
-    EXPECT_TRUE(IsHigherOrderX(upper, big));
-    EXPECT_TRUE(IsSameOrderX(upper, column));
-    EXPECT_TRUE(IsHigherOrderY(upper, column));
-    EXPECT_FALSE(IsHigherOrderY(upper, nullptr));
+    // Left: a 4 x 4 node (1); right: two 2 x 2 nodes stacked (2, 3), then a 2 x 4 column (4).
+    using Slots = std::array<uint32_t, 8>;  // TopL, TopR, RightT, RightB, BotL, BotR, LeftT, LeftB
+    MeshNode* big = Add(0, 0, 4, 4);
+    MeshNode* upper = Add(4, 0, 2, 2);
+    MeshNode* lower = Add(4, 2, 2, 2);
+    MeshNode* column = Add(6, 0, 2, 4);
+    tb.Link();
+    EXPECT_EQ(Neighbours(big), (Slots{0, 0, 2, 3, 0, 0, 0, 0}));
+    EXPECT_EQ(Neighbours(upper), (Slots{0, 0, 4, 4, 3, 3, 1, 1}));
+    EXPECT_EQ(Neighbours(lower), (Slots{2, 2, 4, 4, 0, 0, 1, 1}));
+    EXPECT_EQ(Neighbours(column), (Slots{0, 0, 0, 0, 0, 0, 2, 3}));
 
-    // Replacing the right column by two halves: SetAllNeighbour refreshes the
-    // nodes that saw the old one.
+    // Replacing the right column by two halves (5, 6): SetAllNeighbour
+    // refreshes the nodes that saw the old one.
     DeleteNode(&mesh, column);
-    MeshNode* top = Add(mesh, 6, 0, 2, 2);
-    MeshNode* bottom = Add(mesh, 6, 2, 2, 2);
+    MeshNode* top = Add(6, 0, 2, 2);
+    MeshNode* bottom = Add(6, 2, 2, 2);
     SetAllNeighbour(&mesh, top);
     SetAllNeighbour(&mesh, bottom);
-    EXPECT_EQ(upper->IDRightT, top->ID);
-    EXPECT_EQ(lower->IDRightT, bottom->ID);
-    EXPECT_EQ(top->IDBotL, bottom->ID);
+    EXPECT_EQ(Neighbours(upper), (Slots{0, 0, 5, 5, 3, 3, 1, 1}));
+    EXPECT_EQ(Neighbours(lower), (Slots{2, 2, 6, 6, 0, 0, 1, 1}));
+    EXPECT_EQ(Neighbours(top), (Slots{0, 0, 0, 0, 6, 6, 2, 2}));
 }
 
 TEST_F(MeshFixture, DeletingKeepsTheListConsistent)
 {
-    MeshNode* a = Add(mesh, 0, 0, 1, 1);
-    MeshNode* b = Add(mesh, 1, 0, 1, 1);
-    MeshNode* c = Add(mesh, 2, 0, 1, 1);
+    MeshNode* a = Add(0, 0, 1, 1);
+    MeshNode* b = Add(1, 0, 1, 1);
+    MeshNode* c = Add(2, 0, 1, 1);
     EXPECT_EQ(DeleteNode(&mesh, a), 0);
     EXPECT_EQ(mesh.FirstNode, b);
     EXPECT_EQ(b->pPrevNode, nullptr);
@@ -134,13 +89,13 @@ TEST_F(MeshFixture, DeletingKeepsTheListConsistent)
     EXPECT_EQ(mesh.LastNode, nullptr);
     EXPECT_EQ(DeleteNode(&mesh, nullptr), -1);
     // IDs are never reused.
-    EXPECT_EQ(Add(mesh, 0, 0, 1, 1)->ID, 4u);
+    EXPECT_EQ(Add(0, 0, 1, 1)->ID, 4u);
 }
 
 TEST_F(MeshFixture, IDsAboveOneMillionWork)
 {
     mesh.LastID = 999999;
-    MeshNode* n = Add(mesh, 2, 1, 1, 1);
+    MeshNode* n = Add(2, 1, 1, 1);
     ASSERT_NE(n, nullptr);
     EXPECT_EQ(n->ID, 1000000u);
     EXPECT_GT(mesh.IDToNodeSize, 1000000);
@@ -162,35 +117,29 @@ TEST(MeshModel, NullAndEmptyArguments)
     EXPECT_EQ(GetOrderX(nullptr), 0u);
     MeshRect r = GetRect(nullptr);
     EXPECT_EQ(r.left | r.top | r.right | r.bottom, 0);
-    DebugCapture log;
     EXPECT_EQ(PrintNodes(&mesh), 0);
-    EXPECT_EQ(log.Text(), "Keine Nodes vorhanden\r\n");
     FreeMesh(nullptr);
 }
 
 TEST(MeshModel, RectanglesAreInclusiveAndAreasUsePixelSizes)
 {
-    MeshNode n;
-    n.x = 5;
-    n.y = 7;
-    n.OrderX = 4;
-    n.OrderY = 2;
-    const MeshRect r = GetRect(&n);
+    TestBoard b(1, 10, 20, 0.01f, 0.02f);
+    const MeshNode* n = b.Node(5, 7, 4, 2);
+    const MeshRect r = GetRect(n);
     EXPECT_EQ(std::vector<int>({r.left, r.top, r.right, r.bottom}), std::vector<int>({5, 7, 8, 8}));
     const MeshRect outer{0, 0, 9, 9};
     EXPECT_TRUE(IsRectInRect(outer, outer));
     EXPECT_FALSE(IsRectInRect({0, 0, 10, 9}, outer));
     EXPECT_TRUE(IsPointInRect(outer, {9, 0}));
     EXPECT_FALSE(IsCoordinateInRect(outer, MeshPoint{-1, 0}));
-    SimMatrix board = BoardOfSize(10, 20);
-    EXPECT_FLOAT_EQ(NodeGetArea(&board, &n), 4 * 0.01f * 2 * 0.02f);
-    EXPECT_EQ(NodeGetArea(nullptr, &n), 0.0f);
+    EXPECT_FLOAT_EQ(NodeGetArea(&b.board, n), 4 * 0.01f * 2 * 0.02f);
+    EXPECT_EQ(NodeGetArea(nullptr, n), 0.0f);
 }
 
 TEST_F(MeshFixture, CompactingKeepsOrderIDsLooksUpsAndResults)
 {
     std::vector<MeshNode*> nodes;
-    for (uint32_t x = 0; x < 8; ++x) nodes.push_back(Add(mesh, x, 0, 1, 1));
+    for (uint32_t x = 0; x < 8; ++x) nodes.push_back(Add(x, 0, 1, 1));
     for (uint32_t x : {1u, 4u, 5u, 7u}) DeleteNode(&mesh, nodes[x]);
     MeshNode* kept = nodes[6];
     kept->IDTopL = 42;
@@ -215,7 +164,7 @@ TEST_F(MeshFixture, CompactingKeepsOrderIDsLooksUpsAndResults)
     EXPECT_EQ(moved->Temperature[0], 30.0);
     EXPECT_EQ(ResultsOf(moved).Voltage[0], 1.25);
     // The mesh goes on growing and shrinking as before.
-    EXPECT_EQ(Add(mesh, 1, 0, 1, 1)->ID, 9u);
+    EXPECT_EQ(Add(1, 0, 1, 1)->ID, 9u);
     EXPECT_EQ(DeleteNode(&mesh, mesh.FirstNode), 0);
     EXPECT_EQ(CountNodes(&mesh), 4);
     EXPECT_EQ(CompactNodes(nullptr), -1);

@@ -2,38 +2,21 @@
 // (not shared) with a template node, and a job's copy hands them over whole.
 #include <gtest/gtest.h>
 
-#include "board/sim_matrix.h"
-#include "mesh/mesh_model.h"
 #include "mesh/mesh_node_results.h"
 #include "mesh/mesh_result_copy.h"
 #include "mesh/mesh_results.h"
+#include "mesh_test_support.h"
 
 using namespace korvex;
 
 namespace {
-// A 4 x 2 board meshed as two 2 x 2 nodes.
-struct TwoNodes {
-    SimMatrix board;
-    Mesh mesh;
-    TwoNodes()
-    {
-        InitSimulationMatrix(&board);
-        SetLayerCount(&board, 2);
-        const float z[8] = {}, t[8] = {};
-        SetSize(&board, 0.01f, 0.01f, 4, 2, z, t);
-        Remesh();
-    }
-    ~TwoNodes() { freeSimulationMatrix(&board); }
+// A 4 x 2 board of two layers meshed as two 2 x 2 nodes.
+struct TwoNodes : TestBoard {
+    TwoNodes() : TestBoard(2, 4, 2) { Remesh(); }
     void Remesh()
     {
         InitMesh(&mesh, &board);
-        for (uint32_t x : {0u, 2u}) {
-            MeshNode n;
-            n.x = x;
-            n.OrderX = n.OrderY = 2;
-            AddNode(&mesh, &n);
-        }
-        for (MeshNode* n = GetFirstNode(&mesh); n; n = GetNextNode(n)) SetNeighbour(&mesh, n);
+        Nodes({{0, 0, 2, 2, {}, 0.0}, {2, 0, 2, 2, {}, 0.0}});
     }
     MeshNode* First() { return GetFirstNode(&mesh); }
 };

@@ -12,27 +12,14 @@
 
 namespace korvex {
 
-namespace {
-// Neighbour fields by name, in record order (TopL, TopR, RightT, RightB, BotL, BotR, LeftT, LeftB).
 std::array<uint32_t, 8> Neighbours(const MeshNode* n)
 {
     return {n->IDTopL, n->IDTopR, n->IDRightT, n->IDRightB, n->IDBotL, n->IDBotR, n->IDLeftT, n->IDLeftB};
 }
 
-// The terminals of each part (the ends of a two-terminal part together) and the
-// heat rectangles, read from the part records.
-struct Points {
-    struct Terminals {
-        std::vector<MeshPoint> ends;
-        bool twoTerminals;
-    };
-    std::vector<Terminals> terminals;
-    std::vector<MeshRect> heat;
-};
-
-Points PartPlaces(const SimMatrix* board)
+PartPlaces ReadPartPlaces(const SimMatrix* board)
 {
-    Points out;
+    PartPlaces out;
     const auto pt = [](uint32_t x, uint32_t y) { return MeshPoint{int32_t(x), int32_t(y)}; };
     const auto one = [&](const auto* r) { out.terminals.push_back({{pt(r->x, r->y)}, false}); };
     const auto twoEnds = [&](const auto* r) {
@@ -58,13 +45,12 @@ Points PartPlaces(const SimMatrix* board)
     }
     return out;
 }
-}  // namespace
 
 // The reference keeps its own nodes, its own pixel-to-ID grid and its own part
 // places; it takes nothing from the mesh code but the starting mesh's fields.
 ReferenceOptimisation::ReferenceOptimisation(const SimMatrix* board, const Mesh* mesh)
     : board_(board), nx_(board->CountPixelX), ny_(board->CountPixelY), lastID_(mesh->LastID),
-      grid_(size_t(nx_) * ny_, 0)
+      grid_(size_t(nx_) * ny_, 0), places_(ReadPartPlaces(board))
 {
     for (const MeshNode* n = mesh->FirstNode; n != nullptr; n = n->pNextNode) {
         Node r{n->ID, n->x, n->y, n->OrderX, n->OrderY, Neighbours(n), {}};
@@ -72,14 +58,6 @@ ReferenceOptimisation::ReferenceOptimisation(const SimMatrix* board, const Mesh*
         nodes_[r.id] = r;
         Cover(r);
     }
-    const Points places = PartPlaces(board);
-    for (const auto& [ends, twoTerminals] : places.terminals) {
-        PartPlace place{twoTerminals, false, {}, {}};
-        for (const MeshPoint& e : ends) place.points.emplace_back(uint32_t(e.x), uint32_t(e.y));
-        parts_.push_back(place);
-    }
-    for (const MeshRect& r : places.heat)
-        parts_.push_back({false, true, {}, {uint32_t(r.left), uint32_t(r.top), uint32_t(r.right), uint32_t(r.bottom)}});
 }
 
 void ReferenceOptimisation::Cover(const Node& n)
@@ -109,20 +87,23 @@ const ReferenceOptimisation::Node* ReferenceOptimisation::Find(uint32_t id) cons
     return it == nodes_.end() ? nullptr : &it->second;
 }
 
-bool ReferenceOptimisation::InPart(const PartPlace& p, const Node& n) const
-{
-    if (p.heat) return n.x >= p.rect[0] && n.x + n.w - 1 <= p.rect[2] && n.y >= p.rect[1] && n.y + n.h - 1 <= p.rect[3];
-    for (const auto& [x, y] : p.points)
-        if (n.x == x && n.y == y) return true;
-    return false;
-}
-
+// A part keeps two nodes apart when it holds exactly one of them, or when
+// they hold the two terminals of one two-terminal part.
 bool ReferenceOptimisation::KeptApart(const Node& a, const Node& b) const
 {
-    for (const PartPlace& p : parts_) {
-        const bool inA = InPart(p, a), inB = InPart(p, b);
-        if (inA != inB || (inA && inB && p.twoTerminals)) return true;
-    }
+    const auto on = [](const Node& n, const std::vector<MeshPoint>& ends) {
+        for (const MeshPoint& e : ends)
+            if (int64_t(n.x) == e.x && int64_t(n.y) == e.y) return true;
+        return false;
+    };
+    const auto within = [](const Node& n, const MeshRect& r) {
+        return int64_t(n.x) >= r.left && int64_t(n.x) + n.w - 1 <= r.right && int64_t(n.y) >= r.top &&
+               int64_t(n.y) + n.h - 1 <= r.bottom;
+    };
+    for (const auto& [ends, twoTerminals] : places_.terminals)
+        if (on(a, ends) != on(b, ends) || (twoTerminals && on(a, ends) && on(b, ends))) return true;
+    for (const MeshRect& r : places_.heat)
+        if (within(a, r) != within(b, r)) return true;
     return false;
 }
 
@@ -285,7 +266,7 @@ std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, InvariantOptions
     if (mesh->LastNode != previous) return "LastNode is not the tail";
     if (area != nx * ny) return "node areas add up to " + std::to_string(area) + " instead of the board";
 
-    const Points places = PartPlaces(board);
+    const PartPlaces places = ReadPartPlaces(board);
     for (const auto& part : places.terminals)
         for (const MeshPoint& p : part.ends) {
             if (p.x < 0 || p.y < 0 || p.x >= nx || p.y >= ny) continue;  // off the board

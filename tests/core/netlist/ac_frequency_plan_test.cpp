@@ -1,5 +1,5 @@
-// The closing blocks of the AC netlist, the job records and the board checks
-// before the AC analyses.
+// The closing blocks of the AC netlist and the board checks before the AC
+// analyses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +7,6 @@
 
 #include "board/settings.h"
 #include "netlist/ac_frequency_plan.h"
-#include "netlist/ac_job.h"
 #include "netlist/ac_preconditions.h"
 #include "netlist_test_board.h"
 #include "util/debug_log.h"
@@ -85,19 +84,6 @@ TEST(AcFrequencyPlan, UnusablePlansAreRefused)
     EXPECT_EQ(why, "the analysis frequency must be positive");
     const Settings fromZero = Sweep(0, 1e8, 100, 10, false);
     EXPECT_EQ(CheckAcFrequencyPlan(&fromZero, 9094, &why), 0);  // a linear sweep may start at 0 Hz
-}
-
-TEST(AcJobRecords, InitialContents)
-{
-    // The dialogs start from these: port 0 into port (or capacitor) 1.
-    const auto fields = [](const AcJob& j) {
-        return std::vector<uint32_t>{j.Mode, j.SourcePort, j.TerminationPort, j.SourceIndex, j.TerminationIndex};
-    };
-    EXPECT_EQ(fields(gAcJobS21), (std::vector<uint32_t>{9093, 0, 1, 0, 1}));
-    EXPECT_EQ(fields(gAcJobCapacitorSParameters), (std::vector<uint32_t>{9092, 0, 1, 0xFFFFFFFFu, 0xFFFFFFFFu}));
-    EXPECT_EQ(AcJobForMode(9095), &gAcJobWithoutDialog);
-    EXPECT_EQ(AcJobForMode(9093), &gAcJobS21);
-    EXPECT_EQ(AcJobForMode(9091), nullptr);
 }
 
 struct PreconditionCase {

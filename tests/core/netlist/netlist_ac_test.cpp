@@ -123,7 +123,7 @@ TEST_F(AcNetlist, ViaConnectsItsSignalLayerToTheReferenceBelow)
     EXPECT_EQ(lines[3].back(), ' ');
 }
 
-TEST_F(AcNetlist, ImpedanceProbesOnSignalLayersOnly)
+TEST_F(AcNetlist, ImpedanceProbesAndDielectricLossPerPlanePair)
 {
     TestBoard two(2, 1, 1);
     two.UniformMesh({0, 1});
@@ -131,31 +131,11 @@ TEST_F(AcNetlist, ImpedanceProbesOnSignalLayersOnly)
     EXPECT_EQ(LinesStarting(zAtF, "I_L"), std::vector<std::string>{"I_L0_N000001 N_L0_N000001 0 AC 0"});
     EXPECT_EQ(LinesStarting(zAtF, ".net"), std::vector<std::string>{".net I_L0_N000001"});
     EXPECT_EQ(LinesStarting(zAtF, ".save"), std::vector<std::string>{".save Zin(I_L0_N000001)"});
-    EXPECT_TRUE(LinesStarting(Ac(two, Job(9094)), "I_L").empty());
-
-    // (The probes of 4-layer boards, on layers 1 and 2, are in the 4-layer golden netlist.)
-    TestBoard four(4, 1, 1);
-    four.UniformMesh({0, 1, 2, 3});
-    EXPECT_EQ(LinesStarting(Ac(four, Job(9090)), ".save V("),
-              (std::vector<std::string>{".save V(N_L1_N000001)", ".save V(N_L2_N000001)"}));
-
-    // Copper only on the two reference planes: no dielectric, no probe, no loss.
-    TestBoard outer(4, 1, 1);
-    outer.UniformMesh({0, 3});
-    const std::string text = Ac(outer, Job(9095));
-    EXPECT_TRUE(LinesStarting(text, "I_L").empty());
-    EXPECT_TRUE(LinesStarting(text, "*Dielectric").empty());
-    EXPECT_TRUE(LinesStarting(text, "T_L").empty());
-}
-
-TEST_F(AcNetlist, DielectricLossPerPlanePair)
-{
-    TestBoard two(2, 1, 1);
-    two.UniformMesh({0, 1});
-    // C = 4.1 * 8.852e-12 * 1 mm^2 / 0.1 mm; R = 1 / (2 pi C 0.02).
+    // Z of ports: no probes. C = 4.1 * 8.852e-12 * 1 mm^2 / 0.1 mm; R = 1 / (2 pi C 0.02).
+    const std::string zin = Ac(two, Job(9094));
+    EXPECT_TRUE(LinesStarting(zin, "I_L").empty());
     const double c = 4.1 * 8.852e-12 * 1e-6 / 1e-4;
     const double r = 1 / (2 * M_PI * c * 0.02);
-    const std::string zin = Ac(two, Job(9094));
     const auto comments = LinesStarting(zin, "*Dielectric");
     ASSERT_EQ(comments.size(), 1u);
     EXPECT_NEAR(Field(comments[0].substr(comments[0].find("C=") + 2), 0) / c, 1, 1e-6);
@@ -164,14 +144,25 @@ TEST_F(AcNetlist, DielectricLossPerPlanePair)
     ASSERT_EQ(loss.size(), 1u);
     EXPECT_EQ(loss[0].substr(0, 33), "R_L1_N000001_loss N_L0_N000001 0 ");
 
+    // (The probes of 4-layer boards, on layers 1 and 2, are in the 4-layer golden netlist.)
     TestBoard four(4, 1, 1);
     four.UniformMesh({0, 1, 2, 3});
+    EXPECT_EQ(LinesStarting(Ac(four, Job(9090)), ".save V("),
+              (std::vector<std::string>{".save V(N_L1_N000001)", ".save V(N_L2_N000001)"}));
     std::vector<std::string> heads;
     for (const std::string& line : LinesStarting(Ac(four, Job(9094)), "R_L"))
         if (line.find("_loss") != std::string::npos) heads.push_back(line.substr(0, line.find(" {")));
     EXPECT_EQ(heads, (std::vector<std::string>{"R_L0_N000001_loss N_L1_N000001 0",
                                                "R_L1_N000001_loss N_L1_N000001 N_L2_N000001",
                                                "R_L3_N000001_loss N_L2_N000001 0"}));
+
+    // Copper only on the two reference planes: no dielectric, no probe, no loss.
+    TestBoard outer(4, 1, 1);
+    outer.UniformMesh({0, 3});
+    const std::string text = Ac(outer, Job(9095));
+    EXPECT_TRUE(LinesStarting(text, "I_L").empty());
+    EXPECT_TRUE(LinesStarting(text, "*Dielectric").empty());
+    EXPECT_TRUE(LinesStarting(text, "T_L").empty());
 
     two.board.Df[0] = 0;  // a lossless dielectric: the comment stays, no "inf" resistor
     const std::string lossless = Ac(two, Job(9094));

@@ -56,8 +56,6 @@ TEST_P(CopperBranches, Lines)
 INSTANTIATE_TEST_SUITE_P(
     Meshes, CopperBranches,
     ::testing::Values(
-        BranchCase{"EqualNodes", 1, 2, 1, 1e-3f, {{0, 0, 1, 1, {0}}, {1, 0, 1, 1, {0}}},
-                   {"RC0_000001_0 N0_000001 N0_000002 1.000000"}},
         // 1 + 100 K * 0.0039 / K
         BranchCase{"Hot", 1, 2, 1, 1e-3f, {{0, 0, 1, 1, {0}, 120.0}, {1, 0, 1, 1, {0}, 120.0}},
                    {"RC0_000001_0 N0_000001 N0_000002 1.390000"}},

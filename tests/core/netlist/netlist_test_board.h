@@ -1,111 +1,22 @@
 #pragma once
-// Small boards and meshes for the netlist tests, built node by node so that
-// every value in a netlist can be worked out by hand, and the helpers that
-// look at the netlists.
+// The helpers that write and look at the netlists of the small boards of
+// TestBoard, built node by node so that every value can be worked out by hand.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "../util/test_files.h"
-#include "board/part_list.h"
-#include "board/sim_matrix.h"
-#include "mesh/mesh_model.h"
+#include "../mesh/mesh_test_support.h"
 #include "netlist/element_counters.h"
 #include "netlist/netlist_writer.h"
 
 namespace korvex {
 
 namespace netlist_test {
-
-// A mesh node: position and size in pixels, the layers with copper.
-struct NodeSpec {
-    int x, y, width, height;
-    std::vector<int> copper;
-    double temperature = 20.0;
-};
-
-struct TestBoard {
-    SimMatrix board{};
-    Mesh mesh{};
-
-    // pixelsX x pixelsY pixels of `pitchX` x `pitchY` metres, `layers` layers,
-    // no copper, the default materials of a new board.
-    TestBoard(int layers, int pixelsX, int pixelsY, float pitchX = 1e-3f, float pitchY = 1e-3f)
-    {
-        InitSimulationMatrix(&board);
-        SetLayerCount(&board, layers);
-        SetSize(&board, pitchX * static_cast<float>(pixelsX), pitchY * static_cast<float>(pixelsY),
-                static_cast<uint32_t>(pixelsX), static_cast<uint32_t>(pixelsY), nullptr, nullptr);
-        MallocCopperMatrix(&board);
-        InitMesh(&mesh, &board);
-    }
-    ~TestBoard()
-    {
-        FreeMesh(&mesh);
-        freeSimulationMatrix(&board);
-    }
-    TestBoard(const TestBoard&) = delete;
-    TestBoard& operator=(const TestBoard&) = delete;
-
-    void Copper(int layer, int left, int top, int right, int bottom, float value = 1.0f)
-    {
-        for (int x = left; x <= right; ++x)
-            for (int y = top; y <= bottom; ++y) board.CopperMatrix[x][y][layer] = value;
-    }
-    void FillCopper(int layer) { Copper(layer, 0, 0, static_cast<int>(board.CountPixelX) - 1, static_cast<int>(board.CountPixelY) - 1); }
-
-    // Adds a node of `width` x `height` pixels at (x, y) with copper on the
-    // layers of `copperLayers` and `temperature` on every layer.
-    MeshNode* Node(int x, int y, int width, int height, std::initializer_list<int> copperLayers,
-                   double temperature = 20.0)
-    {
-        MeshNode t{};
-        t.x = static_cast<uint32_t>(x);
-        t.y = static_cast<uint32_t>(y);
-        t.OrderX = static_cast<uint32_t>(width);
-        t.OrderY = static_cast<uint32_t>(height);
-        for (int l : copperLayers) t.bCopper[l] = 1;
-        for (double& v : t.Temperature) v = temperature;
-        return AddNode(&mesh, &t);
-    }
-    // Adds the nodes and links them.
-    void Nodes(const std::vector<NodeSpec>& nodes)
-    {
-        for (const NodeSpec& n : nodes) {
-            MeshNode* node = Node(n.x, n.y, n.width, n.height, {}, n.temperature);
-            for (int l : n.copper) node->bCopper[l] = 1;
-        }
-        Link();
-    }
-    // Square 1 x 1 nodes over the whole board, copper on the given layers.
-    void UniformMesh(std::initializer_list<int> copperLayers, double temperature = 20.0)
-    {
-        for (uint32_t y = 0; y < board.CountPixelY; ++y)
-            for (uint32_t x = 0; x < board.CountPixelX; ++x)
-                Node(static_cast<int>(x), static_cast<int>(y), 1, 1, copperLayers, temperature);
-        Link();
-    }
-    // Computes the neighbours of every node (after all nodes are added).
-    void Link()
-    {
-        for (MeshNode* n = GetFirstNode(&mesh); n != nullptr; n = GetNextNode(n)) SetNeighbour(&mesh, n);
-    }
-    MeshNode* NodeAtPixel(int x, int y) { return CoordinateToAddress(&mesh, MeshPoint{x, y}); }
-
-    template <class Record>
-    Record* Add(uint32_t kind, const Record& record)
-    {
-        AddPart(&board, kind, &record);
-        Part* last = GetFirstPart(&board);
-        while (GetNextPart(last) != nullptr) last = GetNextPart(last);
-        return PartRecord<Record>(last);
-    }
-};
 
 // Resets the program-wide element counters so that names start at 1.
 class FreshCounters : public ::testing::Test {

@@ -215,7 +215,7 @@ TEST_F(ThermalNetlist, CopperHeatingFromTheLastElectricalResult)
     SimpleMaterials(b);
     b.UniformMesh({0, 1});
     b.board.RdcX[0] = 2.0f, b.board.RdcY[0] = 3.0f;  // as left by the last DC netlist
-    MeshNode* node = b.NodeAtPixel(0, 0);
+    MeshNode* node = b.At(0, 0);
     NodeResults(&b.mesh, node)->CurrentX[0] = 0.5, NodeResults(&b.mesh, node)->CurrentY[0] = 0.25;
     // P = 2 * 0.5^2 + 3 * 0.25^2 at 20 degC; layer 1 carries no current.
     EXPECT_EQ(LinesStarting(Thermal(b, Heating(true, false, false)), "IIR"),
@@ -238,7 +238,7 @@ TEST_F(ThermalNetlist, SmallBoardMatchesGoldenFile)
     b.Node(3, 1, 1, 1, {1}, 25.0);
     b.Link();
     b.board.RdcX[0] = b.board.RdcY[0] = 1.0f;
-    NodeResults(&b.mesh, b.NodeAtPixel(2, 0))->CurrentX[0] = 0.75;
+    NodeResults(&b.mesh, b.At(2, 0))->CurrentX[0] = 0.75;
     HeatSource source;
     source.RectBX = 1, source.RectBY = 1;
     b.Add(PART_HEATSOURCE, source);

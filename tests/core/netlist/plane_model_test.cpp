@@ -132,8 +132,8 @@ TEST(PlaneModel, BranchFormsAndStubsMatchGoldenFile)
         TestBoard b(c.layers, c.pixelsX, c.pixelsY);
         if (c.layers == 4) b.board.SizeZ[0] = 1e-4f, b.board.SizeZ[1] = 2e-4f, b.board.SizeZ[2] = 4e-4f;
         b.Nodes(c.nodes);
-        const MeshNode* to = c.toX < 0 ? nullptr : b.NodeAtPixel(c.toX, c.toY);
-        const Branch branch = WriteBranch(b, b.NodeAtPixel(c.fromX, c.fromY), to, c.layer, c.direction, c.mode);
+        const MeshNode* to = c.toX < 0 ? nullptr : b.At(c.toX, c.toY);
+        const Branch branch = WriteBranch(b, b.At(c.fromX, c.fromY), to, c.layer, c.direction, c.mode);
         EXPECT_EQ(branch.result, 0) << c.what;
         text += std::string("** ") + c.what + "\n" + branch.text;
     }
@@ -144,13 +144,11 @@ TEST(PlaneModel, NoBranchWithoutAPlanePair)
 {
     TestBoard b(4, 2, 1);
     b.UniformMesh({0, 1, 2, 3});
-    EXPECT_EQ(WriteBranch(b, b.NodeAtPixel(0, 0), b.NodeAtPixel(1, 0), 3, 0).result, -1);  // below the last layer
-    EXPECT_TRUE(LinesStarting(WriteBranch(b, b.NodeAtPixel(0, 0), b.NodeAtPixel(1, 0), 0, 0, AC_MODE_Z_AT_F).text,
-                              ".save")
-                    .empty());
+    EXPECT_EQ(WriteBranch(b, b.At(0, 0), b.At(1, 0), 3, 0).result, -1);  // below the last layer
+    EXPECT_TRUE(LinesStarting(WriteBranch(b, b.At(0, 0), b.At(1, 0), 0, 0, AC_MODE_Z_AT_F).text, ".save").empty());
     TestBoard none(2, 2, 1);
     none.UniformMesh({0});
-    EXPECT_EQ(WriteBranch(none, none.NodeAtPixel(0, 0), none.NodeAtPixel(1, 0), 0, 0).result, -1);
+    EXPECT_EQ(WriteBranch(none, none.At(0, 0), none.At(1, 0), 0, 0).result, -1);
     EXPECT_EQ(WriteBranch(none, nullptr, nullptr, 0, 0).result, -1);
 }
 
@@ -180,7 +178,7 @@ TEST(PlaneModel, LineValuesFromTheBranchGeometry)
         TestBoard b(2, 4, 4);
         b.Nodes(k.nodes);
         const int toX = k.nodes[0].width;
-        const auto lines = Lines(WriteBranch(b, b.NodeAtPixel(0, 0), b.NodeAtPixel(toX, 0), 0, 0).text);
+        const auto lines = Lines(WriteBranch(b, b.At(0, 0), b.At(toX, 0), 0, 0).text);
         ASSERT_EQ(lines.size(), 4u);
         EXPECT_EQ(lines[0], k.comment);
         const double c = k.flength * 4.1 * 8.852e-12 * k.fwidth / 1e-4 / 2;
@@ -203,8 +201,8 @@ TEST(PlaneModel, StrayCorrectionOfAnOpenStrip)
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x) b.Node(x, y, 1, 1, y == 1 ? std::initializer_list<int>{0, 1} : std::initializer_list<int>{1});
     b.Link();
-    const MeshNode* a = b.NodeAtPixel(1, 1);
-    const MeshNode* n = b.NodeAtPixel(2, 1);
+    const MeshNode* a = b.At(1, 1);
+    const MeshNode* n = b.At(2, 1);
     const ConnectionRect rect = GetRectofConnection(&b.board, &b.mesh, a, n);
     EXPECT_EQ(std::vector<int>({rect.left, rect.top, rect.right, rect.bottom}), std::vector<int>({1, 1, 2, 1}));
     EXPECT_EQ(IsCopperEdgeHoz(&b.board, rect, 0), 3);
@@ -236,7 +234,7 @@ TEST(PlaneModel, StrayCorrectionOfAnOpenStrip)
     full.FillCopper(0);
     full.FillCopper(1);
     full.UniformMesh({0, 1});
-    const auto plain = Lines(WriteBranch(full, full.NodeAtPixel(0, 1), full.NodeAtPixel(1, 1), 0, 0,
+    const auto plain = Lines(WriteBranch(full, full.At(0, 1), full.At(1, 1), 0, 0,
                                          AC_MODE_ZIN_OF_PORTS, true).text);
     ASSERT_EQ(plain.size(), 4u);
     EXPECT_NEAR(Value(plain[3], "Td") / std::sqrt(lv * c), 1, 1e-6);

@@ -1,9 +1,10 @@
 #pragma once
-// Synthetic impedance curves for the PDN tool tests.
+// Synthetic impedance curves, boards and capacitor records for the PDN tool tests.
 #include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,7 @@
 #include "pdn/complex.h"
 #include "pdn/port_zin_curve.h"
 
-namespace korvex {
-
-namespace pdn_test {
+namespace korvex::pdn_test {
 
 constexpr double kTwoPi = 6.283185307179586;
 
@@ -58,27 +57,29 @@ inline std::vector<DComplex> ParallelBranches(const std::vector<double>& f, cons
 
 inline CapRecord Branch(float c, float esr = 0.01f, float esl = 1e-9f)
 {
-    CapRecord r;
-    r.Capacitance = c;
-    r.ESR = esr;
-    r.ESL = esl;
-    return r;
+    return CapRecord{.Capacitance = c, .ESR = esr, .ESL = esl};
 }
 
-inline void AddPort(SimMatrix& board, uint32_t id, uint32_t x, uint32_t y, uint32_t layer)
+// A list owned by the test.
+struct CapList : CapDatabase {
+    CapList() = default;
+    CapList(std::initializer_list<CapRecord> records)
+    {
+        for (const CapRecord& r : records) AddCap(this, Count, &r);
+    }
+    CapList(const CapList&) = delete;
+    ~CapList() { FreeCapDatabase(this); }
+};
+
+inline void AddPort(SimMatrix& board, uint32_t id, uint32_t x = 0, uint32_t y = 0, uint32_t layer = 0)
 {
-    Port port;
-    port.ID = id;
-    port.x = x;
-    port.y = y;
-    port.Layer = layer;
+    Port port{.x = x, .y = y, .ID = id, .Layer = layer};
     AddPart(&board, PART_PORT, &port);
 }
 
 inline void AddCapacitor(SimMatrix& board, uint32_t ref)
 {
-    Cap cap;
-    cap.Ref = ref;
+    Cap cap{.Ref = ref};
     AddPart(&board, PART_CAP, &cap);
 }
 
@@ -96,6 +97,4 @@ struct ScratchDir {
     std::string Path(const char* name) const { return (dir / name).string(); }
 };
 
-}  // namespace pdn_test
-
-}  // namespace korvex
+}  // namespace korvex::pdn_test

@@ -49,18 +49,16 @@ TEST(Project, SavedReopenedChangedAndSavedAgainKeepsEveryByte)
         SCOPED_TRACE(compressed ? "compressed" : "plain");
         TempFolder t(compressed ? "project_gz" : "project_plain");
         const std::string first = t.Path("first.sav"), second = t.Path("second.sav");
-        uint32_t parts = 0;
-        {
-            Project p;
-            EXPECT_FALSE(p.IsModified());
-            EXPECT_FALSE(p.Save().IsOk());  // no file name yet
-            FillProject(p);
-            parts = CountParts(&p.Board());
-            EXPECT_TRUE(p.IsModified());
-            ASSERT_TRUE(p.SaveAs(first, compressed).IsOk());
-            EXPECT_FALSE(p.IsModified());
-            EXPECT_EQ(p.Path(), first);
-        }
+        Project saved;
+        EXPECT_FALSE(saved.IsModified());
+        EXPECT_FALSE(saved.Save().IsOk());  // no file name yet
+        FillProject(saved);
+        const uint32_t parts = CountParts(&saved.Board());
+        ASSERT_TRUE(saved.SaveAs(first, compressed).IsOk());
+        EXPECT_FALSE(saved.IsModified());
+        EXPECT_EQ(saved.Path(), first);
+        const std::vector<uint8_t> bytes = ReadBytes(first);
+
         Project p;
         ASSERT_TRUE(p.Open(first).IsOk());
         EXPECT_FALSE(p.IsModified());
@@ -69,25 +67,22 @@ TEST(Project, SavedReopenedChangedAndSavedAgainKeepsEveryByte)
         EXPECT_EQ(p.Caps().Count, 2);
         EXPECT_EQ(p.NoiseParam().T, compressed ? 2e-7f : VoltageNoiseTimeParam{}.T);  // plain files keep none
 
-        // Changed and saved, then changed back: the file is the first one again.
+        // Changed and saved in place, in the form the file had; changed back: the first bytes again.
         Via via;
         via.x = 1;
         ASSERT_TRUE(AddPart(&p.Board(), PART_VIA, &via).IsOk());
         p.MarkModified();
         ASSERT_TRUE(p.Save().IsOk());
         EXPECT_FALSE(p.IsModified());
-        EXPECT_NE(ReadBytes(first).size(), 0u);
         Project reopened;
         ASSERT_TRUE(reopened.Open(first).IsOk());
+        EXPECT_EQ(reopened.IsCompressed(), compressed);
         EXPECT_EQ(CountParts(&reopened.Board()), parts + 1);
         Part* last = reopened.Board().pFirstPart;
         while (last->pNext != nullptr) last = last->pNext;
         DeletePart(&reopened.Board(), last);
         ASSERT_TRUE(reopened.SaveAs(second, compressed).IsOk());
-        Project original;
-        FillProject(original);
-        ASSERT_TRUE(original.SaveAs(first, compressed).IsOk());
-        EXPECT_EQ(ReadBytes(second), ReadBytes(first));
+        EXPECT_EQ(ReadBytes(second), bytes);
     }
 }
 
@@ -138,8 +133,6 @@ TEST(Project, OpenRefusalSaysWhyAndKeepsTheProject)
     };
     const Case cases[] = {
         {"missing file", SIZE_MAX, "cannot open"},
-        {"empty file", 0, "too short for a project header (0"},
-        {"truncated header", 200, "too short for a project header (200"},
         {"truncated capacitor list", bytes.size() - 10, "inside a [CAPS] record"},
     };
     for (const Case& c : cases) {

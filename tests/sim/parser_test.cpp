@@ -1,19 +1,14 @@
-// The compressed pattern built from stamped entries, node numbering with repeated names close
-// together, and the duplicate element check, each against a plain construction written here.
+// The parser: the duplicate element check, reading ahead on a second thread against one thread,
+// and the compressed pattern built from stamped entries against a plain construction here.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
-
-#include <map>
 #include <random>
 #include <set>
-#include <string>
-#include <utility>
-#include <vector>
+#include <sstream>
 
 #include "circuit.h"
 #include "mna_system.h"
@@ -44,9 +39,8 @@ TEST(CompressPattern, MatchesASetOfEntriesAndPlacesEveryEntry)
         }
         if (c.n == 30)
             for (int r = 0; r < 30; ++r) entries.emplace_back(r, 7);  // a full column
-        const std::vector<std::pair<int, int>> stamped = entries;
-
-        std::map<int, std::set<int>> reference;  // column -> rows
+        const std::vector<std::pair<int, int>> stamped = entries;  // compressPattern empties entries
+        std::vector<std::set<int>> reference(c.n);                  // rows by column
         for (const auto& [row, col] : stamped) reference[col].insert(row);
 
         std::vector<int> slots;
@@ -54,44 +48,19 @@ TEST(CompressPattern, MatchesASetOfEntriesAndPlacesEveryEntry)
         ASSERT_EQ(pattern.n, c.n);
         ASSERT_EQ(pattern.colPtr.size(), static_cast<size_t>(c.n) + 1);
         EXPECT_EQ(pattern.colPtr[0], 0);
-        std::vector<int> rows;
-        for (int col = 0; col < c.n; ++col) {
-            const auto found = reference.find(col);
-            const std::vector<int> expected = found == reference.end() ? std::vector<int>{}
-                                                                       : std::vector<int>(found->second.begin(), found->second.end());
-            rows.assign(pattern.rowIdx.begin() + pattern.colPtr[col], pattern.rowIdx.begin() + pattern.colPtr[col + 1]);
-            ASSERT_EQ(rows, expected) << "n " << c.n << " column " << col;
-        }
+        for (int col = 0; col < c.n; ++col)
+            ASSERT_EQ(std::vector<int>(pattern.rowIdx.begin() + pattern.colPtr[col], pattern.rowIdx.begin() + pattern.colPtr[col + 1]),
+                      std::vector<int>(reference[col].begin(), reference[col].end()))
+                << "n " << c.n << " column " << col;
         ASSERT_EQ(pattern.nonZeros(), static_cast<size_t>(pattern.colPtr[c.n]));
         ASSERT_EQ(slots.size(), stamped.size());
         for (size_t t = 0; t < stamped.size(); ++t) {
-            const int slot = slots[t];
-            const int col = stamped[t].second;
-            ASSERT_GE(slot, pattern.colPtr[col]) << t;
-            ASSERT_LT(slot, pattern.colPtr[col + 1]) << t;
-            ASSERT_EQ(pattern.rowIdx[slot], stamped[t].first) << t;
+            const auto [row, col] = stamped[t];
+            ASSERT_GE(slots[t], pattern.colPtr[col]) << t;
+            ASSERT_LT(slots[t], pattern.colPtr[col + 1]) << t;
+            ASSERT_EQ(pattern.rowIdx[slots[t]], row) << t;
         }
     }
-}
-
-// Names that come back within a few lookups are found without the index; numbering must still
-// follow first appearance, also for names that differ from a recent one in a character.
-TEST(NodeNames, NamesRepeatedNearbyKeepTheirFirstNumber)
-{
-    Circuit circuit;
-    std::map<std::string, int> reference{{"0", 0}};
-    std::mt19937 random(11);
-    std::vector<std::string> recent;
-    for (int k = 0; k < 20000; ++k) {
-        std::string name;
-        if (!recent.empty() && random() % 3 != 0) name = recent[random() % recent.size()];
-        else name = "n" + std::to_string(random() % 40) + (random() % 2 ? "_1" : "_10");
-        recent.push_back(name);
-        if (recent.size() > 6) recent.erase(recent.begin());
-        const int expected = reference.emplace(name, static_cast<int>(reference.size())).first->second;
-        ASSERT_EQ(circuit.node(name), expected) << name;
-    }
-    for (const auto& [name, number] : reference) EXPECT_EQ(circuit.findNode(name), number) << name;
 }
 
 // Several names used twice: the error names the line of the first element whose name an
