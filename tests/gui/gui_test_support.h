@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QTimer>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -79,6 +80,23 @@ template <class Record>
 double Quality(const Record& r)
 {
     return kTwoPi * Resonance(r) * r.ESL / r.ESR;
+}
+// The value fields of the capacitor dialogs in wheel order (C, ESR, ESL, fRes, Q): the
+// quantity each steps and, for fRes and Q, the one it must keep.
+template <class Record>
+struct WheelField {
+    int field;
+    double (*changed)(const Record&);
+    double (*kept)(const Record&);  // null for C, ESR and ESL
+};
+template <class Record>
+std::array<WheelField<Record>, 5> WheelFields()
+{
+    return {{{3001, [](const Record& r) { return double(r.Capacitance); }, nullptr},
+             {3002, [](const Record& r) { return double(r.ESR); }, nullptr},
+             {3003, [](const Record& r) { return double(r.ESL); }, nullptr},
+             {3011, Resonance<Record>, Quality<Record>},
+             {3012, Quality<Record>, Resonance<Record>}}};
 }
 // a and b agree to the relative tolerance.
 inline bool Near(double a, double b, double tolerance = 1e-4)

@@ -93,17 +93,7 @@ private slots:
             int radio;
             double up, down;
         } steps[] = {{3013, 1.01, 0.990099}, {3015, 1.1, 0.90909094}, {3016, 1.25, 0.8}};
-        using Quantity = double (*)(const Cap&);
-        const struct {
-            int field;
-            Quantity changed, kept;  // kept: null for C, ESR and ESL
-        } fields[] = {
-            {3001, [](const Cap& c) { return double(c.Capacitance); }, nullptr},
-            {3002, [](const Cap& c) { return double(c.ESR); }, nullptr},
-            {3003, [](const Cap& c) { return double(c.ESL); }, nullptr},
-            {3011, Resonance<Cap>, Quality<Cap>},
-            {3012, Quality<Cap>, Resonance<Cap>},
-        };
+        const auto fields = WheelFields<Cap>();
         Control<QLineEdit>(&dialog, 3001)->setText("1u");
         Control<QLineEdit>(&dialog, 3002)->setText("20m");
         Control<QLineEdit>(&dialog, 3003)->setText("1n");

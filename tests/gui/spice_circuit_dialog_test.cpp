@@ -50,18 +50,7 @@ private slots:
         SpiceCircuitDialog dialog(&list, JobEnvironment{}, nullptr);
         Control<QRadioButton>(&dialog, 3015)->click();  // 10 %
         dialog.findChild<QTableWidget*>("3004")->selectRow(0);
-        using Quantity = double (*)(const CapRecord&);
-        const struct {
-            int field;
-            Quantity changed, kept;  // kept: null for C, ESR and ESL
-        } cases[] = {
-            {3001, [](const CapRecord& r) { return double(r.Capacitance); }, nullptr},
-            {3002, [](const CapRecord& r) { return double(r.ESR); }, nullptr},
-            {3003, [](const CapRecord& r) { return double(r.ESL); }, nullptr},
-            {3011, Resonance<CapRecord>, Quality<CapRecord>},
-            {3012, Quality<CapRecord>, Resonance<CapRecord>},
-        };
-        for (const auto& c : cases) {
+        for (const auto& c : WheelFields<CapRecord>()) {
             FocusField(&dialog, c.field);
             QCOMPARE(dialog.ScrollParam(), c.field < 3011 ? c.field - 3001 : c.field - 3008);
             const CapRecord before = list.Caps[0];
