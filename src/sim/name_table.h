@@ -1,13 +1,14 @@
 // The node names of a netlist, numbered in order of first appearance, for the millions of nodes
 // of a large mesh: all names in one character arena with their end offsets (no string object
-// per name), and an open-addressing index of (hash tag, number) slots for the lookups while
-// the netlist is read. The index can be dropped once no more names are looked up.
-// A slot of 8 bytes holds the number and a tag of hash and length: a name's characters are
-// read only when its tag matches, and the index of a large netlist stays small enough to be
-// mostly in cache.
+// per name), and an open-addressing index of (hash tag, number, arena offset) slots for the
+// lookups while the netlist is read. The index can be dropped once no more names are looked up.
+// A slot of 16 bytes holds the number, a tag of hash and length and where the name's characters
+// begin: the characters are read only when the tag matches, straight from the slot, and a
+// reader that knows the hashes of the names it needs soon loads their slots ahead.
 #pragma once
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,36 +32,39 @@ public:
         }
     }
     // Number of name, appended when new. One probe finds the name or the free slot it takes.
-    int add(std::string_view name)
+    int add(std::string_view name) { return add(name, hashOf(name)); }
+    // The same with the name's hashOf() already known (taken while the line was split).
+    int add(std::string_view name, uint64_t hash)
     {
         if (indexReleased_) {
             if (const int found = scan(name); found >= 0) return found;
             return append(name);
         }
         // A netlist names the same few nodes on neighbouring lines: those are found here
-        // without touching the index, whose slots are spread over many megabytes.
-        for (const int index : recent_)
-            if (index >= 0 && (*this)[index] == name) return index;
+        // without touching the index, whose slots are spread over many megabytes. The hashes
+        // decide which one to compare.
+        for (int k = 0; k < kRecent; ++k)
+            if (recentHash_[k] == hash && recent_[k] >= 0 && sameName((*this)[recent_[k]], name)) return recent_[k];
         if (slots_.empty()) grow(16);
-        const uint64_t hash = hashOf(name);
         const uint32_t tag = tagOf(hash, name.size());
         size_t s = hash & mask_;
         for (;; s = (s + 1) & mask_) {
             const Slot& slot = slots_[s];
             if (slot.index < 0) break;
-            if (slot.tag == tag && matches(slot, name)) return remember(slot.index);
+            if (slot.tag == tag && matches(slot, name)) return remember(slot.index, hash);
         }
         const int index = append(name);
         if (full()) grow(slots_.size() * 2);
-        else slots_[s] = {tag, index};
-        return remember(index);
+        else slots_[s] = {tag, index, chars_.size() - name.size()};
+        return remember(index, hash);
     }
     // Starts loading the index slot where a lookup of name begins, for a name needed soon.
     // Always inlined: a call whose only effect is a prefetch is otherwise judged free of
     // effects and dropped by the optimiser.
-    [[gnu::always_inline]] void prefetch(std::string_view name) const
+    [[gnu::always_inline]] void prefetch(std::string_view name) const { prefetchHash(hashOf(name)); }
+    [[gnu::always_inline]] void prefetchHash(uint64_t hash) const
     {
-        if (!slots_.empty()) __builtin_prefetch(slots_.data() + (hashOf(name) & mask_));
+        if (!slots_.empty()) __builtin_prefetch(slots_.data() + (hash & mask_));
     }
     std::string_view operator[](int index) const
     {
@@ -68,10 +72,11 @@ public:
         return std::string_view(chars_.data() + begin, ends_[index] - begin);
     }
     size_t size() const { return ends_.size(); }
-    // Room for n names without growing the index.
-    void reserve(size_t n)
+    // Room for n names of `chars` characters in all without growing the arena or the index.
+    void reserve(size_t n, size_t chars = 0)
     {
         ends_.reserve(n);
+        chars_.reserve(chars);
         size_t slots = 16;
         while (slots * 3 < 4 * n) slots *= 2;
         if (slots > slots_.size() && !indexReleased_) grow(slots);
@@ -87,20 +92,53 @@ public:
         ends_.shrink_to_fit();
     }
 
+    // A hash of the name's bytes read eight at a time (the last word overlapping the one
+    // before it), each word mixed in by a multiply, then a full 64-bit finish: names that
+    // differ in their last digits (n1_000041, n1_000042) spread over the whole table and
+    // over the tag bits.
+    static uint64_t hashOf(std::string_view name)
+    {
+        const char* p = name.data();
+        const size_t n = name.size();
+        uint64_t h = 0x9e3779b97f4a7c15ull ^ (n * 0xff51afd7ed558ccdull);
+        auto mix = [](uint64_t h, uint64_t word) {
+            h = (h ^ word) * 0x9fb21c651e98df25ull;
+            return h ^ (h >> 32);
+        };
+        if (n >= 8) {
+            size_t k = 0;
+            for (; k + 8 < n; k += 8) h = mix(h, load64(p + k));
+            h = mix(h, load64(p + n - 8));
+        } else if (n >= 4) {
+            h = mix(h, load32(p) | static_cast<uint64_t>(load32(p + n - 4)) << 32);
+        } else if (n > 0) {
+            const auto byte = [p](size_t k) { return static_cast<uint64_t>(static_cast<unsigned char>(p[k])); };
+            h = mix(h, byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16);
+        }
+        h ^= h >> 30;
+        h *= 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 27;
+        h *= 0x94d049bb133111ebull;
+        return h ^ (h >> 31);
+    }
+
 private:
     struct Slot {
         uint32_t tag = 0;  // upper 24 bits of the name's hash, its length (up to 255) below
         int32_t index = -1;
+        size_t begin = 0;  // of the name's characters in chars_
     };
-    // FNV-1a followed by a multiply-shift mix, so that names differing in their last digits
-    // (n1_000041, n1_000042) spread over the whole table.
-    static uint64_t hashOf(std::string_view name)
+    static uint64_t load64(const char* p)
     {
-        uint64_t h = 1469598103934665603ull;
-        for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
-        h ^= h >> 29;
-        h *= 0xbf58476d1ce4e5b9ull;
-        return h ^ (h >> 32);
+        uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        return word;
+    }
+    static uint32_t load32(const char* p)
+    {
+        uint32_t word;
+        std::memcpy(&word, p, sizeof word);
+        return word;
     }
     static uint32_t tagOf(uint64_t hash, size_t length)
     {
@@ -110,8 +148,25 @@ private:
     bool matches(const Slot& slot, std::string_view name) const
     {
         if (name.size() >= 255 && (*this)[slot.index].size() != name.size()) return false;
-        const size_t begin = slot.index == 0 ? 0 : ends_[slot.index - 1];
-        return std::char_traits<char>::compare(chars_.data() + begin, name.data(), name.size()) == 0;
+        return sameBytes(chars_.data() + slot.begin, name.data(), name.size());
+    }
+    static bool sameName(std::string_view a, std::string_view b)
+    {
+        return a.size() == b.size() && sameBytes(a.data(), b.data(), a.size());
+    }
+    // Names are short: compared a word at a time (the last word overlapping the one before),
+    // without a library call.
+    static bool sameBytes(const char* a, const char* b, size_t n)
+    {
+        if (n >= 8) {
+            for (size_t k = 0; k + 8 < n; k += 8)
+                if (load64(a + k) != load64(b + k)) return false;
+            return load64(a + n - 8) == load64(b + n - 8);
+        }
+        if (n >= 4) return load32(a) == load32(b) && load32(a + n - 4) == load32(b + n - 4);
+        for (size_t k = 0; k < n; ++k)
+            if (a[k] != b[k]) return false;
+        return true;
     }
     // At most three quarters of the slots in use: linear probing still ends after a few slots.
     bool full() const { return (size() + 1) * 4 > slots_.size() * 3; }
@@ -132,9 +187,10 @@ private:
         buffer.reserve(std::max(needed, 2 * buffer.capacity()));
         prefaultElements(buffer, buffer.capacity());
     }
-    int remember(int index)
+    int remember(int index, uint64_t hash)
     {
         recent_[nextRecent_] = index;
+        recentHash_[nextRecent_] = hash;
         nextRecent_ = (nextRecent_ + 1) % kRecent;
         return index;
     }
@@ -150,7 +206,7 @@ private:
         const uint64_t hash = hashOf(name);
         size_t s = hash & mask_;
         while (slots_[s].index >= 0) s = (s + 1) & mask_;
-        slots_[s] = {tagOf(hash, name.size()), index};
+        slots_[s] = {tagOf(hash, name.size()), index, static_cast<size_t>(name.data() - chars_.data())};
     }
     void grow(size_t slots)
     {
@@ -171,6 +227,7 @@ private:
     bool indexReleased_ = false;
     static constexpr int kRecent = 4;
     int recent_[kRecent] = {-1, -1, -1, -1};
+    uint64_t recentHash_[kRecent] = {};
     int nextRecent_ = 0;
 };
 

@@ -2,10 +2,14 @@
 #include "netlist_parser.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <stop_token>
 #include <thread>
 #include <unordered_map>
 
@@ -131,7 +135,7 @@ private:
 // Lookups of node names miss the cache: the lines a few ahead have their index slots loaded
 // while the current one is handled. Guessed from the first words only; a wrong guess costs a
 // wasted load and nothing else.
-constexpr size_t kPrefetchDistance = 4;
+constexpr size_t kPrefetchDistance = 8;
 [[gnu::always_inline]] inline void prefetchNodes(const Circuit& circuit, std::string_view text)
 {
     if (text.empty() || text[0] == '.' || text[0] == 'x') return;
@@ -145,111 +149,247 @@ constexpr size_t kPrefetchDistance = 4;
     }
 }
 
-// Number of the first element whose name an earlier element already has, or UINT32_MAX.
-uint32_t firstDuplicateName(const std::vector<Element>& elements)
-{
-    size_t size = 16;
-    while (size * 3 < 4 * elements.size()) size *= 2;  // at most three quarters in use
+// Below this many lines a second thread gains less than it costs to start.
+constexpr size_t kReadAheadFrom = 50000;
+
+constexpr uint32_t kNoDuplicate = UINT32_MAX;
+
+// The element names met so far, in element order, up to the first repeat: a check that runs
+// while the circuit is still being built, on the second thread once its lines are taken apart,
+// and is finished by the building thread.
+class ElementNameSet {
+public:
+    explicit ElementNameSet(size_t room) : room_(room)
+    {
+        size_t size = 16;
+        while (size * 3 < 4 * room) size *= 2;  // at most three quarters in use
+        slots_.reserve(size);
+        prefaultElements(slots_, size);
+        slots_.resize(size, Slot{0, UINT32_MAX});
+        mask_ = size - 1;
+    }
+    // Adds the names of the elements from checked() to end - 1, stopping at the first one an
+    // earlier element has (repeat()). False, adding nothing, when end is beyond the room.
+    bool addUpTo(const Element* elements, uint32_t end)
+    {
+        if (end > room_) return false;
+        constexpr uint32_t kAhead = 8;  // hashes taken ahead, their slots loaded meanwhile
+        uint64_t hashes[kAhead];
+        auto ahead = [&](uint32_t k) {
+            const uint64_t hash = NameTable::hashOf(elements[k].name.view());
+            __builtin_prefetch(&slots_[hash & mask_]);
+            return hash;
+        };
+        const uint32_t from = checked_;
+        for (uint32_t k = from; k < std::min(from + kAhead, end); ++k) hashes[k % kAhead] = ahead(k);
+        for (; checked_ < end && repeat_ == kNoDuplicate; ++checked_) {
+            const uint32_t k = checked_;
+            const uint64_t hash = hashes[k % kAhead];
+            if (k + kAhead < end) hashes[k % kAhead] = ahead(k + kAhead);
+            const std::string_view name = elements[k].name.view();
+            const uint32_t tag = static_cast<uint32_t>(hash >> 32);
+            size_t s = hash & mask_;
+            for (; slots_[s].element != UINT32_MAX; s = (s + 1) & mask_)
+                if (slots_[s].tag == tag && elements[slots_[s].element].name.view() == name) break;
+            if (slots_[s].element != UINT32_MAX) {
+                repeat_ = k;
+                break;
+            }
+            slots_[s] = {tag, k};
+        }
+        return true;
+    }
+    uint32_t checked() const { return checked_; }
+    uint32_t repeat() const { return repeat_; }  // kNoDuplicate: none so far
+
+private:
     struct Slot {
         uint32_t tag;      // upper half of the name's hash
         uint32_t element;  // UINT32_MAX: free
     };
-    std::vector<Slot> slots;
-    slots.reserve(size);
-    prefaultElements(slots, size);
-    slots.resize(size, Slot{0, UINT32_MAX});
-    // Hashes are taken a few elements ahead, so that their slots are loaded by the time they
-    // are probed.
-    constexpr uint32_t kAhead = 8;
-    uint64_t hashes[kAhead];
-    auto hashOf = [&](uint32_t k) {
-        const uint64_t hash = std::hash<std::string_view>{}(elements[k].name.view());
-        __builtin_prefetch(&slots[hash & (size - 1)]);
-        return hash;
-    };
-    const uint32_t count = static_cast<uint32_t>(elements.size());
-    for (uint32_t k = 0; k < std::min(kAhead, count); ++k) hashes[k] = hashOf(k);
-    for (uint32_t k = 0; k < count; ++k) {
-        const uint64_t hash = hashes[k % kAhead];
-        if (k + kAhead < count) hashes[k % kAhead] = hashOf(k + kAhead);
-        const std::string_view name = elements[k].name.view();
-        const uint32_t tag = static_cast<uint32_t>(hash >> 32);
-        for (size_t s = hash & (size - 1);; s = (s + 1) & (size - 1)) {
-            if (slots[s].element == UINT32_MAX) {
-                slots[s] = {tag, k};
-                break;
-            }
-            if (slots[s].tag == tag && elements[slots[s].element].name.view() == name) return k;
-        }
-    }
-    return UINT32_MAX;
-}
-
-// The plain element lines of a netlist from one line on, read into a circuit of their own on
-// a second thread while the first thread reads the lines before them. It stops at the first
-// line it cannot take on its own: a directive, a subcircuit instance, an element value that is
-// an expression, or any error (the first thread then reads that line itself and reports it).
-// Its node numbers are its own, in order of first appearance, so that the first thread can
-// renumber them as if it had read the lines itself.
-struct LinesReadAhead {
-    Circuit circuit;
-    size_t end = 0;       // first line not taken
-    size_t nodes = 1;     // node names and elements of the lines taken
-    size_t elements = 0;
+    size_t room_;
+    std::vector<Slot> slots_;
+    size_t mask_ = 0;
+    uint32_t checked_ = 0;  // elements whose names are in the set
+    uint32_t repeat_ = kNoDuplicate;
 };
 
-void readAhead(const std::vector<LogicalLine>& lines, size_t begin, LinesReadAhead& out) noexcept
+// Number of the first element whose name an earlier element already has, or kNoDuplicate.
+uint32_t firstDuplicateName(const std::vector<Element>& elements)
 {
-    Circuit& local = out.circuit;
-    out.end = begin;
-    try {
-        local.elements.reserve(lines.size() - begin);
-        prefaultElements(local.elements, lines.size() - begin);
-        local.nodeNames.reserve((lines.size() - begin) / 2 + 16);
-        const NodeScope top;
-        std::vector<Token> tokens;
-        for (size_t at = begin; at < lines.size(); ++at) {
-            if (at + kPrefetchDistance < lines.size()) prefetchNodes(local, lines[at + kPrefetchDistance].text);
-            tokenize(lines[at].text, lines[at].line, tokens);
-            if (!tokens.empty()) {
-                if (tokens[0].text[0] == '.' || tokens[0].text[0] == 'x') return;
-                addElement(local, tokens, lines[at].line, top);
-                if (!local.deferred.empty()) return;
-            }
-            out.end = at + 1;
-            out.nodes = local.nodeNames.size();
-            out.elements = local.elements.size();
+    ElementNameSet names(elements.size());
+    names.addUpTo(elements.data(), static_cast<uint32_t>(elements.size()));
+    return names.repeat();
+}
+
+// A plain element line, "r12 n1 n2 0.5": R, C, L, V or I, two nodes and a number, nothing else.
+// Such lines are nearly all of a large netlist. They are taken apart ahead of the building,
+// mostly on a second thread, with the hashes of their node names, so that the thread that
+// builds the circuit only numbers the nodes and stores the element. Every other line goes
+// through tokenize() and addElement(), and so does a plain line inside a .subckt.
+struct PlainLine {
+    double value;
+    uint64_t nodeHash[2];   // NameTable::hashOf() of the node names
+    uint16_t nodeAt[2];     // where the node names begin in the line
+    uint8_t nodeLength[2];  // 0: ground ("0" or "gnd")
+    uint8_t nameLength;     // 0: not a plain line
+    ElementKind kind;
+};
+
+// Separators of tokenize() (blanks and commas), and the characters that make it group and
+// join tokens ("=(){}"): a line with one of those is not plain.
+constexpr std::array<uint8_t, 256> kCharClass = [] {
+    std::array<uint8_t, 256> table{};
+    for (unsigned char c : std::string_view(" \t\r\n\v\f,")) table[c] = 1;
+    for (unsigned char c : std::string_view("=(){}")) table[c] = 2;
+    return table;
+}();
+
+// Fills plain from a logical line, or marks the line as not plain. The same as addElement()
+// makes of the line at the top level: four tokens, the value a number in every form
+// parseSpiceNumber() reads (for a source the DC value, "dc" and "ac" not being numbers).
+void takePlainLine(std::string_view text, PlainLine& plain)
+{
+    plain.nameLength = 0;
+    if (text.size() > UINT16_MAX) return;
+    switch (text.empty() ? ' ' : text[0]) {
+    case 'r': plain.kind = ElementKind::Resistor; break;
+    case 'c': plain.kind = ElementKind::Capacitor; break;
+    case 'l': plain.kind = ElementKind::Inductor; break;
+    case 'v': plain.kind = ElementKind::VoltageSource; break;
+    case 'i': plain.kind = ElementKind::CurrentSource; break;
+    default: return;
+    }
+    const char* chars = text.data();
+    const size_t size = text.size();
+    size_t begins[4], ends[4];
+    int count = 0;
+    for (size_t at = 0;;) {
+        while (at < size && kCharClass[static_cast<unsigned char>(chars[at])] == 1) ++at;
+        if (at == size) break;
+        if (count == 4) return;
+        begins[count] = at;
+        while (at < size && kCharClass[static_cast<unsigned char>(chars[at])] == 0) ++at;
+        if (at < size && kCharClass[static_cast<unsigned char>(chars[at])] == 2) return;
+        ends[count++] = at;
+    }
+    if (count != 4 || ends[0] > UINT8_MAX) return;
+    if (!parseSpiceNumber(text.substr(begins[3], ends[3] - begins[3]), plain.value)) return;
+    for (int k = 0; k < 2; ++k) {
+        const std::string_view node = text.substr(begins[k + 1], ends[k + 1] - begins[k + 1]);
+        if (node.size() > UINT8_MAX) return;
+        plain.nodeAt[k] = static_cast<uint16_t>(begins[k + 1]);
+        if (node == "0" || node == "gnd") {
+            plain.nodeLength[k] = 0;
+        } else {
+            plain.nodeLength[k] = static_cast<uint8_t>(node.size());
+            plain.nodeHash[k] = NameTable::hashOf(node);
         }
-    } catch (...) {  // out holds the lines before the one that failed
     }
+    plain.nameLength = static_cast<uint8_t>(ends[0]);
 }
 
-// Appends what readAhead took, with its node numbers turned into the circuit's.
-void mergeReadAhead(LinesReadAhead& ahead, Circuit& circuit)
+// What addElement() does with a plain line at the top level.
+void addPlainElement(Circuit& circuit, const LogicalLine& logical, const PlainLine& plain)
 {
-    const NameTable& names = ahead.circuit.nodeNames;
-    std::vector<int> number(ahead.nodes);
-    for (size_t k = 1; k < ahead.nodes; ++k) {
-        if (k + kPrefetchDistance < ahead.nodes) circuit.nodeNames.prefetch(names[static_cast<int>(k + kPrefetchDistance)]);
-        number[k] = circuit.node(names[static_cast<int>(k)]);
-    }
-    for (size_t k = 0; k < ahead.elements; ++k) {
-        Element& element = ahead.circuit.elements[k];
-        for (int& node : element.nodes) node = number[node];
-        circuit.elements.push_back(std::move(element));
-    }
+    Element& element = circuit.elements.emplace_back();
+    element.kind = plain.kind;
+    element.line = logical.line;
+    element.name = ElementName(logical.text.substr(0, plain.nameLength));
+    for (int k = 0; k < 2; ++k)
+        if (plain.nodeLength[k] != 0)
+            element.nodes[k] = circuit.nodeNames.add(logical.text.substr(plain.nodeAt[k], plain.nodeLength[k]), plain.nodeHash[k]);
+    element.values[kValue] = plain.value;
 }
 
-// Below this many lines a second thread gains less than it costs to start.
-constexpr size_t kReadAheadFrom = 50000;
+// The lines from one on taken apart in chunks, by the second thread in line order and by the
+// building thread for a chunk it reaches before the second thread is done with it (so that a
+// second thread that gets no core delays nothing). Either way a chunk's lines come out the
+// same: the circuit does not depend on which thread took which chunk.
+class LinesAhead {
+public:
+    static constexpr size_t kChunk = 1024;
+
+    LinesAhead(const std::vector<LogicalLine>& lines, size_t begin)
+        : lines_(lines), begin_(std::min(begin, lines.size())),
+          chunks_((lines.size() - begin_ + kChunk - 1) / kChunk),
+          plains_(new PlainLine[lines.size() - begin_]),  // left unwritten: each chunk fills its own
+          states_(new std::atomic<uint8_t>[chunks_])
+    {
+        for (size_t c = 0; c < chunks_; ++c) states_[c].store(kFree, std::memory_order_relaxed);
+    }
+
+    // The second thread: every chunk not yet claimed, in order, then the names of the elements
+    // built so far (see built()), until asked to stop. First it maps in the block the elements
+    // are about to be written to (which the building thread would otherwise wait for) and its
+    // own. The elements stay where they are while the lines are read: a line makes one element
+    // at most, and the block has room for one per line.
+    void run(const std::stop_token& stop, const Element* elements, size_t room)
+    {
+        prefaultForWriting(elements, room * sizeof(Element));
+        prefaultForWriting(plains_.get(), (lines_.size() - begin_) * sizeof(PlainLine));
+        for (size_t c = 0; c < chunks_ && !stop.stop_requested(); ++c) {
+            uint8_t expected = kFree;
+            if (!states_[c].compare_exchange_strong(expected, kTaken, std::memory_order_acquire)) continue;
+            take(c, plains_.get() + c * kChunk);
+            states_[c].store(kDone, std::memory_order_release);
+        }
+        if (stop.stop_requested()) return;
+        names_.emplace(room);
+        while (!stop.stop_requested() && names_->repeat() == kNoDuplicate) {
+            const uint32_t built = built_.load(std::memory_order_acquire);
+            if (built > names_->checked()) names_->addUpTo(elements, built);
+            else std::this_thread::yield();
+        }
+    }
+    // The building thread: the first `count` elements are complete.
+    void built(size_t count) { built_.store(static_cast<uint32_t>(count), std::memory_order_release); }
+    // The names the second thread has checked, once it has stopped; empty if it got no further
+    // than the lines.
+    std::optional<ElementNameSet>& names() { return names_; }
+    // The plain lines of the chunk of line `at` (>= begin()): the second thread's when it has
+    // finished them, else taken here (into `own` when the second thread is still at them, which
+    // happens only when it got no core for a while); its first line is at *first, the line after
+    // its last at *end.
+    const PlainLine* chunkOf(size_t at, std::vector<PlainLine>& own, size_t& first, size_t& end)
+    {
+        const size_t c = (at - begin_) / kChunk;
+        first = begin_ + c * kChunk;
+        end = std::min(first + kChunk, lines_.size());
+        // Claimed here (the second thread then skips it) unless the second thread has it.
+        uint8_t state = kFree;
+        if (states_[c].compare_exchange_strong(state, kTaken, std::memory_order_acquire) || state != kDone) {
+            take(c, own.data());
+            return own.data();
+        }
+        return plains_.get() + (first - begin_);
+    }
+
+private:
+    static constexpr uint8_t kFree = 0, kTaken = 1, kDone = 2;
+    void take(size_t c, PlainLine* plains) const
+    {
+        const size_t first = begin_ + c * kChunk, end = std::min(first + kChunk, lines_.size());
+        for (size_t at = first; at < end; ++at) takePlainLine(lines_[at].text, plains[at - first]);
+    }
+
+    const std::vector<LogicalLine>& lines_;
+    size_t begin_;
+    size_t chunks_;
+    std::unique_ptr<PlainLine[]> plains_;
+    std::unique_ptr<std::atomic<uint8_t>[]> states_;
+    std::atomic<uint32_t> built_{0};
+    std::optional<ElementNameSet> names_;
+};
 
 }  // namespace
 
 void parseNetlist(const NetlistText& text, Circuit& circuit)
 {
     const size_t count = text.lines().size();
-    // The first thread also renumbers the nodes of the second one's lines: it takes the smaller part.
-    parseNetlistSplitAt(text, circuit, count >= kReadAheadFrom ? count * 9 / 20 : count);
+    // The building thread takes its first lines apart itself while the second thread starts
+    // ahead of it; later it only builds, from the second thread's chunks.
+    parseNetlistSplitAt(text, circuit, count >= kReadAheadFrom ? count / 5 : count);
 }
 
 void parseNetlistSplitAt(const NetlistText& text, Circuit& circuit, size_t split)
@@ -261,28 +401,56 @@ void parseNetlistSplitAt(const NetlistText& text, Circuit& circuit, size_t split
     std::vector<std::unique_ptr<SubcktDef>> repeats;
     NodeScope top;
     std::vector<Token> tokens;
-    circuit.elements.reserve(text.lines().size());
-    prefaultElements(circuit.elements, text.lines().size());
-    circuit.nodeNames.reserve(text.lines().size() / 2 + 16);
+    const std::vector<LogicalLine>& lines = text.lines();
+    // Room for an element per line: the elements stay in place while the lines are read.
+    const size_t elementRoom = circuit.elements.size() + lines.size();
+    circuit.elements.reserve(elementRoom);
+    // A mesh has about one node for two elements, of a dozen characters or so.
+    const size_t nodesExpected = lines.size() * 9 / 16 + 16;
+    circuit.nodeNames.reserve(nodesExpected, nodesExpected * 12);
     bool ended = false;
 
-    const std::vector<LogicalLine>& lines = text.lines();
-    LinesReadAhead ahead;
-    std::jthread aheadThread;  // joined before anything leaves this function
-    if (split < lines.size()) aheadThread = std::jthread([&lines, split, &ahead] { readAhead(lines, split, ahead); });
+    // The lines from `split` on are taken apart by a second thread, those before it here, a
+    // chunk at a time.
+    std::optional<LinesAhead> ahead;
+    std::jthread aheadThread;  // stopped and joined before anything leaves this function
+    if (split < lines.size()) {
+        ahead.emplace(lines, split);
+        aheadThread = std::jthread([&ahead, data = circuit.elements.data(), elementRoom](std::stop_token stop) {
+            ahead->run(stop, data, elementRoom);
+        });
+    } else {
+        prefaultElements(circuit.elements, elementRoom);
+    }
+    std::vector<PlainLine> own(LinesAhead::kChunk);
+    const PlainLine* plains = nullptr;  // of the lines chunkFirst ... chunkEnd - 1
+    size_t chunkFirst = 0, chunkEnd = 0;
     for (size_t at = 0; at < lines.size(); ++at) {
-        if (at == split && aheadThread.joinable()) {
-            aheadThread.join();
-            // Lines read ahead inside an unclosed .subckt belong to it, not to the top level.
-            if (open.empty() && ahead.end > split) {
-                mergeReadAhead(ahead, circuit);
-                at = ahead.end;
-                ahead = LinesReadAhead();
-                if (at == lines.size()) break;
+        if (at == chunkEnd) {
+            if (at < split) {
+                chunkFirst = at;
+                chunkEnd = std::min({at + LinesAhead::kChunk, split, lines.size()});
+                for (size_t k = at; k < chunkEnd; ++k) takePlainLine(lines[k].text, own[k - at]);
+                plains = own.data();
+            } else {
+                plains = ahead->chunkOf(at, own, chunkFirst, chunkEnd);
             }
+            if (ahead) ahead->built(circuit.elements.size());
         }
         const LogicalLine& logical = lines[at];
-        if (at + kPrefetchDistance < lines.size()) prefetchNodes(circuit, lines[at + kPrefetchDistance].text);
+        // The index slots of the node names a few lines ahead: their lookups then find them in cache.
+        if (at + kPrefetchDistance < chunkEnd) {
+            const PlainLine& next = plains[at + kPrefetchDistance - chunkFirst];
+            if (next.nameLength == 0) prefetchNodes(circuit, lines[at + kPrefetchDistance].text);
+            else
+                for (int k = 0; k < 2; ++k)
+                    if (next.nodeLength[k] != 0) circuit.nodeNames.prefetchHash(next.nodeHash[k]);
+        }
+        const PlainLine& plain = plains[at - chunkFirst];
+        if (plain.nameLength != 0 && open.empty()) {
+            addPlainElement(circuit, logical, plain);
+            continue;
+        }
         tokenize(logical.text, logical.line, tokens);
         if (tokens.empty()) continue;
         std::string_view first = tokens[0].text;
@@ -335,6 +503,10 @@ void parseNetlistSplitAt(const NetlistText& text, Circuit& circuit, size_t split
             addElement(circuit, tokens, line, top);
         }
     }
+    if (aheadThread.joinable()) {  // after .end the lines left are not needed
+        aheadThread.request_stop();
+        aheadThread.join();
+    }
     (void)ended;  // a missing .end is accepted, as most simulators do
     if (!open.empty()) throw SimError(open.back()->line, "subcircuit " + open.back()->name + " has no .ends");
 
@@ -345,8 +517,13 @@ void parseNetlistSplitAt(const NetlistText& text, Circuit& circuit, size_t split
 
     // Duplicate names: the first element whose name an earlier one already has, found with an
     // open-addressing set of element numbers filled in netlist order.
-    const uint32_t duplicate = firstDuplicateName(circuit.elements);
-    if (duplicate != UINT32_MAX)
+    // The check the second thread began goes on from where it stopped, if the set has room.
+    ElementNameSet* names = ahead && ahead->names() ? &*ahead->names() : nullptr;
+    const uint32_t elementCount = static_cast<uint32_t>(circuit.elements.size());
+    const uint32_t duplicate = names && names->addUpTo(circuit.elements.data(), elementCount)
+                                   ? names->repeat()
+                                   : firstDuplicateName(circuit.elements);
+    if (duplicate != kNoDuplicate)
         throw SimError(circuit.elements[duplicate].line, "element name " + circuit.elements[duplicate].name.str() + " used twice");
 }
 

@@ -11,9 +11,9 @@ namespace korvex::sim {
 
 // Throws SimError with the line of the culprit on any error.
 void parseNetlist(const NetlistText& text, Circuit& circuit);
-// The same with the plain element lines from line number `split` on read ahead on a second
-// thread (split >= the line count: all on this thread). The result is the same for every
-// split; parseNetlist splits large netlists near the middle.
+// The same with the plain element lines from line number `split` on taken apart ahead on a
+// second thread (split >= the line count: all on this thread). The result is the same for
+// every split; parseNetlist splits large netlists a fifth of the way in.
 void parseNetlistSplitAt(const NetlistText& text, Circuit& circuit, size_t split);
 
 // Resolves node and element names inside one subcircuit instance (or at the top level).

@@ -16,9 +16,90 @@ namespace {
 // The netlist is ASCII; these avoid the locale lookups of <cctype> on every character.
 inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
-void lowerAscii(std::string& text)
+constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+
+uint64_t load64(const char* p)
 {
-    for (char& c : text) c = static_cast<char>(c + ((c >= 'A' && c <= 'Z') ? 'a' - 'A' : 0));
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+// Lower case of the ASCII letters, eight bytes at a time: a byte below 0x80 that lies in
+// 'A' ... 'Z' gains 0x20. Seven-bit bytes plus the offsets stay below 0x100, so no carry
+// crosses into the next byte.
+void lowerAscii(char* begin, char* end)
+{
+    char* p = begin;
+    for (; end - p >= 8; p += 8) {
+        uint64_t word = load64(p);
+        const uint64_t low7 = word & ~kHighs;
+        const uint64_t fromA = low7 + kOnes * (0x80 - 'A');     // high bit: byte >= 'A'
+        const uint64_t pastZ = low7 + kOnes * (0x80 - 'Z' - 1);  // high bit: byte > 'Z'
+        word |= (fromA & ~pastZ & ~word & kHighs) >> 2;
+        std::memcpy(p, &word, sizeof word);
+    }
+    for (; p < end; ++p) *p = static_cast<char>(*p + ((*p >= 'A' && *p <= 'Z') ? 'a' - 'A' : 0));
+}
+
+// Line feeds in [begin, end), eight bytes at a time: a byte of word ^ "\n\n..." is zero where
+// a line feed is; adding 0x7f to its low seven bits, or-ed with the byte, sets the high bit of
+// every byte that is not zero.
+size_t countLineFeeds(const char* begin, const char* end)
+{
+    size_t count = 0;
+    const char* p = begin;
+    while (end - p >= 8) {
+        uint64_t perByte = 0;  // one counter per byte, at most 255 words at a time
+        for (int k = 0; k < 255 && end - p >= 8; ++k, p += 8) {
+            const uint64_t x = load64(p) ^ (kOnes * '\n');
+            const uint64_t nonZero = ((x & ~kHighs) + ~kHighs) | x;
+            perByte += (~nonZero & kHighs) >> 7;
+        }
+        const uint64_t pairs = (perByte & 0x00ff00ff00ff00ffull) + ((perByte >> 8) & 0x00ff00ff00ff00ffull);
+        count += (pairs * 0x0001000100010001ull) >> 48;
+    }
+    for (; p < end; ++p) count += *p == '\n';
+    return count;
+}
+
+// The physical lines of text as logical lines: comments cut, blanks trimmed, '+' continuations
+// joined onto the line before (in a string of `joined`). The first line is the title.
+void splitLines(std::string_view text, std::vector<LogicalLine>& lines, std::deque<std::string>& joined)
+{
+    size_t pos = 0;
+    size_t joinedLine = 0;  // lines.size() when joined.back() was made for lines.back()
+    int number = 0;
+    while (pos < text.size()) {
+        ++number;
+        size_t feed = text.find('\n', pos);
+        if (feed == std::string::npos) feed = text.size();
+        std::string_view line = text.substr(pos, feed - pos);
+        pos = feed + 1;
+        if (number == 1) continue;  // the first line is the title, as in every SPICE deck
+        const size_t semicolon = line.find(';');
+        if (semicolon != std::string_view::npos) line = line.substr(0, semicolon);
+        size_t first = 0;
+        while (first < line.size() && isBlank(line[first])) ++first;
+        line = line.substr(first);
+        while (!line.empty() && isBlank(line.back())) line.remove_suffix(1);
+        if (line.empty() || line[0] == '*') continue;
+        if (line[0] == '+' && !lines.empty()) {
+            // The first continuation copies the line once; later ones append to that copy,
+            // so a line of many continuations costs time and memory in proportion to it.
+            LogicalLine& previous = lines.back();
+            if (joinedLine != lines.size()) {
+                joined.emplace_back(previous.text);
+                joinedLine = lines.size();
+            }
+            std::string& target = joined.back();
+            target += ' ';
+            target.append(line.substr(1));
+            previous.text = target;
+        } else {
+            lines.push_back({number, line});
+        }
+    }
 }
 
 }  // namespace
@@ -66,7 +147,6 @@ void NetlistText::prepare()
     size_t end = lower_.find('\n');
     title_ = lower_.substr(0, end == std::string::npos ? lower_.size() : end);
     while (!title_.empty() && (title_.back() == '\r' || title_.back() == ' ')) title_.pop_back();
-    lowerAscii(lower_);
     split();
 }
 
@@ -124,47 +204,11 @@ void NetlistText::split()
 {
     lines_.clear();
     joined_.clear();
-    const size_t lineCount = static_cast<size_t>(std::count(lower_.begin(), lower_.end(), '\n')) + 1;
+    lowerAscii(lower_.data(), lower_.data() + lower_.size());
+    const size_t lineCount = countLineFeeds(lower_.data(), lower_.data() + lower_.size()) + 1;
     lines_.reserve(lineCount);
     prefaultElements(lines_, lineCount);
-    size_t pos = 0;
-    size_t joinedLine = 0;  // lines_.size() when joined_.back() was made for lines_.back()
-    const size_t size = lower_.size();
-    int number = 0;
-    while (pos < size) {
-        ++number;
-        size_t end = lower_.find('\n', pos);
-        if (end == std::string::npos) end = size;
-        std::string_view text(lower_.data() + pos, end - pos);
-        if (number == 1) {  // the first line is the title, as in every SPICE deck
-            pos = end + 1;
-            continue;
-        }
-        size_t semicolon = text.find(';');
-        if (semicolon != std::string_view::npos) text = text.substr(0, semicolon);
-        size_t first = 0;
-        while (first < text.size() && isBlank(text[first])) ++first;
-        text = text.substr(first);
-        while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-        if (!text.empty() && text[0] != '*') {
-            if (text[0] == '+' && !lines_.empty()) {
-                // The first continuation copies the line once; later ones append to that copy,
-                // so a line of many continuations costs time and memory in proportion to it.
-                LogicalLine& previous = lines_.back();
-                if (joinedLine != lines_.size()) {
-                    joined_.emplace_back(previous.text);
-                    joinedLine = lines_.size();
-                }
-                std::string& joined = joined_.back();
-                joined += ' ';
-                joined.append(text.substr(1));
-                previous.text = joined;
-            } else {
-                lines_.push_back({number, text});
-            }
-        }
-        pos = end + 1;
-    }
+    splitLines(lower_, lines_, joined_);
 }
 
 void tokenize(std::string_view text, int line, std::vector<Token>& tokens)
@@ -172,7 +216,7 @@ void tokenize(std::string_view text, int line, std::vector<Token>& tokens)
     tokens.clear();
     // Most lines of a large netlist are plain words ("r1 n1 n2 0.5"): without brackets and
     // '=' they split at blanks and commas alone, in one pass.
-    if (text.find_first_of("=(){}") == std::string_view::npos) {
+    if (std::none_of(text.begin(), text.end(), [](char c) { return c == '=' || c == '(' || c == ')' || c == '{' || c == '}'; })) {
         size_t i = 0;
         while (i < text.size()) {
             if (isBlank(text[i]) || text[i] == ',') {
