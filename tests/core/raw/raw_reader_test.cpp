@@ -133,6 +133,29 @@ TEST(RawFile, ValueOfIndexTwoStartsSixteenBytesAfterBinaryLine)
     }
 }
 
+// A list of several megabytes is read in two parts at once: every name keeps its place, and
+// a line that ends the list ends it wherever it stands, before or after the cut.
+TEST(RawFile, LongListsKeepEveryNameInPlace)
+{
+    RawBuilder b;
+    const size_t count = 200000;  // about 5.6 MB of variable lines
+    for (size_t i = 0; i < count; ++i) b.names.push_back("V(n1_" + std::to_string(1000000 + i) + ")");
+    const std::vector<char> whole = b.Bytes();
+    const std::string text(whole.begin(), whole.end());
+    for (size_t end : {count, size_t(50000), size_t(150000)}) {
+        std::string bytes = text;
+        if (end < count) bytes[bytes.find("\t" + std::to_string(end) + "\tV(")] = 'x';
+        RawFile raw;
+        std::string error;
+        ASSERT_EQ(ParseRawFile({bytes.begin(), bytes.end()}, &raw, false, &error), 0) << error;
+        ASSERT_EQ(raw.Variables.size(), end);
+        for (size_t i = 0; i < end; ++i) {
+            ASSERT_EQ(raw.Variables[i].Index, i);
+            ASSERT_EQ(raw.Variables[i].Name, "V(n1_" + std::to_string(1000000 + i) + ")");
+        }
+    }
+}
+
 TEST(RawFile, RefusesFilesWithoutMarkersOrCounts)
 {
     std::string error;
