@@ -5,9 +5,15 @@
 #include <iterator>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "board/part_list.h"
 #include "board/settings.h"
 #include "board/sim_matrix.h"
+#include "mesh/mesh_internal.h"
+#include "mesh/uniform_squares.h"
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 
@@ -85,7 +91,22 @@ void SplitIntoQuarters(Mesh* mesh, MeshNode* node)
         quarter[i] = AddNode(mesh, &child);
     }
     for (int i : {0, 2, 1, 3}) SetNeighbour(mesh, quarter[i]);
-    for (uint32_t MeshNode::*side : kBalanceOrder) SetNeighbour(mesh, IDToAddress(mesh, node->*side));
+    // A neighbour's record depends on the ID matrix alone: one named by several
+    // sides is read once. Their ID matrix entries are all asked for first.
+    uint32_t ids[kBalanceSteps] = {};
+    MeshNode* neighbours[kBalanceSteps] = {};
+    int count = 0;
+    for (int i = 0; i < kBalanceSteps; ++i) {
+        ids[i] = node->*kBalanceOrder[i];
+        bool seen = false;
+        for (int j = 0; j < i && !seen; ++j) seen = ids[j] == ids[i];
+        if (seen) continue;
+        if (MeshNode* neighbour = mesh_access::NodeAt(mesh, ids[i])) {
+            mesh_access::FetchNeighbourPixels(mesh, neighbour);
+            neighbours[count++] = neighbour;
+        }
+    }
+    for (int i = 0; i < count; ++i) mesh_access::ReadNeighbours(mesh, neighbours[i]);
 
     // Quarters that start off the board (only near the far edges of the initial squares).
     const auto offX = [&](const MeshNode* n) { return n != nullptr && int64_t(n->x) >= mesh->CountPixelX; };
@@ -120,7 +141,9 @@ int CreateMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings
 
     start = std::chrono::steady_clock::now();
     printDebug("Refine Mesh\r\n");
-    if (RefineMesh(board, mesh, window, cancel) != 0) return -1;
+    if (mesh_stages::RefineNodes(board, mesh, window, cancel) != 0) return -1;
+    // The optimisation takes the temperatures of the nodes it leaves.
+    if (options.AsymmetricMesh == 0) UpdateTemperature(board, mesh);
     Repaint(window);
     if (korvex::Cancelled(cancel)) return -1;
     out.RefinedNodes = out.OptimisedNodes = CountNodes(mesh);
@@ -130,7 +153,7 @@ int CreateMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings
 
     start = std::chrono::steady_clock::now();
     printDebug("Optimize Mesh\r\n");
-    if (OptimizeMesh(board, mesh, window, &options, cancel) != 0) return -1;
+    if (mesh_stages::MergeNodes(board, mesh, window, options, cancel) != 0) return -1;
     out.OptimisedNodes = CountNodes(mesh);
     out.OptimiseSeconds = SecondsSince(start);
     printDebug("%u Nodes\r\n", static_cast<unsigned>(out.OptimisedNodes));
@@ -158,7 +181,48 @@ int CreateInitialMesh(SimMatrix* board, Mesh* mesh, const Settings* settings)
 
 int RefineMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const korvex::CancelToken* cancel)
 {
+    if (mesh_stages::RefineNodes(board, mesh, window, cancel) != 0) return -1;
+    UpdateTemperature(board, mesh);
+    return 0;
+}
+
+namespace {
+// A node's copper flags from its top-left pixel.
+void TakeCopperFlags(const SimMatrix* board, MeshNode* node)
+{
+    if (board->CopperMatrix == nullptr || node->x >= board->CountPixelX || node->y >= board->CountPixelY) return;
+    const float* pixel = board->CopperMatrix[node->x][node->y];
+    const int layers = Layers(board);
+    for (int l = 0; l < layers; ++l) node->bCopper[l] = pixel[l] > 0.0f ? 1 : 0;
+}
+
+// The same from the flags noted in the table.
+void TakeCopperFlags(const SimMatrix* board, const UniformSquares& squares, MeshNode* node)
+{
+    if (!squares.HasCopperBits()) return TakeCopperFlags(board, node);
+    if (node->x >= board->CountPixelX || node->y >= board->CountPixelY) return;
+    const unsigned bits = squares.CopperBits(node->x, node->y);
+    const int layers = Layers(board);
+    for (int l = 0; l < layers; ++l) node->bCopper[l] = (bits >> l) & 1u;
+}
+
+// IsUniform, answered from the table where it knows the node.
+bool Uniform(const SimMatrix* board, const UniformSquares& squares, const MeshNode* node)
+{
+    if (board->CopperMatrix == nullptr) return IsUniform(board, node) != 0;
+    if (int64_t(node->x) + node->OrderX - 1 >= board->CountPixelX ||
+        int64_t(node->y) + node->OrderY - 1 >= board->CountPixelY)
+        return false;
+    if (node->OrderX == 1) return true;
+    const int known = squares.Lookup(node);
+    return known >= 0 ? known != 0 : IsUniform(board, node) != 0;
+}
+}  // namespace
+
+int mesh_stages::RefineNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, const korvex::CancelToken* cancel)
+{
     if (board == nullptr || mesh == nullptr) return -1;
+    const UniformSquares squares(board, kLargestMeshOrder);
     int visited = 0;
     uint32_t steps = 0;
     MeshNode* node = mesh->FirstNode;
@@ -168,16 +232,28 @@ int RefineMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const korvex::
             Repaint(window);
         }
         if ((++steps & 1023) == 0 && korvex::Cancelled(cancel)) return -1;
-        if (IsUniform(board, node)) {
+        // The nodes lie scattered in memory: fetch one a little ahead.
+        if (const uint32_t ahead = node->ID + 8; ahead <= mesh->LastID && mesh->IDToNode[ahead] != nullptr) {
+            __builtin_prefetch(mesh->IDToNode[ahead]);
+            __builtin_prefetch(reinterpret_cast<const char*>(mesh->IDToNode[ahead]) + 64, 1);  // copper flags
+        }
+        // Every node the walk leaves behind stays in the mesh unless a later
+        // balancing split replaces it (by nodes of higher IDs, which the walk
+        // reaches later): it takes its copper flags now, while it is at hand.
+        if (Uniform(board, squares, node)) {
+            TakeCopperFlags(board, squares, node);
             node = node->pNextNode;
             continue;
         }
         // Children get IDs above every existing one, so the walk by ID reaches them later.
         uint32_t id = node->ID;
+        MeshNode* const unsplit = node->OrderX == 1 ? node : nullptr;  // SplitNode leaves these
         SplitNode(mesh, node);
+        if (unsplit != nullptr) TakeCopperFlags(board, squares, unsplit);
         node = nullptr;
-        while (id < mesh->LastID && node == nullptr) node = IDToAddress(mesh, ++id);
+        while (id < mesh->LastID && node == nullptr) node = mesh_access::NodeAt(mesh, ++id);
     }
+    const uint32_t lastWalked = mesh->LastID;
 
     // Single-pixel nodes at every terminal, node borders along heat rectangles.
     for (const Part* part = GetFirstPart(board); part != nullptr; part = part->pNext) {
@@ -222,8 +298,9 @@ int RefineMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const korvex::
         default: break;
         }
     }
-    UpdatebCopper(board, mesh);
-    UpdateTemperature(board, mesh);
+    // The nodes the part splits made.
+    for (uint32_t id = lastWalked + 1; id <= mesh->LastID; ++id)
+        if (MeshNode* made = mesh_access::NodeAt(mesh, id)) TakeCopperFlags(board, squares, made);
     return 0;
 }
 
@@ -239,15 +316,21 @@ int SplitNode(Mesh* mesh, MeshNode* node)
         MeshNode* node;
         int step;  // next entry of kBalanceOrder to look at
     };
-    std::vector<Level> stack;
+    // Kept from call to call: a refinement makes many thousands of splits.
+    thread_local std::vector<Level> stack;
+    stack.clear();
     stack.push_back({node, 0});
     while (!stack.empty()) {
         const size_t top = stack.size() - 1;
         MeshNode* current = stack[top].node;
+        if (stack[top].step == 0)
+            for (uint32_t MeshNode::*side : kBalanceOrder)
+                if (const MeshNode* neighbour = mesh_access::NodeAt(mesh, current->*side))
+                    __builtin_prefetch(neighbour);
         MeshNode* wider = nullptr;
         while (stack[top].step < kBalanceSteps && wider == nullptr) {
-            MeshNode* neighbour = IDToAddress(mesh, current->*kBalanceOrder[stack[top].step++]);
-            if (IsHigherOrderX(current, neighbour)) wider = neighbour;
+            MeshNode* neighbour = mesh_access::NodeAt(mesh, current->*kBalanceOrder[stack[top].step++]);
+            if (mesh_access::WiderThan(current, neighbour)) wider = neighbour;
         }
         if (wider != nullptr) {
             stack.push_back({wider, 0});
@@ -302,6 +385,37 @@ int SplitToRect(Mesh* mesh, MeshPoint p1, MeshPoint p2)
     return 0;
 }
 
+namespace {
+// Whether a pixel's `layers` values equal the reference's (a NaN differs
+// from everything).
+bool SamePixel(const float* pixel, const float* reference, int layers)
+{
+    for (int l = 0; l < layers; ++l)
+        if (!(pixel[l] == reference[l])) return false;
+    return true;
+}
+
+#if defined(__SSE2__)
+// The same for `count` values of pixels stored one after another, four at a
+// time (layers 1, 2, 4 or 8: the reference repeats within eight values).
+bool PackedPixelsEqual(const float* values, size_t count, const float* reference, int layers)
+{
+    float pattern[8];
+    for (int i = 0; i < 8; ++i) pattern[i] = reference[i % layers];
+    const __m128 low = _mm_loadu_ps(pattern), high = _mm_loadu_ps(pattern + 4);
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m128 a = _mm_cmpeq_ps(_mm_loadu_ps(values + i), low);
+        const __m128 b = _mm_cmpeq_ps(_mm_loadu_ps(values + i + 4), high);
+        if (_mm_movemask_ps(_mm_and_ps(a, b)) != 0xF) return false;
+    }
+    for (; i < count; ++i)
+        if (!(values[i] == pattern[i % 8])) return false;
+    return true;
+}
+#endif
+}  // namespace
+
 int IsUniform(const SimMatrix* board, const MeshNode* node)
 {
     if (board == nullptr || node == nullptr || board->CopperMatrix == nullptr) return 0;
@@ -314,11 +428,19 @@ int IsUniform(const SimMatrix* board, const MeshNode* node)
     const float* reference = board->CopperMatrix[node->x][node->y];
     for (uint32_t x = node->x; x < node->x + node->OrderX; ++x) {
         float* const* column = board->CopperMatrix[x];
-        for (uint32_t y = node->y; y < node->y + node->OrderY; ++y) {
-            const float* pixel = column[y];
-            for (int l = 0; l < layers; ++l)
-                if (!(pixel[l] == reference[l])) return 0;  // a NaN differs too
+#if defined(__SSE2__)
+        // A raster column keeps its pixels one after another (malloc3D);
+        // checked, since a board may be put together otherwise.
+        const float* first = column[node->y];
+        const size_t values = size_t(node->OrderY) * layers;
+        if ((layers == 1 || layers == 2 || layers == 4 || layers == 8) &&
+            column[node->y + node->OrderY - 1] == first + values - layers) {
+            if (!PackedPixelsEqual(first, values, reference, layers)) return 0;
+            continue;
         }
+#endif
+        for (uint32_t y = node->y; y < node->y + node->OrderY; ++y)
+            if (!SamePixel(column[y], reference, layers)) return 0;
     }
     return 1;
 }
@@ -326,25 +448,23 @@ int IsUniform(const SimMatrix* board, const MeshNode* node)
 int UpdatebCopper(const SimMatrix* board, Mesh* mesh)
 {
     if (board == nullptr || mesh == nullptr || board->CopperMatrix == nullptr) return -1;
-    const int layers = Layers(board);
-    ForEachNodeByID(mesh, [&](MeshNode* node) {
-        if (node->x >= board->CountPixelX || node->y >= board->CountPixelY) return;
-        const float* pixel = board->CopperMatrix[node->x][node->y];
-        for (int l = 0; l < layers; ++l) node->bCopper[l] = pixel[l] > 0.0f ? 1 : 0;
-    });
+    ForEachNodeByID(mesh, [&](MeshNode* node) { TakeCopperFlags(board, node); });
     return 0;
 }
 
 int UpdateTemperature(const SimMatrix* board, Mesh* mesh)
 {
     if (board == nullptr || mesh == nullptr || board->TemperatureMatrix == nullptr) return -1;
-    const int layers = Layers(board);
-    ForEachNodeByID(mesh, [&](MeshNode* node) {
-        if (node->x >= board->CountPixelX || node->y >= board->CountPixelY) return;
-        const float* pixel = board->TemperatureMatrix[node->x][node->y];
-        for (int l = 0; l < layers; ++l) node->Temperature[l] = pixel[l];
-    });
+    ForEachNodeByID(mesh, [&](MeshNode* node) { mesh_stages::TakeTemperature(board, node); });
     return 0;
+}
+
+void mesh_stages::TakeTemperature(const SimMatrix* board, MeshNode* node)
+{
+    if (board->TemperatureMatrix == nullptr || node->x >= board->CountPixelX || node->y >= board->CountPixelY) return;
+    const float* pixel = board->TemperatureMatrix[node->x][node->y];
+    const int layers = Layers(board);
+    for (int l = 0; l < layers; ++l) node->Temperature[l] = pixel[l];
 }
 
 }  // namespace korvex

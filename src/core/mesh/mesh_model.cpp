@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -11,9 +12,11 @@
 
 #include "board/raster.h"
 #include "board/sim_matrix.h"
+#include "mesh/mesh_internal.h"
 #include "mesh/mesh_node_results.h"
 #include "util/debug_log.h"
 #include "util/large_block.h"
+#include "util/side_by_side.h"
 
 namespace korvex {
 
@@ -23,17 +26,127 @@ static_assert(std::is_trivially_destructible_v<MeshNode>);
 
 // Nodes are carved from large blocks, and deleted nodes are kept for reuse:
 // meshes of millions of nodes are built and rebuilt without a heap allocation
-// per node, and the blocks can use large pages.
+// per node, and the blocks can use large pages. Fresh memory is costly to touch
+// the first time (the kernel clears every page), so once blocks get large the
+// next one is allocated while the current one is half used and faulted in on
+// the second core before the nodes reach it; the same for the next, doubled ID
+// table. Blocks double from 64 KiB (a small mesh costs little) to 64 MiB.
 struct MeshNodePool {
-    BlockArena arena;
+    static constexpr size_t kFirstBlock = size_t(64) << 10;
+    static constexpr size_t kLargestBlock = size_t(64) << 20;
+    static constexpr size_t kPrepareFrom = size_t(2) << 20;  // huge-page blocks
+    // Of a larger next block only the start is faulted in ahead: the last
+    // block of a mesh is seldom filled, and memory never used should not be
+    // made resident.
+    static constexpr size_t kPrefaultAhead = size_t(16) << 20;
+
+    std::vector<void*> blocks;
+    char* next = nullptr;
+    char* end = nullptr;
+    size_t blockBytes = 0;  // of the current block
+    size_t nextBlockBytes = kFirstBlock;
     MeshNode* freeList = nullptr;  // linked through pNextNode
+    bool prepareAhead = true;  // false for a pool whose slots are all taken at once
+
+    // mesh_stages::StepMask of every node by ID (0 for IDs without a node), so
+    // that a merge step finds its candidates without loading every node.
+    std::vector<uint16_t> stepMasks;
+    bool stepMasksValid = true;
+
+    void RecordStepMask(uint32_t id, uint16_t mask)
+    {
+        if (!stepMasksValid) return;
+        if (stepMasks.size() <= id) {
+            try {
+                stepMasks.resize(std::max<size_t>(size_t(id) + 1, stepMasks.size() * 2));
+            } catch (const std::bad_alloc&) {
+                stepMasksValid = false;
+                std::vector<uint16_t>().swap(stepMasks);
+                return;
+            }
+        }
+        stepMasks[id] = mask;
+    }
+
+    // The next block, and the next ID table (its size in entries), with the
+    // tasks faulting them in.
+    void* spareBlock = nullptr;
+    size_t spareBlockBytes = 0;
+    std::unique_ptr<SideTask> spareBlockFault;
+    MeshNode** spareTable = nullptr;
+    int32_t spareTableSize = 0;
+    std::vector<uint16_t> spareStepMasks;  // as long as the spare table
+    std::unique_ptr<SideTask> spareTableFault;
+    // Blocks allocated ahead (Reserve), taken before any new one, and the
+    // task faulting them in.
+    std::vector<std::pair<void*, size_t>> reserved;
+    size_t reservedTaken = 0;
+    std::unique_ptr<SideTask> reservedFault;
+    // The pool CompactNodes will move the nodes into, made ahead (PrepareCompaction).
+    std::unique_ptr<MeshNodePool> compaction;
+
+    MeshNodePool() = default;
+    MeshNodePool(const MeshNodePool&) = delete;
+    MeshNodePool& operator=(const MeshNodePool&) = delete;
+    ~MeshNodePool()
+    {
+        spareBlockFault.reset();
+        spareTableFault.reset();
+        reservedFault.reset();
+        FreeLarge(spareBlock);
+        FreeLarge(spareTable);
+        for (size_t i = reservedTaken; i < reserved.size(); ++i) FreeLarge(reserved[i].first);
+        for (void* block : blocks) FreeLarge(block);
+    }
+
+    // Allocates the blocks for `records` more nodes now and faults them in on
+    // the second core. False when out of memory (the pool is still usable).
+    bool Reserve(size_t records)
+    {
+        size_t room = size_t(end - next) / sizeof(MeshNode), bytes = nextBlockBytes;
+        try {
+            while (room < records) {
+                reserved.emplace_back(nullptr, bytes);  // the room first: a block is never lost
+                reserved.back().first = AllocateLarge(bytes);
+                if (reserved.back().first == nullptr) {
+                    reserved.pop_back();
+                    return false;
+                }
+                room += bytes / sizeof(MeshNode);
+                bytes = std::min(bytes * 2, kLargestBlock);
+            }
+            // Only as many bytes as the records need (the last block is larger).
+            std::vector<std::pair<void*, size_t>> blocksToFault(reserved.begin() + reservedTaken, reserved.end());
+            size_t needed = records * sizeof(MeshNode) - std::min(records * sizeof(MeshNode), size_t(end - next));
+            for (auto& [block, size] : blocksToFault) {
+                size = std::min(size, needed);
+                needed -= size;
+            }
+            reservedFault = std::make_unique<SideTask>([blocksToFault] {
+                for (const auto& [block, size] : blocksToFault) PrefaultPages(block, size);
+            });
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
 
     void* Take()
     {
-        if (freeList == nullptr) return arena.Take(sizeof(MeshNode));
-        MeshNode* node = freeList;
-        freeList = node->pNextNode;
-        return node;
+        if (freeList != nullptr) {
+            MeshNode* node = freeList;
+            freeList = node->pNextNode;
+            return node;
+        }
+        if (next == nullptr || size_t(end - next) < sizeof(MeshNode)) {
+            if (!StartBlock()) return nullptr;
+        } else if (prepareAhead && spareBlock == nullptr && nextBlockBytes >= kPrepareFrom &&
+                   size_t(end - next) < blockBytes / 2) {
+            PrepareBlock();
+        }
+        void* record = next;
+        next += sizeof(MeshNode);
+        return record;
     }
 
     void Give(MeshNode* node)
@@ -41,18 +154,116 @@ struct MeshNodePool {
         node->pNextNode = freeList;
         freeList = node;
     }
+
+    // A table of `entries` pointers for ExpandIDToNode, null when out of
+    // memory: the prepared one when it has that size (all entries 0 then,
+    // `cleared` true), else fresh memory.
+    MeshNode** TakeTable(int32_t entries, bool& cleared)
+    {
+        cleared = false;
+        spareTableFault.reset();  // waits for the faulting
+        MeshNode** table = spareTable;
+        const bool fits = spareTableSize == entries;
+        spareTable = nullptr;
+        spareTableSize = 0;
+        if (fits) {
+            cleared = true;
+            if (stepMasksValid && spareStepMasks.size() >= stepMasks.size()) {
+                std::copy(stepMasks.begin(), stepMasks.end(), spareStepMasks.begin());
+                stepMasks.swap(spareStepMasks);
+            }
+            std::vector<uint16_t>().swap(spareStepMasks);
+            return table;
+        }
+        FreeLarge(table);
+        return static_cast<MeshNode**>(AllocateLarge(sizeof(MeshNode*) * static_cast<size_t>(entries)));
+    }
+
+    // Called as IDs are handed out: the doubled table is made ready once half
+    // of the current one is in use.
+    void PrepareTable(uint32_t lastID, int32_t tableSize)
+    {
+        if (spareTable != nullptr || tableSize > std::numeric_limits<int32_t>::max() / 2) return;
+        const size_t bytes = sizeof(MeshNode*) * static_cast<size_t>(tableSize) * 2;
+        if (bytes < kPrepareFrom || static_cast<int64_t>(lastID) < tableSize / 2) return;
+        spareTable = static_cast<MeshNode**>(AllocateLarge(bytes));
+        if (spareTable == nullptr) return;
+        spareTableSize = tableSize * 2;
+        // Cleared on the other core too, with the step masks as long: nothing
+        // else touches them before TakeTable.
+        MeshNode** table = spareTable;
+        const size_t entries = static_cast<size_t>(spareTableSize);
+        try {
+            spareTableFault = std::make_unique<SideTask>([this, table, bytes, entries] {
+                std::memset(table, 0, bytes);
+                try {
+                    spareStepMasks.resize(entries);
+                } catch (const std::bad_alloc&) {
+                    spareStepMasks.clear();  // RecordStepMask grows the masks itself
+                }
+            });
+        } catch (const std::bad_alloc&) {
+            FreeLarge(spareTable);
+            spareTable = nullptr;
+            spareTableSize = 0;
+        }
+    }
+
+private:
+    static std::unique_ptr<SideTask> MakeFaultTask(void* memory, size_t bytes)
+    {
+        try {
+            return std::make_unique<SideTask>([memory, bytes] { PrefaultPages(memory, bytes); });
+        } catch (const std::bad_alloc&) {
+            return nullptr;  // the pages are faulted in as they are first used
+        }
+    }
+
+    void PrepareBlock()
+    {
+        const size_t bytes = nextBlockBytes;
+        spareBlock = AllocateLarge(bytes);
+        if (spareBlock == nullptr) return;
+        spareBlockBytes = bytes;
+        spareBlockFault = MakeFaultTask(spareBlock, std::min(bytes, kPrefaultAhead));
+    }
+
+    bool StartBlock()
+    {
+        void* block = nullptr;
+        size_t bytes = 0;
+        if (reservedTaken < reserved.size()) {
+            block = reserved[reservedTaken].first;
+            bytes = reserved[reservedTaken].second;
+            ++reservedTaken;
+        } else if (spareBlock != nullptr) {
+            // Nodes may go into it while the other core still faults it in.
+            block = spareBlock;
+            bytes = spareBlockBytes;
+            spareBlock = nullptr;
+        } else {
+            bytes = nextBlockBytes;
+            block = AllocateLarge(bytes);
+            if (block == nullptr) return false;
+        }
+        try {
+            blocks.push_back(block);
+        } catch (const std::bad_alloc&) {
+            FreeLarge(block);
+            return false;
+        }
+        next = static_cast<char*>(block);
+        end = next + bytes;
+        blockBytes = bytes;
+        nextBlockBytes = std::min(bytes * 2, kLargestBlock);
+        return true;
+    }
 };
 
 namespace {
 constexpr int32_t kInitialIDTableSize = 10;
 
-// ID of the node covering (x, y); 0 off the board. Wide arithmetic so that
-// neighbour pixels of nodes at the board's far edge cannot wrap around.
-uint32_t IDAt(const Mesh* mesh, int64_t x, int64_t y)
-{
-    if (x < 0 || y < 0 || x >= mesh->CountPixelX || y >= mesh->CountPixelY) return 0;
-    return mesh->IDMatrix[x][y];
-}
+using mesh_access::IDAt;
 
 uint32_t Low32(const void* address)
 {
@@ -151,12 +362,19 @@ int ExpandIDToNode(Mesh* mesh)
         return -1;
     }
     const int32_t newSize = oldSize < 1 ? kInitialIDTableSize : oldSize * 2;
-    auto* table = static_cast<MeshNode**>(std::calloc(static_cast<size_t>(newSize), sizeof(MeshNode*)));
+    // A large block: a table of millions of entries then takes a few huge
+    // pages instead of thousands of small ones (released with std::free too).
+    const size_t kept = oldSize > 0 ? static_cast<size_t>(oldSize) : 0;
+    bool cleared = false;
+    auto* table = mesh->NodePool != nullptr
+                      ? mesh->NodePool->TakeTable(newSize, cleared)
+                      : static_cast<MeshNode**>(AllocateLarge(sizeof(MeshNode*) * static_cast<size_t>(newSize)));
     if (table == nullptr) {
         printDebug("ExpandIDToNode: out of memory for %d entries\r\n", newSize);
         return -1;
     }
-    if (oldSize > 0) std::memcpy(table, mesh->IDToNode, sizeof(MeshNode*) * static_cast<size_t>(oldSize));
+    if (kept > 0) std::memcpy(table, mesh->IDToNode, sizeof(MeshNode*) * kept);
+    if (!cleared) std::memset(table + kept, 0, sizeof(MeshNode*) * (static_cast<size_t>(newSize) - kept));
     std::free(mesh->IDToNode);
     mesh->IDToNode = table;
     mesh->IDToNodeSize = newSize;
@@ -178,6 +396,7 @@ MeshNode* AddNode(Mesh* mesh, MeshNode* nodeTemplate)
     }
     nodeTemplate->ID = mesh->LastID;
     if (mesh->NodePool == nullptr) mesh->NodePool = new (std::nothrow) MeshNodePool;
+    if (mesh->NodePool != nullptr) mesh->NodePool->PrepareTable(mesh->LastID, mesh->IDToNodeSize);
     void* memory = mesh->NodePool != nullptr ? mesh->NodePool->Take() : nullptr;
     if (memory == nullptr) {
         printDebug("AddNode: out of memory\r\n");
@@ -198,6 +417,7 @@ MeshNode* AddNode(Mesh* mesh, MeshNode* nodeTemplate)
     mesh->LastNode = node;
     mesh->IDToNode[node->ID] = node;
     ++mesh->NodeCount;
+    mesh->NodePool->RecordStepMask(node->ID, mesh_stages::StepMask(node));
 
     // Only the part of the rectangle that lies on the board is recorded.
     const int64_t x0 = std::max<int64_t>(node->x, 0);
@@ -211,28 +431,49 @@ MeshNode* AddNode(Mesh* mesh, MeshNode* nodeTemplate)
     return node;
 }
 
-int CompactNodes(Mesh* mesh)
+namespace {
+// A fresh pool with one slot for every node of the mesh, taken all at once so
+// that running out of memory leaves the mesh as it was; null then.
+MeshNodePool* TakeSlots(const Mesh* mesh, std::vector<MeshNode*>& slots)
 {
-    if (mesh == nullptr) return -1;
-    if (mesh->NodePool == nullptr || mesh->NodePool->freeList == nullptr) return 0;
-    auto* pool = new (std::nothrow) MeshNodePool;
-    std::vector<void*> slots;
+    MeshNodePool* pool = mesh->NodePool->compaction.release();
+    if (pool == nullptr) pool = new (std::nothrow) MeshNodePool;
+    if (pool == nullptr) return nullptr;
+    pool->prepareAhead = false;
     try {
         slots.reserve(mesh->NodeCount);
     } catch (const std::bad_alloc&) {
         delete pool;
-        return -1;
+        return nullptr;
     }
-    // Every slot first, so that running out of memory leaves the mesh as it was.
-    for (uint32_t i = 0; pool != nullptr && i < mesh->NodeCount; ++i) {
+    for (uint32_t i = 0; i < mesh->NodeCount; ++i) {
         void* slot = pool->Take();
         if (slot == nullptr) break;
-        slots.push_back(slot);
+        slots.push_back(static_cast<MeshNode*>(slot));
     }
-    if (pool == nullptr || slots.size() != mesh->NodeCount) {
+    if (slots.size() != mesh->NodeCount) {
         delete pool;
-        return -1;
+        return nullptr;
     }
+    return pool;
+}
+
+void ReplacePool(Mesh* mesh, MeshNodePool* pool)
+{
+    pool->stepMasks = std::move(mesh->NodePool->stepMasks);
+    pool->stepMasksValid = mesh->NodePool->stepMasksValid;
+    delete mesh->NodePool;
+    mesh->NodePool = pool;
+}
+}  // namespace
+
+int CompactNodes(Mesh* mesh)
+{
+    if (mesh == nullptr) return -1;
+    if (mesh->NodePool == nullptr || mesh->NodePool->freeList == nullptr) return 0;
+    std::vector<MeshNode*> slots;
+    MeshNodePool* pool = TakeSlots(mesh, slots);
+    if (pool == nullptr) return -1;
     MeshNode* previous = nullptr;
     size_t i = 0;
     for (const MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) {
@@ -247,9 +488,53 @@ int CompactNodes(Mesh* mesh)
     }
     if (previous != nullptr) previous->pNextNode = nullptr;
     mesh->LastNode = previous;
-    delete mesh->NodePool;
-    mesh->NodePool = pool;
+    ReplacePool(mesh, pool);
     return 0;
+}
+
+bool mesh_stages::CompactNodesVisiting(Mesh* mesh, void (*visit)(const void* context, MeshNode* node),
+                                       const void* context)
+{
+    if (mesh->NodePool == nullptr || mesh->NodePool->freeList == nullptr || mesh->IDToNode == nullptr) return false;
+    // The list runs in ID order, so a node's place in it is the number of live
+    // IDs below its own: the two halves of the ID range move on two cores,
+    // each node straight to its slot, linked to the slots next to it.
+    const uint32_t count = mesh->NodeCount;
+    uint32_t live = 0, middleID = mesh->LastID + 1, middleRank = 0;
+    for (uint32_t id = 1; id <= mesh->LastID; ++id) {
+        if (mesh->IDToNode[id] == nullptr) continue;
+        if (live == count / 2) middleID = id, middleRank = live;
+        ++live;
+    }
+    if (live != count || count == 0) return false;
+    std::vector<MeshNode*> slots;
+    MeshNodePool* pool = TakeSlots(mesh, slots);
+    if (pool == nullptr) return false;
+    const auto move = [&](uint32_t firstID, uint32_t endID, uint32_t rank) {
+        constexpr uint32_t kAhead = 16;
+        for (uint32_t id = firstID; id < endID; ++id) {
+            if (id + kAhead < endID && mesh->IDToNode[id + kAhead] != nullptr)
+                __builtin_prefetch(mesh->IDToNode[id + kAhead]);
+            const MeshNode* node = mesh->IDToNode[id];
+            if (node == nullptr) continue;
+            auto* moved = new (slots[rank]) MeshNode(*node);
+            moved->pPrevNode = rank > 0 ? slots[rank - 1] : nullptr;
+            moved->pNextNode = rank + 1 < count ? slots[rank + 1] : nullptr;
+            mesh->IDToNode[id] = moved;
+            if (visit != nullptr) visit(context, moved);
+            ++rank;
+        }
+    };
+    // A small mesh is not worth a thread.
+    constexpr uint32_t kSplitFrom = 16384;  // nodes
+    if (count >= kSplitFrom)
+        RunSideBySide([&] { move(middleID, mesh->LastID + 1, middleRank); }, [&] { move(1, middleID, 0); });
+    else
+        move(1, mesh->LastID + 1, 0);
+    mesh->FirstNode = slots.front();
+    mesh->LastNode = slots.back();
+    ReplacePool(mesh, pool);
+    return true;
 }
 
 int DeleteNode(Mesh* mesh, MeshNode* node)
@@ -317,9 +602,7 @@ uint32_t CoordinateToID(const Mesh* mesh, MeshPoint point)
 
 MeshNode* IDToAddress(const Mesh* mesh, uint32_t id)
 {
-    if (mesh == nullptr || id == 0 || mesh->FirstNode == nullptr) return nullptr;
-    if (static_cast<int64_t>(id) >= mesh->IDToNodeSize) return nullptr;
-    return mesh->IDToNode[id];
+    return mesh == nullptr ? nullptr : mesh_access::NodeAt(mesh, id);
 }
 
 MeshNode* CoordinateToAddress(const Mesh* mesh, MeshPoint point)
@@ -343,16 +626,7 @@ int IsSameNode(const Mesh* mesh, MeshPoint p1, MeshPoint p2)
 int SetNeighbour(Mesh* mesh, MeshNode* node)
 {
     if (mesh == nullptr || node == nullptr || mesh->IDMatrix == nullptr) return -1;
-    const int64_t l = node->x, t = node->y;
-    const int64_t r = l + node->OrderX - 1, b = t + node->OrderY - 1;
-    node->IDTopL = IDAt(mesh, l, t - 1);
-    node->IDTopR = IDAt(mesh, r, t - 1);
-    node->IDRightT = IDAt(mesh, r + 1, t);
-    node->IDRightB = IDAt(mesh, r + 1, b);
-    node->IDBotL = IDAt(mesh, l, b + 1);
-    node->IDBotR = IDAt(mesh, r, b + 1);
-    node->IDLeftT = IDAt(mesh, l - 1, t);
-    node->IDLeftB = IDAt(mesh, l - 1, b);
+    mesh_access::ReadNeighbours(mesh, node);
     return 0;
 }
 
@@ -361,7 +635,21 @@ int SetAllNeighbour(Mesh* mesh, MeshNode* node)
     if (SetNeighbour(mesh, node) != 0) return -1;
     const uint32_t ids[] = {node->IDTopL, node->IDTopR, node->IDRightT, node->IDRightB,
                             node->IDBotL, node->IDBotR, node->IDLeftT,  node->IDLeftB};
-    for (uint32_t id : ids) SetNeighbour(mesh, IDToAddress(mesh, id));
+    // A neighbour's record depends on the ID matrix alone, so a node named by
+    // several slots is read once. All are fetched before the first is read.
+    MeshNode* neighbours[kNeighbourSlots];
+    int count = 0;
+    for (int i = 0; i < kNeighbourSlots; ++i) {
+        bool seen = false;
+        for (int j = 0; j < i && !seen; ++j) seen = ids[j] == ids[i];
+        if (seen) continue;
+        if (MeshNode* neighbour = mesh_access::NodeAt(mesh, ids[i])) {
+            __builtin_prefetch(neighbour);
+            neighbours[count++] = neighbour;
+        }
+    }
+    for (int i = 0; i < count; ++i) mesh_access::FetchNeighbourPixels(mesh, neighbours[i]);
+    for (int i = 0; i < count; ++i) mesh_access::ReadNeighbours(mesh, neighbours[i]);
     return 0;
 }
 
@@ -459,6 +747,26 @@ int PrintIDToNode(const Mesh* mesh)
     for (int32_t i = 0; i < mesh->IDToNodeSize; ++i)
         printDebug("IDToNode[%u]=%X\r\n", static_cast<unsigned>(i), Low32(mesh->IDToNode[i]));
     return 0;
+}
+
+void mesh_stages::PrepareCompaction(Mesh* mesh)
+{
+    // Small meshes fault in little memory: not worth a thread.
+    if (mesh == nullptr || mesh->NodePool == nullptr ||
+        size_t(mesh->NodeCount) * sizeof(MeshNode) < MeshNodePool::kPrepareFrom)
+        return;
+    auto pool = std::unique_ptr<MeshNodePool>(new (std::nothrow) MeshNodePool);
+    if (pool == nullptr) return;
+    pool->prepareAhead = false;
+    if (!pool->Reserve(mesh->NodeCount)) return;
+    mesh->NodePool->compaction = std::move(pool);
+}
+
+const uint16_t* mesh_stages::StepMasks(const Mesh* mesh)
+{
+    const MeshNodePool* pool = mesh->NodePool;
+    if (pool == nullptr || !pool->stepMasksValid || pool->stepMasks.size() <= mesh->LastID) return nullptr;
+    return pool->stepMasks.data();
 }
 
 }  // namespace korvex

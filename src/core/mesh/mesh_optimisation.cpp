@@ -9,13 +9,13 @@
 // and the mesh comes out identical, IDs included.
 #include <algorithm>
 #include <functional>
-#include <queue>
 #include <vector>
 
 #include "board/part_list.h"
 #include "board/settings.h"
 #include "board/sim_matrix.h"
 #include "mesh/mesh_generation.h"
+#include "mesh/mesh_internal.h"
 #include "util/job_observer.h"
 
 namespace korvex {
@@ -76,9 +76,8 @@ public:
     bool KeepsApart(const MeshNode* a, const MeshNode* b) const
     {
         if (OnPoint(a) || OnPoint(b)) return true;
-        const MeshRect ra = GetRect(a), rb = GetRect(b);
         for (const MeshRect& r : rects_)
-            if (IsRectInRect(ra, r) != IsRectInRect(rb, r)) return true;
+            if (Inside(a, r) != Inside(b, r)) return true;
         return false;
     }
 
@@ -93,6 +92,15 @@ private:
     void AddRect(const Record* r)
     {
         rects_.push_back(CornerRect(r->RectAX, r->RectAY, r->RectBX, r->RectBY));
+    }
+    // IsRectInRect(GetRect(n), r).
+    static bool Inside(const MeshNode* n, const MeshRect& r)
+    {
+        const auto left = static_cast<int32_t>(n->x), top = static_cast<int32_t>(n->y);
+        const auto right = static_cast<int32_t>(n->x + n->OrderX - 1);
+        const auto bottom = static_cast<int32_t>(n->y + n->OrderY - 1);
+        return left >= r.left && left <= r.right && right >= r.left && right <= r.right && top >= r.top &&
+               top <= r.bottom && bottom >= r.top && bottom <= r.bottom;
     }
     bool OnPoint(const MeshNode* n) const
     {
@@ -110,29 +118,25 @@ bool SameCopper(const MeshNode* a, const MeshNode* b, int layers)
     return true;
 }
 
-bool SameSize(const MeshNode* a, const MeshNode* b)
-{
-    return IsSameOrderX(a, b) && IsSameOrderY(a, b);
-}
-
 // The merge test of one node with its right neighbour (direction 0) or its
 // bottom neighbour (direction 1). Returns the partner when the two may merge.
 MeshNode* MergePartner(const Mesh* mesh, const MeshNode* a, uint32_t size, int direction, int layers,
                        const PartPlacementIndex& parts)
 {
-    const auto at = [mesh](uint32_t id) { return IDToAddress(mesh, id); };
+    using namespace mesh_access;
+    const auto at = [mesh](uint32_t id) { return NodeAt(mesh, id); };
     if (direction == 0) {
         if (a->OrderX != size || a->x % (2 * size) != 0) return nullptr;
         MeshNode* b = at(a->IDRightT);
         if (b == nullptr || !SameCopper(a, b, layers) || !SameSize(a, b)) return nullptr;
         const MeshNode* top = at(a->IDTopL);
         const MeshNode* bottom = at(a->IDBotL);
-        if (IsLowerOrderX(a, top) || IsLowerOrderX(a, bottom)) return nullptr;
-        if (IsHigherOrderX(a, top) && a->IDTopL != b->IDTopL) return nullptr;
-        if (IsHigherOrderX(a, bottom) && a->IDBotL != b->IDBotL) return nullptr;
+        if (NarrowerThan(a, top) || NarrowerThan(a, bottom)) return nullptr;
+        if (WiderThan(a, top) && a->IDTopL != b->IDTopL) return nullptr;
+        if (WiderThan(a, bottom) && a->IDBotL != b->IDBotL) return nullptr;
         if (top != nullptr && !SameSize(top, at(b->IDTopL))) return nullptr;
         if (bottom != nullptr && !SameSize(bottom, at(b->IDBotL))) return nullptr;
-        if (IsLowerOrderX(a, at(a->IDLeftT)) || IsLowerOrderX(b, at(b->IDRightT))) return nullptr;
+        if (NarrowerThan(a, at(a->IDLeftT)) || NarrowerThan(b, at(b->IDRightT))) return nullptr;
         return parts.KeepsApart(a, b) ? nullptr : b;
     }
     if (a->OrderY != size || a->y % (2 * size) != 0) return nullptr;
@@ -140,9 +144,9 @@ MeshNode* MergePartner(const Mesh* mesh, const MeshNode* a, uint32_t size, int d
     if (b == nullptr || !SameCopper(a, b, layers) || !SameSize(a, b)) return nullptr;
     const MeshNode* left = at(a->IDLeftT);
     const MeshNode* right = at(a->IDRightT);
-    if (IsLowerOrderY(a, left) || IsLowerOrderY(a, right)) return nullptr;
-    if (IsHigherOrderY(a, left) && a->IDLeftT != b->IDLeftT) return nullptr;
-    if (IsHigherOrderY(a, right) && a->IDRightT != b->IDRightT) return nullptr;
+    if (LowerThan(a, left) || LowerThan(a, right)) return nullptr;
+    if (TallerThan(a, left) && a->IDLeftT != b->IDLeftT) return nullptr;
+    if (TallerThan(a, right) && a->IDRightT != b->IDRightT) return nullptr;
     if (left != nullptr && !SameSize(left, at(b->IDLeftT))) return nullptr;
     if (right != nullptr && !SameSize(right, at(b->IDRightT))) return nullptr;
     return parts.KeepsApart(a, b) ? nullptr : b;
@@ -158,7 +162,7 @@ void ForEachNodeAlong(const Mesh* mesh, int64_t x, int64_t y, int dx, int dy, in
     while ((dx != 0 ? x : y) < end) {
         MeshNode* node = nullptr;
         if (x >= 0 && y >= 0 && x < mesh->CountPixelX && y < mesh->CountPixelY)
-            node = IDToAddress(mesh, mesh->IDMatrix[x][y]);
+            node = mesh_access::NodeAt(mesh, mesh->IDMatrix[x][y]);
         if (node == nullptr) {
             x += dx;
             y += dy;
@@ -187,45 +191,205 @@ void ForEachAdjacentNode(const Mesh* mesh, const MeshNode* node, Visit visit)
 // with ID >= `cursor` is implicitly queued; nodes below the cursor are queued
 // again when a merge may have changed their test.
 class MergeQueue {
-    static constexpr uint32_t kPrefetchDistance = 16;
+    // Nodes lie scattered in memory. Ahead of the cursor the queue fetches the
+    // nodes, then for those of the step's size the table entries of the nodes
+    // their test reads, then these nodes, each stage nearer to the cursor.
+    static constexpr uint32_t kFetchNode = 64;
+    static constexpr uint32_t kFetchEntries = 24;
+    static constexpr uint32_t kFetchNeighbours = 10;
 
 public:
-    explicit MergeQueue(const Mesh* mesh) : mesh_(mesh) {}
+    // The flags and the heap are kept from step to step (a mesh is optimised
+    // in several steps over hundreds of thousands of IDs) and cleared here.
+    MergeQueue(const Mesh* mesh, uint32_t size, int direction)
+        : mesh_(mesh), size_(size), direction_(direction), requeued_(Scratch().heap), queued_(Scratch().flags)
+    {
+        // Nodes the step makes are twice the size and never candidates, so
+        // the masks of the IDs there are now tell every candidate.
+        if (size != 0 && (size & (size - 1)) == 0 && size < (uint32_t(1) << mesh_stages::kStepMaskSizes) &&
+            mesh_stages::StepMasks(mesh) != nullptr) {
+            maskEnd_ = mesh->LastID + 1;
+            maskBit_ = static_cast<uint16_t>(1u << (2 * __builtin_ctz(size) + direction));
+        }
+        requeued_.clear();
+        std::fill(queued_.begin(), queued_.end(), 0);
+    }
 
     // The queued node of lowest ID, or null when none is left.
     MeshNode* Next()
     {
-        while (!requeued_.empty() && requeued_.top() < cursor_) {
-            const uint32_t id = requeued_.top();
-            requeued_.pop();
+        while (!requeued_.empty() && requeued_.front() < cursor_) {
+            const uint32_t id = requeued_.front();
+            std::pop_heap(requeued_.begin(), requeued_.end(), std::greater<uint32_t>());
+            requeued_.pop_back();
             queued_[id] = 0;
-            if (MeshNode* node = IDToAddress(mesh_, id)) return node;
+            if (MeshNode* node = mesh_access::NodeAt(mesh_, id)) return node;
+        }
+        // The masks move as merges add IDs: looked up afresh on every call.
+        if (const uint16_t* masks = maskBit_ != 0 ? mesh_stages::StepMasks(mesh_) : nullptr) {
+            // Only the candidates, in ID order, from the IDs found ahead.
+            for (;;) {
+                FindCandidates(masks);
+                if (found_ == 0) break;
+                const uint32_t id = ahead_[taken_ % kAhead];
+                ++taken_;
+                --found_;
+                cursor_ = id + 1;
+                FetchCandidates();
+                if (MeshNode* node = mesh_access::NodeAt(mesh_, id)) return node;
+            }
+            cursor_ = std::max(cursor_, maskEnd_);
+            return nullptr;
         }
         while (cursor_ <= mesh_->LastID) {
-            // Nodes lie scattered in memory; fetching a few ahead hides the misses.
-            const uint32_t ahead = cursor_ + kPrefetchDistance;
-            if (ahead <= mesh_->LastID && mesh_->IDToNode[ahead] != nullptr)
-                __builtin_prefetch(mesh_->IDToNode[ahead]);
-            if (MeshNode* node = IDToAddress(mesh_, cursor_++)) return node;
+            FetchAhead();
+            if (MeshNode* node = mesh_access::NodeAt(mesh_, cursor_++)) return node;
         }
         return nullptr;
     }
 
     void Requeue(const MeshNode* node)
     {
-        const uint32_t id = node->ID;
-        if (id >= cursor_) return;
-        if (queued_.size() <= id) queued_.resize(std::max<size_t>(id + 1, queued_.size() * 2), 0);
-        if (queued_[id] != 0) return;
-        queued_[id] = 1;
-        requeued_.push(id);
+        // A node's size and place never change: one that fails the step's
+        // first condition now fails it whenever it would be tested.
+        if (node->ID < cursor_ && Candidate(node)) Push(node->ID);
+    }
+
+    // The same for the node of an ID from the ID matrix (a live node),
+    // answered from the step masks where the mesh keeps them.
+    void RequeueID(uint32_t id, const uint16_t* masks)
+    {
+        if (id == 0 || id >= cursor_) return;
+        if (masks != nullptr && maskBit_ != 0) {
+            if ((masks[id] & maskBit_) == 0) return;
+            // Tested soon after: fetched now.
+            if (const MeshNode* node = mesh_access::NodeAt(mesh_, id)) FetchRecord(node);
+            Push(id);
+        } else if (const MeshNode* node = mesh_access::NodeAt(mesh_, id)) {
+            Requeue(node);
+        }
     }
 
 private:
+    // A node's sizes, neighbour IDs and copper flags (its first two cache lines).
+    static void FetchRecord(const MeshNode* n)
+    {
+        __builtin_prefetch(n);
+        __builtin_prefetch(reinterpret_cast<const char*>(n) + 64);
+    }
+
+    void Push(uint32_t id)
+    {
+        if (queued_.size() <= id) queued_.resize(std::max<size_t>(id + 1, queued_.size() * 2), 0);
+        if (queued_[id] != 0) return;
+        queued_[id] = 1;
+        requeued_.push_back(id);
+        std::push_heap(requeued_.begin(), requeued_.end(), std::greater<uint32_t>());
+    }
+
+    // Whether the node is of the size and place that the step's test goes on with.
+    bool Candidate(const MeshNode* n) const
+    {
+        return direction_ == 0 ? n->OrderX == size_ && n->x % (2 * size_) == 0
+                               : n->OrderY == size_ && n->y % (2 * size_) == 0;
+    }
+
+    // Fills the ring of candidate IDs ahead of the cursor, fetching each node
+    // as it is found.
+    void FindCandidates(const uint16_t* masks)
+    {
+        while (found_ < kAhead && scan_ < maskEnd_) {
+            const uint32_t id = scan_++;
+            if ((masks[id] & maskBit_) == 0) continue;
+            ahead_[(taken_ + found_) % kAhead] = id;
+            ++found_;
+            if (const MeshNode* n = mesh_->IDToNode[id]) FetchRecord(n);
+        }
+    }
+
+    // For the candidates some places ahead: the table entries of the nodes
+    // their test reads, and nearer still these nodes.
+    void FetchCandidates() const
+    {
+        MeshNode* const* table = mesh_->IDToNode;
+        const auto valid = [&](uint32_t id) { return id != 0 && static_cast<int64_t>(id) < mesh_->IDToNodeSize; };
+        if (found_ > kFetchEntriesAt)
+            if (const MeshNode* n = table[ahead_[(taken_ + kFetchEntriesAt) % kAhead]])
+                for (uint32_t id : {n->IDRightT, n->IDBotL, n->IDTopL, n->IDLeftT})
+                    if (valid(id)) __builtin_prefetch(table + id);
+        if (found_ > kFetchNodesAt)
+            if (const MeshNode* n = table[ahead_[(taken_ + kFetchNodesAt) % kAhead]]) {
+                for (uint32_t id : {n->IDRightT, n->IDBotL, n->IDTopL, n->IDLeftT})
+                    if (valid(id) && table[id] != nullptr) __builtin_prefetch(table[id]);
+                // The partner's copper flags lie further in.
+                const uint32_t partner = direction_ == 0 ? n->IDRightT : n->IDBotL;
+                if (valid(partner) && table[partner] != nullptr)
+                    __builtin_prefetch(reinterpret_cast<const char*>(table[partner]) + 64);
+            }
+    }
+
+    void FetchAhead() const
+    {
+        const uint32_t last = mesh_->LastID;
+        MeshNode* const* table = mesh_->IDToNode;
+        const auto entry = [&](uint32_t id) {
+            if (static_cast<int64_t>(id) < mesh_->IDToNodeSize) __builtin_prefetch(table + id);
+        };
+        const auto node = [&](uint32_t id) {
+            if (id != 0 && static_cast<int64_t>(id) < mesh_->IDToNodeSize && table[id] != nullptr)
+                __builtin_prefetch(table[id]);
+        };
+        if (cursor_ + kFetchNode <= last && table[cursor_ + kFetchNode] != nullptr)
+            __builtin_prefetch(table[cursor_ + kFetchNode]);
+        if (cursor_ + kFetchEntries <= last)
+            if (const MeshNode* n = table[cursor_ + kFetchEntries]; n != nullptr && Candidate(n)) {
+                entry(n->IDRightT);
+                entry(n->IDBotL);
+                entry(n->IDTopL);
+                entry(n->IDLeftT);
+            }
+        if (cursor_ + kFetchNeighbours <= last)
+            if (const MeshNode* n = table[cursor_ + kFetchNeighbours]; n != nullptr && Candidate(n)) {
+                node(n->IDRightT);
+                node(n->IDBotL);
+                node(n->IDTopL);
+                node(n->IDLeftT);
+                // The partner's copper flags lie further in.
+                const uint32_t partner = direction_ == 0 ? n->IDRightT : n->IDBotL;
+                if (partner != 0 && static_cast<int64_t>(partner) < mesh_->IDToNodeSize && table[partner] != nullptr)
+                    __builtin_prefetch(reinterpret_cast<const char*>(table[partner]) + 64);
+            }
+    }
+
+    struct Buffers {
+        std::vector<uint32_t> heap;
+        std::vector<uint8_t> flags;
+    };
+    static Buffers& Scratch()
+    {
+        thread_local Buffers buffers;
+        return buffers;
+    }
+
+    static constexpr uint32_t kAhead = 8;  // candidate IDs kept ahead of the cursor
+    static constexpr uint32_t kFetchEntriesAt = 4;
+    static constexpr uint32_t kFetchNodesAt = 2;
+
     const Mesh* mesh_;
+    uint32_t size_;
+    int direction_;
     uint32_t cursor_ = 1;
-    std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<uint32_t>> requeued_;
-    std::vector<uint8_t> queued_;
+    // The end of the IDs there were at the start and the step's bit in the
+    // step masks (0: every node is loaded and tested); the scan for
+    // candidates ahead and the ring of those found (`found_` from `taken_`).
+    uint32_t maskEnd_ = 0;
+    uint16_t maskBit_ = 0;
+    uint32_t scan_ = 1;
+    uint32_t ahead_[kAhead] = {};
+    uint32_t taken_ = 0;
+    uint32_t found_ = 0;
+    std::vector<uint32_t>& requeued_;  // min-heap of IDs below the cursor
+    std::vector<uint8_t>& queued_;     // [ID] 1 while in the heap
 };
 
 // After a merge into `merged`: every node whose test reads a changed record.
@@ -235,17 +399,36 @@ private:
 // tests that can change are those of `merged`, of the nodes adjacent to it,
 // and of the nodes whose partner is one of these (the nodes just left of, or
 // just above, them).
-void RequeueAround(const Mesh* mesh, MergeQueue& queue, const MeshNode* merged, int direction)
+void RequeueAround(const Mesh* mesh, MergeQueue& queue, const MeshNode* merged, int direction,
+                   std::vector<const MeshNode*>& touched)
 {
-    std::vector<const MeshNode*> touched{merged};
+    touched.assign(1, merged);
     ForEachAdjacentNode(mesh, merged, [&](const MeshNode* n) { touched.push_back(n); });
+    // The nodes before a touched one are taken pixel by pixel from the ID
+    // matrix, by ID alone: their records need not be loaded.
+    const uint16_t* masks = mesh_stages::StepMasks(mesh);
     for (const MeshNode* n : touched) {
         queue.Requeue(n);
-        const auto requeue = [&](const MeshNode* before) { queue.Requeue(before); };
-        if (direction == 0)
-            ForEachNodeAlong(mesh, int64_t(n->x) - 1, n->y, 0, 1, n->OrderY, requeue);
-        else
-            ForEachNodeAlong(mesh, n->x, int64_t(n->y) - 1, 1, 0, n->OrderX, requeue);
+        if (direction == 0) {
+            const int64_t x = int64_t(n->x) - 1;
+            if (x < 0 || x >= mesh->CountPixelX) continue;
+            const uint32_t* column = mesh->IDMatrix[x];
+            const int64_t y0 = std::max<int64_t>(n->y, 0);
+            const int64_t y1 = std::min<int64_t>(int64_t(n->y) + n->OrderY, mesh->CountPixelY);
+            for (int64_t y = y0; y < y1; ++y)
+                if (y == y0 || column[y] != column[y - 1]) queue.RequeueID(column[y], masks);
+        } else {
+            const int64_t y = int64_t(n->y) - 1;
+            if (y < 0 || y >= mesh->CountPixelY) continue;
+            const int64_t x0 = std::max<int64_t>(n->x, 0);
+            const int64_t x1 = std::min<int64_t>(int64_t(n->x) + n->OrderX, mesh->CountPixelX);
+            uint32_t previous = 0;
+            for (int64_t x = x0; x < x1; ++x) {
+                const uint32_t id = mesh->IDMatrix[x][y];
+                if (id != previous) queue.RequeueID(id, masks);
+                previous = id;
+            }
+        }
     }
 }
 }  // namespace
@@ -324,21 +507,58 @@ int OptimizeMeshStep(SimMatrix* board, Mesh* mesh, JobObserver*, uint32_t size, 
     if (size == 0 || (direction != 0 && direction != 1)) return -1;
     const int layers = std::clamp(board->LayerCount, 0, kMaxLayers);
     const PartPlacementIndex parts(board);
-    MergeQueue queue(mesh);
+    MergeQueue queue(mesh, size, direction);
+    std::vector<const MeshNode*> touched;
     while (MeshNode* a = queue.Next()) {
         MeshNode* b = MergePartner(mesh, a, size, direction, layers, parts);
         if (b == nullptr) continue;
-        if (MeshNode* merged = MergeNode(mesh, a, b)) RequeueAround(mesh, queue, merged, direction);
+        if (MeshNode* merged = MergeNode(mesh, a, b)) RequeueAround(mesh, queue, merged, direction, touched);
     }
     return 0;
 }
 
-int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings* settings,
-                 const korvex::CancelToken* cancel)
+namespace {
+// A node's temperatures from the board's raster (as TakeTemperature). A raster
+// made by malloc3D keeps its pixels one after another in x, y order: then a
+// pixel is found by arithmetic rather than through the pointer tables, one
+// cache miss per node fewer.
+class TemperatureRaster {
+public:
+    explicit TemperatureRaster(const SimMatrix* board) : board_(board)
+    {
+        float*** raster = board->TemperatureMatrix;
+        const int64_t nx = board->CountPixelX, ny = board->CountPixelY;
+        if (raster == nullptr || nx <= 0 || ny < 2) return;
+        const float* first = raster[0][0];
+        const int64_t stride = raster[0][1] - first;
+        if (stride < std::clamp(board->LayerCount, 0, kMaxLayers) ||
+            raster[nx - 1][ny - 1] != first + ((nx - 1) * ny + ny - 1) * stride)
+            return;
+        data_ = first;
+        stride_ = stride;
+        rows_ = ny;
+    }
+
+    void TakeInto(MeshNode* node) const
+    {
+        if (data_ == nullptr) return mesh_stages::TakeTemperature(board_, node);
+        if (node->x >= board_->CountPixelX || node->y >= board_->CountPixelY) return;
+        const float* pixel = data_ + (int64_t(node->x) * rows_ + node->y) * stride_;
+        const int layers = std::clamp(board_->LayerCount, 0, kMaxLayers);
+        for (int l = 0; l < layers; ++l) node->Temperature[l] = pixel[l];
+    }
+
+private:
+    const SimMatrix* board_;
+    const float* data_ = nullptr;  // null: through the pointer tables
+    int64_t stride_ = 0;
+    int64_t rows_ = 0;
+};
+
+// The merge passes of every size, then the nodes moved together.
+int MergePasses(SimMatrix* board, Mesh* mesh, JobObserver* window, uint32_t order,
+                const korvex::CancelToken* cancel)
 {
-    if (board == nullptr || mesh == nullptr) return -1;
-    const uint32_t order = Resolve(settings).MaxMeshOrder;
-    if (order > kLargestMeshOrder) return -1;
     if (window != nullptr) window->Repaint();
     // The order number itself bounds the sizes: order 5 gives sizes 1, 2 and 4.
     int passes = 0;
@@ -346,6 +566,8 @@ int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settin
     int pass = 0;
     for (uint64_t size = 1; size <= order; size *= 2) {
         if (korvex::Cancelled(cancel)) return -1;
+        // The last pass merges few nodes: room for the compaction is made now.
+        if (size * 2 > order) mesh_stages::PrepareCompaction(mesh);
         OptimizeMeshStep(board, mesh, window, static_cast<uint32_t>(size), 0);
         if (korvex::Cancelled(cancel)) return -1;
         OptimizeMeshStep(board, mesh, window, static_cast<uint32_t>(size), 1);
@@ -354,11 +576,37 @@ int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settin
             window->Repaint();
         }
     }
+    return 0;
+}
+}  // namespace
+
+int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings* settings,
+                 const korvex::CancelToken* cancel)
+{
+    if (board == nullptr || mesh == nullptr) return -1;
+    const uint32_t order = Resolve(settings).MaxMeshOrder;
+    if (order > kLargestMeshOrder) return -1;
+    if (MergePasses(board, mesh, window, order, cancel) != 0) return -1;
     // Merging left most refined nodes deleted: give their room back (a
     // failure only keeps it).
     CompactNodes(mesh);
     UpdatebCopper(board, mesh);
     UpdateTemperature(board, mesh);
+    return 0;
+}
+
+int mesh_stages::MergeNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings& settings,
+                            const korvex::CancelToken* cancel)
+{
+    if (board == nullptr || mesh == nullptr) return -1;
+    if (settings.MaxMeshOrder > kLargestMeshOrder) return -1;
+    if (MergePasses(board, mesh, window, settings.MaxMeshOrder, cancel) != 0) return -1;
+    // The room of the deleted nodes given back, the temperatures taken on the way.
+    const TemperatureRaster raster(board);
+    const auto takeTemperature = [](const void* context, MeshNode* node) {
+        static_cast<const TemperatureRaster*>(context)->TakeInto(node);
+    };
+    if (!CompactNodesVisiting(mesh, takeTemperature, &raster)) UpdateTemperature(board, mesh);
     return 0;
 }
 
