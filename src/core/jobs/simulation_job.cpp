@@ -15,6 +15,7 @@
 #include "jobs/simulation_results.h"
 #include "jobs/simulator_process.h"
 #include "mesh/mesh_model.h"
+#include "mesh/mesh_node_results.h"
 #include "mesh/mesh_results.h"
 #include "netlist/ac_job.h"
 #include "pdn/simulate_s_capacitor.h"
@@ -229,7 +230,11 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     if (RastersBesideTheSimulator(*env.Board)) {
         prepared.emplace([&] {
             mesh = results->CopyOfMesh(*env.Mesh);
-            if (mesh != nullptr) rasters = ZeroedElectricalRasters(*results);
+            if (mesh == nullptr) return;
+            // Mapping gives every node a result record; making them here keeps their page
+            // clearing off the mapping.
+            for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) NodeResults(mesh, node);
+            rasters = ZeroedElectricalRasters(*results);
         });
     }
     if (!RunStep(env, kElectricalBase, outcome)) return Cancelled(env) ? CancelledOutcome() : outcome;

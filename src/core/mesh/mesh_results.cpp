@@ -5,6 +5,7 @@
 
 #include "board/sim_matrix.h"
 #include "util/debug_log.h"
+#include "util/side_by_side.h"
 
 namespace korvex {
 
@@ -29,17 +30,46 @@ void ForEachPixel(const SimMatrix* board, const MeshNode* node, Paint paint)
         for (int64_t y = node->y; y < y1; ++y) paint(static_cast<int>(x), static_cast<int>(y));
 }
 
-// Paints one value per node and layer into a raster.
+// Pixels x layers from which painting runs on both cores: below it a thread costs more
+// than it saves.
+constexpr double kSideBySidePixels = 1 << 20;
+
+// Calls work(node) for every node of the mesh. On a large board the list is cut where
+// half the board's area is reached and the two parts run side by side: nodes do not
+// overlap, so the parts paint different pixels. `work` must write only its node's pixels
+// and its node's own record.
+template <class Work>
+void ForEachNodeOnTwoCores(const Mesh* mesh, const SimMatrix* board, Work work)
+{
+    const double pixels = double(board->CountPixelX) * board->CountPixelY;
+    if (pixels * Layers(board) < kSideBySidePixels) {
+        for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) work(node);
+        return;
+    }
+    MeshNode* middle = mesh->FirstNode;
+    for (double area = 0; middle != nullptr && area < pixels / 2; middle = middle->pNextNode)
+        area += double(middle->OrderX) * middle->OrderY;
+    RunSideBySide(
+        [&] {
+            for (MeshNode* node = middle; node != nullptr; node = node->pNextNode) work(node);
+        },
+        [&] {
+            for (MeshNode* node = mesh->FirstNode; node != middle; node = node->pNextNode) work(node);
+        });
+}
+
+// Paints one value per node and layer into a raster, all layers of a pixel at once
+// (they lie side by side in the raster).
 template <class Value>
 int PaintNodes(const Mesh* mesh, const SimMatrix* board, float*** raster, Value value)
 {
     if (mesh == nullptr || board == nullptr || raster == nullptr) return -1;
     const int layers = Layers(board);
-    for (const MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode)
-        for (int l = 0; l < layers; ++l) {
-            const float v = static_cast<float>(value(node, l));
-            ForEachPixel(board, node, [&](int x, int y) { raster[x][y][l] = v; });
-        }
+    ForEachNodeOnTwoCores(mesh, board, [&](const MeshNode* node) {
+        float values[kMaxLayers];
+        for (int l = 0; l < layers; ++l) values[l] = static_cast<float>(value(node, l));
+        ForEachPixel(board, node, [&](int x, int y) { std::copy_n(values, layers, raster[x][y]); });
+    });
     return 0;
 }
 
@@ -214,10 +244,13 @@ int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** cur
     if (board == nullptr || mesh == nullptr || currentX == nullptr || currentY == nullptr || density == nullptr)
         return -1;
     const int layers = Layers(board);
-    for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) {
+    // Every node's record first: the nodes painted side by side must not make records.
+    for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode)
+        if (NodeResults(mesh, node) == nullptr) return -1;
+    ForEachNodeOnTwoCores(mesh, board, [&](MeshNode* node) {
         const double width = node->OrderX, height = node->OrderY;
-        MeshNodeResults* r = NodeResults(mesh, node);
-        if (r == nullptr) return -1;
+        MeshNodeResults* r = node->Results;
+        float fj[kMaxLayers], fx[kMaxLayers], fy[kMaxLayers];
         for (int l = 0; l < layers; ++l) {
             // Mean of what leaves through one side and enters through the opposite one.
             const double ix =
@@ -230,14 +263,16 @@ int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** cur
             const double jx = ix / height, jy = iy / width;
             const double j = std::sqrt(jx * jx + jy * jy);
             r->CurrentDensity[l] = j;
-            const float fj = static_cast<float>(j), fx = static_cast<float>(jx), fy = static_cast<float>(jy);
-            ForEachPixel(board, node, [&](int x, int y) {
-                density[x][y][l] = fj;
-                currentX[x][y][l] = fx;
-                currentY[x][y][l] = fy;
-            });
+            fj[l] = static_cast<float>(j);
+            fx[l] = static_cast<float>(jx);
+            fy[l] = static_cast<float>(jy);
         }
-    }
+        ForEachPixel(board, node, [&](int x, int y) {
+            std::copy_n(fj, layers, density[x][y]);
+            std::copy_n(fx, layers, currentX[x][y]);
+            std::copy_n(fy, layers, currentY[x][y]);
+        });
+    });
     return 0;
 }
 

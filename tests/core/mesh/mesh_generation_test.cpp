@@ -5,6 +5,7 @@
 #include <random>
 
 #include "board/settings.h"
+#include "board/settings_file.h"
 #include "mesh/mesh_generation.h"
 #include "mesh_test_support.h"
 #include "support/board_generator.h"
@@ -147,6 +148,25 @@ TEST(MeshGeneration, RandomBoardsKeepTheInvariantsAndMatchTheRestartingOptimisat
         freeSimulationMatrix(&board);
     }
     EXPECT_GT(merged, 1000);  // the comparison exercised many merges
+}
+
+// A board large enough for the paths that use both cores (uniform squares, node blocks and
+// ID tables made ahead, compaction in two halves) keeps every invariant; the restarting
+// reference would take minutes here, the random boards above compare the merges.
+TEST(MeshGeneration, LargeBoardKeepsTheInvariants)
+{
+    SimMatrix board;
+    InitSimulationMatrix(&board);
+    ASSERT_EQ(GenerateBenchmarkBoard(&board, 600), 0);
+    Settings s = DefaultSettings();
+    for (uint32_t asymmetric : {0u, 1u}) {
+        s.AsymmetricMesh = asymmetric;
+        MeshHolder mesh;
+        ASSERT_EQ(CreateMesh(&board, &mesh.m, nullptr, &s), 0);
+        EXPECT_GE(CountNodes(&mesh.m), 16384);
+        EXPECT_EQ(CheckMesh(&board, &mesh.m, {asymmetric == 0, false}), "") << "asymmetric " << asymmetric;
+    }
+    freeSimulationMatrix(&board);
 }
 
 namespace {

@@ -106,3 +106,34 @@ TEST(MeshResults, PaintingFillsEveryPixelOfTheNode)
     EXPECT_EQ(MeshToVoltageMatrix(nullptr, &b.board), -1);
     EXPECT_EQ(MeshToCurrentDensity(&b.board, nullptr), -1);
 }
+
+TEST(MeshResults, LargeBoardsPaintedOnTwoCoresFillEveryPixel)
+{
+    // 1024 x 512 pixels on two layers (the size from which both cores paint), 64 x 64 nodes.
+    // 4 A flows rightwards through every node on layer 0: a node with a left neighbour
+    // carries 4 A (4 A / 64 rows per pixel), one on the left edge half of that.
+    constexpr int kSide = 64, kColumns = 16, kRows = 8;
+    std::vector<NodeSpec> nodes;
+    for (int row = 0; row < kRows; ++row)
+        for (int column = 0; column < kColumns; ++column) nodes.push_back({column * kSide, row * kSide, kSide, kSide, {}});
+    ResultBoard b(kColumns * kSide, kRows * kSide, nodes);
+    auto voltage = [](int column, int row, int layer) { return 0.001 * (row * kColumns + column) + layer; };
+    for (int row = 0; row < kRows; ++row)
+        for (int column = 0; column < kColumns; ++column) {
+            MeshNode* node = b.At(column * kSide, row * kSide);
+            for (int l = 0; l < 2; ++l) SetVoltage(&b.mesh, node, l, voltage(column, row, l));
+            SetCurrent(&b.mesh, node, kCurrentRightTop, 0, 4.0);
+        }
+    ASSERT_EQ(MeshToVoltageMatrix(&b.mesh, &b.board), 0);
+    ASSERT_EQ(MeshToCurrentDensity(&b.board, &b.mesh), 0);
+    int wrong = 0;
+    for (int x = 0; x < kColumns * kSide; ++x)
+        for (int y = 0; y < kRows * kSide; ++y) {
+            const float jx = x < kSide ? 2.0f / kSide : 4.0f / kSide;
+            for (int l = 0; l < 2; ++l)
+                wrong += b.board.VoltageMatrix[x][y][l] != static_cast<float>(voltage(x / kSide, y / kSide, l));
+            wrong += b.board.CurrentXMatrix[x][y][0] != jx || b.board.CurrentDensityMatrix[x][y][0] != jx;
+            wrong += b.board.CurrentYMatrix[x][y][0] != 0.0f || b.board.CurrentDensityMatrix[x][y][1] != 0.0f;
+        }
+    EXPECT_EQ(wrong, 0);
+}
