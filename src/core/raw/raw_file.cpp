@@ -10,10 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
-#include <vector>
 
 #include "util/debug_log.h"
-#include "util/side_by_side.h"
 
 namespace korvex {
 
@@ -138,57 +136,6 @@ int ParseRawFile(std::vector<char> bytes, RawFile* raw, bool needCounts, std::st
 }
 
 namespace {
-// Variable lines (TAB index TAB name TAB type LF) from the line after the line feed at
-// `from` until one that does not start with a tab or lacks a name, or up to `end`, where the
-// "Binary:" line or a line feed between two parts starts. True when every line up to `end`
-// was a variable line. Each variable is numbered by its position in `list`.
-bool ReadVariableLines(std::string_view bytes, size_t from, size_t end, std::vector<RawVariable>* list)
-{
-    size_t pos = from;
-    while (pos != std::string_view::npos && pos + 1 < end) {
-        const size_t lineStart = pos + 1;
-        const char* lineFeed = static_cast<const char*>(std::memchr(bytes.data() + lineStart, '\n', end - lineStart));
-        const size_t lineEnd = lineFeed != nullptr ? static_cast<size_t>(lineFeed - bytes.data()) : end;
-        std::string_view line(bytes.data() + lineStart, lineEnd - lineStart);
-        pos = lineEnd;
-        if (line.empty() || line[0] != '\t') return false;
-        const size_t tab2 = line.find('\t', 1);
-        if (tab2 == std::string_view::npos) return false;
-        size_t nameEnd = tab2 + 1;  // up to a tab or carriage return (a plain loop: find_first_of is slow)
-        while (nameEnd < line.size() && line[nameEnd] != '\t' && line[nameEnd] != '\r') ++nameEnd;
-        list->push_back({static_cast<unsigned>(list->size()), line.substr(tab2 + 1, nameEnd - tab2 - 1)});
-    }
-    return true;
-}
-
-// Header bytes of variable lines from which the list is read in two parts side by side.
-constexpr size_t kTwoPartList = size_t(4) << 20;
-
-// The variable list after the line feed at `from`, up to the "Binary:" line at `binary`. A
-// long list is cut at a line feed in its middle and both parts are read at once; the
-// second part counts only when the first one ran to the cut without a line ending the list.
-void ReadVariableList(std::string_view bytes, size_t from, size_t binary, std::vector<RawVariable>* list)
-{
-    if (from == std::string_view::npos || binary - from < kTwoPartList) {
-        ReadVariableLines(bytes, from, binary, list);
-        return;
-    }
-    const char* cutAt = static_cast<const char*>(std::memchr(bytes.data() + from + (binary - from) / 2, '\n', (binary - from) / 2));
-    if (cutAt == nullptr) {
-        ReadVariableLines(bytes, from, binary, list);
-        return;
-    }
-    const size_t cut = static_cast<size_t>(cutAt - bytes.data());
-    std::vector<RawVariable> second;
-    bool firstComplete = false;
-    RunSideBySide([&] { ReadVariableLines(bytes, cut, binary, &second); },
-                  [&] { firstComplete = ReadVariableLines(bytes, from, cut, list); });
-    if (!firstComplete) return;
-    const auto offset = static_cast<unsigned>(list->size());
-    for (RawVariable& var : second) var.Index += offset;
-    list->insert(list->end(), second.begin(), second.end());
-}
-
 int ParseLoaded(RawFile* raw, std::string_view bytes, bool needCounts, std::string* error)
 {
     size_t binary = Find(bytes, "Binary:");
@@ -253,10 +200,27 @@ int ParseLoaded(RawFile* raw, std::string_view bytes, bool needCounts, std::stri
         printDebug("Variables: nicht gefunden\r\n");
         return Fail(error, "result file has no variable list");
     }
+    // Each variable line: TAB index TAB name TAB type LF, up to the "Binary:" line.
     // A listed variable takes at least four header bytes ("\t0\tv" up to its line feed), so
     // the declared count only sizes the list as far as the header can hold it.
     if (raw->HasCounts) raw->Variables.reserve(std::min<size_t>(raw->DeclaredVariables, (binary - listAt) / 4));
-    ReadVariableList(bytes, Find(bytes, "\n", listAt), binary, &raw->Variables);
+    size_t pos = Find(bytes, "\n", listAt);
+    while (pos != std::string_view::npos && pos + 1 < binary) {
+        const size_t lineStart = pos + 1;
+        size_t lineEnd = Find(bytes, "\n", lineStart);
+        if (lineEnd == std::string_view::npos || lineEnd > binary) lineEnd = binary;
+        std::string_view line(bytes.data() + lineStart, lineEnd - lineStart);
+        pos = lineEnd;
+        if (line.empty() || line[0] != '\t') break;
+        const size_t tab2 = line.find('\t', 1);
+        if (tab2 == std::string_view::npos) break;
+        size_t nameEnd = tab2 + 1;  // up to a tab or carriage return (a plain loop: find_first_of is slow)
+        while (nameEnd < line.size() && line[nameEnd] != '\t' && line[nameEnd] != '\r') ++nameEnd;
+        RawVariable var;
+        var.Index = static_cast<unsigned>(raw->Variables.size());
+        var.Name = line.substr(tab2 + 1, nameEnd - tab2 - 1);
+        raw->Variables.push_back(std::move(var));
+    }
     raw->Bytes = bytes;
     return 0;
 }

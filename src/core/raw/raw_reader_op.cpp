@@ -7,10 +7,8 @@
 #include "board/sim_matrix.h"
 #include "mesh/circuit_node_names.h"
 #include "mesh/mesh_model.h"
-#include "mesh/mesh_node_results.h"
 #include "mesh/mesh_results.h"
 #include "util/debug_log.h"
-#include "util/side_by_side.h"
 
 namespace korvex {
 
@@ -93,17 +91,8 @@ void ApplyPartResults(SimMatrix* board, const std::vector<PartResult>& parts)
     }
 }
 
-namespace {
-// Variables from which the electrical results are mapped by both cores.
-constexpr size_t kTwoCoreVariables = size_t(1) << 18;
-constexpr int kEveryNode = -1;
-
-// Maps the node voltages and branch currents of the nodes whose ID has the parity `nodes`
-// (0 or 1), or of every node (kEveryNode). With `parts` it also collects the via currents
-// and notes the names it does not know; without, it leaves them to another call.
-void MapElectricalVariables(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts, int nodes)
+void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts)
 {
-    const auto mine = [nodes](uint64_t id) { return nodes == kEveryNode || int(id & 1) == nodes; };
     for (const RawVariable& var : raw.Variables) {
         const std::string_view name = var.Name;
         double value = 0;
@@ -111,7 +100,7 @@ void MapElectricalVariables(const RawFile& raw, Mesh* mesh, std::vector<PartResu
         unsigned layer = 0, direction = 0;
         uint64_t id = 0;
         if (StartsWithNoCase(name, kDcNodeVoltagePrefix)) {
-            if (ParseLayerId(name, kDcNodeVoltagePrefix.size(), &layer, &id, nullptr) && mine(id))
+            if (ParseLayerId(name, kDcNodeVoltagePrefix.size(), &layer, &id, nullptr))
                 SetVoltage(mesh, NodeOf(mesh, id), static_cast<int>(layer), value);
             continue;
         }
@@ -120,13 +109,11 @@ void MapElectricalVariables(const RawFile& raw, Mesh* mesh, std::vector<PartResu
         if (!StartsWithNoCase(name, "i") || name.size() < 4) continue;
         const char kind = static_cast<char>(std::tolower(static_cast<unsigned char>(name[3])));
         if (kind == 'c') {
-            if (ParseLayerId(name, 4, &layer, &id, &direction)) {
-                if (mine(id))
-                    SetCurrent(mesh, NodeOf(mesh, id), static_cast<int>(direction), static_cast<int>(layer), value);
-            } else if (parts != nullptr) {
+            if (ParseLayerId(name, 4, &layer, &id, &direction))
+                SetCurrent(mesh, NodeOf(mesh, id), static_cast<int>(direction), static_cast<int>(layer), value);
+            else
                 printDebug("Unknown Variable %s %f\r\n", Shown(name).c_str(), value);
-            }
-        } else if (kind == 'v' && parts != nullptr) {
+        } else if (kind == 'v') {
             size_t pos = 4;
             uint64_t key = 0;
             if (ParseUnsigned(name, &pos, &key) && pos + 1 < name.size() && name[pos] == '_' &&
@@ -138,28 +125,6 @@ void MapElectricalVariables(const RawFile& raw, Mesh* mesh, std::vector<PartResu
         }
         // Currents of the parts' own resistors and sources carry no mesh result.
     }
-}
-
-// Gives every node of the mesh its result record; false when out of memory.
-bool MakeNodeRecords(Mesh* mesh)
-{
-    for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode)
-        if (NodeResults(mesh, node) == nullptr) return false;
-    return true;
-}
-}  // namespace
-
-void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts)
-{
-    if (raw.Variables.size() < kTwoCoreVariables || mesh == nullptr || !MakeNodeRecords(mesh)) {
-        MapElectricalVariables(raw, mesh, parts, kEveryNode);
-        return;
-    }
-    // Each core maps the nodes of one ID parity (a node's ID is its place in the ID table),
-    // so every node's values come from one core in file order, as from one core alone. The
-    // records exist already: neither core makes one. Via currents and notes come from this one.
-    RunSideBySide([&] { MapElectricalVariables(raw, mesh, nullptr, 1); },
-                  [&] { MapElectricalVariables(raw, mesh, parts, 0); });
 }
 
 void MapThermalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts)

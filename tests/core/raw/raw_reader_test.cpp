@@ -133,29 +133,6 @@ TEST(RawFile, ValueOfIndexTwoStartsSixteenBytesAfterBinaryLine)
     }
 }
 
-// A list of several megabytes is read in two parts at once: every name keeps its place, and
-// a line that ends the list ends it wherever it stands, before or after the cut.
-TEST(RawFile, LongListsKeepEveryNameInPlace)
-{
-    RawBuilder b;
-    const size_t count = 200000;  // about 5.6 MB of variable lines
-    for (size_t i = 0; i < count; ++i) b.names.push_back("V(n1_" + std::to_string(1000000 + i) + ")");
-    const std::vector<char> whole = b.Bytes();
-    const std::string text(whole.begin(), whole.end());
-    for (size_t end : {count, size_t(50000), size_t(150000)}) {
-        std::string bytes = text;
-        if (end < count) bytes[bytes.find("\t" + std::to_string(end) + "\tV(")] = 'x';
-        RawFile raw;
-        std::string error;
-        ASSERT_EQ(ParseRawFile({bytes.begin(), bytes.end()}, &raw, false, &error), 0) << error;
-        ASSERT_EQ(raw.Variables.size(), end);
-        for (size_t i = 0; i < end; ++i) {
-            ASSERT_EQ(raw.Variables[i].Index, i);
-            ASSERT_EQ(raw.Variables[i].Name, "V(n1_" + std::to_string(1000000 + i) + ")");
-        }
-    }
-}
-
 TEST(RawFile, RefusesFilesWithoutMarkersOrCounts)
 {
     std::string error;
@@ -289,39 +266,6 @@ TEST(RawToMeshElectrical, MapsVoltagesBranchAndViaCurrentsPastForeignNets)
     EXPECT_EQ(PartRecord<Via>(GetFirstPart(&f.board))->Current[1], 0.75f);
     EXPECT_TRUE(log.Contains("Unknown Variable (Rc1_00x004_3) 3.000000\r\n"));
     EXPECT_TRUE(log.Contains("ViaCurrent Error\r\n"));  // key 9 names no part
-}
-
-// A result large enough to be mapped by both cores: every node gets its own values, a name
-// listed twice keeps its last value, and via currents and notes come out once, in order.
-TEST(RawToMeshElectrical, LargeResultsMapAsFromOneCore)
-{
-    constexpr uint32_t kNodes = 100000;
-    MeshBoard f(kNodes, 2);
-    RawBuilder b;
-    for (uint32_t id = 1; id <= kNodes; ++id) {
-        const std::string n = std::to_string(id);
-        b.names.insert(b.names.end(), {"V(n0_" + n + ")", "V(n1_" + n + ")", "I(Rc0_" + n + "_0)"});
-        b.values.insert(b.values.end(), {double(id), -double(id), id / 2.0});
-    }
-    b.names.insert(b.names.end(), {"I(Rv5_1)", "V(n0_7)", "I(Rc1_00x004_3)", "I(Rv6_0)", "V(n0_8)"});
-    b.values.insert(b.values.end(), {0.75, 1e6, 3, 0.5, 2e6});
-    const RawFile raw = OperatingPointBoard::Raw(b);
-    DebugCapture log;
-    std::vector<PartResult> parts;
-    MapElectricalResults(raw, &f.mesh, &parts);
-    int wrong = 0;
-    for (uint32_t id = 1; id <= kNodes; ++id) {
-        const MeshNodeResults& r = f.Results(id);
-        const double last = id == 7 ? 1e6 : id == 8 ? 2e6 : double(id);
-        wrong += r.Voltage[0] != last || r.Voltage[1] != -double(id) || r.CurrentRT[0] != id / 2.0;
-    }
-    EXPECT_EQ(wrong, 0);
-    ASSERT_EQ(parts.size(), 2u);
-    EXPECT_EQ(parts[0].Key, 5u);
-    EXPECT_EQ(parts[0].Layer, 1);
-    EXPECT_EQ(parts[0].Value, 0.75);
-    EXPECT_EQ(parts[1].Key, 6u);
-    EXPECT_EQ(log.Text(), "Unknown Variable (Rc1_00x004_3) 3.000000\r\n");
 }
 
 TEST(RawToMeshThermal, NodesJunctionsAndSinksIgnoringCase)
