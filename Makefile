@@ -29,16 +29,20 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 # The job tests under ThreadSanitizer (a build of their own in build-tsan/):
-# workers, cancellation, the owner's swap and korvex-cli's signal handling; and the simulator's
-# threads beside the main one (reading ahead, the RAW header).
+# workers, cancellation, the owner's swap and korvex-cli's signal handling; the mesh and the
+# result painting on two cores (large boards); and the simulator's threads beside the main one
+# (lines taken apart ahead, the duplicate-name check, the RAW header).
 TSAN_BUILD ?= build-tsan
 TSAN_TESTS ?= JobRunner.*:SimulationJob.*:CliSignals.*:PdnCommands.*
-TSAN_SIM_TESTS ?= ReadAhead.*:*GoodDeck*:*BadDeck*:RawLayout.*
+TSAN_CORE_TESTS ?= MeshGeneration.LargeBoard*:MeshResults.LargeBoards*
+TSAN_SIM_TESTS ?= ReadAhead.*:DuplicateElements.*:*GoodDeck*:*BadDeck*:RawLayout.*
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_TSAN=ON -DKORVEX_GUI=OFF
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target korvex_cli_tests korvex_sim_tests
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target korvex_cli_tests korvex_core_tests korvex_sim_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 		./bin/korvex_cli_tests --gtest_filter='$(TSAN_TESTS)' && \
+		TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+		./bin/korvex_core_tests --gtest_filter='$(TSAN_CORE_TESTS)' && \
 		TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
 		./bin/korvex_sim_tests --gtest_filter='$(TSAN_SIM_TESTS)'
 
