@@ -233,7 +233,7 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
             if (mesh == nullptr) return;
             // Mapping gives every node a result record; making them here keeps their page
             // clearing off the mapping.
-            for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) NodeResults(mesh, node);
+            MakeEveryNodeResults(mesh);
             rasters = ZeroedElectricalRasters(*results);
         });
     }

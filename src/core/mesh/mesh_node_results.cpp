@@ -31,6 +31,14 @@ MeshNodeResults* NodeResults(Mesh* mesh, MeshNode* node)
     return node->Results;
 }
 
+bool MakeEveryNodeResults(Mesh* mesh)
+{
+    if (mesh == nullptr) return false;
+    for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode)
+        if (NodeResults(mesh, node) == nullptr) return false;
+    return true;
+}
+
 const MeshNodeResults& ResultsOf(const MeshNode* node)
 {
     static const MeshNodeResults kNone{};

@@ -11,6 +11,9 @@ namespace korvex {
 // Null for a null argument or when out of memory.
 MeshNodeResults* NodeResults(Mesh* mesh, MeshNode* node);
 
+// Gives every node of the mesh its record (those it has stay); false when out of memory.
+bool MakeEveryNodeResults(Mesh* mesh);
+
 // The node's results for reading: all zero for a null node or one without a record.
 const MeshNodeResults& ResultsOf(const MeshNode* node);
 

@@ -245,8 +245,7 @@ int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** cur
         return -1;
     const int layers = Layers(board);
     // Every node's record first: the nodes painted side by side must not make records.
-    for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode)
-        if (NodeResults(mesh, node) == nullptr) return -1;
+    if (!MakeEveryNodeResults(mesh)) return -1;
     ForEachNodeOnTwoCores(mesh, board, [&](MeshNode* node) {
         const double width = node->OrderX, height = node->OrderY;
         MeshNodeResults* r = node->Results;
