@@ -16,14 +16,30 @@
 
 namespace korvex::sim::test {
 
+inline std::filesystem::path scratchRoot()
+{
+    // One folder per process: test runs of several worktrees may run at the same time.
+    return std::filesystem::temp_directory_path() / ("korvex_sim_tests_" + std::to_string(::getpid()));
+}
+
+// Removes the process's scratch folder after the run when every test passed; a failure's files
+// stay for a look.
+struct ScratchCleanup : ::testing::Environment {
+    void TearDown() override
+    {
+        std::error_code ignored;
+        if (::testing::UnitTest::GetInstance()->Passed()) std::filesystem::remove_all(scratchRoot(), ignored);
+    }
+};
+inline ::testing::Environment* const scratchCleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
+
 inline std::filesystem::path scratchDir()
 {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : name)
         if (c == '/') c = '_';
-    // One folder per process: test runs of several worktrees may run at the same time.
-    auto dir = std::filesystem::temp_directory_path() / ("korvex_sim_tests_" + std::to_string(::getpid())) / name;
+    auto dir = scratchRoot() / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <optional>
 
 #include "board/raster.h"
 #include "board/settings.h"
@@ -15,7 +14,6 @@
 #include "jobs/simulation_results.h"
 #include "jobs/simulator_process.h"
 #include "mesh/mesh_model.h"
-#include "mesh/mesh_node_results.h"
 #include "mesh/mesh_results.h"
 #include "netlist/ac_job.h"
 #include "pdn/simulate_s_capacitor.h"
@@ -23,7 +21,7 @@
 #include "raw/raw_reader_op.h"
 #include "util/debug_log.h"
 #include "util/job_observer.h"
-#include "util/side_by_side.h"
+#include "util/large_block.h"
 
 namespace korvex {
 
@@ -79,6 +77,9 @@ bool RunStep(const JobEnvironment& env, const char* base, JobOutcome& outcome)
         outcome.Reason = "cannot remove the old result file " + result + ": " + std::strerror(errno);
         return false;
     }
+    // Large blocks kept for reuse go back to the system: pages this process touched recently
+    // are the quickest the simulator can get.
+    ReleaseKeptLargeBlocks();
     const bool batch = env.Settings->BatchMode != 0;
     Say(env, "Run " + SimulatorCommandText(SimulatorOf(env), batch, netlist) + "\r\n");
     const SimulatorRun run = RunSimulator(SimulatorOf(env), batch, netlist, env.Cancel);
@@ -208,35 +209,9 @@ JobOutcome FinishJob(JobOutcome outcome, const JobEnvironment& env)
     return outcome;
 }
 
-// Whether the electrical result rasters (four float rasters per layer) are small enough to be
-// made while the simulator runs: up to 256 MiB. A larger board's simulator needs the memory
-// itself, so its rasters wait until it has finished and the result file has been freed.
-bool RastersBesideTheSimulator(const SimMatrix& board)
-{
-    const double bytes = 4.0 * sizeof(float) * board.CountPixelX * board.CountPixelY * board.LayerCount;
-    return bytes <= 256.0 * 1024 * 1024;
-}
-
 JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
 {
     JobOutcome outcome;
-    // While the simulator runs, the other core copies the mesh and makes the result rasters
-    // (allocated and cleared: mostly the kernel's page clearing). Both only read the board and
-    // the mesh, which stay as they are while a job runs.
-    auto results = std::make_shared<SimulationResults>(*env.Board);
-    Mesh* mesh = nullptr;
-    ElectricalRasters rasters{};
-    std::optional<SideTask> prepared;
-    if (RastersBesideTheSimulator(*env.Board)) {
-        prepared.emplace([&] {
-            mesh = results->CopyOfMesh(*env.Mesh);
-            if (mesh == nullptr) return;
-            // Mapping gives every node a result record; making them here keeps their page
-            // clearing off the mapping.
-            MakeEveryNodeResults(mesh);
-            rasters = ZeroedElectricalRasters(*results);
-        });
-    }
     if (!RunStep(env, kElectricalBase, outcome)) return Cancelled(env) ? CancelledOutcome() : outcome;
     Say(env, "Read RAW Data...\r\n");
     Stage(env, kStageRead, -1);
@@ -244,12 +219,12 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     if (!LoadOperatingPoint(env, kElectricalBase, raw, outcome)) return outcome;
     if (Cancelled(env)) return CancelledOutcome();
     Stage(env, kStageMap, -1);
-    if (prepared) prepared->Wait();
-    else mesh = results->CopyOfMesh(*env.Mesh);
+    auto results = std::make_shared<SimulationResults>(*env.Board);
+    Mesh* mesh = results->CopyOfMesh(*env.Mesh);
     if (mesh == nullptr) return OutOfMemory();
     MapElectricalResults(raw, mesh, &results->Parts());
-    raw = RawFile{};  // the node results are in the mesh copy: the file goes before rasters still to be made
-    if (!prepared) rasters = ZeroedElectricalRasters(*results);
+    raw = RawFile{};  // the node results are in the mesh copy: the file goes before the rasters are made
+    const ElectricalRasters rasters = ZeroedElectricalRasters(*results);
     if (!rasters.Valid()) return OutOfMemory();
     if (Cancelled(env)) return CancelledOutcome();
     MeshToVoltageRaster(mesh, env.Board, rasters.Voltage);

@@ -344,7 +344,7 @@ void FreeMesh(Mesh* mesh)
     mesh->FirstNode = nullptr;
     mesh->LastNode = nullptr;
     mesh->NodeCount = 0;
-    std::free(mesh->IDToNode);
+    FreeLarge(mesh->IDToNode);
     mesh->IDToNode = nullptr;
     if (mesh->IDMatrix != nullptr) free2D(mesh->IDMatrix, mesh->CountPixelX);
     mesh->IDMatrix = nullptr;
@@ -363,7 +363,7 @@ int ExpandIDToNode(Mesh* mesh)
     }
     const int32_t newSize = oldSize < 1 ? kInitialIDTableSize : oldSize * 2;
     // A large block: a table of millions of entries then takes a few huge
-    // pages instead of thousands of small ones (released with std::free too).
+    // pages instead of thousands of small ones.
     const size_t kept = oldSize > 0 ? static_cast<size_t>(oldSize) : 0;
     bool cleared = false;
     auto* table = mesh->NodePool != nullptr
@@ -375,7 +375,7 @@ int ExpandIDToNode(Mesh* mesh)
     }
     if (kept > 0) std::memcpy(table, mesh->IDToNode, sizeof(MeshNode*) * kept);
     if (!cleared) std::memset(table + kept, 0, sizeof(MeshNode*) * (static_cast<size_t>(newSize) - kept));
-    std::free(mesh->IDToNode);
+    FreeLarge(mesh->IDToNode);
     mesh->IDToNode = table;
     mesh->IDToNodeSize = newSize;
     return 0;

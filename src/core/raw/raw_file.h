@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/large_block.h"
+
 namespace korvex {
 
 struct RawVariable {
@@ -48,7 +50,7 @@ struct RawFile {
     bool HasCounts = false;            // "No. Variables:" and "No. Points:" were read
     unsigned DeclaredVariables = 0;
     unsigned DeclaredPoints = 0;
-    std::vector<RawVariable> Variables;
+    std::vector<RawVariable, LargeBlockAllocator<RawVariable>> Variables;  // huge pages: a large list is faulted in quickly
 
     size_t BinaryBytes() const { return Bytes.size() - BinaryStart; }
     // Real value of variable v in an operating-point record; false when the file

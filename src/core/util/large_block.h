@@ -9,7 +9,8 @@
 
 namespace korvex {
 
-// At least `bytes` of memory, released with std::free; null when out of memory.
+// At least `bytes` of memory, released with FreeLarge; null when out of memory. Blocks of 2 MiB
+// and more start cleared, on a huge-page boundary; smaller ones come from malloc.
 void* AllocateLarge(std::size_t bytes);
 
 // The same for standard containers.
@@ -36,7 +37,12 @@ struct LargeBlockAllocator {
     }
 };
 
+// Releases a block of AllocateLarge, or anything else from malloc. A large block keeps its pages
+// for the next large blocks, up to 256 MiB in all.
 void FreeLarge(void* memory) noexcept;
+// Bytes of freed large blocks kept with their pages, and their release to the system.
+std::size_t KeptLargeBlockBytes() noexcept;
+void ReleaseKeptLargeBlocks() noexcept;
 
 // Faults in the pages of `bytes` bytes at `memory` for writing, keeping what
 // they hold, so that whoever writes them next pays no page faults. Lets a
