@@ -5,9 +5,14 @@
 // (with its own analysis/factor/solve share from its log), reading and mapping,
 // and the time outside the solver (all of it but loading and the simulator's analysis,
 // factorisation and solve). Then `korvex-cli dc` on the saved board as a process of its
-// own, several times (median wall time), with the DC job's time outside the solver as a
-// share of that median.
+// own, several times (median wall time), with each run's time outside the solver as a share
+// of its wall time.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -96,8 +101,7 @@ double Report(const char* title, double load, double meshing, double netlist, co
 }
 
 // Runs one job; its time outside the solver goes to `outside` when given.
-int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, const fs::path& folder, double load,
-           double* outside = nullptr)
+int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, const fs::path& folder, double load)
 {
     Mesh mesh;
     Diagram diagram;
@@ -132,38 +136,107 @@ int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, con
         std::fprintf(stderr, "%s failed: %s\n%s", title, out.Reason.c_str(), out.LogTail.c_str());
         return 1;
     }
-    const double notSolving = Report(title, load, meshing, netlistSeconds, clock,
-                                     SolverSeconds(WorkFilePath(env, ac ? kAcBase : kElectricalBase, ".log")));
-    if (outside != nullptr) *outside = notSolving;
+    Report(title, load, meshing, netlistSeconds, clock, SolverSeconds(WorkFilePath(env, ac ? kAcBase : kElectricalBase, ".log")));
     FreeMesh(&mesh);
     return 0;
 }
 
-// `korvex-cli dc` on the saved benchmark board, RUNS times: the whole road a user waits for.
-// `outside` is the in-process job's time outside the solver, set against the median.
-int RunCli(const std::string& project, const fs::path& folder, int runs, double outside)
+// One `korvex-cli dc -v` run: wall time, and the time from the end of loading to the end of
+// mapping (the last "Voltage Layer" line), from when its progress lines arrive.
+struct CliRun {
+    bool ok = false;
+    double wall = 0, cpu = 0, loadEnd = 0, mapEnd = 0;
+};
+
+CliRun RunCliOnce(const std::vector<std::string>& argv)
+{
+    CliRun run;
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) return run;
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeEnds[1], STDERR_FILENO);
+        ::close(pipeEnds[0]);
+        ::close(pipeEnds[1]);
+        if (!std::freopen("/dev/null", "w", stdout)) _exit(127);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        _exit(127);
+    }
+    ::close(pipeEnds[1]);
+    if (pid < 0) {
+        ::close(pipeEnds[0]);
+        return run;
+    }
+    std::string pending;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        const double now = bench::secondsSince(start);
+        pending.append(buffer, static_cast<size_t>(n));
+        for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+            const std::string_view line(pending.data(), end);
+            if (run.loadEnd == 0 && line.find("korvex-cli: create mesh") != std::string_view::npos) run.loadEnd = now;
+            if (line.find("Voltage Layer") != std::string_view::npos) run.mapEnd = now;
+        }
+    }
+    ::close(pipeEnds[0]);
+    int status = 0;
+    struct rusage usage {};
+    if (::wait4(pid, &status, 0, &usage) != pid) return run;
+    run.wall = bench::secondsSince(start);
+    run.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec * 1e-6;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && run.loadEnd > 0 && run.mapEnd > run.loadEnd;
+    return run;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// `korvex-cli dc` on the saved benchmark board, RUNS times: the whole road a user waits for. Each
+// run's time outside the solver is its time from the end of loading to the end of mapping, less
+// the solver's analysis, factorisation and solve from the simulator's log (the work folder's
+// settings keep the work files for that).
+int RunCli(const std::string& project, const fs::path& folder, int runs)
 {
     const fs::path work = folder / "cli";
     fs::create_directories(work);
-    std::vector<double> walls, cpus;
+    Settings keep = DefaultSettings();
+    keep.BatchMode = 0;
+    std::string error;
+    if (WriteSettingsFile(&keep, work.string(), &error) != 0) {
+        std::fprintf(stderr, "%s: %s\n", work.c_str(), error.c_str());
+        return 1;
+    }
+    std::vector<double> walls, cpus, outside, shares;
     for (int i = 0; i < runs; ++i) {
-        const auto run = korvex::bench::runProcess({KORVEX_CLI, "dc", project, "--workdir", work.string()}, 600,
-                                                   (folder / "cli_output.txt").string());
-        if (!run.finished || run.exitCode != 0) {
-            std::fprintf(stderr, "korvex-cli dc failed (exit %d), see %s\n", run.exitCode,
-                         (folder / "cli_output.txt").c_str());
+        const CliRun run = RunCliOnce({KORVEX_CLI, "dc", project, "--workdir", work.string(), "-v"});
+        if (!run.ok) {
+            std::fprintf(stderr, "korvex-cli dc failed or printed no stages\n");
             return 1;
         }
-        walls.push_back(run.wallSeconds);
-        cpus.push_back(run.cpuSeconds);
+        const double solver = SolverSeconds((work / (std::string(kElectricalBase) + ".log")).string());
+        walls.push_back(run.wall);
+        cpus.push_back(run.cpu);
+        outside.push_back(run.mapEnd - run.loadEnd - solver);
+        shares.push_back(outside.back() / run.wall);
     }
-    std::sort(walls.begin(), walls.end());
-    std::sort(cpus.begin(), cpus.end());
     std::printf("korvex-cli dc, 1000 x 1000 pixels, 4 layers, %d runs\n", runs);
-    std::printf("  wall time median  %8.3f s (min %.3f, max %.3f)\n", walls[walls.size() / 2], walls.front(), walls.back());
-    std::printf("  CPU time median   %8.3f s (with the simulator)\n", cpus[cpus.size() / 2]);
-    std::printf("  outside the solver, from the job above: %.3f s = %.1f %% of the median\n", outside,
-                100.0 * outside / walls[walls.size() / 2]);
+    std::printf("  wall time median  %8.3f s (min %.3f, max %.3f)\n", Median(walls),
+                *std::min_element(walls.begin(), walls.end()), *std::max_element(walls.begin(), walls.end()));
+    std::printf("  CPU time median   %8.3f s (with the simulator)\n", Median(cpus));
+    std::printf("  outside the solver (meshing to mapping, less analysis, factor and solve): median %.3f s, "
+                "%.1f %% of each run's wall time (median)\n",
+                Median(outside), 100.0 * Median(shares));
     return 0;
 }
 }  // namespace
@@ -176,7 +249,6 @@ int main(int argc, char** argv)
     fs::create_directories(folder);
     const std::string project = (folder / "benchmark_board.sav").string();
     int status = 0;
-    double dcOutside = 0;
     {
         SimMatrix generated;
         GenerateBenchmarkBoard(&generated, 1000);
@@ -195,8 +267,7 @@ int main(int argc, char** argv)
         const double load = bench::secondsSince(t);
         Settings settings = DefaultSettings();
         settings.BatchMode = 0;
-        status |= RunJob("Simulate Electrical Mesh, 1000 x 1000 pixels, 4 layers", board, settings, false, folder, load,
-                         &dcOutside);
+        status |= RunJob("Simulate Electrical Mesh, 1000 x 1000 pixels, 4 layers", board, settings, false, folder, load);
         freeSimulationMatrix(&board);
     }
     {
@@ -208,7 +279,7 @@ int main(int argc, char** argv)
         status |= RunJob("Zin sweep of 100 points, example board", board, settings, true, folder, 0);
         freeSimulationMatrix(&board);
     }
-    status |= RunCli(project, folder, runs, dcOutside);
+    status |= RunCli(project, folder, runs);
     if (std::getenv("KORVEX_BENCH_KEEP") == nullptr) fs::remove_all(folder);
     return status;
 }

@@ -1,6 +1,8 @@
 #include "jobs/simulator_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -39,23 +41,39 @@ bool WaitForSimulator(pid_t pid, const korvex::CancelToken* cancel, int* status,
             if (errno != EINTR) return false;
         return true;
     }
+    // A pidfd becomes readable the moment the simulator exits; without one (older kernels) the
+    // wait polls with growing pauses.
+    const int exitFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     auto pause = std::chrono::microseconds(200);
     for (;;) {
         const pid_t done = ::waitpid(pid, status, WNOHANG);
-        if (done == pid) return true;
-        if (done < 0 && errno != EINTR) return false;
+        if (done == pid) break;
+        if (done < 0 && errno != EINTR) {
+            if (exitFd >= 0) ::close(exitFd);
+            return false;
+        }
         if (cancel->IsCancelled()) {
             // The group leader is not reaped yet, so its ID (the group's) cannot
             // have been reused.
             ::kill(-pid, SIGKILL);
             *cancelled = true;
             while (::waitpid(pid, status, 0) < 0)
-                if (errno != EINTR) return false;
-            return true;
+                if (errno != EINTR) {
+                    if (exitFd >= 0) ::close(exitFd);
+                    return false;
+                }
+            break;
         }
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::microseconds(10000));
+        if (exitFd >= 0) {
+            pollfd exited{exitFd, POLLIN, 0};
+            ::poll(&exited, 1, 20);  // the cancel request is looked at every 20 ms
+        } else {
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::microseconds(10000));
+        }
     }
+    if (exitFd >= 0) ::close(exitFd);
+    return true;
 }
 
 std::vector<std::string> Arguments(const std::string& simulator, bool batchMode, const std::string& netlistPath)
