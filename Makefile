@@ -30,11 +30,11 @@ test: build
 
 # The job tests under ThreadSanitizer (a build of their own in build-tsan/):
 # workers, cancellation, the owner's swap and korvex-cli's signal handling; the mesh and the
-# result painting on two cores (large boards); and the simulator's threads beside the main one
-# (lines taken apart ahead, the duplicate-name check, the RAW header).
+# result painting on two cores (large boards) and the kept large blocks; and the simulator's
+# threads beside the main one (lines taken apart ahead, the duplicate-name check, the RAW header).
 TSAN_BUILD ?= build-tsan
 TSAN_TESTS ?= JobRunner.*:SimulationJob.*:CliSignals.*:PdnCommands.*
-TSAN_CORE_TESTS ?= MeshGeneration.LargeBoard*:MeshResults.LargeBoards*
+TSAN_CORE_TESTS ?= MeshGeneration.LargeBoard*:MeshResults.LargeBoards*:LargeBlocks.*
 TSAN_SIM_TESTS ?= ReadAhead.*:DuplicateElements.*:*GoodDeck*:*BadDeck*:RawLayout.*
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_TSAN=ON -DKORVEX_GUI=OFF
