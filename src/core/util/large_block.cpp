@@ -179,10 +179,12 @@ void* AllocateLarge(std::size_t bytes)
 #if KORVEX_KEEP_LARGE_BLOCKS
     return Blocks().Allocate(bytes);
 #else
-    // Under the address sanitizer every block stays a heap block, bounds-checked.
+    // Under the address sanitizer every block stays a heap block, bounds-checked, and is
+    // cleared like the kept ones.
     void* memory = nullptr;
     if (posix_memalign(&memory, kHugePage, bytes) != 0) return nullptr;
     madvise(memory, bytes, MADV_HUGEPAGE);
+    std::memset(memory, 0, bytes);
     return memory;
 #endif
 }
