@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "sim_process_timer.h"
+
 #include "bench_blas.h"
 #include "board/project_file.h"
 #include "board/raster.h"
@@ -30,12 +32,6 @@ using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point from)
 {
     return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 void MakeBoard(SimMatrix* b)
@@ -128,7 +124,7 @@ int main()
         read.push_back(Seconds(t));
         std::free(target);
     }
-    const double s = Median(save), l = Median(load), w = Median(write), r = Median(read);
+    const double s = bench::median(save), l = bench::median(load), w = bench::median(write), r = bench::median(read);
     std::printf("plain save %.3f s (%.0f MB/s), load %.3f s (%.0f MB/s)\n", s, bytes / 1e6 / s, l, bytes / 1e6 / l);
     std::printf("peer  write %.3f s (%.0f MB/s), read %.3f s (%.0f MB/s)\n", w, bytes / 1e6 / w, r, bytes / 1e6 / r);
     std::printf("ratio (save + load) / (write + read) = %.2f (goal: at most 2)\n", (s + l) / (w + r));

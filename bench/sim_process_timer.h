@@ -1,5 +1,6 @@
 // Runs a program with a time cap and reports wall time, CPU time and peak memory.
 #pragma once
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -24,6 +25,13 @@ inline std::string simulatorPath()
 inline double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The middle value (the upper one of an even count); `values` must not be empty.
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 struct ProcessRun {

@@ -196,12 +196,6 @@ CliRun RunCliOnce(const std::vector<std::string>& argv)
     return run;
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // `korvex-cli dc` on the saved benchmark board, RUNS times: the whole road a user waits for. Each
 // run's time outside the solver is its time from the end of loading to the end of mapping, less
 // the solver's analysis, factorisation and solve from the simulator's log (the work folder's
@@ -231,12 +225,12 @@ int RunCli(const std::string& project, const fs::path& folder, int runs)
         shares.push_back(outside.back() / run.wall);
     }
     std::printf("korvex-cli dc, 1000 x 1000 pixels, 4 layers, %d runs\n", runs);
-    std::printf("  wall time median  %8.3f s (min %.3f, max %.3f)\n", Median(walls),
+    std::printf("  wall time median  %8.3f s (min %.3f, max %.3f)\n", bench::median(walls),
                 *std::min_element(walls.begin(), walls.end()), *std::max_element(walls.begin(), walls.end()));
-    std::printf("  CPU time median   %8.3f s (with the simulator)\n", Median(cpus));
+    std::printf("  CPU time median   %8.3f s (with the simulator)\n", bench::median(cpus));
     std::printf("  outside the solver (meshing to mapping, less analysis, factor and solve): median %.3f s, "
                 "%.1f %% of each run's wall time (median)\n",
-                Median(outside), 100.0 * Median(shares));
+                bench::median(outside), 100.0 * bench::median(shares));
     return 0;
 }
 }  // namespace
