@@ -63,6 +63,21 @@ TEST(CompressPattern, MatchesASetOfEntriesAndPlacesEveryEntry)
     }
 }
 
+// Parsing the deck fails at the line given, naming the element whose name is used twice.
+void expectDuplicate(const std::string& deck, int line, const std::string& name)
+{
+    NetlistText text;
+    text.loadString(deck);
+    Circuit circuit;
+    try {
+        parseNetlist(text, circuit);
+        ADD_FAILURE() << "accepted; expected " << name << " twice at line " << line;
+    } catch (const SimError& e) {
+        EXPECT_EQ(e.line(), line) << name;
+        EXPECT_NE(std::string(e.what()).find("element name " + name + " used twice"), std::string::npos) << e.what();
+    }
+}
+
 // Several names used twice: the error names the line of the first element whose name an
 // earlier element has, whatever order the names hash in.
 TEST(DuplicateElements, FirstRepeatInLineOrderIsReported)
@@ -76,19 +91,8 @@ TEST(DuplicateElements, FirstRepeatInLineOrderIsReported)
         {"R9 a 0 1\nR8 a 0 1\nR8 a 0 1\nR9 a 0 1\n", 4, "r8"},
         {"Rlong_name_of_more_than_15 a 0 1\nR2 a 0 1\nRLONG_NAME_of_more_than_15 a 0 1\n", 4, "rlong_name_of_more_than_15"},
     };
-    for (const auto& c : cases) {
-        NetlistText text;
-        text.loadString(std::string("t\n") + c.body + "I1 0 a 1\n.op\n.end\n");
-        Circuit circuit;
-        try {
-            parseNetlist(text, circuit);
-            ADD_FAILURE() << c.body;
-        } catch (const SimError& e) {
-            EXPECT_EQ(e.line(), c.line) << c.body;
-            EXPECT_NE(std::string(e.what()).find("element name " + std::string(c.name) + " used twice"), std::string::npos)
-                << e.what();
-        }
-    }
+    for (const auto& c : cases)
+        expectDuplicate(std::string("t\n") + c.body + "I1 0 a 1\n.op\n.end\n", c.line, c.name);
 }
 
 // A large circuit has its names checked in two halves on two threads: the error still names
@@ -113,18 +117,7 @@ TEST(DuplicateElements, FirstRepeatInALargeCircuit)
                 if (k == line) name = j;
             deck += "R" + std::to_string(name) + " n" + std::to_string(line) + " n" + std::to_string(line + 1) + " 1\n";
         }
-        deck += "I1 0 n2 1\n.op\n";
-        NetlistText text;
-        text.loadString(deck);
-        Circuit circuit;
-        try {
-            parseNetlist(text, circuit);
-            ADD_FAILURE() << c.line;
-        } catch (const SimError& e) {
-            EXPECT_EQ(e.line(), c.line);
-            EXPECT_NE(std::string(e.what()).find("element name r" + std::to_string(c.name) + " used twice"), std::string::npos)
-                << e.what();
-        }
+        expectDuplicate(deck + "I1 0 n2 1\n.op\n", c.line, "r" + std::to_string(c.name));
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <numeric>
 #include <random>
 #include <utility>
 #include <vector>
@@ -25,51 +26,45 @@ using namespace testing_board;
 
 namespace {
 
-// Copper islands, 4-connected on each layer and merged through every via.
+// Copper islands, 4-connected on each layer and merged through every via: a union-find
+// over the pixels.
 struct CopperIslands {
     explicit CopperIslands(const SimMatrix& b)
-        : nx_(b.CountPixelX), ny_(b.CountPixelY), layers_(b.LayerCount), label_(size_t(nx_) * ny_ * layers_, -1)
+        : b_(b), parent_(size_t(b.CountPixelX) * b.CountPixelY * size_t(b.LayerCount))
     {
-        for (int l = 0; l < layers_; ++l)
-            for (uint32_t x = 0; x < nx_; ++x)
-                for (uint32_t y = 0; y < ny_; ++y)
-                    if (b.CopperMatrix[x][y][l] > 0 && label_[At(x, y, l)] < 0) Fill(b, x, y, l);
-        for (const Part* p = b.pFirstPart; p != nullptr; p = p->pNext) {
-            if (p->Kind != PART_VIA) continue;
-            const Via* v = PartRecord<Via>(p);
-            int first = -1;
-            for (int l = 0; l < layers_; ++l)
-                if (const int id = label_[At(v->x, v->y, l)]; id >= 0) {
-                    if (first >= 0) parent_[Find(id)] = Find(first);
-                    else first = id;
+        std::iota(parent_.begin(), parent_.end(), size_t{0});
+        for (int l = 0; l < b.LayerCount; ++l)
+            for (uint32_t x = 0; x < b.CountPixelX; ++x)
+                for (uint32_t y = 0; y < b.CountPixelY; ++y) {
+                    if (x + 1 < b.CountPixelX) Join(x, y, l, x + 1, y, l);
+                    if (y + 1 < b.CountPixelY) Join(x, y, l, x, y + 1, l);
                 }
-        }
+        for (const Part* p = b.pFirstPart; p != nullptr; p = p->pNext)
+            if (p->Kind == PART_VIA) {
+                const Via* v = PartRecord<Via>(p);
+                for (int l = 0, first = -1; l < b.LayerCount; ++l)
+                    if (Copper(v->x, v->y, l)) first < 0 ? void(first = l) : Join(v->x, v->y, first, v->x, v->y, l);
+            }
     }
 
     // The island of a pixel; -1 where there is no copper.
-    int Of(uint32_t x, uint32_t y, int l) { return label_[At(x, y, l)] < 0 ? -1 : Find(label_[At(x, y, l)]); }
-    size_t At(uint32_t x, uint32_t y, int l) const { return (size_t(x) * ny_ + y) * size_t(layers_) + size_t(l); }
-    int Find(int i) { return parent_[i] == i ? i : parent_[i] = Find(parent_[i]); }
-    void Fill(const SimMatrix& b, uint32_t x0, uint32_t y0, int l)
+    int Of(uint32_t x, uint32_t y, int l) { return Copper(x, y, l) ? int(Find(At(x, y, l))) : -1; }
+    bool Copper(uint32_t x, uint32_t y, int l) const { return b_.CopperMatrix[x][y][l] > 0; }
+    size_t At(uint32_t x, uint32_t y, int l) const
     {
-        const int id = int(parent_.size());
-        parent_.push_back(id);
-        label_[At(x0, y0, l)] = id;
-        std::vector<std::pair<uint32_t, uint32_t>> todo{{x0, y0}};
-        while (!todo.empty()) {
-            const auto [x, y] = todo.back();
-            todo.pop_back();
-            for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
-                const uint32_t nx = x + uint32_t(dx), ny = y + uint32_t(dy);
-                if (nx >= nx_ || ny >= ny_ || b.CopperMatrix[nx][ny][l] <= 0 || label_[At(nx, ny, l)] >= 0) continue;
-                label_[At(nx, ny, l)] = id;
-                todo.push_back({nx, ny});
-            }
-        }
+        return (size_t(x) * b_.CountPixelY + y) * size_t(b_.LayerCount) + size_t(l);
     }
-    uint32_t nx_, ny_;
-    int layers_;
-    std::vector<int> label_, parent_;
+    size_t Find(size_t i)
+    {
+        for (; parent_[i] != i; i = parent_[i]) parent_[i] = parent_[parent_[i]];
+        return i;
+    }
+    void Join(uint32_t x1, uint32_t y1, int l1, uint32_t x2, uint32_t y2, int l2)
+    {
+        if (Copper(x1, y1, l1) && Copper(x2, y2, l2)) parent_[Find(At(x1, y1, l1))] = Find(At(x2, y2, l2));
+    }
+    const SimMatrix& b_;
+    std::vector<size_t> parent_;
 };
 
 // A board without copper and helpers that place the parts of a DC circuit on Layer1.
@@ -116,6 +111,8 @@ struct IslandBoard : PartBoard {
                 board.CopperMatrix[x][y][1] = layer2 ? 1.0f : 0.0f;
             }
     }
+    // Ground on the left island and a source from there to the right island.
+    void AcrossTheGap() { Ground(0, 0); Source(1, 1, 7, 1); }
 };
 
 }  // namespace
@@ -132,26 +129,20 @@ TEST(BoardChecks, DcGroundAndReturnPaths)
         {"ground only", false, [](IslandBoard& b) { b.Ground(0, 0); }, ""},
         {"ground on the bare layer's net only", false, [](IslandBoard& b) { b.Source(1, 1, 2, 2, "0"); },
          "no connection to ground"},
-        {"source across the gap", false, [](IslandBoard& b) { b.Ground(0, 0); b.Source(1, 1, 7, 1); },
+        {"source across the gap", false, [](IslandBoard& b) { b.AcrossTheGap(); },
          "part 2 (Current): its ends lie in different copper islands and end 2 has no path to ground"},
-        {"gap bridged by a resistor", false,
-         [](IslandBoard& b) { b.Ground(0, 0); b.Source(1, 1, 7, 1); b.Bridge(3, 6); }, ""},
-        {"gap bridged by a series subcircuit", false,
-         [](IslandBoard& b) {
-             b.Ground(0, 0); b.Source(1, 1, 7, 1);
+        {"gap bridged by a resistor", false, [](IslandBoard& b) { b.AcrossTheGap(); b.Bridge(3, 6); }, ""},
+        {"gap bridged by a series subcircuit", false, [](IslandBoard& b) {
+             b.AcrossTheGap();
              SeriesSubCircuit s;
              s.Net1X = 2, s.Net2X = 8;
-             AddPart(&b.board, PART_SERIESSUBCIRCUIT, &s);
-         },
-         ""},
+             AddPart(&b.board, PART_SERIESSUBCIRCUIT, &s); }, ""},
         {"gap bridged through Layer2 by two vias", true,
-         [](IslandBoard& b) { b.Ground(0, 0); b.Source(1, 1, 7, 1); b.ViaAt(2, 2); b.ViaAt(8, 2); }, ""},
-        {"one via reaches Layer2 only from the left", true,
-         [](IslandBoard& b) { b.Ground(0, 0); b.Source(1, 1, 7, 1); b.ViaAt(2, 2); },
+         [](IslandBoard& b) { b.AcrossTheGap(); b.ViaAt(2, 2); b.ViaAt(8, 2); }, ""},
+        {"one via reaches Layer2 only from the left", true, [](IslandBoard& b) { b.AcrossTheGap(); b.ViaAt(2, 2); },
          "part 2 (Current): its ends lie in different copper islands"},
         {"gap bridged by a named net", false,
-         [](IslandBoard& b) { b.Ground(0, 0); b.Source(1, 1, 7, 1); b.Bridge(1, 1, "", "VCC"); b.Bridge(8, 8, "VCC"); },
-         ""},
+         [](IslandBoard& b) { b.AcrossTheGap(); b.Bridge(1, 1, "", "VCC"); b.Bridge(8, 8, "VCC"); }, ""},
         {"both ends in the island without ground", false, [](IslandBoard& b) { b.Ground(9, 3); b.Source(1, 1, 2, 2); },
          "part 2 (Current): its copper has no path to ground"},
         {"source into net 0 from an island without ground", false,

@@ -14,15 +14,6 @@ namespace {
 
 const CapRecord kTarget = Branch(1e-6f, 0.01f, 1e-9f);
 
-ZinSamples SamplesOf(const std::vector<CapRecord>& branches)
-{
-    const std::vector<double> f = LogGrid(1e5, 1e9, 81);
-    ZinSamples zin;
-    zin.Freq.assign(f.begin(), f.end());
-    zin.Z = ParallelBranches(f, branches);
-    return zin;
-}
-
 float Quantity(const CapRecord& c, int parameter)
 {
     switch (parameter) {
@@ -66,7 +57,10 @@ TEST(SpiceFit, TweakKeepsImprovingStepsAndUndoesTheLast)
         // all improving, the fourth undone for the budget.
         {-6, -3},
     };
-    const ZinSamples zin = SamplesOf({kTarget});
+    const std::vector<double> f = LogGrid(1e5, 1e9, 81);
+    ZinSamples zin;
+    zin.Freq.assign(f.begin(), f.end());
+    zin.Z = ParallelBranches(f, {kTarget});
     for (int parameter = kTweakCapacitance; parameter <= kTweakResonance; ++parameter) {
         for (const Case& c : cases) {
             const CapRecord start = Offset(parameter, c.stepsBelow, factor);
