@@ -14,6 +14,7 @@
 #include "jobs/simulation_results.h"
 #include "jobs/simulator_process.h"
 #include "mesh/mesh_model.h"
+#include "mesh/mesh_node_results.h"
 #include "mesh/mesh_results.h"
 #include "netlist/ac_job.h"
 #include "pdn/simulate_s_capacitor.h"
@@ -22,6 +23,7 @@
 #include "util/debug_log.h"
 #include "util/job_observer.h"
 #include "util/large_block.h"
+#include "util/side_by_side.h"
 
 namespace korvex {
 
@@ -159,6 +161,13 @@ struct ElectricalRasters {
     bool Valid() const { return Voltage && CurrentX && CurrentY && Density; }
 };
 
+// The mesh copy to map into, every node with its record; null when out of memory.
+Mesh* CopyWithRecords(SimulationResults& results, const Mesh& mesh)
+{
+    Mesh* copy = results.CopyOfMesh(mesh);
+    return copy != nullptr && MakeEveryNodeResults(copy) ? copy : nullptr;
+}
+
 ElectricalRasters ZeroedElectricalRasters(SimulationResults& r)
 {
     return {r.ZeroedRaster(&SimMatrix::VoltageMatrix), r.ZeroedRaster(&SimMatrix::CurrentXMatrix),
@@ -215,16 +224,23 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     if (!RunStep(env, kElectricalBase, outcome)) return Cancelled(env) ? CancelledOutcome() : outcome;
     Say(env, "Read RAW Data...\r\n");
     Stage(env, kStageRead, -1);
+    // Both cores are free once the simulator has ended: the result file is read on one while
+    // the mesh copy gets its node records on the other, and the results are mapped on one
+    // while the rasters are cleared on the other. Each side writes only its own records.
     RawFile raw;
-    if (!LoadOperatingPoint(env, kElectricalBase, raw, outcome)) return outcome;
-    if (Cancelled(env)) return CancelledOutcome();
-    Stage(env, kStageMap, -1);
     auto results = std::make_shared<SimulationResults>(*env.Board);
-    Mesh* mesh = results->CopyOfMesh(*env.Mesh);
+    Mesh* mesh = nullptr;
+    bool read = false;
+    RunSideBySide([&] { mesh = CopyWithRecords(*results, *env.Mesh); },
+                  [&] { read = LoadOperatingPoint(env, kElectricalBase, raw, outcome); });
+    if (!read) return outcome;
+    if (Cancelled(env)) return CancelledOutcome();
     if (mesh == nullptr) return OutOfMemory();
-    MapElectricalResults(raw, mesh, &results->Parts());
-    raw = RawFile{};  // the node results are in the mesh copy: the file goes before the rasters are made
-    const ElectricalRasters rasters = ZeroedElectricalRasters(*results);
+    Stage(env, kStageMap, -1);
+    ElectricalRasters rasters{};
+    RunSideBySide([&] { rasters = ZeroedElectricalRasters(*results); },
+                  [&] { MapElectricalResults(raw, mesh, &results->Parts()); });
+    raw = RawFile{};
     if (!rasters.Valid()) return OutOfMemory();
     if (Cancelled(env)) return CancelledOutcome();
     MeshToVoltageRaster(mesh, env.Board, rasters.Voltage);
@@ -239,13 +255,21 @@ JobOutcome ThreadSpiceThermalMesh(const JobEnvironment& env)
     if (!RunStep(env, kThermalBase, outcome)) return Cancelled(env) ? CancelledOutcome() : outcome;
     Say(env, "Read Temperature RAW Data...\r\n");
     Stage(env, kStageRead, -1);
+    // The result file is read on one core while the scratch records are made on the other.
     RawFile raw;
-    if (!LoadOperatingPoint(env, kThermalBase, raw, outcome)) return outcome;
+    auto results = std::make_shared<SimulationResults>(*env.Board);
+    float*** temperature = nullptr;
+    Mesh* mesh = nullptr;
+    bool read = false;
+    RunSideBySide(
+        [&] {
+            temperature = results->CopiedRaster(*env.Board, &SimMatrix::TemperatureMatrix);
+            mesh = results->CopyOfMesh(*env.Mesh);
+        },
+        [&] { read = LoadOperatingPoint(env, kThermalBase, raw, outcome); });
+    if (!read) return outcome;
     if (Cancelled(env)) return CancelledOutcome();
     Stage(env, kStageMap, -1);
-    auto results = std::make_shared<SimulationResults>(*env.Board);
-    float*** temperature = results->CopiedRaster(*env.Board, &SimMatrix::TemperatureMatrix);
-    Mesh* mesh = results->CopyOfMesh(*env.Mesh);
     if (temperature == nullptr || mesh == nullptr) return OutOfMemory();
     MapThermalResults(raw, mesh, &results->Parts());
     if (Cancelled(env)) return CancelledOutcome();
