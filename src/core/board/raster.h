@@ -9,10 +9,10 @@
 
 namespace korvex {
 
-// nx pointers -> ny pointers -> nz * elementSize bytes each. Null on failure
-// (reported on the debug log) or for negative/overflowing counts.
+// nx pointers -> ny pointers -> nz * elementSize bytes each, all elements zero. Null on
+// failure (reported on the debug log) or for negative/overflowing counts.
 void*** malloc3D(int nx, int ny, unsigned nz, unsigned elementSize);
-// rows pointers, each to columns * elementSize bytes, in one allocation.
+// rows pointers, each to columns * elementSize bytes of zeros, in one allocation.
 void** malloc2D(int rows, unsigned columns, unsigned elementSize);
 
 inline float*** malloc3DFloat(int nx, int ny, unsigned nz)

@@ -77,7 +77,8 @@ float*** AllocRaster(const SimMatrix* board, float value)
 {
     float*** raster = malloc3DFloat(static_cast<int>(board->CountPixelX), static_cast<int>(board->CountPixelY),
                                     static_cast<unsigned>(board->LayerCount));
-    if (raster != nullptr)
+    // The elements start at zero: a zero raster is left untouched until it is written.
+    if (raster != nullptr && value != 0.0f)
         Init3DMatrix(raster, static_cast<int>(board->CountPixelX), static_cast<int>(board->CountPixelY),
                      board->LayerCount, value);
     return raster;

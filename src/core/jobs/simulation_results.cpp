@@ -27,9 +27,7 @@ float*** SimulationResults::Add(BoardRaster which)
 
 float*** SimulationResults::ZeroedRaster(BoardRaster which)
 {
-    float*** data = Add(which);
-    if (data != nullptr) Init3DMatrix(data, nx_, ny_, layers_, 0.0f);
-    return data;
+    return Add(which);  // malloc3D's elements start at zero
 }
 
 float*** SimulationResults::CopiedRaster(const SimMatrix& board, BoardRaster which)

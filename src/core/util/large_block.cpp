@@ -175,7 +175,7 @@ LargeBlocks& Blocks()
 
 void* AllocateLarge(std::size_t bytes)
 {
-    if (bytes < kHugePage) return std::malloc(bytes == 0 ? 1 : bytes);
+    if (bytes < kHugePage) return std::calloc(bytes == 0 ? 1 : bytes, 1);
 #if KORVEX_KEEP_LARGE_BLOCKS
     return Blocks().Allocate(bytes);
 #else

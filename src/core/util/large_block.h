@@ -9,8 +9,8 @@
 
 namespace korvex {
 
-// At least `bytes` of memory, released with FreeLarge; null when out of memory. Blocks of 2 MiB
-// and more start cleared, on a huge-page boundary; smaller ones come from malloc.
+// At least `bytes` of cleared memory, released with FreeLarge; null when out of memory. Blocks of
+// 2 MiB and more start on a huge-page boundary; smaller ones come from calloc.
 void* AllocateLarge(std::size_t bytes);
 
 // The same for standard containers.

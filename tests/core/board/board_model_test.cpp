@@ -2,6 +2,8 @@
 // editing operations on copper and parts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "board/part_list.h"
 #include "board/part_lookup.h"
 #include "board/raster.h"
@@ -24,6 +26,15 @@ TEST(Raster, ExtremesAndRefusedCounts)
     EXPECT_EQ(MinOfMatrix(r, 2, 2, 2), 3.0);
     EXPECT_EQ(MinOfMatrixLayer(r, 2, 2, 0), 5.0);
     free3D(r, 2, 2);
+
+    // Result rasters are painted over fresh ones without clearing them first, small ones too
+    // (the sanitizer build fills fresh heap blocks with garbage).
+    for (const int n : {3, 800}) {
+        float*** fresh = malloc3DFloat(n, n, 3);
+        const float* data = RasterData(fresh, n, n);
+        EXPECT_TRUE(std::all_of(data, data + size_t(n) * n * 3, [](float v) { return v == 0.0f; })) << n;
+        free3D(fresh, n, n);
+    }
 
     DebugCapture log;
     EXPECT_EQ(malloc3D(-1, 4, 2, 4), nullptr);
