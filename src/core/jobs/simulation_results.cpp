@@ -5,6 +5,7 @@
 
 #include "board/raster.h"
 #include "jobs/simulation_job.h"
+#include "util/large_block.h"
 
 namespace korvex {
 
@@ -27,7 +28,12 @@ float*** SimulationResults::Add(BoardRaster which)
 
 float*** SimulationResults::ZeroedRaster(BoardRaster which)
 {
-    return Add(which);  // malloc3D's elements start at zero
+    // malloc3D's elements start at zero. Their pages are faulted in now (by the kernel alone,
+    // where it can), so that a caller running this beside other work spares the painting that.
+    float*** data = Add(which);
+    if (data != nullptr)
+        PrefaultPages(RasterData(data, nx_, ny_), sizeof(float) * size_t(nx_) * size_t(ny_) * size_t(layers_));
+    return data;
 }
 
 float*** SimulationResults::CopiedRaster(const SimMatrix& board, BoardRaster which)
