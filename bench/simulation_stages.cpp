@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <regex>
 #include <string>
 #include <vector>
@@ -67,18 +68,30 @@ private:
     Clock::time_point started_;
 };
 
-// Seconds the simulator spent analysing, factoring and solving, from its log.
-double SolverSeconds(const std::string& log)
+// The sum of the seconds that follow each of `labels` in the simulator's log.
+double LoggedSeconds(const std::string& log, std::initializer_list<const char*> labels)
 {
     std::ifstream in(log);
     std::string text((std::istreambuf_iterator<char>(in)), {});
     double sum = 0;
-    for (const char* what : {"pattern and analysis ", "factor ", "solve "}) {
+    for (const char* what : labels) {
         const std::regex re(std::string(what) + "([0-9.]+) s");
         for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator(); ++it)
             sum += std::stod((*it)[1]);
     }
     return sum;
+}
+
+// Seconds the simulator spent analysing, factoring and solving, from its log.
+double SolverSeconds(const std::string& log)
+{
+    return LoggedSeconds(log, {"pattern and analysis ", "factor ", "solve "});
+}
+
+// Seconds of the simulator's parse, output plan and RAW header, and results and RAW writing.
+double SimulatorRoadSeconds(const std::string& log)
+{
+    return LoggedSeconds(log, {"lines: [^\\n]* in ", "variables in ", "in the background ", "results and RAW "});
 }
 
 // Prints the stages and returns the time outside the solver: meshing, netlist writing, the
@@ -145,7 +158,7 @@ int RunJob(const char* title, SimMatrix& board, Settings& settings, bool ac, con
 // mapping (the last "Voltage Layer" line), from when its progress lines arrive.
 struct CliRun {
     bool ok = false;
-    double wall = 0, cpu = 0, loadEnd = 0, mapEnd = 0;
+    double wall = 0, cpu = 0, loadEnd = 0, simulateStart = 0, readStart = 0, mapEnd = 0;
 };
 
 CliRun RunCliOnce(const std::vector<std::string>& argv)
@@ -183,6 +196,8 @@ CliRun RunCliOnce(const std::vector<std::string>& argv)
         for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
             const std::string_view line(pending.data(), end);
             if (run.loadEnd == 0 && line.find("korvex-cli: create mesh") != std::string_view::npos) run.loadEnd = now;
+            if (line.find("korvex-cli: simulate") != std::string_view::npos) run.simulateStart = now;
+            if (line.find("korvex-cli: read results") != std::string_view::npos) run.readStart = now;
             if (line.find("Voltage Layer") != std::string_view::npos) run.mapEnd = now;
         }
     }
@@ -192,7 +207,8 @@ CliRun RunCliOnce(const std::vector<std::string>& argv)
     if (::wait4(pid, &status, 0, &usage) != pid) return run;
     run.wall = bench::secondsSince(start);
     run.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec * 1e-6;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && run.loadEnd > 0 && run.mapEnd > run.loadEnd;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && run.loadEnd > 0 && run.simulateStart > run.loadEnd &&
+             run.readStart > run.simulateStart && run.mapEnd > run.readStart;
     return run;
 }
 
@@ -211,18 +227,20 @@ int RunCli(const std::string& project, const fs::path& folder, int runs)
         std::fprintf(stderr, "%s: %s\n", work.c_str(), error.c_str());
         return 1;
     }
-    std::vector<double> walls, cpus, outside, shares;
+    std::vector<double> walls, cpus, outside, shares, road, roadShares;
     for (int i = 0; i < runs; ++i) {
         const CliRun run = RunCliOnce({KORVEX_CLI, "dc", project, "--workdir", work.string(), "-v"});
         if (!run.ok) {
             std::fprintf(stderr, "korvex-cli dc failed or printed no stages\n");
             return 1;
         }
-        const double solver = SolverSeconds((work / (std::string(kElectricalBase) + ".log")).string());
+        const std::string log = (work / (std::string(kElectricalBase) + ".log")).string();
         walls.push_back(run.wall);
         cpus.push_back(run.cpu);
-        outside.push_back(run.mapEnd - run.loadEnd - solver);
+        outside.push_back(run.mapEnd - run.loadEnd - SolverSeconds(log));
         shares.push_back(outside.back() / run.wall);
+        road.push_back(run.simulateStart - run.loadEnd + SimulatorRoadSeconds(log) + run.mapEnd - run.readStart);
+        roadShares.push_back(road.back() / run.wall);
     }
     std::printf("korvex-cli dc, 1000 x 1000 pixels, 4 layers, %d runs\n", runs);
     std::printf("  wall time median  %8.3f s (min %.3f, max %.3f)\n", bench::median(walls),
@@ -231,6 +249,9 @@ int RunCli(const std::string& project, const fs::path& folder, int runs)
     std::printf("  outside the solver (meshing to mapping, less analysis, factor and solve): median %.3f s, "
                 "%.1f %% of each run's wall time (median)\n",
                 bench::median(outside), 100.0 * bench::median(shares));
+    std::printf("  the road alone (meshing, netlist writing, the simulator's parse, output plan, RAW header and "
+                "RAW writing, reading, mapping): median %.3f s, %.1f %% of each run's wall time (median)\n",
+                bench::median(road), 100.0 * bench::median(roadShares));
     return 0;
 }
 }  // namespace
