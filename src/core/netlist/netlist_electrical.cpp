@@ -180,8 +180,8 @@ void WriteBranchesInOrder(NetlistWriter& out, const SimMatrix* board, const Mesh
 // one would cost more than it saves.
 constexpr uint32_t kSideBySideNodes = 8192;
 // Nodes per piece of the node list that one thread puts together in its half
-// of the writer's buffer (some 100 KB of text on a typical mesh).
-constexpr uint32_t kPieceNodes = 512;
+// of the writer's buffer (some 200 KB of text on a typical mesh).
+constexpr uint32_t kPieceNodes = 1024;
 
 // The node list cut into pieces of kPieceNodes nodes. Two threads each take the
 // next piece not yet taken, put its text together in their own half of the
