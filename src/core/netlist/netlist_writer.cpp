@@ -120,17 +120,36 @@ void NetlistWriter::FormatLong(std::string_view format, const FormatArg* args, s
 void NetlistWriter::Flush()
 {
     if (used_ == 0) return;
+    Emit(buffer_, used_);
+    used_ = 0;
+}
+
+void NetlistWriter::Emit(const char* data, size_t size)
+{
     if (!failed_) {
         if (memory_ != nullptr) {
-            memory_->append(buffer_, used_);
+            memory_->append(data, size);
         } else if (file_ != nullptr) {
-            if (std::fwrite(buffer_, 1, used_, file_) != used_) Fail("cannot write " + path_, errno);
+            if (std::fwrite(data, 1, size, file_) != size) Fail("cannot write " + path_, errno);
         } else {
             Fail("netlist was not open", EBADF);
         }
     }
-    flushed_ += used_;
-    used_ = 0;
+    flushed_ += size;
+}
+
+void NetlistWriter::Block(std::string_view text)
+{
+    if (text.empty()) return;
+    Flush();
+    Emit(text.data(), text.size());
+}
+
+char* NetlistWriter::LendBuffer(size_t* capacity)
+{
+    Flush();
+    *capacity = capacity_;
+    return capacity_ == 0 ? nullptr : buffer_;
 }
 
 void NetlistWriter::Fail(const std::string& what, int errnoValue)

@@ -42,16 +42,33 @@ public:
         const FormatArg packed[sizeof...(Args) + 1] = {FormatArg(args)..., FormatArg("")};
         const size_t bound = ExpandedLengthBound(format.text, packed, sizeof...(Args));
         if (bound <= kFastBound) {
-            if (capacity_ - used_ < bound) {
-                Flush();
-                if (capacity_ < bound) return;  // no buffer: the failure is already recorded
-            }
-            used_ = static_cast<size_t>(ExpandFormat(buffer_ + used_, format.text, packed) - buffer_);
+            if (char* at = Reserve(bound); at != nullptr) Commit(ExpandFormat(at, format.text, packed));
         } else {
             FormatLong(format.text, packed, bound);
         }
     }
     void Text(std::string_view text);
+
+    // Room for `bound` (at most kFastBound) bytes of text put together in place,
+    // followed by Commit with the end of what was put there. Null when the
+    // writer has no buffer (the failure is already recorded).
+    char* Reserve(size_t bound)
+    {
+        if (capacity_ - used_ < bound) {
+            Flush();
+            if (capacity_ < bound) return nullptr;
+        }
+        return buffer_ + used_;
+    }
+    void Commit(const char* end) { used_ = static_cast<size_t>(end - buffer_); }
+
+    // Text put together elsewhere, written out after what is buffered without
+    // being copied into the buffer.
+    void Block(std::string_view text);
+    // Flushes what is buffered and lends the empty buffer for text put together
+    // apart and passed to Block; `capacity` is its size (0 and null without a
+    // buffer). The buffer must not be used after the next other call.
+    char* LendBuffer(size_t* capacity);
 
     // The element numbers this netlist draws from: the given counters, else
     // the program-wide gElementCounters.
@@ -68,6 +85,7 @@ private:
     static constexpr size_t kFastBound = 16 * 1024;
 
     void Flush();
+    void Emit(const char* data, size_t size);
     void FormatLong(std::string_view format, const FormatArg* args, size_t bound);
     void Fail(const std::string& what, int errnoValue);
     void Discard();

@@ -1,7 +1,9 @@
 #pragma once
 // Accessors of the per-layer copper flags and temperatures of mesh nodes, and
 // of the neighbour slots by branch direction, as the netlist writers use them.
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "mesh/mesh_model.h"
 
@@ -29,30 +31,62 @@ uint32_t GetPositionID(const MeshNode* node, int direction);
 int NetlistLayerCount(int layerCount);
 
 // Walks the node list a few nodes ahead of a netlist writer and prefetches the
-// node below each one: that node lies a whole mesh row away in memory, and the
-// writers read its ID, sizes, copper flags and temperatures.
+// neighbours below and to the right of each one: their ID table entries far
+// ahead (the table is larger than the caches and the IDs are scattered), the
+// records themselves nearer, once those entries have arrived. The node below
+// lies a whole mesh row away in memory, and the writers read the neighbours'
+// IDs, sizes, copper flags and temperatures.
 class BelowNodePrefetch {
 public:
-    explicit BelowNodePrefetch(const Mesh* mesh) : mesh_(mesh), ahead_(GetFirstNode(mesh))
+    explicit BelowNodePrefetch(const Mesh* mesh) : BelowNodePrefetch(mesh, GetFirstNode(mesh)) {}
+    // The same for a walk that starts at `from` (null: an empty walk).
+    BelowNodePrefetch(const Mesh* mesh, const MeshNode* from) : mesh_(mesh), near_(from), far_(from)
     {
-        for (int i = 0; i < kDistance && ahead_ != nullptr; ++i) ahead_ = GetNextNode(ahead_);
+        for (int i = 0; i < kNear && near_ != nullptr; ++i) near_ = GetNextNode(near_);
+        for (int i = 0; i < kFar && far_ != nullptr; ++i) {
+            if (i >= kNear) TableEntries(far_);
+            far_ = GetNextNode(far_);
+        }
     }
     // Call once per node written.
     void Advance()
     {
-        if (ahead_ == nullptr) return;
-        if (const MeshNode* below = IDToAddress(mesh_, ahead_->IDBotL); below != nullptr) {
-            __builtin_prefetch(below);
-            __builtin_prefetch(&below->bCopper[7]);
-            __builtin_prefetch(&below->Temperature[0]);
+        if (far_ != nullptr) {
+            TableEntries(far_);
+            far_ = GetNextNode(far_);
         }
-        ahead_ = GetNextNode(ahead_);
+        if (near_ == nullptr) return;
+        Record(IDToAddress(mesh_, near_->IDBotL));
+        if (near_->IDBotR != near_->IDBotL) Record(IDToAddress(mesh_, near_->IDBotR));
+        Record(IDToAddress(mesh_, near_->IDRightT));
+        if (near_->IDRightB != near_->IDRightT) Record(IDToAddress(mesh_, near_->IDRightB));
+        near_ = GetNextNode(near_);
     }
 
 private:
-    static constexpr int kDistance = 16;
+    static constexpr int kNear = 16;
+    static constexpr int kFar = 32;
+
+    void TableEntries(const MeshNode* node) const
+    {
+        if (mesh_->IDToNode == nullptr) return;
+        for (const uint32_t id : {node->IDBotL, node->IDBotR, node->IDRightT, node->IDRightB})
+            if (static_cast<int64_t>(id) < mesh_->IDToNodeSize) __builtin_prefetch(&mesh_->IDToNode[id]);
+    }
+    // The record up to the temperature of layer 4, one touch per cache line.
+    static void Record(const MeshNode* node)
+    {
+        if (node == nullptr) return;
+        const char* bytes = reinterpret_cast<const char*>(node);
+        static_assert(offsetof(MeshNode, Temperature) + 4 * sizeof(double) <= 128);
+        __builtin_prefetch(bytes);
+        __builtin_prefetch(bytes + 64);
+        __builtin_prefetch(bytes + 127);
+    }
+
     const Mesh* mesh_;
-    const MeshNode* ahead_;
+    const MeshNode* near_;
+    const MeshNode* far_;
 };
 
 }  // namespace korvex

@@ -28,7 +28,7 @@ int DecimalLength(uint64_t v)
 }
 
 // Writes exactly `length` digits of v (most significant first).
-void WriteDigits(char* out, uint64_t v, int length)
+[[gnu::always_inline]] inline void WriteDigits(char* out, uint64_t v, int length)
 {
     char* p = out + length;
     while (length >= 2) {
