@@ -34,7 +34,7 @@ test: build
 # threads beside the main one (lines taken apart ahead, the duplicate-name check, the RAW header).
 TSAN_BUILD ?= build-tsan
 TSAN_TESTS ?= JobRunner.*:SimulationJob.*:CliSignals.*:PdnCommands.*
-TSAN_CORE_TESTS ?= MeshGeneration.LargeBoard*:MeshResults.LargeBoards*:LargeBlocks.*
+TSAN_CORE_TESTS ?= MeshGeneration.LargeBoard*:MeshResults.LargeBoards*:LargeBlocks.*:ElectricalNetlist.LargeMesh*
 TSAN_SIM_TESTS ?= ReadAhead.*:DuplicateElements.*:*GoodDeck*:*BadDeck*:RawLayout.*
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja $(CMAKE_FLAGS) -DKORVEX_TSAN=ON -DKORVEX_GUI=OFF
