@@ -8,6 +8,7 @@
 // whose test may have become true, so merges happen in exactly the same order
 // and the mesh comes out identical, IDs included.
 #include <algorithm>
+#include <iterator>
 #include <functional>
 #include <vector>
 
@@ -501,6 +502,62 @@ MeshNode* MergeNode(Mesh* mesh, MeshNode* a, MeshNode* b)
     return node;
 }
 
+namespace {
+// MergeNode for a pair the step's test accepted, whose neighbour records agree
+// with the ID matrix (as building and merging keep them: no side of a node has
+// more than two neighbours, so every node adjacent to one is named by its
+// slots). The merged node's slots are those of the halves at its corners, and a
+// neighbour's slot changes only where it named a half: both without reading
+// the ID matrix again, the same records as SetAllNeighbour makes.
+MeshNode* MergeAccepted(Mesh* mesh, MeshNode* a, MeshNode* b, int direction)
+{
+    MeshNode merged;
+    merged.x = a->x;
+    merged.y = a->y;
+    merged.IDTopL = a->IDTopL;
+    merged.IDLeftT = a->IDLeftT;
+    if (direction == 0) {
+        merged.OrderX = 2 * a->OrderX;
+        merged.OrderY = a->OrderY;
+        merged.IDTopR = b->IDTopR;
+        merged.IDRightT = b->IDRightT;
+        merged.IDRightB = b->IDRightB;
+        merged.IDBotL = a->IDBotL;
+        merged.IDBotR = b->IDBotR;
+        merged.IDLeftB = a->IDLeftB;
+    } else {
+        merged.OrderX = a->OrderX;
+        merged.OrderY = 2 * a->OrderY;
+        merged.IDTopR = a->IDTopR;
+        merged.IDRightT = a->IDRightT;
+        merged.IDRightB = b->IDRightB;
+        merged.IDBotL = b->IDBotL;
+        merged.IDBotR = b->IDBotR;
+        merged.IDLeftB = b->IDLeftB;
+    }
+    std::copy(std::begin(a->bCopper), std::end(a->bCopper), merged.bCopper);
+    const uint32_t idA = a->ID, idB = b->ID;
+    DeleteNode(mesh, a);
+    DeleteNode(mesh, b);
+    MeshNode* node = AddNode(mesh, &merged);
+    if (node == nullptr) return nullptr;
+    const uint32_t ids[] = {node->IDTopL, node->IDTopR, node->IDRightT, node->IDRightB,
+                            node->IDBotL, node->IDBotR, node->IDLeftT,  node->IDLeftB};
+    for (int i = 0; i < kNeighbourSlots; ++i) {
+        bool seen = false;
+        for (int j = 0; j < i && !seen; ++j) seen = ids[j] == ids[i];
+        if (seen) continue;
+        if (MeshNode* n = mesh_access::NodeAt(mesh, ids[i])) {
+            for (uint32_t MeshNode::*slot : {&MeshNode::IDTopL, &MeshNode::IDTopR, &MeshNode::IDRightT,
+                                             &MeshNode::IDRightB, &MeshNode::IDBotL, &MeshNode::IDBotR,
+                                             &MeshNode::IDLeftT, &MeshNode::IDLeftB})
+                if (n->*slot == idA || n->*slot == idB) n->*slot = node->ID;
+        }
+    }
+    return node;
+}
+}  // namespace
+
 int OptimizeMeshStep(SimMatrix* board, Mesh* mesh, JobObserver*, uint32_t size, int direction)
 {
     if (board == nullptr || mesh == nullptr) return -1;
@@ -512,7 +569,8 @@ int OptimizeMeshStep(SimMatrix* board, Mesh* mesh, JobObserver*, uint32_t size, 
     while (MeshNode* a = queue.Next()) {
         MeshNode* b = MergePartner(mesh, a, size, direction, layers, parts);
         if (b == nullptr) continue;
-        if (MeshNode* merged = MergeNode(mesh, a, b)) RequeueAround(mesh, queue, merged, direction, touched);
+        if (MeshNode* merged = MergeAccepted(mesh, a, b, direction))
+            RequeueAround(mesh, queue, merged, direction, touched);
     }
     return 0;
 }
