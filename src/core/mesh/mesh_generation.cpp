@@ -90,9 +90,8 @@ void SplitIntoQuarters(Mesh* mesh, MeshNode* node)
         child.OrderY = halfY;
         quarter[i] = AddNode(mesh, &child);
     }
-    for (int i : {0, 2, 1, 3}) SetNeighbour(mesh, quarter[i]);
     // A neighbour's record depends on the ID matrix alone: one named by several
-    // sides is read once. Their ID matrix entries are all asked for first.
+    // sides is read once.
     uint32_t ids[kBalanceSteps] = {};
     MeshNode* neighbours[kBalanceSteps] = {};
     int count = 0;
@@ -102,11 +101,41 @@ void SplitIntoQuarters(Mesh* mesh, MeshNode* node)
         for (int j = 0; j < i && !seen; ++j) seen = ids[j] == ids[i];
         if (seen) continue;
         if (MeshNode* neighbour = mesh_access::NodeAt(mesh, ids[i])) {
-            mesh_access::FetchNeighbourPixels(mesh, neighbour);
+            __builtin_prefetch(neighbour);
             neighbours[count++] = neighbour;
         }
     }
-    for (int i = 0; i < count; ++i) mesh_access::ReadNeighbours(mesh, neighbours[i]);
+    for (int i : {0, 2, 1, 3}) SetNeighbour(mesh, quarter[i]);
+    if (quarter[0] != nullptr && quarter[1] != nullptr && quarter[2] != nullptr && quarter[3] != nullptr) {
+        // The records of neighbours wholly on the board agree with the ID
+        // matrix (no side has more than two neighbours, so every node adjacent
+        // to a split one is named by its slots and refreshed): only the slots
+        // that named the split node change, to the quarter now covering their
+        // pixel. A node reaching off the board may have missed a refresh (its
+        // corners off the board name nothing): it reads the ID matrix again.
+        const int64_t middleX = int64_t(node->x) + halfX, middleY = int64_t(node->y) + halfY;
+        for (int i = 0; i < count; ++i) {
+            MeshNode* n = neighbours[i];
+            const int64_t l = n->x, t = n->y, r = l + n->OrderX - 1, b = t + n->OrderY - 1;
+            if (r >= mesh->CountPixelX || b >= mesh->CountPixelY) {
+                mesh_access::ReadNeighbours(mesh, n);
+                continue;
+            }
+            const auto refresh = [&](uint32_t& slot, int64_t px, int64_t py) {
+                if (slot == node->ID) slot = quarter[(px >= middleX ? 1 : 0) + (py >= middleY ? 2 : 0)]->ID;
+            };
+            refresh(n->IDTopL, l, t - 1);
+            refresh(n->IDTopR, r, t - 1);
+            refresh(n->IDRightT, r + 1, t);
+            refresh(n->IDRightB, r + 1, b);
+            refresh(n->IDBotL, l, b + 1);
+            refresh(n->IDBotR, r, b + 1);
+            refresh(n->IDLeftT, l - 1, t);
+            refresh(n->IDLeftB, l - 1, b);
+        }
+    } else {
+        for (int i = 0; i < count; ++i) mesh_access::ReadNeighbours(mesh, neighbours[i]);
+    }
 
     // Quarters that start off the board (only near the far edges of the initial squares).
     const auto offX = [&](const MeshNode* n) { return n != nullptr && int64_t(n->x) >= mesh->CountPixelX; };

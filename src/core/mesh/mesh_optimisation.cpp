@@ -537,22 +537,31 @@ MeshNode* MergeAccepted(Mesh* mesh, MeshNode* a, MeshNode* b, int direction)
     }
     std::copy(std::begin(a->bCopper), std::end(a->bCopper), merged.bCopper);
     const uint32_t idA = a->ID, idB = b->ID;
-    DeleteNode(mesh, a);
-    DeleteNode(mesh, b);
-    MeshNode* node = AddNode(mesh, &merged);
-    if (node == nullptr) return nullptr;
-    const uint32_t ids[] = {node->IDTopL, node->IDTopR, node->IDRightT, node->IDRightB,
-                            node->IDBotL, node->IDBotR, node->IDLeftT,  node->IDLeftB};
+    // The neighbours, each once, fetched while the merged node is made.
+    const uint32_t ids[] = {merged.IDTopL, merged.IDTopR, merged.IDRightT, merged.IDRightB,
+                            merged.IDBotL, merged.IDBotR, merged.IDLeftT,  merged.IDLeftB};
+    MeshNode* neighbours[kNeighbourSlots];
+    int count = 0;
     for (int i = 0; i < kNeighbourSlots; ++i) {
         bool seen = false;
         for (int j = 0; j < i && !seen; ++j) seen = ids[j] == ids[i];
         if (seen) continue;
         if (MeshNode* n = mesh_access::NodeAt(mesh, ids[i])) {
-            for (uint32_t MeshNode::*slot : {&MeshNode::IDTopL, &MeshNode::IDTopR, &MeshNode::IDRightT,
-                                             &MeshNode::IDRightB, &MeshNode::IDBotL, &MeshNode::IDBotR,
-                                             &MeshNode::IDLeftT, &MeshNode::IDLeftB})
-                if (n->*slot == idA || n->*slot == idB) n->*slot = node->ID;
+            __builtin_prefetch(&n->IDTopL, 1);
+            __builtin_prefetch(&n->IDLeftB, 1);
+            neighbours[count++] = n;
         }
+    }
+    DeleteNode(mesh, a);
+    DeleteNode(mesh, b);
+    MeshNode* node = AddNode(mesh, &merged);
+    if (node == nullptr) return nullptr;
+    for (int i = 0; i < count; ++i) {
+        MeshNode* n = neighbours[i];
+        for (uint32_t MeshNode::*slot : {&MeshNode::IDTopL, &MeshNode::IDTopR, &MeshNode::IDRightT,
+                                         &MeshNode::IDRightB, &MeshNode::IDBotL, &MeshNode::IDBotR,
+                                         &MeshNode::IDLeftT, &MeshNode::IDLeftB})
+            if (n->*slot == idA || n->*slot == idB) n->*slot = node->ID;
     }
     return node;
 }
