@@ -509,7 +509,8 @@ namespace {
 // slots). The merged node's slots are those of the halves at its corners, and a
 // neighbour's slot changes only where it named a half: both without reading
 // the ID matrix again, the same records as SetAllNeighbour makes.
-MeshNode* MergeAccepted(Mesh* mesh, MeshNode* a, MeshNode* b, int direction)
+MeshNode* MergeAccepted(Mesh* mesh, MeshNode* a, MeshNode* b, int direction,
+                        MeshNode* (&neighbours)[kNeighbourSlots], int& count)
 {
     MeshNode merged;
     merged.x = a->x;
@@ -540,8 +541,7 @@ MeshNode* MergeAccepted(Mesh* mesh, MeshNode* a, MeshNode* b, int direction)
     // The neighbours, each once, fetched while the merged node is made.
     const uint32_t ids[] = {merged.IDTopL, merged.IDTopR, merged.IDRightT, merged.IDRightB,
                             merged.IDBotL, merged.IDBotR, merged.IDLeftT,  merged.IDLeftB};
-    MeshNode* neighbours[kNeighbourSlots];
-    int count = 0;
+    count = 0;
     for (int i = 0; i < kNeighbourSlots; ++i) {
         bool seen = false;
         for (int j = 0; j < i && !seen; ++j) seen = ids[j] == ids[i];
@@ -555,7 +555,10 @@ MeshNode* MergeAccepted(Mesh* mesh, MeshNode* a, MeshNode* b, int direction)
     DeleteNode(mesh, a);
     DeleteNode(mesh, b);
     MeshNode* node = AddNode(mesh, &merged);
-    if (node == nullptr) return nullptr;
+    if (node == nullptr) {
+        count = 0;
+        return nullptr;
+    }
     for (int i = 0; i < count; ++i) {
         MeshNode* n = neighbours[i];
         for (uint32_t MeshNode::*slot : {&MeshNode::IDTopL, &MeshNode::IDTopR, &MeshNode::IDRightT,
@@ -565,23 +568,56 @@ MeshNode* MergeAccepted(Mesh* mesh, MeshNode* a, MeshNode* b, int direction)
     }
     return node;
 }
-}  // namespace
 
-int OptimizeMeshStep(SimMatrix* board, Mesh* mesh, JobObserver*, uint32_t size, int direction)
+// RequeueAround for a merge whose records agree with the ID matrix: the nodes
+// adjacent to the merged one are those its slots name (`neighbours`), and the
+// nodes just left of (above) a node those its left (top) slots name.
+void RequeueNamed(const Mesh* mesh, MergeQueue& queue, const MeshNode* merged, MeshNode* const* neighbours,
+                  int count, int direction)
+{
+    const uint16_t* masks = mesh_stages::StepMasks(mesh);
+    for (int i = -1; i < count; ++i) {
+        const MeshNode* n = i < 0 ? merged : neighbours[i];
+        queue.Requeue(n);
+        const uint32_t first = direction == 0 ? n->IDLeftT : n->IDTopL;
+        const uint32_t last = direction == 0 ? n->IDLeftB : n->IDTopR;
+        queue.RequeueID(first, masks);
+        if (last != first) queue.RequeueID(last, masks);
+    }
+}
+
+// One optimisation step. `recordsAgree`: the mesh is balanced and every
+// node's neighbour IDs agree with the ID matrix, as CreateMesh's refinement
+// leaves them and its merges keep them; the merges then take the neighbours
+// from the records (MergeAccepted, RequeueNamed). Otherwise (any mesh given to
+// OptimizeMeshStep) they walk the ID matrix.
+int MergeStep(SimMatrix* board, Mesh* mesh, uint32_t size, int direction, bool recordsAgree)
 {
     if (board == nullptr || mesh == nullptr) return -1;
     if (size == 0 || (direction != 0 && direction != 1)) return -1;
     const int layers = std::clamp(board->LayerCount, 0, kMaxLayers);
     const PartPlacementIndex parts(board);
     MergeQueue queue(mesh, size, direction);
+    MeshNode* neighbours[kNeighbourSlots];
+    int count = 0;
     std::vector<const MeshNode*> touched;
     while (MeshNode* a = queue.Next()) {
         MeshNode* b = MergePartner(mesh, a, size, direction, layers, parts);
         if (b == nullptr) continue;
-        if (MeshNode* merged = MergeAccepted(mesh, a, b, direction))
+        if (recordsAgree) {
+            if (MeshNode* merged = MergeAccepted(mesh, a, b, direction, neighbours, count))
+                RequeueNamed(mesh, queue, merged, neighbours, count, direction);
+        } else if (MeshNode* merged = MergeNode(mesh, a, b)) {
             RequeueAround(mesh, queue, merged, direction, touched);
+        }
     }
     return 0;
+}
+}  // namespace
+
+int OptimizeMeshStep(SimMatrix* board, Mesh* mesh, JobObserver*, uint32_t size, int direction)
+{
+    return MergeStep(board, mesh, size, direction, false);
 }
 
 namespace {
@@ -624,7 +660,7 @@ private:
 
 // The merge passes of every size, then the nodes moved together.
 int MergePasses(SimMatrix* board, Mesh* mesh, JobObserver* window, uint32_t order,
-                const korvex::CancelToken* cancel)
+                const korvex::CancelToken* cancel, bool recordsAgree)
 {
     if (window != nullptr) window->Repaint();
     // The order number itself bounds the sizes: order 5 gives sizes 1, 2 and 4.
@@ -635,9 +671,9 @@ int MergePasses(SimMatrix* board, Mesh* mesh, JobObserver* window, uint32_t orde
         if (korvex::Cancelled(cancel)) return -1;
         // The last pass merges few nodes: room for the compaction is made now.
         if (size * 2 > order) mesh_stages::PrepareCompaction(mesh);
-        OptimizeMeshStep(board, mesh, window, static_cast<uint32_t>(size), 0);
+        MergeStep(board, mesh, static_cast<uint32_t>(size), 0, recordsAgree);
         if (korvex::Cancelled(cancel)) return -1;
-        OptimizeMeshStep(board, mesh, window, static_cast<uint32_t>(size), 1);
+        MergeStep(board, mesh, static_cast<uint32_t>(size), 1, recordsAgree);
         if (window != nullptr) {
             window->Progress("Optimize Mesh", double(++pass) / passes);
             window->Repaint();
@@ -653,7 +689,7 @@ int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settin
     if (board == nullptr || mesh == nullptr) return -1;
     const uint32_t order = Resolve(settings).MaxMeshOrder;
     if (order > kLargestMeshOrder) return -1;
-    if (MergePasses(board, mesh, window, order, cancel) != 0) return -1;
+    if (MergePasses(board, mesh, window, order, cancel, false) != 0) return -1;
     // Merging left most refined nodes deleted: give their room back (a
     // failure only keeps it).
     CompactNodes(mesh);
@@ -667,7 +703,7 @@ int mesh_stages::MergeNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, c
 {
     if (board == nullptr || mesh == nullptr) return -1;
     if (settings.MaxMeshOrder > kLargestMeshOrder) return -1;
-    if (MergePasses(board, mesh, window, settings.MaxMeshOrder, cancel) != 0) return -1;
+    if (MergePasses(board, mesh, window, settings.MaxMeshOrder, cancel, true) != 0) return -1;
     // The room of the deleted nodes given back, the temperatures taken on the way.
     const TemperatureRaster raster(board);
     const auto takeTemperature = [](const void* context, MeshNode* node) {
