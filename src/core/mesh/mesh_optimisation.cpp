@@ -327,6 +327,22 @@ private:
                 if (valid(partner) && table[partner] != nullptr)
                     __builtin_prefetch(reinterpret_cast<const char*>(table[partner]) + 64);
             }
+        // The partner's neighbours that the test reads: their table entries,
+        // then nearer still their records.
+        const auto partnerOf = [&](uint32_t at) -> const MeshNode* {
+            const MeshNode* n = table[ahead_[(taken_ + at) % kAhead]];
+            if (n == nullptr) return nullptr;
+            const uint32_t partner = direction_ == 0 ? n->IDRightT : n->IDBotL;
+            return valid(partner) ? table[partner] : nullptr;
+        };
+        if (found_ > kFetchPartnerEntriesAt)
+            if (const MeshNode* b = partnerOf(kFetchPartnerEntriesAt))
+                for (uint32_t id : {b->IDTopL, b->IDBotL, b->IDRightT, b->IDLeftT})
+                    if (valid(id)) __builtin_prefetch(table + id);
+        if (found_ > kFetchPartnerNodesAt)
+            if (const MeshNode* b = partnerOf(kFetchPartnerNodesAt))
+                for (uint32_t id : {b->IDTopL, b->IDBotL, b->IDRightT, b->IDLeftT})
+                    if (valid(id) && table[id] != nullptr) __builtin_prefetch(table[id]);
     }
 
     void FetchAhead() const
@@ -373,8 +389,10 @@ private:
     }
 
     static constexpr uint32_t kAhead = 8;  // candidate IDs kept ahead of the cursor
-    static constexpr uint32_t kFetchEntriesAt = 4;
-    static constexpr uint32_t kFetchNodesAt = 2;
+    static constexpr uint32_t kFetchEntriesAt = 6;
+    static constexpr uint32_t kFetchNodesAt = 4;
+    static constexpr uint32_t kFetchPartnerEntriesAt = 2;
+    static constexpr uint32_t kFetchPartnerNodesAt = 1;
 
     const Mesh* mesh_;
     uint32_t size_;
