@@ -107,7 +107,27 @@ void SplitIntoQuarters(Mesh* mesh, MeshNode* node, bool recordsAgree)
             neighbours[count++] = neighbour;
         }
     }
-    for (int i : {0, 2, 1, 3}) SetNeighbour(mesh, quarter[i]);
+    const bool onBoard = int64_t(node->x) + node->OrderX <= mesh->CountPixelX &&
+                         int64_t(node->y) + node->OrderY <= mesh->CountPixelY;
+    if (recordsAgree && onBoard && halfX > 0 && quarter[0] != nullptr && quarter[1] != nullptr &&
+        quarter[2] != nullptr && quarter[3] != nullptr) {
+        // Every neighbour is at least half as wide (high) as the node and
+        // aligned to its size, so it covers a whole half side: each quarter
+        // has one neighbour per side, the node's at that corner or a sibling.
+        const uint32_t q0 = quarter[0]->ID, q1 = quarter[1]->ID, q2 = quarter[2]->ID, q3 = quarter[3]->ID;
+        const auto set = [](MeshNode* q, uint32_t top, uint32_t right, uint32_t bottom, uint32_t left) {
+            q->IDTopL = q->IDTopR = top;
+            q->IDRightT = q->IDRightB = right;
+            q->IDBotL = q->IDBotR = bottom;
+            q->IDLeftT = q->IDLeftB = left;
+        };
+        set(quarter[0], node->IDTopL, q1, q2, node->IDLeftT);
+        set(quarter[1], node->IDTopR, node->IDRightT, q3, q0);
+        set(quarter[2], q0, q3, node->IDBotL, node->IDLeftB);
+        set(quarter[3], q1, node->IDRightB, node->IDBotR, q2);
+    } else {
+        for (int i : {0, 2, 1, 3}) SetNeighbour(mesh, quarter[i]);
+    }
     if (recordsAgree && quarter[0] != nullptr && quarter[1] != nullptr && quarter[2] != nullptr &&
         quarter[3] != nullptr) {
         // The records of neighbours wholly on the board agree with the ID
