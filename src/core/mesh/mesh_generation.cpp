@@ -76,7 +76,9 @@ constexpr uint32_t MeshNode::*kBalanceOrder[] = {&MeshNode::IDLeftT,  &MeshNode:
 constexpr int kBalanceSteps = static_cast<int>(std::size(kBalanceOrder));
 
 // Replaces a node (whose wider neighbours are already split) by its quarters.
-void SplitIntoQuarters(Mesh* mesh, MeshNode* node)
+// `recordsAgree`: the mesh is balanced and the records of nodes wholly on the
+// board agree with the ID matrix, as the refinement keeps them.
+void SplitIntoQuarters(Mesh* mesh, MeshNode* node, bool recordsAgree)
 {
     const uint32_t halfX = node->OrderX / 2, halfY = node->OrderY / 2;
     const uint32_t xs[4] = {node->x, node->x + halfX, node->x, node->x + halfX};
@@ -90,9 +92,8 @@ void SplitIntoQuarters(Mesh* mesh, MeshNode* node)
         child.OrderY = halfY;
         quarter[i] = AddNode(mesh, &child);
     }
-    for (int i : {0, 2, 1, 3}) SetNeighbour(mesh, quarter[i]);
     // A neighbour's record depends on the ID matrix alone: one named by several
-    // sides is read once. Their ID matrix entries are all asked for first.
+    // sides is read once.
     uint32_t ids[kBalanceSteps] = {};
     MeshNode* neighbours[kBalanceSteps] = {};
     int count = 0;
@@ -102,11 +103,62 @@ void SplitIntoQuarters(Mesh* mesh, MeshNode* node)
         for (int j = 0; j < i && !seen; ++j) seen = ids[j] == ids[i];
         if (seen) continue;
         if (MeshNode* neighbour = mesh_access::NodeAt(mesh, ids[i])) {
-            mesh_access::FetchNeighbourPixels(mesh, neighbour);
+            __builtin_prefetch(neighbour);
             neighbours[count++] = neighbour;
         }
     }
-    for (int i = 0; i < count; ++i) mesh_access::ReadNeighbours(mesh, neighbours[i]);
+    const bool onBoard = int64_t(node->x) + node->OrderX <= mesh->CountPixelX &&
+                         int64_t(node->y) + node->OrderY <= mesh->CountPixelY;
+    if (recordsAgree && onBoard && halfX > 0 && quarter[0] != nullptr && quarter[1] != nullptr &&
+        quarter[2] != nullptr && quarter[3] != nullptr) {
+        // Every neighbour is at least half as wide (high) as the node and
+        // aligned to its size, so it covers a whole half side: each quarter
+        // has one neighbour per side, the node's at that corner or a sibling.
+        const uint32_t q0 = quarter[0]->ID, q1 = quarter[1]->ID, q2 = quarter[2]->ID, q3 = quarter[3]->ID;
+        const auto set = [](MeshNode* q, uint32_t top, uint32_t right, uint32_t bottom, uint32_t left) {
+            q->IDTopL = q->IDTopR = top;
+            q->IDRightT = q->IDRightB = right;
+            q->IDBotL = q->IDBotR = bottom;
+            q->IDLeftT = q->IDLeftB = left;
+        };
+        set(quarter[0], node->IDTopL, q1, q2, node->IDLeftT);
+        set(quarter[1], node->IDTopR, node->IDRightT, q3, q0);
+        set(quarter[2], q0, q3, node->IDBotL, node->IDLeftB);
+        set(quarter[3], q1, node->IDRightB, node->IDBotR, q2);
+    } else {
+        for (int i : {0, 2, 1, 3}) SetNeighbour(mesh, quarter[i]);
+    }
+    if (recordsAgree && quarter[0] != nullptr && quarter[1] != nullptr && quarter[2] != nullptr &&
+        quarter[3] != nullptr) {
+        // The records of neighbours wholly on the board agree with the ID
+        // matrix (no side has more than two neighbours, so every node adjacent
+        // to a split one is named by its slots and refreshed): only the slots
+        // that named the split node change, to the quarter now covering their
+        // pixel. A node reaching off the board may have missed a refresh (its
+        // corners off the board name nothing): it reads the ID matrix again.
+        const int64_t middleX = int64_t(node->x) + halfX, middleY = int64_t(node->y) + halfY;
+        for (int i = 0; i < count; ++i) {
+            MeshNode* n = neighbours[i];
+            const int64_t l = n->x, t = n->y, r = l + n->OrderX - 1, b = t + n->OrderY - 1;
+            if (r >= mesh->CountPixelX || b >= mesh->CountPixelY) {
+                mesh_access::ReadNeighbours(mesh, n);
+                continue;
+            }
+            const auto refresh = [&](uint32_t& slot, int64_t px, int64_t py) {
+                if (slot == node->ID) slot = quarter[(px >= middleX ? 1 : 0) + (py >= middleY ? 2 : 0)]->ID;
+            };
+            refresh(n->IDTopL, l, t - 1);
+            refresh(n->IDTopR, r, t - 1);
+            refresh(n->IDRightT, r + 1, t);
+            refresh(n->IDRightB, r + 1, b);
+            refresh(n->IDBotL, l, b + 1);
+            refresh(n->IDBotR, r, b + 1);
+            refresh(n->IDLeftT, l - 1, t);
+            refresh(n->IDLeftB, l - 1, b);
+        }
+    } else {
+        for (int i = 0; i < count; ++i) mesh_access::ReadNeighbours(mesh, neighbours[i]);
+    }
 
     // Quarters that start off the board (only near the far edges of the initial squares).
     const auto offX = [&](const MeshNode* n) { return n != nullptr && int64_t(n->x) >= mesh->CountPixelX; };
@@ -141,7 +193,7 @@ int CreateMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings
 
     start = std::chrono::steady_clock::now();
     printDebug("Refine Mesh\r\n");
-    if (mesh_stages::RefineNodes(board, mesh, window, cancel) != 0) return -1;
+    if (mesh_stages::RefineNodes(board, mesh, window, cancel, true) != 0) return -1;
     // The optimisation takes the temperatures of the nodes it leaves.
     if (options.AsymmetricMesh == 0) UpdateTemperature(board, mesh);
     Repaint(window);
@@ -187,6 +239,11 @@ int RefineMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const korvex::
 }
 
 namespace {
+// SplitNode, SplitToOrderOne and SplitToRect; `recordsAgree` as for SplitIntoQuarters.
+int SplitBalanced(Mesh* mesh, MeshNode* node, bool recordsAgree);
+int SplitToOrderOneWith(Mesh* mesh, MeshPoint point, bool recordsAgree);
+int SplitToRectWith(Mesh* mesh, MeshPoint p1, MeshPoint p2, bool recordsAgree);
+
 // A node's copper flags from its top-left pixel.
 void TakeCopperFlags(const SimMatrix* board, MeshNode* node)
 {
@@ -219,7 +276,8 @@ bool Uniform(const SimMatrix* board, const UniformSquares& squares, const MeshNo
 }
 }  // namespace
 
-int mesh_stages::RefineNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, const korvex::CancelToken* cancel)
+int mesh_stages::RefineNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, const korvex::CancelToken* cancel,
+                             bool fromInitialMesh)
 {
     if (board == nullptr || mesh == nullptr) return -1;
     const UniformSquares squares(board, kLargestMeshOrder);
@@ -248,7 +306,7 @@ int mesh_stages::RefineNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, 
         // Children get IDs above every existing one, so the walk by ID reaches them later.
         uint32_t id = node->ID;
         MeshNode* const unsplit = node->OrderX == 1 ? node : nullptr;  // SplitNode leaves these
-        SplitNode(mesh, node);
+        SplitBalanced(mesh, node, fromInitialMesh);
         if (unsplit != nullptr) TakeCopperFlags(board, squares, unsplit);
         node = nullptr;
         while (id < mesh->LastID && node == nullptr) node = mesh_access::NodeAt(mesh, ++id);
@@ -256,43 +314,44 @@ int mesh_stages::RefineNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, 
     const uint32_t lastWalked = mesh->LastID;
 
     // Single-pixel nodes at every terminal, node borders along heat rectangles.
+    const auto splitAt = [&](uint32_t x, uint32_t y) { SplitToOrderOneWith(mesh, Point(x, y), fromInitialMesh); };
     for (const Part* part = GetFirstPart(board); part != nullptr; part = part->pNext) {
         if (korvex::Cancelled(cancel)) return -1;
         switch (part->Kind) {
         case PART_CURRENT: {
             const auto* r = PartRecord<Current>(part);
-            SplitToOrderOne(mesh, Point(r->Net2X, r->Net2Y));
-            SplitToOrderOne(mesh, Point(r->Net1X, r->Net1Y));
+            splitAt(r->Net2X, r->Net2Y);
+            splitAt(r->Net1X, r->Net1Y);
             break;
         }
         case PART_RESISTOR: {
             const auto* r = PartRecord<Resistor>(part);
-            SplitToOrderOne(mesh, Point(r->Net1X, r->Net1Y));
-            SplitToOrderOne(mesh, Point(r->Net2X, r->Net2Y));
+            splitAt(r->Net1X, r->Net1Y);
+            splitAt(r->Net2X, r->Net2Y);
             break;
         }
         case PART_SERIESSUBCIRCUIT: {
             const auto* r = PartRecord<SeriesSubCircuit>(part);
-            SplitToOrderOne(mesh, Point(r->Net1X, r->Net1Y));
-            SplitToOrderOne(mesh, Point(r->Net2X, r->Net2Y));
+            splitAt(r->Net1X, r->Net1Y);
+            splitAt(r->Net2X, r->Net2Y);
             break;
         }
-        case PART_VIA: SplitToOrderOne(mesh, Point(PartRecord<Via>(part)->x, PartRecord<Via>(part)->y)); break;
-        case PART_PORT: SplitToOrderOne(mesh, Point(PartRecord<Port>(part)->x, PartRecord<Port>(part)->y)); break;
-        case PART_CAP: SplitToOrderOne(mesh, Point(PartRecord<Cap>(part)->x, PartRecord<Cap>(part)->y)); break;
+        case PART_VIA: splitAt(PartRecord<Via>(part)->x, PartRecord<Via>(part)->y); break;
+        case PART_PORT: splitAt(PartRecord<Port>(part)->x, PartRecord<Port>(part)->y); break;
+        case PART_CAP: splitAt(PartRecord<Cap>(part)->x, PartRecord<Cap>(part)->y); break;
         case PART_SUBCIRCUIT: {
             const auto* r = PartRecord<SubCircuit>(part);
-            SplitToOrderOne(mesh, Point(r->x, r->y));
+            splitAt(r->x, r->y);
             break;
         }
         case PART_HEATSOURCE: {
             const auto* r = PartRecord<HeatSource>(part);
-            SplitToRect(mesh, Point(r->RectAX, r->RectAY), Point(r->RectBX, r->RectBY));
+            SplitToRectWith(mesh, Point(r->RectAX, r->RectAY), Point(r->RectBX, r->RectBY), fromInitialMesh);
             break;
         }
         case PART_HEATSINK: {
             const auto* r = PartRecord<HeatSink>(part);
-            SplitToRect(mesh, Point(r->RectAX, r->RectAY), Point(r->RectBX, r->RectBY));
+            SplitToRectWith(mesh, Point(r->RectAX, r->RectAY), Point(r->RectBX, r->RectBY), fromInitialMesh);
             break;
         }
         default: break;
@@ -304,7 +363,8 @@ int mesh_stages::RefineNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, 
     return 0;
 }
 
-int SplitNode(Mesh* mesh, MeshNode* node)
+namespace {
+int SplitBalanced(Mesh* mesh, MeshNode* node, bool recordsAgree)
 {
     if (mesh == nullptr || node == nullptr) return -1;
     if (node->OrderX == 1) return 0;
@@ -336,7 +396,7 @@ int SplitNode(Mesh* mesh, MeshNode* node)
             stack.push_back({wider, 0});
             continue;
         }
-        SplitIntoQuarters(mesh, current);
+        SplitIntoQuarters(mesh, current, recordsAgree);
         stack.pop_back();
         // The level below re-reads its neighbours before its next step.
         if (!stack.empty()) SetNeighbour(mesh, stack.back().node);
@@ -344,29 +404,27 @@ int SplitNode(Mesh* mesh, MeshNode* node)
     return 0;
 }
 
-int SplitToOrderOne(Mesh* mesh, MeshPoint point)
+int SplitToOrderOneWith(Mesh* mesh, MeshPoint point, bool recordsAgree)
 {
     if (mesh == nullptr) return -1;
     for (;;) {
         MeshNode* node = CoordinateToAddress(mesh, point);
         if (node == nullptr || node->OrderX <= 1) return 0;
-        SplitNode(mesh, node);
+        SplitBalanced(mesh, node, recordsAgree);
     }
 }
 
-namespace {
 // Splits the node at `inside` while it also covers `outside` (both on the board).
-void SeparatePixels(Mesh* mesh, MeshPoint inside, MeshPoint outside)
+void SeparatePixels(Mesh* mesh, MeshPoint inside, MeshPoint outside, bool recordsAgree)
 {
     while (IsSameNode(mesh, inside, outside)) {
         MeshNode* node = CoordinateToAddress(mesh, inside);
         if (node == nullptr || node->OrderX <= 1) return;
-        SplitNode(mesh, node);
+        SplitBalanced(mesh, node, recordsAgree);
     }
 }
-}  // namespace
 
-int SplitToRect(Mesh* mesh, MeshPoint p1, MeshPoint p2)
+int SplitToRectWith(Mesh* mesh, MeshPoint p1, MeshPoint p2, bool recordsAgree)
 {
     if (mesh == nullptr) return -1;
     // Corners in any order; only the part of the outline on the board matters.
@@ -375,14 +433,30 @@ int SplitToRect(Mesh* mesh, MeshPoint p1, MeshPoint p2)
     const int32_t top = std::max(std::min(p1.y, p2.y), 0);
     const int32_t bottom = std::min(std::max(p1.y, p2.y), mesh->CountPixelY - 1);
     for (int32_t x = left; x <= right; ++x) {
-        if (top - 1 >= 0) SeparatePixels(mesh, {x, top}, {x, top - 1});
-        if (bottom + 1 < mesh->CountPixelY) SeparatePixels(mesh, {x, bottom}, {x, bottom + 1});
+        if (top - 1 >= 0) SeparatePixels(mesh, {x, top}, {x, top - 1}, recordsAgree);
+        if (bottom + 1 < mesh->CountPixelY) SeparatePixels(mesh, {x, bottom}, {x, bottom + 1}, recordsAgree);
     }
     for (int32_t y = top; y <= bottom; ++y) {
-        if (left - 1 >= 0) SeparatePixels(mesh, {left, y}, {left - 1, y});
-        if (right + 1 < mesh->CountPixelX) SeparatePixels(mesh, {right, y}, {right + 1, y});
+        if (left - 1 >= 0) SeparatePixels(mesh, {left, y}, {left - 1, y}, recordsAgree);
+        if (right + 1 < mesh->CountPixelX) SeparatePixels(mesh, {right, y}, {right + 1, y}, recordsAgree);
     }
     return 0;
+}
+}  // namespace
+
+int SplitNode(Mesh* mesh, MeshNode* node)
+{
+    return SplitBalanced(mesh, node, false);
+}
+
+int SplitToOrderOne(Mesh* mesh, MeshPoint point)
+{
+    return SplitToOrderOneWith(mesh, point, false);
+}
+
+int SplitToRect(Mesh* mesh, MeshPoint p1, MeshPoint p2)
+{
+    return SplitToRectWith(mesh, p1, p2, false);
 }
 
 namespace {

@@ -126,8 +126,11 @@ inline uint16_t StepMask(const MeshNode* node)
 const uint16_t* StepMasks(const Mesh* mesh);
 
 // RefineMesh without the closing temperature pass (the nodes take their
-// copper flags as the refinement leaves them).
-int RefineNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, const korvex::CancelToken* cancel);
+// copper flags as the refinement leaves them). `fromInitialMesh`: the mesh is
+// CreateInitialMesh's, so its records agree with the ID matrix and the splits
+// may keep them so from the records alone.
+int RefineNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, const korvex::CancelToken* cancel,
+                bool fromInitialMesh = false);
 
 // A node's temperatures from its top-left pixel (as UpdateTemperature sets them).
 void TakeTemperature(const SimMatrix* board, MeshNode* node);
@@ -143,7 +146,9 @@ bool CompactNodesVisiting(Mesh* mesh, void (*visit)(const void* context, MeshNod
 // little before the compaction, while merges go on.
 void PrepareCompaction(Mesh* mesh);
 
-// OptimizeMesh for a mesh whose copper flags RefineMesh has just set: merged
+// OptimizeMesh for a mesh that RefineNodes has just made from the initial
+// mesh (balanced, its records agreeing with the ID matrix), whose copper
+// flags it has set: merged
 // nodes take them from their top-left half, so only the temperatures are
 // taken from the board at the end.
 int MergeNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settings& settings,

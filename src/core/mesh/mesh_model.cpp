@@ -28,13 +28,14 @@ static_assert(std::is_trivially_destructible_v<MeshNode>);
 // meshes of millions of nodes are built and rebuilt without a heap allocation
 // per node, and the blocks can use large pages. Fresh memory is costly to touch
 // the first time (the kernel clears every page), so once blocks get large the
-// next one is allocated while the current one is half used and faulted in on
-// the second core before the nodes reach it; the same for the next, doubled ID
-// table. Blocks double from 64 KiB (a small mesh costs little) to 64 MiB.
+// next one is allocated and faulted in on the second core while the current
+// one is half used; the same for the next, doubled ID table. Blocks double
+// from 64 KiB (a small mesh costs little) to 64 MiB.
 struct MeshNodePool {
     static constexpr size_t kFirstBlock = size_t(64) << 10;
     static constexpr size_t kLargestBlock = size_t(64) << 20;
     static constexpr size_t kPrepareFrom = size_t(2) << 20;  // huge-page blocks
+    static constexpr size_t kPrepareTableFrom = size_t(256) << 10;
     // Of a larger next block only the start is faulted in ahead: the last
     // block of a mesh is seldom filled, and memory never used should not be
     // made resident.
@@ -136,16 +137,19 @@ struct MeshNodePool {
         if (freeList != nullptr) {
             MeshNode* node = freeList;
             freeList = node->pNextNode;
+            // The next record handed out is written soon: fetched now.
+            if (freeList != nullptr) FetchForWriting(freeList);
             return node;
         }
         if (next == nullptr || size_t(end - next) < sizeof(MeshNode)) {
             if (!StartBlock()) return nullptr;
-        } else if (prepareAhead && spareBlock == nullptr && nextBlockBytes >= kPrepareFrom &&
-                   size_t(end - next) < blockBytes / 2) {
+        } else if (prepareAhead && spareBlock == nullptr && spareBlockFault == nullptr &&
+                   nextBlockBytes >= kPrepareFrom && size_t(end - next) < blockBytes / 2) {
             PrepareBlock();
         }
         void* record = next;
         next += sizeof(MeshNode);
+        if (size_t(end - next) >= 3 * sizeof(MeshNode)) FetchForWriting(next + 2 * sizeof(MeshNode));
         return record;
     }
 
@@ -185,7 +189,7 @@ struct MeshNodePool {
     {
         if (spareTable != nullptr || tableSize > std::numeric_limits<int32_t>::max() / 2) return;
         const size_t bytes = sizeof(MeshNode*) * static_cast<size_t>(tableSize) * 2;
-        if (bytes < kPrepareFrom || static_cast<int64_t>(lastID) < tableSize / 2) return;
+        if (bytes < kPrepareTableFrom || static_cast<int64_t>(lastID) < tableSize / 2) return;
         spareTable = static_cast<MeshNode**>(AllocateLarge(bytes));
         if (spareTable == nullptr) return;
         spareTableSize = tableSize * 2;
@@ -210,34 +214,40 @@ struct MeshNodePool {
     }
 
 private:
-    static std::unique_ptr<SideTask> MakeFaultTask(void* memory, size_t bytes)
+    static void FetchForWriting(void* record)
     {
-        try {
-            return std::make_unique<SideTask>([memory, bytes] { PrefaultPages(memory, bytes); });
-        } catch (const std::bad_alloc&) {
-            return nullptr;  // the pages are faulted in as they are first used
-        }
+        const char* bytes = static_cast<const char*>(record);
+        for (size_t at = 0; at < sizeof(MeshNode); at += 64) __builtin_prefetch(bytes + at, 1);
+        __builtin_prefetch(bytes + sizeof(MeshNode) - 1, 1);
     }
 
+    // The next block is allocated on the other core too (a block kept from
+    // before is cleared there), and StartBlock waits for it.
     void PrepareBlock()
     {
         const size_t bytes = nextBlockBytes;
-        spareBlock = AllocateLarge(bytes);
-        if (spareBlock == nullptr) return;
-        spareBlockBytes = bytes;
-        spareBlockFault = MakeFaultTask(spareBlock, std::min(bytes, kPrefaultAhead));
+        try {
+            spareBlockFault = std::make_unique<SideTask>([this, bytes] {
+                void* block = AllocateLarge(bytes);
+                if (block != nullptr) PrefaultPages(block, std::min(bytes, kPrefaultAhead));
+                spareBlockBytes = bytes;
+                spareBlock = block;
+            });
+        } catch (const std::bad_alloc&) {
+            // The block is allocated when it is needed.
+        }
     }
 
     bool StartBlock()
     {
         void* block = nullptr;
         size_t bytes = 0;
+        if (spareBlockFault != nullptr) spareBlockFault.reset();  // waits for the block
         if (reservedTaken < reserved.size()) {
             block = reserved[reservedTaken].first;
             bytes = reserved[reservedTaken].second;
             ++reservedTaken;
         } else if (spareBlock != nullptr) {
-            // Nodes may go into it while the other core still faults it in.
             block = spareBlock;
             bytes = spareBlockBytes;
             spareBlock = nullptr;

@@ -8,6 +8,7 @@
 // whose test may have become true, so merges happen in exactly the same order
 // and the mesh comes out identical, IDs included.
 #include <algorithm>
+#include <iterator>
 #include <functional>
 #include <vector>
 
@@ -326,6 +327,22 @@ private:
                 if (valid(partner) && table[partner] != nullptr)
                     __builtin_prefetch(reinterpret_cast<const char*>(table[partner]) + 64);
             }
+        // The partner's neighbours that the test reads: their table entries,
+        // then nearer still their records.
+        const auto partnerOf = [&](uint32_t at) -> const MeshNode* {
+            const MeshNode* n = table[ahead_[(taken_ + at) % kAhead]];
+            if (n == nullptr) return nullptr;
+            const uint32_t partner = direction_ == 0 ? n->IDRightT : n->IDBotL;
+            return valid(partner) ? table[partner] : nullptr;
+        };
+        if (found_ > kFetchPartnerEntriesAt)
+            if (const MeshNode* b = partnerOf(kFetchPartnerEntriesAt))
+                for (uint32_t id : {b->IDTopL, b->IDBotL, b->IDRightT, b->IDLeftT})
+                    if (valid(id)) __builtin_prefetch(table + id);
+        if (found_ > kFetchPartnerNodesAt)
+            if (const MeshNode* b = partnerOf(kFetchPartnerNodesAt))
+                for (uint32_t id : {b->IDTopL, b->IDBotL, b->IDRightT, b->IDLeftT})
+                    if (valid(id) && table[id] != nullptr) __builtin_prefetch(table[id]);
     }
 
     void FetchAhead() const
@@ -372,8 +389,10 @@ private:
     }
 
     static constexpr uint32_t kAhead = 8;  // candidate IDs kept ahead of the cursor
-    static constexpr uint32_t kFetchEntriesAt = 4;
-    static constexpr uint32_t kFetchNodesAt = 2;
+    static constexpr uint32_t kFetchEntriesAt = 6;
+    static constexpr uint32_t kFetchNodesAt = 4;
+    static constexpr uint32_t kFetchPartnerEntriesAt = 2;
+    static constexpr uint32_t kFetchPartnerNodesAt = 1;
 
     const Mesh* mesh_;
     uint32_t size_;
@@ -501,20 +520,122 @@ MeshNode* MergeNode(Mesh* mesh, MeshNode* a, MeshNode* b)
     return node;
 }
 
-int OptimizeMeshStep(SimMatrix* board, Mesh* mesh, JobObserver*, uint32_t size, int direction)
+namespace {
+// MergeNode for a pair the step's test accepted, whose neighbour records agree
+// with the ID matrix (as building and merging keep them: no side of a node has
+// more than two neighbours, so every node adjacent to one is named by its
+// slots). The merged node's slots are those of the halves at its corners, and a
+// neighbour's slot changes only where it named a half: both without reading
+// the ID matrix again, the same records as SetAllNeighbour makes.
+MeshNode* MergeAccepted(Mesh* mesh, MeshNode* a, MeshNode* b, int direction,
+                        MeshNode* (&neighbours)[kNeighbourSlots], int& count)
+{
+    MeshNode merged;
+    merged.x = a->x;
+    merged.y = a->y;
+    merged.IDTopL = a->IDTopL;
+    merged.IDLeftT = a->IDLeftT;
+    if (direction == 0) {
+        merged.OrderX = 2 * a->OrderX;
+        merged.OrderY = a->OrderY;
+        merged.IDTopR = b->IDTopR;
+        merged.IDRightT = b->IDRightT;
+        merged.IDRightB = b->IDRightB;
+        merged.IDBotL = a->IDBotL;
+        merged.IDBotR = b->IDBotR;
+        merged.IDLeftB = a->IDLeftB;
+    } else {
+        merged.OrderX = a->OrderX;
+        merged.OrderY = 2 * a->OrderY;
+        merged.IDTopR = a->IDTopR;
+        merged.IDRightT = a->IDRightT;
+        merged.IDRightB = b->IDRightB;
+        merged.IDBotL = b->IDBotL;
+        merged.IDBotR = b->IDBotR;
+        merged.IDLeftB = b->IDLeftB;
+    }
+    std::copy(std::begin(a->bCopper), std::end(a->bCopper), merged.bCopper);
+    const uint32_t idA = a->ID, idB = b->ID;
+    // The neighbours, each once, fetched while the merged node is made.
+    const uint32_t ids[] = {merged.IDTopL, merged.IDTopR, merged.IDRightT, merged.IDRightB,
+                            merged.IDBotL, merged.IDBotR, merged.IDLeftT,  merged.IDLeftB};
+    count = 0;
+    for (int i = 0; i < kNeighbourSlots; ++i) {
+        bool seen = false;
+        for (int j = 0; j < i && !seen; ++j) seen = ids[j] == ids[i];
+        if (seen) continue;
+        if (MeshNode* n = mesh_access::NodeAt(mesh, ids[i])) {
+            __builtin_prefetch(&n->IDTopL, 1);
+            __builtin_prefetch(&n->IDLeftB, 1);
+            neighbours[count++] = n;
+        }
+    }
+    DeleteNode(mesh, a);
+    DeleteNode(mesh, b);
+    MeshNode* node = AddNode(mesh, &merged);
+    if (node == nullptr) {
+        count = 0;
+        return nullptr;
+    }
+    for (int i = 0; i < count; ++i) {
+        MeshNode* n = neighbours[i];
+        for (uint32_t MeshNode::*slot : {&MeshNode::IDTopL, &MeshNode::IDTopR, &MeshNode::IDRightT,
+                                         &MeshNode::IDRightB, &MeshNode::IDBotL, &MeshNode::IDBotR,
+                                         &MeshNode::IDLeftT, &MeshNode::IDLeftB})
+            if (n->*slot == idA || n->*slot == idB) n->*slot = node->ID;
+    }
+    return node;
+}
+
+// RequeueAround for a merge whose records agree with the ID matrix: the nodes
+// adjacent to the merged one are those its slots name (`neighbours`), and the
+// nodes just left of (above) a node those its left (top) slots name.
+void RequeueNamed(const Mesh* mesh, MergeQueue& queue, const MeshNode* merged, MeshNode* const* neighbours,
+                  int count, int direction)
+{
+    const uint16_t* masks = mesh_stages::StepMasks(mesh);
+    for (int i = -1; i < count; ++i) {
+        const MeshNode* n = i < 0 ? merged : neighbours[i];
+        queue.Requeue(n);
+        const uint32_t first = direction == 0 ? n->IDLeftT : n->IDTopL;
+        const uint32_t last = direction == 0 ? n->IDLeftB : n->IDTopR;
+        queue.RequeueID(first, masks);
+        if (last != first) queue.RequeueID(last, masks);
+    }
+}
+
+// One optimisation step. `recordsAgree`: the mesh is balanced and every
+// node's neighbour IDs agree with the ID matrix, as CreateMesh's refinement
+// leaves them and its merges keep them; the merges then take the neighbours
+// from the records (MergeAccepted, RequeueNamed). Otherwise (any mesh given to
+// OptimizeMeshStep) they walk the ID matrix.
+int MergeStep(SimMatrix* board, Mesh* mesh, uint32_t size, int direction, bool recordsAgree)
 {
     if (board == nullptr || mesh == nullptr) return -1;
     if (size == 0 || (direction != 0 && direction != 1)) return -1;
     const int layers = std::clamp(board->LayerCount, 0, kMaxLayers);
     const PartPlacementIndex parts(board);
     MergeQueue queue(mesh, size, direction);
+    MeshNode* neighbours[kNeighbourSlots];
+    int count = 0;
     std::vector<const MeshNode*> touched;
     while (MeshNode* a = queue.Next()) {
         MeshNode* b = MergePartner(mesh, a, size, direction, layers, parts);
         if (b == nullptr) continue;
-        if (MeshNode* merged = MergeNode(mesh, a, b)) RequeueAround(mesh, queue, merged, direction, touched);
+        if (recordsAgree) {
+            if (MeshNode* merged = MergeAccepted(mesh, a, b, direction, neighbours, count))
+                RequeueNamed(mesh, queue, merged, neighbours, count, direction);
+        } else if (MeshNode* merged = MergeNode(mesh, a, b)) {
+            RequeueAround(mesh, queue, merged, direction, touched);
+        }
     }
     return 0;
+}
+}  // namespace
+
+int OptimizeMeshStep(SimMatrix* board, Mesh* mesh, JobObserver*, uint32_t size, int direction)
+{
+    return MergeStep(board, mesh, size, direction, false);
 }
 
 namespace {
@@ -557,7 +678,7 @@ private:
 
 // The merge passes of every size, then the nodes moved together.
 int MergePasses(SimMatrix* board, Mesh* mesh, JobObserver* window, uint32_t order,
-                const korvex::CancelToken* cancel)
+                const korvex::CancelToken* cancel, bool recordsAgree)
 {
     if (window != nullptr) window->Repaint();
     // The order number itself bounds the sizes: order 5 gives sizes 1, 2 and 4.
@@ -568,9 +689,9 @@ int MergePasses(SimMatrix* board, Mesh* mesh, JobObserver* window, uint32_t orde
         if (korvex::Cancelled(cancel)) return -1;
         // The last pass merges few nodes: room for the compaction is made now.
         if (size * 2 > order) mesh_stages::PrepareCompaction(mesh);
-        OptimizeMeshStep(board, mesh, window, static_cast<uint32_t>(size), 0);
+        MergeStep(board, mesh, static_cast<uint32_t>(size), 0, recordsAgree);
         if (korvex::Cancelled(cancel)) return -1;
-        OptimizeMeshStep(board, mesh, window, static_cast<uint32_t>(size), 1);
+        MergeStep(board, mesh, static_cast<uint32_t>(size), 1, recordsAgree);
         if (window != nullptr) {
             window->Progress("Optimize Mesh", double(++pass) / passes);
             window->Repaint();
@@ -586,7 +707,7 @@ int OptimizeMesh(SimMatrix* board, Mesh* mesh, JobObserver* window, const Settin
     if (board == nullptr || mesh == nullptr) return -1;
     const uint32_t order = Resolve(settings).MaxMeshOrder;
     if (order > kLargestMeshOrder) return -1;
-    if (MergePasses(board, mesh, window, order, cancel) != 0) return -1;
+    if (MergePasses(board, mesh, window, order, cancel, false) != 0) return -1;
     // Merging left most refined nodes deleted: give their room back (a
     // failure only keeps it).
     CompactNodes(mesh);
@@ -600,7 +721,7 @@ int mesh_stages::MergeNodes(SimMatrix* board, Mesh* mesh, JobObserver* window, c
 {
     if (board == nullptr || mesh == nullptr) return -1;
     if (settings.MaxMeshOrder > kLargestMeshOrder) return -1;
-    if (MergePasses(board, mesh, window, settings.MaxMeshOrder, cancel) != 0) return -1;
+    if (MergePasses(board, mesh, window, settings.MaxMeshOrder, cancel, true) != 0) return -1;
     // The room of the deleted nodes given back, the temperatures taken on the way.
     const TemperatureRaster raster(board);
     const auto takeTemperature = [](const void* context, MeshNode* node) {

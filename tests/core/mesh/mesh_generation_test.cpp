@@ -212,6 +212,31 @@ TEST(MeshGeneration, OptimisationStepsMatchTheRestartingWalkOnUnbalancedMeshes)
     }
 }
 
+// On unbalanced meshes some records go stale; a split still leaves the
+// neighbours it names reading the ID matrix afresh, whatever they held.
+TEST(MeshGeneration, SplitsOnUnbalancedMeshesRefreshTheNamedNeighbours)
+{
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        Board b(32, 32, 1, 1.0f);
+        std::mt19937 rng(seed);
+        AddRandomQuadtree(&b.mesh, rng, 0, 0, 32);
+        b.Link();
+        for (int split = 0; split < 12; ++split) {
+            MeshNode* node = CoordinateToAddress(&b.mesh, {int32_t(rng() % 32), int32_t(rng() % 32)});
+            if (node->OrderX == 1) continue;  // nothing to split
+            const std::array<uint32_t, 8> named = Neighbours(node);
+            ASSERT_EQ(SplitNode(&b.mesh, node), 0);
+            for (uint32_t id : named)
+                if (const MeshNode* n = IDToAddress(&b.mesh, id)) {
+                    MeshNode fresh = *n;
+                    SetNeighbour(&b.mesh, &fresh);
+                    ASSERT_EQ(Neighbours(&fresh), Neighbours(n)) << "split " << split << " neighbour " << id;
+                }
+        }
+    }
+}
+
 // A single pixel deep inside one huge node: every split cascades through all
 // sizes, and the balancing keeps neighbours within 2x.
 TEST(MeshGeneration, DeepBalancingCascade)
