@@ -141,9 +141,11 @@ struct MeshNodePool {
             if (freeList != nullptr) FetchForWriting(freeList);
             return node;
         }
+        // spareBlock is the side task's to write until StartBlock has waited for it, so the
+        // task is looked at first.
         if (next == nullptr || size_t(end - next) < sizeof(MeshNode)) {
             if (!StartBlock()) return nullptr;
-        } else if (prepareAhead && spareBlock == nullptr && spareBlockFault == nullptr &&
+        } else if (prepareAhead && spareBlockFault == nullptr && spareBlock == nullptr &&
                    nextBlockBytes >= kPrepareFrom && size_t(end - next) < blockBytes / 2) {
             PrepareBlock();
         }
