@@ -66,6 +66,14 @@ public:
     {
         if (!slots_.empty()) __builtin_prefetch(slots_.data() + (hash & mask_));
     }
+    // For a name whose index slot is already loaded (prefetchHash() a while before): starts
+    // loading the characters of the name in its first slot, which a lookup compares with.
+    [[gnu::always_inline]] void prefetchCharacters(uint64_t hash) const
+    {
+        if (slots_.empty()) return;
+        const Slot& slot = slots_[hash & mask_];
+        if (slot.index >= 0) __builtin_prefetch(chars_.data() + slot.begin);
+    }
     std::string_view operator[](int index) const
     {
         const size_t begin = index == 0 ? 0 : ends_[index - 1];
