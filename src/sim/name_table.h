@@ -89,15 +89,16 @@ public:
         while (slots * 3 < 4 * n) slots *= 2;
         if (slots > slots_.size() && !indexReleased_) grow(slots);
     }
-    // Drops the index (find() then compares name by name) and spare capacity: for the time
-    // after the last lookup, when the memory is better left to the solver.
+    // Drops the index (find() then compares name by name) and spare capacity beyond the names'
+    // own size: for the time after the last lookup, when the memory is better left to the solver.
     void releaseIndex()
     {
         std::vector<Slot>().swap(slots_);
         mask_ = 0;
         indexReleased_ = true;
-        chars_.shrink_to_fit();
-        ends_.shrink_to_fit();
+        // A copy into a fresh block costs page faults; worth it only for much spare room.
+        if (chars_.capacity() > 2 * chars_.size()) chars_.shrink_to_fit();
+        if (ends_.capacity() > 2 * ends_.size()) ends_.shrink_to_fit();
     }
 
     // A hash of the name's bytes read eight at a time (the last word overlapping the one
