@@ -66,6 +66,14 @@ public:
     {
         if (!slots_.empty()) __builtin_prefetch(slots_.data() + (hash & mask_));
     }
+    // For a name whose index slot is already loaded (prefetchHash() a while before): starts
+    // loading the characters of the name in its first slot, which a lookup compares with.
+    [[gnu::always_inline]] void prefetchCharacters(uint64_t hash) const
+    {
+        if (slots_.empty()) return;
+        const Slot& slot = slots_[hash & mask_];
+        if (slot.index >= 0) __builtin_prefetch(chars_.data() + slot.begin);
+    }
     std::string_view operator[](int index) const
     {
         const size_t begin = index == 0 ? 0 : ends_[index - 1];
@@ -81,15 +89,16 @@ public:
         while (slots * 3 < 4 * n) slots *= 2;
         if (slots > slots_.size() && !indexReleased_) grow(slots);
     }
-    // Drops the index (find() then compares name by name) and spare capacity: for the time
-    // after the last lookup, when the memory is better left to the solver.
+    // Drops the index (find() then compares name by name) and spare capacity beyond the names'
+    // own size: for the time after the last lookup, when the memory is better left to the solver.
     void releaseIndex()
     {
         std::vector<Slot>().swap(slots_);
         mask_ = 0;
         indexReleased_ = true;
-        chars_.shrink_to_fit();
-        ends_.shrink_to_fit();
+        // A copy into a fresh block costs page faults; worth it only for much spare room.
+        if (chars_.capacity() > 2 * chars_.size()) chars_.shrink_to_fit();
+        if (ends_.capacity() > 2 * ends_.size()) ends_.shrink_to_fit();
     }
 
     // A hash of the name's bytes read eight at a time (the last word overlapping the one

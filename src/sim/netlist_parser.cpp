@@ -439,12 +439,19 @@ void parseNetlistSplitAt(const NetlistText& text, Circuit& circuit, size_t split
         }
         const LogicalLine& logical = lines[at];
         // The index slots of the node names a few lines ahead: their lookups then find them in cache.
-        if (at + kPrefetchDistance < chunkEnd) {
-            const PlainLine& next = plains[at + kPrefetchDistance - chunkFirst];
-            if (next.nameLength == 0) prefetchNodes(circuit, lines[at + kPrefetchDistance].text);
+        if (at + 2 * kPrefetchDistance < chunkEnd) {
+            const PlainLine& next = plains[at + 2 * kPrefetchDistance - chunkFirst];
+            if (next.nameLength == 0) prefetchNodes(circuit, lines[at + 2 * kPrefetchDistance].text);
             else
                 for (int k = 0; k < 2; ++k)
                     if (next.nodeLength[k] != 0) circuit.nodeNames.prefetchHash(next.nodeHash[k]);
+        }
+        // Their slots loaded by now, the characters of the names in them are loaded too.
+        if (at + kPrefetchDistance < chunkEnd) {
+            const PlainLine& next = plains[at + kPrefetchDistance - chunkFirst];
+            if (next.nameLength != 0)
+                for (int k = 0; k < 2; ++k)
+                    if (next.nodeLength[k] != 0) circuit.nodeNames.prefetchCharacters(next.nodeHash[k]);
         }
         const PlainLine& plain = plains[at - chunkFirst];
         if (plain.nameLength != 0 && open.empty()) {

@@ -85,9 +85,15 @@ UnknownMap buildUnknownMap(const Circuit& circuit, bool dc, double maxOmega)
     map.nodeCode.assign(circuit.nodeCount(), 0);
     map.nodeCode[0] = kGround;
     map.branch.assign(circuit.elements.size(), -1);
+    // One pass over the elements (millions in a mesh) finds the grounded sources and the few
+    // elements with branch currents, which are numbered after the nodes.
+    std::vector<uint32_t> withBranches;
     for (uint32_t k = 0; k < circuit.elements.size(); ++k) {
         const Element& e = circuit.elements[k];
-        if (!isIdealGroundedSource(e)) continue;
+        if (!isIdealGroundedSource(e)) {
+            if (branchUnknowns(e, dc, maxOmega) != 0) withBranches.push_back(k);
+            continue;
+        }
         const int node = e.nodes[0] != 0 ? e.nodes[0] : e.nodes[1];
         if (map.nodeCode[node] != 0) {
             const Element& other = circuit.elements[map.fixedSource[fixedIndex(map.nodeCode[node])]];
@@ -99,14 +105,14 @@ UnknownMap buildUnknownMap(const Circuit& circuit, bool dc, double maxOmega)
         map.fixedNode.push_back(node);
     }
     int next = 0;
+    map.unknownNode.reserve(circuit.nodeCount() - 1 - map.fixedNode.size());
     for (int n = 1; n < circuit.nodeCount(); ++n) {
         if (map.nodeCode[n] != 0) continue;
         map.nodeCode[n] = next++;
         map.unknownNode.push_back(n);
     }
-    for (uint32_t k = 0; k < circuit.elements.size(); ++k) {
+    for (const uint32_t k : withBranches) {
         const int count = branchUnknowns(circuit.elements[k], dc, maxOmega);
-        if (count == 0) continue;
         map.branch[k] = next;
         next += count;
         map.unknownElement.resize(next, 0);

@@ -15,6 +15,7 @@
 #include "netlist_parser.h"
 #include "sim_error.h"
 #include "sim_netlist_generators.h"
+#include "unknown_map.h"
 
 namespace korvex::sim {
 namespace {
@@ -234,6 +235,24 @@ TEST(ReadAhead, LargeNetlistIsSplitAndGivesTheSameCircuit)
     Circuit circuit;
     parseNetlist(text, circuit);
     EXPECT_EQ(describe(circuit), parsedWith(text, SIZE_MAX));
+}
+
+// Unknowns: free nodes in node order, then one current per short, inductor at DC and floating
+// ideal source, in element order; a grounded ideal source fixes its node instead.
+TEST(UnknownMap, NodesThenBranchesInElementOrder)
+{
+    NetlistText text;
+    text.loadString("branches\nR1 a b 1\nL1 b c 1u\nV1 a 0 1\nR2 c 0 0\nI1 0 d 1\nV2 c d 1\nL2 d 0 1u rser=1\n.op\n");
+    Circuit circuit;
+    parseNetlist(text, circuit);
+    const UnknownMap map = buildUnknownMap(circuit, true);
+    // Nodes a 1, b 2, c 3, d 4; a is held by V1 (element 2), b c d are unknowns 0 1 2.
+    EXPECT_EQ(map.nodeCode, (std::vector<int>{kGround, fixedCode(0), 0, 1, 2}));
+    EXPECT_EQ(map.fixedSource, (std::vector<uint32_t>{2}));
+    EXPECT_EQ(map.branch, (std::vector<int>{-1, 3, -1, 4, -1, 5, -1}));
+    EXPECT_EQ(map.unknownElement, (std::vector<uint32_t>{0, 0, 0, 1, 3, 5}));
+    EXPECT_EQ(map.size, 6);
+    EXPECT_EQ(map.branchCount, 3);
 }
 
 }  // namespace
