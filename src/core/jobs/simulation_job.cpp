@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 
 #include "board/raster.h"
 #include "board/settings.h"
@@ -120,6 +121,15 @@ bool LoadOperatingPoint(const JobEnvironment& env, const char* base, RawFile& ra
     return CheckOperatingPointFile(raw, &outcome.Reason) == 0;
 }
 
+// LoadOperatingPoint on this core while `prepare` makes scratch records on the other.
+bool ReadBeside(const JobEnvironment& env, const char* base, RawFile& raw, JobOutcome& outcome,
+                const std::function<void()>& prepare)
+{
+    bool read = false;
+    RunSideBySide(prepare, [&] { read = LoadOperatingPoint(env, base, raw, outcome); });
+    return read;
+}
+
 void LogLayerRanges(const JobEnvironment& env, float*** raster, const char* format)
 {
     const SimMatrix& b = *env.Board;
@@ -226,14 +236,12 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     Stage(env, kStageRead, -1);
     // Both cores are free once the simulator has ended: the result file is read on one while
     // the mesh copy gets its node records on the other, and the results are mapped on one
-    // while the rasters are cleared on the other. Each side writes only its own records.
+    // while the rasters are made on the other. Each side writes only its own records.
     RawFile raw;
     auto results = std::make_shared<SimulationResults>(*env.Board);
     Mesh* mesh = nullptr;
-    bool read = false;
-    RunSideBySide([&] { mesh = CopyWithRecords(*results, *env.Mesh); },
-                  [&] { read = LoadOperatingPoint(env, kElectricalBase, raw, outcome); });
-    if (!read) return outcome;
+    if (!ReadBeside(env, kElectricalBase, raw, outcome, [&] { mesh = CopyWithRecords(*results, *env.Mesh); }))
+        return outcome;
     if (Cancelled(env)) return CancelledOutcome();
     if (mesh == nullptr) return OutOfMemory();
     Stage(env, kStageMap, -1);
@@ -255,19 +263,15 @@ JobOutcome ThreadSpiceThermalMesh(const JobEnvironment& env)
     if (!RunStep(env, kThermalBase, outcome)) return Cancelled(env) ? CancelledOutcome() : outcome;
     Say(env, "Read Temperature RAW Data...\r\n");
     Stage(env, kStageRead, -1);
-    // The result file is read on one core while the scratch records are made on the other.
     RawFile raw;
     auto results = std::make_shared<SimulationResults>(*env.Board);
     float*** temperature = nullptr;
     Mesh* mesh = nullptr;
-    bool read = false;
-    RunSideBySide(
-        [&] {
+    if (!ReadBeside(env, kThermalBase, raw, outcome, [&] {
             temperature = results->CopiedRaster(*env.Board, &SimMatrix::TemperatureMatrix);
             mesh = results->CopyOfMesh(*env.Mesh);
-        },
-        [&] { read = LoadOperatingPoint(env, kThermalBase, raw, outcome); });
-    if (!read) return outcome;
+        }))
+        return outcome;
     if (Cancelled(env)) return CancelledOutcome();
     Stage(env, kStageMap, -1);
     if (temperature == nullptr || mesh == nullptr) return OutOfMemory();
