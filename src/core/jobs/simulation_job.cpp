@@ -251,8 +251,7 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     raw = RawFile{};
     if (!rasters.Valid()) return OutOfMemory();
     if (Cancelled(env)) return CancelledOutcome();
-    MeshToVoltageRaster(mesh, env.Board, rasters.Voltage);
-    MeshToCurrentDensityRasters(env.Board, mesh, rasters.CurrentX, rasters.CurrentY, rasters.Density);
+    MeshToElectricalRasters(env.Board, mesh, rasters.Voltage, rasters.CurrentX, rasters.CurrentY, rasters.Density);
     LogLayerRanges(env, rasters.Voltage, "Voltage Layer %u Min = %e V Max = %e V\n");
     return Mapped(env, kElectricalBase, std::move(results), kChangedElectricalResults | kChangedParts);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "board/sim_matrix.h"
 #include "util/debug_log.h"
@@ -58,6 +59,33 @@ void ForEachNodeOnTwoCores(const Mesh* mesh, const SimMatrix* board, Work work)
         });
 }
 
+// Fills the node's pixels of `count` rasters, each pixel with the `Layers` values of its
+// raster. The length is fixed so that a pixel's copy is a few moves, not a call.
+template <int Layers>
+void FillNode(const SimMatrix* board, const MeshNode* node, float*** const* rasters, const float* const* values,
+              int count)
+{
+    ForEachPixel(board, node, [&](int x, int y) {
+        for (int r = 0; r < count; ++r) std::memcpy(rasters[r][x][y], values[r], Layers * sizeof(float));
+    });
+}
+
+void FillNode(int layers, const SimMatrix* board, const MeshNode* node, float*** const* rasters,
+              const float* const* values, int count)
+{
+    switch (layers) {
+    case 1: return FillNode<1>(board, node, rasters, values, count);
+    case 2: return FillNode<2>(board, node, rasters, values, count);
+    case 3: return FillNode<3>(board, node, rasters, values, count);
+    case 4: return FillNode<4>(board, node, rasters, values, count);
+    case 5: return FillNode<5>(board, node, rasters, values, count);
+    case 6: return FillNode<6>(board, node, rasters, values, count);
+    case 7: return FillNode<7>(board, node, rasters, values, count);
+    case 8: return FillNode<8>(board, node, rasters, values, count);
+    default: return;
+    }
+}
+
 // Paints one value per node and layer into a raster, all layers of a pixel at once
 // (they lie side by side in the raster).
 template <class Value>
@@ -68,20 +96,70 @@ int PaintNodes(const Mesh* mesh, const SimMatrix* board, float*** raster, Value 
     ForEachNodeOnTwoCores(mesh, board, [&](const MeshNode* node) {
         float values[kMaxLayers];
         for (int l = 0; l < layers; ++l) values[l] = static_cast<float>(value(node, l));
-        ForEachPixel(board, node, [&](int x, int y) { std::copy_n(values, layers, raster[x][y]); });
+        const float* painted = values;
+        FillNode(layers, board, node, &raster, &painted, 1);
     });
     return 0;
 }
 
-// Current that neighbour `other` sends into `node` through one of its two slots
-// on the shared side, when `other` spans that side beyond `node`.
-double CurrentFromWiderNeighbour(const MeshNode* node, uint32_t firstID, uint32_t secondID, const double* first,
-                                 const double* second, int layer)
+// The per-layer currents that neighbour `other` sends into `node` through one of its two
+// slots on the shared side, when `other` spans that side beyond `node`; null (no current)
+// when neither slot names the node.
+const double* CurrentsFromWiderNeighbour(const MeshNode* node, uint32_t firstID, uint32_t secondID,
+                                         const double* first, const double* second)
 {
-    if (firstID == node->ID) return first[layer];
-    if (secondID == node->ID) return second[layer];
+    if (firstID == node->ID) return first;
+    if (secondID == node->ID) return second;
     printDebug("Fehler in GetCurrent\r\n");
-    return 0.0;
+    return nullptr;
+}
+
+// The per-layer currents entering `node` through each half of its top and left sides, as
+// its neighbours there hold them: null where nothing enters. Each node's own record holds
+// the currents leaving through its right and bottom sides.
+const double* CurrentsTL(const Mesh* mesh, const MeshNode* node)
+{
+    const MeshNode* top = IDToAddress(mesh, node->IDTopL);
+    if (top == nullptr) return nullptr;
+    const MeshNodeResults& r = ResultsOf(top);
+    if (!IsHigherOrderX(node, top)) return r.CurrentBL;
+    return CurrentsFromWiderNeighbour(node, top->IDBotL, top->IDBotR, r.CurrentBL, r.CurrentBR);
+}
+
+const double* CurrentsTR(const Mesh* mesh, const MeshNode* node)
+{
+    const MeshNode* top = IDToAddress(mesh, node->IDTopR);
+    // A neighbour as wide as the node or wider is the top-left one, counted there.
+    if (top == nullptr || !IsLowerOrderX(node, top)) return nullptr;
+    return ResultsOf(top).CurrentBL;
+}
+
+const double* CurrentsLT(const Mesh* mesh, const MeshNode* node)
+{
+    const MeshNode* left = IDToAddress(mesh, node->IDLeftT);
+    if (left == nullptr) return nullptr;
+    const MeshNodeResults& r = ResultsOf(left);
+    if (!IsHigherOrderY(node, left)) return r.CurrentRT;
+    return CurrentsFromWiderNeighbour(node, left->IDRightT, left->IDRightB, r.CurrentRT, r.CurrentRB);
+}
+
+const double* CurrentsLB(const Mesh* mesh, const MeshNode* node)
+{
+    const MeshNode* left = IDToAddress(mesh, node->IDLeftB);
+    if (left == nullptr || !IsLowerOrderY(node, left)) return nullptr;
+    return ResultsOf(left).CurrentRT;
+}
+
+double At(const double* currents, int layer)
+{
+    return currents != nullptr ? currents[layer] : 0.0;
+}
+
+double CurrentAt(const Mesh* mesh, const MeshNode* node, int layer,
+                 const double* (*currents)(const Mesh*, const MeshNode*))
+{
+    if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
+    return At(currents(mesh, node), layer);
 }
 }  // namespace
 
@@ -151,39 +229,22 @@ int ResetTemperature(MeshNode* node, double value)
 
 double GetCurrentTL(const Mesh* mesh, const MeshNode* node, int layer)
 {
-    if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
-    const MeshNode* top = IDToAddress(mesh, node->IDTopL);
-    if (top == nullptr) return 0.0;
-    const MeshNodeResults& r = ResultsOf(top);
-    if (!IsHigherOrderX(node, top)) return r.CurrentBL[layer];
-    return CurrentFromWiderNeighbour(node, top->IDBotL, top->IDBotR, r.CurrentBL, r.CurrentBR, layer);
+    return CurrentAt(mesh, node, layer, CurrentsTL);
 }
 
 double GetCurrentTR(const Mesh* mesh, const MeshNode* node, int layer)
 {
-    if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
-    const MeshNode* top = IDToAddress(mesh, node->IDTopR);
-    // A neighbour as wide as the node or wider is the top-left one, counted there.
-    if (top == nullptr || !IsLowerOrderX(node, top)) return 0.0;
-    return ResultsOf(top).CurrentBL[layer];
+    return CurrentAt(mesh, node, layer, CurrentsTR);
 }
 
 double GetCurrentLT(const Mesh* mesh, const MeshNode* node, int layer)
 {
-    if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
-    const MeshNode* left = IDToAddress(mesh, node->IDLeftT);
-    if (left == nullptr) return 0.0;
-    const MeshNodeResults& r = ResultsOf(left);
-    if (!IsHigherOrderY(node, left)) return r.CurrentRT[layer];
-    return CurrentFromWiderNeighbour(node, left->IDRightT, left->IDRightB, r.CurrentRT, r.CurrentRB, layer);
+    return CurrentAt(mesh, node, layer, CurrentsLT);
 }
 
 double GetCurrentLB(const Mesh* mesh, const MeshNode* node, int layer)
 {
-    if (mesh == nullptr || node == nullptr || !ValidLayer(layer)) return 0.0;
-    const MeshNode* left = IDToAddress(mesh, node->IDLeftB);
-    if (left == nullptr || !IsLowerOrderY(node, left)) return 0.0;
-    return ResultsOf(left).CurrentRT[layer];
+    return CurrentAt(mesh, node, layer, CurrentsLB);
 }
 
 int MeshToVoltageMatrix(const Mesh* mesh, SimMatrix* board)
@@ -238,8 +299,11 @@ int MeshToCurrentDensity(SimMatrix* board, Mesh* mesh)
                                        board->CurrentDensityMatrix);
 }
 
-int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** currentX, float*** currentY,
-                                float*** density)
+namespace {
+// Current density of every node from its currents and its neighbours', into its record and
+// into the rasters, with the voltages too when `voltage` is given.
+int PaintElectrical(const SimMatrix* board, Mesh* mesh, float*** voltage, float*** currentX, float*** currentY,
+                    float*** density)
 {
     if (board == nullptr || mesh == nullptr || currentX == nullptr || currentY == nullptr || density == nullptr)
         return -1;
@@ -249,13 +313,14 @@ int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** cur
     ForEachNodeOnTwoCores(mesh, board, [&](MeshNode* node) {
         const double width = node->OrderX, height = node->OrderY;
         MeshNodeResults* r = node->Results;
-        float fj[kMaxLayers], fx[kMaxLayers], fy[kMaxLayers];
+        // The neighbours are looked up once for all layers.
+        const double *lt = CurrentsLT(mesh, node), *lb = CurrentsLB(mesh, node);
+        const double *tl = CurrentsTL(mesh, node), *tr = CurrentsTR(mesh, node);
+        float fj[kMaxLayers], fx[kMaxLayers], fy[kMaxLayers], fv[kMaxLayers];
         for (int l = 0; l < layers; ++l) {
             // Mean of what leaves through one side and enters through the opposite one.
-            const double ix =
-                0.5 * (r->CurrentRT[l] + r->CurrentRB[l] + GetCurrentLT(mesh, node, l) + GetCurrentLB(mesh, node, l));
-            const double iy =
-                0.5 * (r->CurrentBL[l] + r->CurrentBR[l] + GetCurrentTL(mesh, node, l) + GetCurrentTR(mesh, node, l));
+            const double ix = 0.5 * (r->CurrentRT[l] + r->CurrentRB[l] + At(lt, l) + At(lb, l));
+            const double iy = 0.5 * (r->CurrentBL[l] + r->CurrentBR[l] + At(tl, l) + At(tr, l));
             r->CurrentX[l] = ix;
             r->CurrentY[l] = iy;
             // Per pixel of cross-section: x current spreads over the rows, y over the columns.
@@ -265,14 +330,27 @@ int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** cur
             fj[l] = static_cast<float>(j);
             fx[l] = static_cast<float>(jx);
             fy[l] = static_cast<float>(jy);
+            fv[l] = static_cast<float>(r->Voltage[l]);
         }
-        ForEachPixel(board, node, [&](int x, int y) {
-            std::copy_n(fj, layers, density[x][y]);
-            std::copy_n(fx, layers, currentX[x][y]);
-            std::copy_n(fy, layers, currentY[x][y]);
-        });
+        float*** const rasters[] = {density, currentX, currentY, voltage};
+        const float* const values[] = {fj, fx, fy, fv};
+        FillNode(layers, board, node, rasters, values, voltage != nullptr ? 4 : 3);
     });
     return 0;
+}
+}  // namespace
+
+int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** currentX, float*** currentY,
+                                float*** density)
+{
+    return PaintElectrical(board, mesh, nullptr, currentX, currentY, density);
+}
+
+int MeshToElectricalRasters(const SimMatrix* board, Mesh* mesh, float*** voltage, float*** currentX,
+                            float*** currentY, float*** density)
+{
+    if (voltage == nullptr) return -1;
+    return PaintElectrical(board, mesh, voltage, currentX, currentY, density);
 }
 
 }  // namespace korvex

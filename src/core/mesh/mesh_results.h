@@ -58,4 +58,7 @@ int MeshToTemperatureRaster(const Mesh* mesh, const SimMatrix* board, float*** r
 int MeshToZinRaster(const Mesh* mesh, const SimMatrix* board, float*** raster);
 int MeshToCurrentDensityRasters(const SimMatrix* board, Mesh* mesh, float*** currentX, float*** currentY,
                                 float*** density);
+// MeshToVoltageRaster and MeshToCurrentDensityRasters in one pass over the nodes.
+int MeshToElectricalRasters(const SimMatrix* board, Mesh* mesh, float*** voltage, float*** currentX,
+                            float*** currentY, float*** density);
 }  // namespace korvex

@@ -109,6 +109,7 @@ TEST(MeshResults, PaintingFillsEveryPixelOfTheNode)
 
 TEST(MeshResults, LargeBoardsPaintedOnTwoCoresFillEveryPixel)
 {
+    // Voltages and current densities painted in one pass.
     // 1024 x 512 pixels on two layers (the size from which both cores paint), 64 x 64 nodes.
     // 4 A flows rightwards through every node on layer 0: a node with a left neighbour
     // carries 4 A (4 A / 64 rows per pixel), one on the left edge half of that.
@@ -124,8 +125,10 @@ TEST(MeshResults, LargeBoardsPaintedOnTwoCoresFillEveryPixel)
             for (int l = 0; l < 2; ++l) SetVoltage(&b.mesh, node, l, voltage(column, row, l));
             SetCurrent(&b.mesh, node, kCurrentRightTop, 0, 4.0);
         }
-    ASSERT_EQ(MeshToVoltageMatrix(&b.mesh, &b.board), 0);
-    ASSERT_EQ(MeshToCurrentDensity(&b.board, &b.mesh), 0);
+    SimMatrix& r = b.board;
+    ASSERT_EQ(MeshToElectricalRasters(&r, &b.mesh, r.VoltageMatrix, r.CurrentXMatrix, r.CurrentYMatrix,
+                                      r.CurrentDensityMatrix),
+              0);
     int wrong = 0;
     for (int x = 0; x < kColumns * kSide; ++x)
         for (int y = 0; y < kRows * kSide; ++y) {
