@@ -1,5 +1,6 @@
 #include "board/raster.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 
@@ -133,6 +134,22 @@ double MinOfMatrixLayer(float*** raster, int nx, int ny, int layer)
         for (int y = 0; y < ny; ++y)
             if (raster[x][y][layer] < m) m = raster[x][y][layer];
     return m;
+}
+
+void LayerExtremes(float*** raster, int nx, int ny, int layers, double* lo, double* hi)
+{
+    layers = std::clamp(layers, 0, 8);
+    std::fill_n(lo, layers, 1e100);
+    std::fill_n(hi, layers, -1e100);
+    if (raster == nullptr) return;
+    for (int x = 0; x < nx; ++x)
+        for (int y = 0; y < ny; ++y) {
+            const float* pixel = raster[x][y];
+            for (int l = 0; l < layers; ++l) {
+                if (pixel[l] < lo[l]) lo[l] = pixel[l];
+                if (pixel[l] > hi[l]) hi[l] = pixel[l];
+            }
+        }
 }
 
 double MaxOfMatrix(float*** raster, int nx, int ny, int nz)

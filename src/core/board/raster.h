@@ -34,6 +34,9 @@ double MaxOfMatrixLayer(float*** raster, int nx, int ny, int layer);
 double MinOfMatrixLayer(float*** raster, int nx, int ny, int layer);
 double MaxOfMatrix(float*** raster, int nx, int ny, int nz);
 double MinOfMatrix(float*** raster, int nx, int ny, int nz);
+// MinOfMatrixLayer and MaxOfMatrixLayer of the first `layers` layers (at most 8) in one
+// pass over the raster: lo[l] and hi[l].
+void LayerExtremes(float*** raster, int nx, int ny, int layers, double* lo, double* hi);
 
 void PrintMatrix(uint32_t** array, int nx, int ny);
 void Print3DMatrix(float*** raster, int nx, int ny, int nz);

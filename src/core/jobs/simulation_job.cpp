@@ -1,5 +1,6 @@
 #include "jobs/simulation_job.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -133,11 +134,11 @@ bool ReadBeside(const JobEnvironment& env, const char* base, RawFile& raw, JobOu
 void LogLayerRanges(const JobEnvironment& env, float*** raster, const char* format)
 {
     const SimMatrix& b = *env.Board;
-    for (int l = 0; l < b.LayerCount; ++l) {
-        const double lo = MinOfMatrixLayer(raster, static_cast<int>(b.CountPixelX), static_cast<int>(b.CountPixelY), l);
-        const double hi = MaxOfMatrixLayer(raster, static_cast<int>(b.CountPixelX), static_cast<int>(b.CountPixelY), l);
+    double lo[kMaxLayers], hi[kMaxLayers];
+    LayerExtremes(raster, static_cast<int>(b.CountPixelX), static_cast<int>(b.CountPixelY), b.LayerCount, lo, hi);
+    for (int l = 0; l < std::clamp(b.LayerCount, 0, kMaxLayers); ++l) {
         char line[160];
-        std::snprintf(line, sizeof line, format, l + 1, lo, hi);
+        std::snprintf(line, sizeof line, format, l + 1, lo[l], hi[l]);
         Say(env, line);
     }
 }

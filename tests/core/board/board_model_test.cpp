@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 #include "board/part_list.h"
 #include "board/part_lookup.h"
@@ -25,6 +27,14 @@ TEST(Raster, ExtremesAndRefusedCounts)
     r[0][1][1] = 3.0f;
     EXPECT_EQ(MinOfMatrix(r, 2, 2, 2), 3.0);
     EXPECT_EQ(MinOfMatrixLayer(r, 2, 2, 0), 5.0);
+    // Every layer in one pass, a NaN passed over as the per-layer passes do.
+    r[0][0][0] = std::nanf("");
+    r[1][1][0] = 7.0f;
+    double lo[2], hi[2];
+    LayerExtremes(r, 2, 2, 2, lo, hi);
+    EXPECT_EQ(std::vector<double>({lo[0], hi[0], lo[1], hi[1]}), std::vector<double>({5.0, 7.0, 3.0, 5.0}));
+    LayerExtremes(nullptr, 2, 2, 1, lo, hi);
+    EXPECT_EQ(lo[0], 1e100);
     free3D(r, 2, 2);
 
     // Result rasters are painted over fresh ones without clearing them first, small ones too
