@@ -41,7 +41,7 @@ TEST(Raster, ExtremesAndRefusedCounts)
     EXPECT_TRUE(log.Contains("Kein virtueller RAM"));
 }
 
-TEST(SimMatrix, LayerCountAndSize)
+TEST(SimMatrix, LayerCountSizeAmbientStartAndFreeTwice)
 {
     SimMatrix b;
     InitSimulationMatrix(&b);
@@ -57,11 +57,7 @@ TEST(SimMatrix, LayerCountAndSize)
     EXPECT_EQ(b.SizeZ[2], 1e-4f);  // layers beyond the count keep their defaults
     EXPECT_EQ(b.CopperThickness[1], 9.0f);
     EXPECT_EQ(b.CopperThickness[2], 3.5e-5f);
-}
 
-TEST(SimMatrix, TemperatureStartsAtAmbientAndFreeTwiceIsHarmless)
-{
-    SimMatrix b;
     ApplyNewBoardDefaults(&b);
     ASSERT_EQ(MallocAllMatrices(&b), 0);
     EXPECT_EQ(b.TemperatureMatrix[159][99][1], 25.0f);
