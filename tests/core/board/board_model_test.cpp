@@ -114,27 +114,21 @@ struct PartFixture : ::testing::Test {
     SimMatrix board;
     void SetUp() override { InitSimulationMatrix(&board); }
     void TearDown() override { freeSimulationMatrix(&board); }
-    void AddPort(uint32_t id)
-    {
-        Port p;
-        p.ID = id;
-        AddPart(&board, PART_PORT, &p);
-    }
-    void AddCap(uint32_t ref)
-    {
-        Cap c;
-        c.Ref = ref;
-        AddPart(&board, PART_CAP, &c);
-    }
 };
 }  // namespace
 
 TEST_F(PartFixture, IdentityNumbers)
 {
+    const auto add = [&](uint32_t kind, uint32_t id) {
+        Port p;
+        Cap c;
+        p.ID = c.Ref = id;
+        AddPart(&board, kind, kind == PART_PORT ? static_cast<const void*>(&p) : &c);
+    };
     EXPECT_EQ(GetFreeID(&board, PART_PORT), 0u);
     EXPECT_EQ(GetFirstID(&board, PART_CAP), -1);
-    for (uint32_t id : {0u, 1u, 3u}) AddPort(id);
-    for (uint32_t ref : {7u, 2u, 7u, 5u}) AddCap(ref);
+    for (uint32_t id : {0u, 1u, 3u}) add(PART_PORT, id);
+    for (uint32_t ref : {7u, 2u, 7u, 5u}) add(PART_CAP, ref);
     EXPECT_EQ(GetFreeID(&board, PART_PORT), 2u);
     EXPECT_EQ(GetFreeID(&board, PART_CAP), 0u);
     EXPECT_EQ(GetFirstID(&board, PART_CAP), 7);
@@ -142,7 +136,7 @@ TEST_F(PartFixture, IdentityNumbers)
     EXPECT_EQ(GetNextID(&board, PART_CAP, 5), -1);
     EXPECT_EQ(GetNextID(&board, PART_CAP, 42), -1);
     EXPECT_EQ(GetLastID(&board, PART_CAP), 7u);
-    for (uint32_t id = 0; id < 200; ++id) AddPort(id);
+    for (uint32_t id = 0; id < 200; ++id) add(PART_PORT, id);
     EXPECT_EQ(GetFreeID(&board, PART_PORT), 200u);
 }
 
