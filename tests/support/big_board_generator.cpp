@@ -124,14 +124,7 @@ void DrawSignals(Copper& c, Dice& dice)
         const int64_t w = dice.Range(60, 200), h = dice.Range(60, 200);
         const int64_t x0 = dice.Range(12, n - w - 12), y0 = dice.Range(12, n - h - 12);
         const int layer = dice.Chance(75) ? kTop : kBottom;
-        for (int64_t x = x0 + 2; x + 3 < x0 + w; x += 6) {
-            c.Fill(x, y0 - 10, x + 3, y0 - 2, layer, 1.0f);
-            c.Fill(x, y0 + h + 2, x + 3, y0 + h + 10, layer, 1.0f);
-        }
-        for (int64_t y = y0 + 2; y + 3 < y0 + h; y += 6) {
-            c.Fill(x0 - 10, y, x0 - 2, y + 3, layer, 1.0f);
-            c.Fill(x0 + w + 2, y, x0 + w + 10, y + 3, layer, 1.0f);
-        }
+        c.PadRing(x0, y0, w, h, 10, layer);
     }
     // Traces of one to four segments, now and then ending in a pour.
     constexpr std::array<int, 4> kSignals = {kTop, kInner1, kInner2, kBottom};
@@ -139,18 +132,7 @@ void DrawSignals(Copper& c, Dice& dice)
         const int layer = kSignals[size_t(dice.Range(0, 3))];
         const int64_t width = dice.Chance(85) ? dice.Range(2, 4) : dice.Range(8, 24);
         int64_t x = dice.Range(0, n - 1), y = dice.Range(0, n - 1);
-        for (int s = 0, segments = int(dice.Range(1, 4)); s < segments; ++s) {
-            const int64_t length = dice.Range(20, 300);  // up to 15 mm at 50 um
-            if (dice.Chance(50)) {
-                const int64_t to = std::clamp<int64_t>(x + (dice.Chance(50) ? length : -length), 0, n - 1);
-                c.Fill(std::min(x, to), y, std::max(x, to), y + width - 1, layer, 1.0f);
-                x = to;
-            } else {
-                const int64_t to = std::clamp<int64_t>(y + (dice.Chance(50) ? length : -length), 0, n - 1);
-                c.Fill(x, std::min(y, to), x + width - 1, std::max(y, to), layer, 1.0f);
-                y = to;
-            }
-        }
+        c.Trace(dice, x, y, width, int(dice.Range(1, 4)), 300, layer);  // runs up to 15 mm at 50 um
         if (dice.Chance(4)) c.Fill(x, y, x + dice.Range(30, 150), y + dice.Range(30, 150), layer, 1.0f);
     }
 }

@@ -152,14 +152,7 @@ int GenerateBenchmarkBoard(SimMatrix* board, uint32_t pixels, uint32_t seed)
         const Ic ic{dice.Range(10, n - w - 10), dice.Range(10, n - h - 10), w, h};
         ics.push_back(ic);
         const int layer = dice.Chance(80) ? kTop : kBottom;
-        for (int64_t x = ic.x + 2; x + 3 < ic.x + ic.w; x += 6) {
-            g.Fill(x, ic.y - 8, x + 3, ic.y - 2, layer, 1.0f);
-            g.Fill(x, ic.y + ic.h + 2, x + 3, ic.y + ic.h + 8, layer, 1.0f);
-        }
-        for (int64_t y = ic.y + 2; y + 3 < ic.y + ic.h; y += 6) {
-            g.Fill(ic.x - 8, y, ic.x - 2, y + 3, layer, 1.0f);
-            g.Fill(ic.x + ic.w + 2, y, ic.x + ic.w + 8, y + 3, layer, 1.0f);
-        }
+        g.PadRing(ic.x, ic.y, ic.w, ic.h, 8, layer);
         g.Fill(ic.x + ic.w / 4, ic.y + ic.h / 4, ic.x + 3 * ic.w / 4, ic.y + 3 * ic.h / 4, layer, 1.0f);
     }
     const int64_t traces = area / 2500;
@@ -167,19 +160,7 @@ int GenerateBenchmarkBoard(SimMatrix* board, uint32_t pixels, uint32_t seed)
         const int layer = dice.Chance(55) ? kTop : kBottom;
         const int64_t width = dice.Chance(80) ? dice.Range(2, 4) : dice.Range(8, 24);
         int64_t x = dice.Range(0, n - 1), y = dice.Range(0, n - 1);
-        const int segments = static_cast<int>(dice.Range(1, 4));
-        for (int s = 0; s < segments; ++s) {
-            const int64_t length = dice.Range(20, n / 4);
-            if (dice.Chance(50)) {
-                const int64_t to = std::clamp<int64_t>(x + (dice.Chance(50) ? length : -length), 0, n - 1);
-                g.Fill(std::min(x, to), y, std::max(x, to), y + width - 1, layer, 1.0f);
-                x = to;
-            } else {
-                const int64_t to = std::clamp<int64_t>(y + (dice.Chance(50) ? length : -length), 0, n - 1);
-                g.Fill(x, std::min(y, to), x + width - 1, std::max(y, to), layer, 1.0f);
-                y = to;
-            }
-        }
+        g.Trace(dice, x, y, width, static_cast<int>(dice.Range(1, 4)), n / 4, layer);
         // Pour islands now and then.
         if (dice.Chance(5)) g.Fill(x, y, x + dice.Range(30, 150), y + dice.Range(30, 150), layer, 1.0f);
     }

@@ -56,6 +56,35 @@ struct CopperPaint {
                 if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) Fill(x, y, x, y, layer, value);
     }
     bool At(int64_t x, int64_t y, int layer) const { return b->CopperMatrix[x][y][layer] > 0.0f; }
+    // Pads 4 pixels wide every 6 pixels on all sides of a w x h body at (x0, y0), `reach` pixels out.
+    void PadRing(int64_t x0, int64_t y0, int64_t w, int64_t h, int64_t reach, int layer)
+    {
+        for (int64_t x = x0 + 2; x + 3 < x0 + w; x += 6) {
+            Fill(x, y0 - reach, x + 3, y0 - 2, layer, 1.0f);
+            Fill(x, y0 + h + 2, x + 3, y0 + h + reach, layer, 1.0f);
+        }
+        for (int64_t y = y0 + 2; y + 3 < y0 + h; y += 6) {
+            Fill(x0 - reach, y, x0 - 2, y + 3, layer, 1.0f);
+            Fill(x0 + w + 2, y, x0 + w + reach, y + 3, layer, 1.0f);
+        }
+    }
+    // A trace of `segments` straight runs, each 20 to `longest` pixels along x or y, from
+    // (x, y) to its end, where it leaves (x, y).
+    void Trace(Dice& dice, int64_t& x, int64_t& y, int64_t width, int segments, int64_t longest, int layer)
+    {
+        for (int s = 0; s < segments; ++s) {
+            const int64_t length = dice.Range(20, longest);
+            if (dice.Chance(50)) {
+                const int64_t to = std::clamp<int64_t>(x + (dice.Chance(50) ? length : -length), 0, nx - 1);
+                Fill(std::min(x, to), y, std::max(x, to), y + width - 1, layer, 1.0f);
+                x = to;
+            } else {
+                const int64_t to = std::clamp<int64_t>(y + (dice.Chance(50) ? length : -length), 0, ny - 1);
+                Fill(x, std::min(y, to), x + width - 1, std::max(y, to), layer, 1.0f);
+                y = to;
+            }
+        }
+    }
 };
 
 }  // namespace korvex::generator
