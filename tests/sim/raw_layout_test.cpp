@@ -67,10 +67,9 @@ DeckRun runNarrowAndWide(const std::string& deck)
     return narrow;
 }
 
-TEST(RawLayout, Utf16HeaderCarriesTheSameTextAndBinaryData) { runNarrowAndWide(kDeck); }
-
 // The header is written in pieces of about 1 MiB: a header of several pieces keeps every
-// line whole and numbered in order, in both encodings, and the values follow it.
+// line whole and numbered in order, in both encodings (the UTF-16 one the 8-bit text with
+// zero high bytes), and the values follow it.
 TEST(RawLayout, HeadersLargerThanOneWritePieceStayWhole)
 {
     const int count = 40000;  // 80,000 variables, about 2 MiB of header

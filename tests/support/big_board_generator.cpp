@@ -2,78 +2,49 @@
 
 #include <algorithm>
 #include <array>
-#include <random>
 #include <vector>
 
 #include "board/part_list.h"
 #include "board/sim_matrix.h"
+#include "support/generator_tools.h"
 
 namespace korvex {
 
 namespace {
 
+using generator::Dice;
+using generator::U;
+using Copper = generator::CopperPaint;
+
 constexpr int kTop = 0, kGroundA = 1, kInner1 = 2, kPowerA = 3, kPowerB = 4, kGroundB = 5, kInner2 = 6, kBottom = 7;
 constexpr std::array<int, 4> kPlanes = {kGroundA, kPowerA, kPowerB, kGroundB};
-
-// Same numbers on every platform (the standard distributions are not).
-class Dice {
-public:
-    explicit Dice(uint32_t seed) : engine_(seed) {}
-    int64_t Range(int64_t lo, int64_t hi) { return lo + static_cast<int64_t>(engine_() % uint64_t(hi - lo + 1)); }
-    bool Chance(int percent) { return Range(0, 99) < percent; }
-
-private:
-    std::mt19937_64 engine_;
-};
-
-uint32_t U(int64_t v)
-{
-    return static_cast<uint32_t>(v);
-}
-
-struct Copper {
-    SimMatrix* b;
-    int64_t n;
-    void Fill(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int layer, float value)
-    {
-        for (int64_t x = std::max<int64_t>(x0, 0); x <= std::min(x1, n - 1); ++x)
-            for (int64_t y = std::max<int64_t>(y0, 0); y <= std::min(y1, n - 1); ++y) b->CopperMatrix[x][y][layer] = value;
-    }
-    void Disc(int64_t cx, int64_t cy, int64_t r, int layer, float value)
-    {
-        for (int64_t x = cx - r; x <= cx + r; ++x)
-            for (int64_t y = cy - r; y <= cy + r; ++y)
-                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) Fill(x, y, x, y, layer, value);
-    }
-    bool At(int64_t x, int64_t y, int layer) const { return b->CopperMatrix[x][y][layer] > 0.0f; }
-};
 
 // 4-connected copper islands of the four plane layers, joined through vias
 // and ground connections. Only these layers count, so "grounded" here never
 // claims more than the board's full connectivity gives.
 class PlaneIslands {
 public:
-    explicit PlaneIslands(const Copper& c) : c_(c), label_(size_t(c.n) * c.n * kPlanes.size(), -1)
+    explicit PlaneIslands(const Copper& c) : c_(c), label_(size_t(c.nx) * c.nx * kPlanes.size(), -1)
     {
         std::vector<int64_t> stack;
         for (size_t p = 0; p < kPlanes.size(); ++p)
-            for (int64_t x = 0; x < c.n; ++x)
-                for (int64_t y = 0; y < c.n; ++y) {
+            for (int64_t x = 0; x < c.nx; ++x)
+                for (int64_t y = 0; y < c.nx; ++y) {
                     if (!c.At(x, y, kPlanes[p]) || label_[Index(x, y, p)] >= 0) continue;
                     const int island = static_cast<int>(parent_.size());
                     parent_.push_back(island);
                     size_.push_back(0);
                     label_[Index(x, y, p)] = island;
-                    stack.push_back(x * c.n + y);
+                    stack.push_back(x * c.nx + y);
                     while (!stack.empty()) {
-                        const int64_t px = stack.back() / c.n, py = stack.back() % c.n;
+                        const int64_t px = stack.back() / c.nx, py = stack.back() % c.nx;
                         stack.pop_back();
                         ++size_[island];
                         const auto visit = [&](int64_t vx, int64_t vy) {
-                            if (vx < 0 || vy < 0 || vx >= c.n || vy >= c.n || !c.At(vx, vy, kPlanes[p])) return;
+                            if (vx < 0 || vy < 0 || vx >= c.nx || vy >= c.nx || !c.At(vx, vy, kPlanes[p])) return;
                             if (label_[Index(vx, vy, p)] >= 0) return;
                             label_[Index(vx, vy, p)] = island;
-                            stack.push_back(vx * c.n + vy);
+                            stack.push_back(vx * c.nx + vy);
                         };
                         visit(px + 1, py), visit(px - 1, py), visit(px, py + 1), visit(px, py - 1);
                     }
@@ -103,7 +74,7 @@ public:
     bool Grounded(int island) { return island >= 0 && grounded_[Find(island)]; }
 
 private:
-    size_t Index(int64_t x, int64_t y, size_t p) const { return (size_t(x) * c_.n + y) * kPlanes.size() + p; }
+    size_t Index(int64_t x, int64_t y, size_t p) const { return (size_t(x) * c_.nx + y) * kPlanes.size() + p; }
     int Find(int i)
     {
         while (parent_[i] != i) i = parent_[i] = parent_[parent_[i]];
@@ -117,7 +88,7 @@ private:
 
 void DrawPlanes(Copper& c, Dice& dice)
 {
-    const int64_t n = c.n, margin = n / 200, gap = 8;
+    const int64_t n = c.nx, margin = n / 200, gap = 8;
     for (int layer : kPlanes) c.Fill(margin, margin, n - 1 - margin, n - 1 - margin, layer, 1.0f);
     // Power A: a vertical split, its right part split again across; power B the other way round.
     const int64_t ax = dice.Range(3 * n / 10, 6 * n / 10), ay = dice.Range(3 * n / 10, 7 * n / 10);
@@ -147,20 +118,13 @@ void DrawPlanes(Copper& c, Dice& dice)
 
 void DrawSignals(Copper& c, Dice& dice)
 {
-    const int64_t n = c.n, area = n * n;
+    const int64_t n = c.nx, area = n * n;
     // ICs on the outer layers: pad rows around a body.
     for (int64_t i = 0; i < std::max<int64_t>(2, area / 150000); ++i) {
         const int64_t w = dice.Range(60, 200), h = dice.Range(60, 200);
         const int64_t x0 = dice.Range(12, n - w - 12), y0 = dice.Range(12, n - h - 12);
         const int layer = dice.Chance(75) ? kTop : kBottom;
-        for (int64_t x = x0 + 2; x + 3 < x0 + w; x += 6) {
-            c.Fill(x, y0 - 10, x + 3, y0 - 2, layer, 1.0f);
-            c.Fill(x, y0 + h + 2, x + 3, y0 + h + 10, layer, 1.0f);
-        }
-        for (int64_t y = y0 + 2; y + 3 < y0 + h; y += 6) {
-            c.Fill(x0 - 10, y, x0 - 2, y + 3, layer, 1.0f);
-            c.Fill(x0 + w + 2, y, x0 + w + 10, y + 3, layer, 1.0f);
-        }
+        c.PadRing(x0, y0, w, h, 10, layer);
     }
     // Traces of one to four segments, now and then ending in a pour.
     constexpr std::array<int, 4> kSignals = {kTop, kInner1, kInner2, kBottom};
@@ -168,18 +132,7 @@ void DrawSignals(Copper& c, Dice& dice)
         const int layer = kSignals[size_t(dice.Range(0, 3))];
         const int64_t width = dice.Chance(85) ? dice.Range(2, 4) : dice.Range(8, 24);
         int64_t x = dice.Range(0, n - 1), y = dice.Range(0, n - 1);
-        for (int s = 0, segments = int(dice.Range(1, 4)); s < segments; ++s) {
-            const int64_t length = dice.Range(20, 300);  // up to 15 mm at 50 um
-            if (dice.Chance(50)) {
-                const int64_t to = std::clamp<int64_t>(x + (dice.Chance(50) ? length : -length), 0, n - 1);
-                c.Fill(std::min(x, to), y, std::max(x, to), y + width - 1, layer, 1.0f);
-                x = to;
-            } else {
-                const int64_t to = std::clamp<int64_t>(y + (dice.Chance(50) ? length : -length), 0, n - 1);
-                c.Fill(x, std::min(y, to), x + width - 1, std::max(y, to), layer, 1.0f);
-                y = to;
-            }
-        }
+        c.Trace(dice, x, y, width, int(dice.Range(1, 4)), 300, layer);  // runs up to 15 mm at 50 um
         if (dice.Chance(4)) c.Fill(x, y, x + dice.Range(30, 150), y + dice.Range(30, 150), layer, 1.0f);
     }
 }
@@ -189,7 +142,7 @@ void DrawSignals(Copper& c, Dice& dice)
 // layers are isolated from the traces there, so no via shorts two nets.
 int PlaceVias(SimMatrix* board, Copper& c, Dice& dice)
 {
-    const int64_t n = c.n, cell = 16, cells = (n + cell - 1) / cell;
+    const int64_t n = c.nx, cell = 16, cells = (n + cell - 1) / cell;
     std::vector<std::vector<std::pair<int64_t, int64_t>>> grid(size_t(cells * cells));
     const auto clear = [&](int64_t x, int64_t y) {
         for (int64_t gx = std::max<int64_t>(0, x / cell - 1); gx <= std::min(cells - 1, x / cell + 1); ++gx)
@@ -234,7 +187,7 @@ void AddGroundConnection(SimMatrix* board, int64_t x, int64_t y, int layer)
 bool FindCopper(const Copper& c, PlaneIslands& islands, Dice& dice, int layer, int island, int64_t& x, int64_t& y)
 {
     for (int tries = 0; tries < 20000; ++tries) {
-        x = dice.Range(1, c.n - 2), y = dice.Range(1, c.n - 2);
+        x = dice.Range(1, c.nx - 2), y = dice.Range(1, c.nx - 2);
         if (c.At(x, y, layer) && (island < 0 || islands.At(x, y, layer) == island)) return true;
     }
     return false;
@@ -243,14 +196,9 @@ bool FindCopper(const Copper& c, PlaneIslands& islands, Dice& dice, int layer, i
 
 int GenerateBigBoard(SimMatrix* board, uint32_t pixels, uint32_t seed, BigBoardCounts* counts)
 {
-    if (board == nullptr || pixels < 256) return -1;
-    InitSimulationMatrix(board);
-    if (SetLayerCount(board, 8) != 0) return -1;
-    const float pitch = 5e-5f;
-    SetSize(board, pitch * float(pixels), pitch * float(pixels), pixels, pixels, nullptr, nullptr);
-    if (MallocAllMatrices(board) != 0) return -1;
+    if (pixels < 256 || generator::PrepareBoard(board, pixels, pixels, 8, 5e-5f) != 0) return -1;
     Dice dice(seed);
-    Copper c{board, pixels};
+    Copper c{board, pixels, pixels};
     BigBoardCounts placed;
     DrawPlanes(c, dice);
     DrawSignals(c, dice);
@@ -264,8 +212,8 @@ int GenerateBigBoard(SimMatrix* board, uint32_t pixels, uint32_t seed, BigBoardC
     const int64_t area = int64_t(pixels) * pixels;
     for (int layer : {kPowerA, kPowerB}) {
         std::vector<int> regions;
-        for (int64_t x = 0; x < c.n; x += 16)
-            for (int64_t y = 0; y < c.n; y += 16) {
+        for (int64_t x = 0; x < c.nx; x += 16)
+            for (int64_t y = 0; y < c.nx; y += 16) {
                 const int island = islands.At(x, y, layer);
                 if (island >= 0 && islands.Size(island) >= area / 50 &&
                     std::find(regions.begin(), regions.end(), island) == regions.end())
@@ -298,7 +246,7 @@ int GenerateBigBoard(SimMatrix* board, uint32_t pixels, uint32_t seed, BigBoardC
     const int64_t wanted = std::max<int64_t>(20, area / 16000);
     for (int64_t tries = 0; tries < 50 * wanted && placed.Loads < wanted; ++tries) {
         const int power = dice.Chance(50) ? kPowerA : kPowerB, ground = dice.Chance(50) ? kGroundA : kGroundB;
-        const int64_t x = dice.Range(40, c.n - 41), y = dice.Range(40, c.n - 41);
+        const int64_t x = dice.Range(40, c.nx - 41), y = dice.Range(40, c.nx - 41);
         const int64_t gx = x + dice.Range(-30, 30), gy = y + dice.Range(-30, 30);
         if (!islands.Grounded(islands.At(x, y, power)) || !islands.Grounded(islands.At(gx, gy, ground))) continue;
         Current load;
@@ -308,9 +256,6 @@ int GenerateBigBoard(SimMatrix* board, uint32_t pixels, uint32_t seed, BigBoardC
         AddPart(board, PART_CURRENT, &load);
         ++placed.Loads;
     }
-    for (int64_t x = 0; x < c.n; ++x)
-        for (int64_t y = 0; y < c.n; ++y)
-            for (int l = 0; l < 8; ++l) board->TemperatureMatrix[x][y][l] = board->TAmbient;
     if (counts != nullptr) *counts = placed;
     return 0;
 }

@@ -1,65 +1,23 @@
 #include "support/board_generator.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <random>
 
 #include "board/part_list.h"
 #include "board/sim_matrix.h"
+#include "support/generator_tools.h"
 
 namespace korvex {
 
 namespace {
-// Same numbers on every platform (the standard distributions are not).
-class Dice {
-public:
-    explicit Dice(uint32_t seed) : engine_(seed) {}
-    // Uniform in [lo, hi].
-    int64_t Range(int64_t lo, int64_t hi) { return lo + static_cast<int64_t>(engine_() % uint64_t(hi - lo + 1)); }
-    bool Chance(int percent) { return Range(0, 99) < percent; }
-
-private:
-    std::mt19937_64 engine_;
-};
-
-struct Board {
-    SimMatrix* b;
-    int64_t nx, ny;
-    void Fill(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int layer, float value)
-    {
-        for (int64_t x = std::max<int64_t>(x0, 0); x <= std::min(x1, nx - 1); ++x)
-            for (int64_t y = std::max<int64_t>(y0, 0); y <= std::min(y1, ny - 1); ++y)
-                b->CopperMatrix[x][y][layer] = value;
-    }
-    // A disc of radius r around (cx, cy).
-    void Disc(int64_t cx, int64_t cy, int64_t r, int layer, float value)
-    {
-        for (int64_t x = cx - r; x <= cx + r; ++x)
-            for (int64_t y = cy - r; y <= cy + r; ++y)
-                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) Fill(x, y, x, y, layer, value);
-    }
-    bool Copper(int64_t x, int64_t y, int layer) const { return b->CopperMatrix[x][y][layer] > 0.0f; }
-};
-
-int PrepareBoard(SimMatrix* board, uint32_t countX, uint32_t countY, int layers, float pitch)
-{
-    if (board == nullptr || countX == 0 || countY == 0 || layers < 1 || layers > kMaxLayers) return -1;
-    InitSimulationMatrix(board);  // layer stack and material defaults of a new board
-    if (SetLayerCount(board, layers) != 0) return -1;
-    SetSize(board, pitch * static_cast<float>(countX), pitch * static_cast<float>(countY), countX, countY, nullptr,
-            nullptr);
-    return MallocAllMatrices(board);
-}
-
-uint32_t U(int64_t v)
-{
-    return static_cast<uint32_t>(v);
-}
+using generator::CopperPaint;
+using generator::Dice;
+using generator::PrepareBoard;
+using generator::U;
 
 // A part with two terminals: the first anywhere, the second next to it.
 template <class Record>
 void AddTwoTerminalPart(SimMatrix* board, uint32_t kind, const auto& px, const auto& py, const auto& pz,
-                        const auto& near, const Board& g)
+                        const auto& near, const CopperPaint& g)
 {
     Record r;
     r.Net1X = px(), r.Net1Y = py(), r.Net1Z = pz();
@@ -73,7 +31,7 @@ int GenerateRandomBoard(SimMatrix* board, uint32_t seed, uint32_t countX, uint32
 {
     if (PrepareBoard(board, countX, countY, layers, 1e-4f) != 0) return -1;
     Dice dice(seed);
-    Board g{board, countX, countY};
+    CopperPaint g{board, countX, countY};
     for (int l = 0; l < layers; ++l) {
         if (dice.Chance(30)) g.Fill(0, 0, g.nx - 1, g.ny - 1, l, 1.0f);
         const int rects = static_cast<int>(dice.Range(0, 6));
@@ -155,7 +113,7 @@ int GenerateBenchmarkBoard(SimMatrix* board, uint32_t pixels, uint32_t seed)
     if (pixels < 64 || PrepareBoard(board, pixels, pixels, 4, 1e-4f) != 0) return -1;
     Dice dice(seed);
     const int64_t n = pixels;
-    Board g{board, n, n};
+    CopperPaint g{board, n, n};
     const int64_t area = n * n;
 
     // Planes: ground everywhere, power split into a few regions by 6-pixel gaps.
@@ -194,14 +152,7 @@ int GenerateBenchmarkBoard(SimMatrix* board, uint32_t pixels, uint32_t seed)
         const Ic ic{dice.Range(10, n - w - 10), dice.Range(10, n - h - 10), w, h};
         ics.push_back(ic);
         const int layer = dice.Chance(80) ? kTop : kBottom;
-        for (int64_t x = ic.x + 2; x + 3 < ic.x + ic.w; x += 6) {
-            g.Fill(x, ic.y - 8, x + 3, ic.y - 2, layer, 1.0f);
-            g.Fill(x, ic.y + ic.h + 2, x + 3, ic.y + ic.h + 8, layer, 1.0f);
-        }
-        for (int64_t y = ic.y + 2; y + 3 < ic.y + ic.h; y += 6) {
-            g.Fill(ic.x - 8, y, ic.x - 2, y + 3, layer, 1.0f);
-            g.Fill(ic.x + ic.w + 2, y, ic.x + ic.w + 8, y + 3, layer, 1.0f);
-        }
+        g.PadRing(ic.x, ic.y, ic.w, ic.h, 8, layer);
         g.Fill(ic.x + ic.w / 4, ic.y + ic.h / 4, ic.x + 3 * ic.w / 4, ic.y + 3 * ic.h / 4, layer, 1.0f);
     }
     const int64_t traces = area / 2500;
@@ -209,19 +160,7 @@ int GenerateBenchmarkBoard(SimMatrix* board, uint32_t pixels, uint32_t seed)
         const int layer = dice.Chance(55) ? kTop : kBottom;
         const int64_t width = dice.Chance(80) ? dice.Range(2, 4) : dice.Range(8, 24);
         int64_t x = dice.Range(0, n - 1), y = dice.Range(0, n - 1);
-        const int segments = static_cast<int>(dice.Range(1, 4));
-        for (int s = 0; s < segments; ++s) {
-            const int64_t length = dice.Range(20, n / 4);
-            if (dice.Chance(50)) {
-                const int64_t to = std::clamp<int64_t>(x + (dice.Chance(50) ? length : -length), 0, n - 1);
-                g.Fill(std::min(x, to), y, std::max(x, to), y + width - 1, layer, 1.0f);
-                x = to;
-            } else {
-                const int64_t to = std::clamp<int64_t>(y + (dice.Chance(50) ? length : -length), 0, n - 1);
-                g.Fill(x, std::min(y, to), x + width - 1, std::max(y, to), layer, 1.0f);
-                y = to;
-            }
-        }
+        g.Trace(dice, x, y, width, static_cast<int>(dice.Range(1, 4)), n / 4, layer);
         // Pour islands now and then.
         if (dice.Chance(5)) g.Fill(x, y, x + dice.Range(30, 150), y + dice.Range(30, 150), layer, 1.0f);
     }
@@ -231,7 +170,7 @@ int GenerateBenchmarkBoard(SimMatrix* board, uint32_t pixels, uint32_t seed)
     const auto onCopper = [&](int layer, int64_t& x, int64_t& y) {
         for (int tries = 0; tries < 200; ++tries) {
             x = dice.Range(1, n - 2), y = dice.Range(1, n - 2);
-            if (g.Copper(x, y, layer)) return;
+            if (g.At(x, y, layer)) return;
         }
     };
     for (int64_t i = 0; i < partCount; ++i) {
@@ -292,9 +231,6 @@ int GenerateBenchmarkBoard(SimMatrix* board, uint32_t pixels, uint32_t seed)
     sink.RectAX = U(n / 3), sink.RectAY = U(n / 3);
     sink.RectBX = U(n / 3 + n / 5), sink.RectBY = U(n / 3 + n / 10);
     AddPart(board, PART_HEATSINK, &sink);
-    for (int64_t x = 0; x < n; ++x)
-        for (int64_t y = 0; y < n; ++y)
-            for (int l = 0; l < 4; ++l) board->TemperatureMatrix[x][y][l] = board->TAmbient;
     return 0;
 }
 

@@ -51,7 +51,7 @@ TEST(Raster, ExtremesAndRefusedCounts)
     EXPECT_TRUE(log.Contains("Kein virtueller RAM"));
 }
 
-TEST(SimMatrix, LayerCountAndSize)
+TEST(SimMatrix, LayerCountSizeAmbientStartAndFreeTwice)
 {
     SimMatrix b;
     InitSimulationMatrix(&b);
@@ -67,11 +67,7 @@ TEST(SimMatrix, LayerCountAndSize)
     EXPECT_EQ(b.SizeZ[2], 1e-4f);  // layers beyond the count keep their defaults
     EXPECT_EQ(b.CopperThickness[1], 9.0f);
     EXPECT_EQ(b.CopperThickness[2], 3.5e-5f);
-}
 
-TEST(SimMatrix, TemperatureStartsAtAmbientAndFreeTwiceIsHarmless)
-{
-    SimMatrix b;
     ApplyNewBoardDefaults(&b);
     ASSERT_EQ(MallocAllMatrices(&b), 0);
     EXPECT_EQ(b.TemperatureMatrix[159][99][1], 25.0f);
@@ -128,27 +124,21 @@ struct PartFixture : ::testing::Test {
     SimMatrix board;
     void SetUp() override { InitSimulationMatrix(&board); }
     void TearDown() override { freeSimulationMatrix(&board); }
-    void AddPort(uint32_t id)
-    {
-        Port p;
-        p.ID = id;
-        AddPart(&board, PART_PORT, &p);
-    }
-    void AddCap(uint32_t ref)
-    {
-        Cap c;
-        c.Ref = ref;
-        AddPart(&board, PART_CAP, &c);
-    }
 };
 }  // namespace
 
 TEST_F(PartFixture, IdentityNumbers)
 {
+    const auto add = [&](uint32_t kind, uint32_t id) {
+        Port p;
+        Cap c;
+        p.ID = c.Ref = id;
+        AddPart(&board, kind, kind == PART_PORT ? static_cast<const void*>(&p) : &c);
+    };
     EXPECT_EQ(GetFreeID(&board, PART_PORT), 0u);
     EXPECT_EQ(GetFirstID(&board, PART_CAP), -1);
-    for (uint32_t id : {0u, 1u, 3u}) AddPort(id);
-    for (uint32_t ref : {7u, 2u, 7u, 5u}) AddCap(ref);
+    for (uint32_t id : {0u, 1u, 3u}) add(PART_PORT, id);
+    for (uint32_t ref : {7u, 2u, 7u, 5u}) add(PART_CAP, ref);
     EXPECT_EQ(GetFreeID(&board, PART_PORT), 2u);
     EXPECT_EQ(GetFreeID(&board, PART_CAP), 0u);
     EXPECT_EQ(GetFirstID(&board, PART_CAP), 7);
@@ -156,7 +146,7 @@ TEST_F(PartFixture, IdentityNumbers)
     EXPECT_EQ(GetNextID(&board, PART_CAP, 5), -1);
     EXPECT_EQ(GetNextID(&board, PART_CAP, 42), -1);
     EXPECT_EQ(GetLastID(&board, PART_CAP), 7u);
-    for (uint32_t id = 0; id < 200; ++id) AddPort(id);
+    for (uint32_t id = 0; id < 200; ++id) add(PART_PORT, id);
     EXPECT_EQ(GetFreeID(&board, PART_PORT), 200u);
 }
 

@@ -46,7 +46,7 @@ struct Sparam : SPARAM {
 
 }  // namespace
 
-TEST(Citi, SegmentFileFillsAllFourBlocksInOrder)
+TEST(Citi, SegmentAndListFilesFillAllFourBlocksInOrder)
 {
     TempFolder t("citi_seg");
     Sparam d;
@@ -62,18 +62,14 @@ TEST(Citi, SegmentFileFillsAllFourBlocksInOrder)
     EXPECT_DOUBLE_EQ(d.S22Im[200], -200.0);
     EXPECT_TRUE(log.Contains("No. Points = 201\r\r\n"));
     EXPECT_TRUE(log.Contains("S22 Data found\r\r\n"));
-}
 
-TEST(Citi, FrequencyListGivesLogSpacing)
-{
-    TempFolder t("citi_list");
-    Sparam d;
-    ASSERT_EQ(Read(t, Citi(3, "VAR_LIST_BEGIN\r\n1000000\r\n10000000\r\n100000000\r\nVAR_LIST_END\r\n"), &d), 0);
-    EXPECT_EQ(d.LogSpacing, 1u);
-    EXPECT_FLOAT_EQ(d.StartExponent, 6.0f);
-    EXPECT_FLOAT_EQ(d.ExponentStep, 1.0f);
-    EXPECT_EQ(d.FrequencyStart, 1000000u);
-    EXPECT_EQ(d.FrequencyStop, 1000000000u);  // 10^(start + Count * step)
+    Sparam list;  // a frequency list gives log spacing
+    ASSERT_EQ(Read(t, Citi(3, "VAR_LIST_BEGIN\r\n1000000\r\n10000000\r\n100000000\r\nVAR_LIST_END\r\n"), &list), 0);
+    EXPECT_EQ(list.LogSpacing, 1u);
+    EXPECT_FLOAT_EQ(list.StartExponent, 6.0f);
+    EXPECT_FLOAT_EQ(list.ExponentStep, 1.0f);
+    EXPECT_EQ(list.FrequencyStart, 1000000u);
+    EXPECT_EQ(list.FrequencyStop, 1000000000u);  // 10^(start + Count * step)
 }
 
 TEST(Citi, Refusals)

@@ -55,7 +55,7 @@ TEST(SettingsFile, ByteLayout)
     EXPECT_EQ(Encoded(SettingsLayout(), &back), b);
 }
 
-TEST(SettingsFile, ShortOrMissingFileKeepsSettingsInForce)
+TEST(SettingsFile, ShortMissingOrUnwritableFileIsReportedAndKeepsSettingsInForce)
 {
     SettingsFolder t("settings_short");
     Settings s = Distinct();
@@ -74,6 +74,10 @@ TEST(SettingsFile, ShortOrMissingFileKeepsSettingsInForce)
     EXPECT_EQ(CheckLTSpicePath(&s), -1);
     const Settings expected = Distinct();
     EXPECT_EQ(Encoded(SettingsLayout(), &s), Encoded(SettingsLayout(), &expected));
+
+    EXPECT_EQ(WriteSettingsFile(&s, t.Path("missing"), &reason), -1);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_TRUE(log.Contains("konnte nicht angelegt werden"));
 }
 
 TEST(SettingsFile, SimulatorPathMustBeAFile)
@@ -116,15 +120,4 @@ TEST(SettingsFile, DefaultSimulatorIsTheOneBesideTheProgram)
     ::chmod(sim.c_str(), 0755);
     EXPECT_EQ(DefaultLTspicePath(t.dir.string()), sim);
     EXPECT_FALSE(ProgramFolder().empty());
-}
-
-TEST(SettingsFile, FailedWriteIsReported)
-{
-    TempFolder t("settings_fail");
-    std::string reason;
-    DebugCapture log;
-    const Settings s;
-    EXPECT_EQ(WriteSettingsFile(&s, t.Path("missing"), &reason), -1);
-    EXPECT_FALSE(reason.empty());
-    EXPECT_TRUE(log.Contains("konnte nicht angelegt werden"));
 }

@@ -55,7 +55,7 @@ TEST(DiagramCiti, SegmentGivesLinearFrequencies)
     EXPECT_FLOAT_EQ(d.fMinY, 0.1f);
 }
 
-TEST(DiagramCiti, ListGivesDecadesAndMissingTracesStayEmpty)
+TEST(DiagramCiti, ListGivesDecadesMissingTracesStayEmptyAndShortRecordsStayFinite)
 {
     Record data(4, false);
     data.LogSpacing = 1;
@@ -71,13 +71,10 @@ TEST(DiagramCiti, ListGivesDecadesAndMissingTracesStayEmpty)
     EXPECT_EQ(d.RefCurve[1].bValid, 0u);
     const float expected[] = {1e6f, 1e7f, 1e8f, 1e9f};
     for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(d.RefCurve[2].pX[i], expected[i]);
-}
 
-TEST(DiagramCiti, OnePointAndEmptyRecordStayFinite)
-{
+    // One point and an empty record stay finite.
     Record one(1, true);
     one.FrequencyStart = one.FrequencyStop = 5000000;
-    Diagram d;
     ASSERT_EQ(FillDiagramFromCITI(&d, &one), 0);
     EXPECT_FLOAT_EQ(d.RefCurve[0].pX[0], 5e6f);
     SPARAM empty;

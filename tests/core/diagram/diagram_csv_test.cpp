@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
+#include "../util/test_files.h"
 #include "diagram/diagram_axes.h"
 #include "diagram/diagram_csv.h"
 
@@ -30,9 +27,8 @@ TEST(DiagramCsv, HeaderAndRowsOfCurvesWithData)
 
 TEST(DiagramCsv, SaveRefusesEmptyDiagramAndWritesFile)
 {
-    const auto dir = std::filesystem::temp_directory_path() / "korvex_diagram_csv_test";
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "ref.csv").string();
+    test_files::TempFolder t("diagram_csv");
+    const std::string path = t.Path("ref.csv");
     Diagram d;
     std::string error;
     EXPECT_EQ(SaveDiagramCurvesCsv(&d, kDiagramReferenceCurves, path.c_str(), &error), -1);
@@ -40,12 +36,8 @@ TEST(DiagramCsv, SaveRefusesEmptyDiagramAndWritesFile)
     ASSERT_EQ(InitDiagramDataRef(&d, "S21", 2, 1), 0);
     SetDataPointRef(&d, 2, 0, 5e8f, 0.125f, 1);
     ASSERT_EQ(SaveDiagramCurvesCsv(&d, kDiagramReferenceCurves, path.c_str(), &error), 0) << error;
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "frequency_Hz,S21.re,S21.im\n5e+08,0.125,1\n");
-    EXPECT_EQ(SaveDiagramCurvesCsv(&d, kDiagramReferenceCurves, (dir / "no" / "x.csv").string().c_str(), &error), -1);
-    std::filesystem::remove_all(dir);
+    EXPECT_EQ(test_files::ReadText(path), "frequency_Hz,S21.re,S21.im\n5e+08,0.125,1\n");
+    EXPECT_EQ(SaveDiagramCurvesCsv(&d, kDiagramReferenceCurves, t.Path("no/x.csv").c_str(), &error), -1);
 }
 
 TEST(DiagramReadoutText, LinesByAxisMode)

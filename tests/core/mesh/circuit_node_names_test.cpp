@@ -57,7 +57,7 @@ TEST(CircuitNodeNames, WrittenNamesParseBack)
     }
 }
 
-TEST(CircuitNodeNames, ElementNamesTheReadersParse)
+TEST(CircuitNodeNames, ElementNamesTheReadersParseAndMalformedNamesRefused)
 {
     char name[64];
     unsigned layer = 9, direction = 9;
@@ -85,13 +85,8 @@ TEST(CircuitNodeNames, ElementNamesTheReadersParse)
     ASSERT_TRUE(ParseAcNode(current, kAcBranchCurrentPrefix, &layer, &id, &end));
     EXPECT_EQ(id, 42u);
     EXPECT_EQ(current.substr(end), "_p2)");
-}
 
-TEST(CircuitNodeNames, MalformedNamesAreRefused)
-{
-    unsigned layer = 9, direction = 9;
-    uint64_t id = 0;
-    size_t end = 0;
+    // Malformed names are refused.
     EXPECT_FALSE(ParseLayerId("n2_)", 1, &layer, &id, nullptr));
     EXPECT_FALSE(ParseLayerId("n2_12x)", 1, &layer, &id, nullptr));
     EXPECT_FALSE(ParseLayerId("rc1_42_)", 2, &layer, &id, &direction));

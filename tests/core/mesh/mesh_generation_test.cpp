@@ -100,7 +100,7 @@ TEST(MeshGeneration, RefusesOrdersThatDoNotFit)
     // The largest order that fits still works on a small board.
     const Settings largest = Options(30, 1);
     ASSERT_EQ(CreateMesh(&b.board, &b.mesh, nullptr, &largest), 0);
-    EXPECT_EQ(CheckMesh(&b.board, &b.mesh, {false, false}), "");
+    EXPECT_EQ(CheckMesh(&b.board, &b.mesh, false), "");
 }
 
 TEST(MeshGeneration, ReportsNodeCountsAndRepaints)
@@ -136,13 +136,13 @@ TEST(MeshGeneration, RandomBoardsKeepTheInvariantsAndMatchTheRestartingOptimisat
         Settings refineOnly = s;
         refineOnly.AsymmetricMesh = 0;
         ASSERT_EQ(CreateMesh(&board, &refinedOnly.m, nullptr, &refineOnly), 0);
-        EXPECT_EQ(CheckMesh(&board, &refinedOnly.m, {}), "");
+        EXPECT_EQ(CheckMesh(&board, &refinedOnly.m), "");
         const int refined = CountNodes(&refinedOnly.m);
         ReferenceOptimisation reference(&board, &refinedOnly.m);
         reference.Optimize(s.MaxMeshOrder);
 
         ASSERT_EQ(CreateMesh(&board, &fast.m, nullptr, &s), 0);
-        EXPECT_EQ(CheckMesh(&board, &fast.m, {false, false}), "");
+        EXPECT_EQ(CheckMesh(&board, &fast.m, false), "");
         EXPECT_EQ(MeshSnapshot(&fast.m), reference.Snapshot());
         merged += refined - CountNodes(&fast.m);
         freeSimulationMatrix(&board);
@@ -164,7 +164,7 @@ TEST(MeshGeneration, LargeBoardKeepsTheInvariants)
         MeshHolder mesh;
         ASSERT_EQ(CreateMesh(&board, &mesh.m, nullptr, &s), 0);
         EXPECT_GE(CountNodes(&mesh.m), 16384);
-        EXPECT_EQ(CheckMesh(&board, &mesh.m, {asymmetric == 0, false}), "") << "asymmetric " << asymmetric;
+        EXPECT_EQ(CheckMesh(&board, &mesh.m, asymmetric == 0), "") << "asymmetric " << asymmetric;
     }
     freeSimulationMatrix(&board);
 }
@@ -245,7 +245,7 @@ TEST(MeshGeneration, DeepBalancingCascade)
     b.AddVia(511, 512);
     const Settings s = Options(10, 0);
     ASSERT_EQ(CreateMesh(&b.board, &b.mesh, nullptr, &s), 0);
-    EXPECT_EQ(CheckMesh(&b.board, &b.mesh, {}), "");
+    EXPECT_EQ(CheckMesh(&b.board, &b.mesh), "");
     EXPECT_LT(CountNodes(&b.mesh), 200);
 }
 
@@ -276,5 +276,5 @@ TEST(MeshGeneration, BalancingTwoLevelsDeepWorkedByHand)
     EXPECT_EQ(nodes, expected);
     EXPECT_EQ(b.mesh.LastID, 36u);
     // Every node is the only owner of the pixels it covers, with fresh neighbours.
-    EXPECT_EQ(CheckMesh(&b.board, &b.mesh, {}), "");
+    EXPECT_EQ(CheckMesh(&b.board, &b.mesh), "");
 }

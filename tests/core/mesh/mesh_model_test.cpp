@@ -17,7 +17,7 @@ struct MeshFixture : ::testing::Test {
 };
 }  // namespace
 
-TEST_F(MeshFixture, LookUpsOutsideTheBoardOrTheIDTableGiveNoNode)
+TEST_F(MeshFixture, LookUpsOutsideTheBoardGiveNoNodeAndNodesBeyondItWriteOnlyBoardPixels)
 {
     for (int i = 0; i < 10; ++i) Add(0, 0, 1, 1);  // past the first size of the ID table
     EXPECT_EQ(IDToAddress(&mesh, 10)->ID, 10u);
@@ -32,11 +32,8 @@ TEST_F(MeshFixture, LookUpsOutsideTheBoardOrTheIDTableGiveNoNode)
     EXPECT_EQ(SetIDMatrix(&mesh, 8, 0, 5), -1);
     EXPECT_TRUE(IsSameNode(&mesh, {0, 0}, {3, 3}));
     EXPECT_FALSE(IsSameNode(&mesh, {3, 0}, {4, 0}));
-}
 
-TEST_F(MeshFixture, NodeReachingBeyondTheBoardWritesOnlyBoardPixels)
-{
-    // A 16 x 16 node on an 8 x 4 board: the IDMatrix stays in bounds.
+    // A 16 x 16 node on the 8 x 4 board: the IDMatrix stays in bounds.
     MeshNode* big = Add(0, 0, 16, 16);
     ASSERT_NE(big, nullptr);
     for (int x = 0; x < 8; ++x)

@@ -214,7 +214,7 @@ std::vector<std::vector<uint32_t>> MeshSnapshot(const Mesh* mesh)
     return rows;
 }
 
-std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, InvariantOptions options)
+std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, bool balanced)
 {
     std::ostringstream why;
     const int64_t nx = board->CountPixelX, ny = board->CountPixelY;
@@ -231,7 +231,7 @@ std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, InvariantOptions
             return why.str() + "size not a power of two";
         if (n->x % n->OrderX || n->y % n->OrderY) return why.str() + "not aligned to its size";
         if (int64_t(n->x) + n->OrderX > nx || int64_t(n->y) + n->OrderY > ny) return why.str() + "beyond the board";
-        if ((options.squares || options.balanced) && n->OrderX != n->OrderY) return why.str() + "not square";
+        if (balanced && n->OrderX != n->OrderY) return why.str() + "not square";
         for (uint32_t x = n->x; x < n->x + n->OrderX; ++x)
             for (uint32_t y = n->y; y < n->y + n->OrderY; ++y)
                 if (mesh->IDMatrix[x][y] != n->ID) return why.str() + "pixel owned by another node";
@@ -245,14 +245,14 @@ std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, InvariantOptions
                                              AlongSide(mesh, l - 1, t, 0, 1, h), AlongSide(mesh, l + w, t, 0, 1, h)};
         for (const auto& side : sides) {
             if (side.size() > 2) return why.str() + "more than two neighbours on a side";
-            if (!options.balanced) continue;
+            if (!balanced) continue;
             for (uint32_t id : side) {
                 const MeshNode* other = IDToAddress(mesh, id);
                 if (other->OrderX > 2 * n->OrderX || n->OrderX > 2 * other->OrderX)
                     return why.str() + "neighbour " + std::to_string(id) + " differs more than 2x";
             }
         }
-        if (options.balanced && n->OrderX > 1) {
+        if (balanced && n->OrderX > 1) {
             for (uint32_t x = n->x; x < n->x + n->OrderX; ++x)
                 for (uint32_t y = n->y; y < n->y + n->OrderY; ++y)
                     for (int layer = 0; layer < board->LayerCount; ++layer)

@@ -105,8 +105,6 @@ struct TestBoard {
     }
 };
 
-struct Settings;
-
 // The terminals of each part (the ends of a two-terminal part together) and
 // the heat rectangles, read from the part records.
 struct PartPlaces {
@@ -157,14 +155,11 @@ std::array<uint32_t, 8> Neighbours(const MeshNode* n);
 // ID, position, size, neighbours and copper flags of every node in list order.
 std::vector<std::vector<uint32_t>> MeshSnapshot(const Mesh* mesh);
 
-struct InvariantOptions {
-    bool balanced = true;        // neighbours differ at most 2x in size, nodes square, copper uniform
-    bool squares = false;        // every node square
-};
 // Empty when the mesh covers the board exactly once, its tables, list and
 // neighbour IDs agree, every side has at most two neighbours, part terminals
-// sit on 1 x 1 nodes and no node straddles a heat rectangle's border; else the
-// first violation found.
-std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, InvariantOptions options);
+// sit on 1 x 1 nodes and no node straddles a heat rectangle's border (and, when
+// `balanced`, nodes are square, neighbours differ at most 2x, copper is uniform);
+// else the first violation found.
+std::string CheckMesh(const SimMatrix* board, const Mesh* mesh, bool balanced = true);
 
 }  // namespace korvex

@@ -59,15 +59,11 @@ TEST(AcFrequencyPlan, PlansAndParameterBlockMatchGoldenFile)
     ExpectGolden("ac_frequency_plans.cir", text);
 }
 
-TEST(AcFrequencyPlan, MoreStepsThanPointsLeavesNoPointPerSubBand)
-{
-    DebugCapture log;
-    EXPECT_EQ(Plan(Sweep(1e6, 1e8, 5, 10, false), 9088)[3], ".ac lin 0 {f1} {f2}");
-    EXPECT_TRUE(log.Contains("NumberOfPoints 5 is less than Steps 10"));
-}
-
 TEST(AcFrequencyPlan, UnusablePlansAreRefused)
 {
+    DebugCapture log;  // more steps than points: no point per sub-band, and the log says why
+    EXPECT_EQ(Plan(Sweep(1e6, 1e8, 5, 10, false), 9088)[3], ".ac lin 0 {f1} {f2}");
+    EXPECT_TRUE(log.Contains("NumberOfPoints 5 is less than Steps 10"));
     std::string why;
     EXPECT_EQ(CheckAcFrequencyPlan(&gSettings, 9094, &why), 0);
     EXPECT_EQ(CheckAcFrequencyPlan(&gSettings, 9095, &why), 0);
@@ -86,49 +82,45 @@ TEST(AcFrequencyPlan, UnusablePlansAreRefused)
     EXPECT_EQ(CheckAcFrequencyPlan(&fromZero, 9094, &why), 0);  // a linear sweep may start at 0 Hz
 }
 
-struct PreconditionCase {
-    int layers;
-    std::vector<int> fullLayers;  // the others miss one pixel
-    uint32_t mode;
-    const char* text;  // null: accepted
-    const char* caption;
-};
-
-class AcPreconditionCheck : public ::testing::TestWithParam<PreconditionCase> {};
-
-TEST_P(AcPreconditionCheck, LayerCountAndReferencePlanes)
+TEST(AcPreconditions, LayerCountAndReferencePlanes)
 {
-    const PreconditionCase& c = GetParam();
-    TestBoard b(c.layers, 3, 2);
-    for (int l = 0; l < c.layers; ++l) {
-        b.FillCopper(l);
-        if (std::find(c.fullLayers.begin(), c.fullLayers.end(), l) == c.fullLayers.end())
-            b.board.CopperMatrix[2][1][l] = 0.0f;
-    }
-    const Status allowed = AcPreconditions(&b.board, c.mode);
-    AcRefusal refusal;
-    const int result = CheckAcPreconditions(&b.board, c.mode, &refusal);
-    if (c.text == nullptr) {
-        EXPECT_TRUE(allowed.IsOk());
-        EXPECT_EQ(result, 0);
-    } else {
-        EXPECT_EQ(allowed.Reason(), c.text);
-        EXPECT_EQ(allowed.Caption(), c.caption);
-        EXPECT_EQ(result, -1);
-        EXPECT_STREQ(refusal.Text, c.text);
-        EXPECT_STREQ(refusal.Caption, c.caption);
+    const struct {
+        int layers;
+        std::vector<int> fullLayers;  // the others miss one pixel
+        uint32_t mode;
+        const char* text;  // null: accepted
+        const char* caption;
+    } cases[] = {
+        {3, {0, 1, 2}, 9094, "Only 2 and 4 Layer Boards supported", "Change Layerstack"},
+        {1, {0}, 9095, "Only 2 and 4 Layer Boards supported", "Change Layerstack"},
+        {4, {0, 3}, 9087, nullptr, nullptr},
+        {4, {0}, 9090, "Top and Bottom have to be filled with copper", "Fill Reference Planes"},
+        {4, {3}, 9094, "Top and Bottom have to be filled with copper", "Fill Reference Planes"},
+        {2, {1}, 9095, nullptr, nullptr},
+        {2, {0}, 9094, "Bottom has to be filled with copper", "Fill Reference Plane"},
+        {3, {}, 9093, nullptr, nullptr},  // the dialog modes do not check the layer stack
+        {2, {0}, 9092, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.layers << " layers, mode " << c.mode);
+        TestBoard b(c.layers, 3, 2);
+        for (int l = 0; l < c.layers; ++l) {
+            b.FillCopper(l);
+            if (std::find(c.fullLayers.begin(), c.fullLayers.end(), l) == c.fullLayers.end())
+                b.board.CopperMatrix[2][1][l] = 0.0f;
+        }
+        const Status allowed = AcPreconditions(&b.board, c.mode);
+        AcRefusal refusal;
+        const int result = CheckAcPreconditions(&b.board, c.mode, &refusal);
+        if (c.text == nullptr) {
+            EXPECT_TRUE(allowed.IsOk());
+            EXPECT_EQ(result, 0);
+        } else {
+            EXPECT_EQ(allowed.Reason(), c.text);
+            EXPECT_EQ(allowed.Caption(), c.caption);
+            EXPECT_EQ(result, -1);
+            EXPECT_STREQ(refusal.Text, c.text);
+            EXPECT_STREQ(refusal.Caption, c.caption);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, AcPreconditionCheck,
-    ::testing::Values(
-        PreconditionCase{3, {0, 1, 2}, 9094, "Only 2 and 4 Layer Boards supported", "Change Layerstack"},
-        PreconditionCase{1, {0}, 9095, "Only 2 and 4 Layer Boards supported", "Change Layerstack"},
-        PreconditionCase{4, {0, 3}, 9087, nullptr, nullptr},
-        PreconditionCase{4, {0}, 9090, "Top and Bottom have to be filled with copper", "Fill Reference Planes"},
-        PreconditionCase{4, {3}, 9094, "Top and Bottom have to be filled with copper", "Fill Reference Planes"},
-        PreconditionCase{2, {1}, 9095, nullptr, nullptr},
-        PreconditionCase{2, {0}, 9094, "Bottom has to be filled with copper", "Fill Reference Plane"},
-        // the dialog modes do not check the layer stack
-        PreconditionCase{3, {}, 9093, nullptr, nullptr}, PreconditionCase{2, {0}, 9092, nullptr, nullptr}));

@@ -27,73 +27,65 @@ std::string Electrical(TestBoard& b)
     return Written([&](korvex::NetlistWriter& out) { WriteSpiceElectricalMesh(out, &b.board, &b.mesh); });
 }
 
-struct BranchCase {
-    const char* name;
-    int layers, pixelsX, pixelsY;
-    float pitchX;  // pitchY is 1 mm
-    std::vector<NodeSpec> nodes;
-    std::vector<std::string> branches;  // the "RC" lines
-    uint32_t lastId = 0;
-    friend void PrintTo(const BranchCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class CopperBranches : public FreshCounters, public ::testing::WithParamInterface<BranchCase> {};
-
 }  // namespace
 
-TEST_P(CopperBranches, Lines)
-{
-    const BranchCase& c = GetParam();
-    TestBoard b(c.layers, c.pixelsX, c.pixelsY, c.pitchX);
-    UnitCopper(b);
-    b.mesh.LastID = c.lastId;
-    b.Nodes(c.nodes);
-    EXPECT_EQ(LinesStarting(Electrical(b), "RC"), c.branches);
-    // The per-pixel tables of the board at 20 degC: 1 ohm per square.
-    EXPECT_FLOAT_EQ(b.board.RdcX[0], c.pitchX / 1e-3f);
-    EXPECT_FLOAT_EQ(b.board.RdcY[0], 1e-3f / c.pitchX);
-}
+class ElectricalNetlist : public FreshCounters {};
 
-INSTANTIATE_TEST_SUITE_P(
-    Meshes, CopperBranches,
-    ::testing::Values(
+TEST_F(ElectricalNetlist, CopperBranchLines)
+{
+    const struct {
+        const char* name;
+        int layers, pixelsX, pixelsY;
+        float pitchX;  // pitchY is 1 mm
+        std::vector<NodeSpec> nodes;
+        std::vector<std::string> branches;  // the "RC" lines
+        uint32_t lastId = 0;
+    } cases[] = {
         // 1 + 100 K * 0.0039 / K
-        BranchCase{"Hot", 1, 2, 1, 1e-3f, {{0, 0, 1, 1, {0}, 120.0}, {1, 0, 1, 1, {0}, 120.0}},
-                   {"RC0_000001_0 N0_000001 N0_000002 1.390000"}},
+        {"Hot", 1, 2, 1, 1e-3f, {{0, 0, 1, 1, {0}, 120.0}, {1, 0, 1, 1, {0}, 120.0}},
+         {"RC0_000001_0 N0_000001 N0_000002 1.390000"}},
         // A (2x2) and C (2x2) stacked on the left, B (4x4) to their right: the larger node counts in full.
-        BranchCase{"UnequalNeighbours", 1, 6, 4, 1e-3f, {{0, 0, 2, 2, {0}}, {0, 2, 2, 2, {0}}, {2, 0, 4, 4, {0}}},
-                   {"RC0_000001_0 N0_000001 N0_000003 1.500000", "RC0_000001_2 N0_000001 N0_000002 1.000000",
-                    "RC0_000002_0 N0_000002 N0_000003 1.500000"}},
+        {"UnequalNeighbours", 1, 6, 4, 1e-3f, {{0, 0, 2, 2, {0}}, {0, 2, 2, 2, {0}}, {2, 0, 4, 4, {0}}},
+         {"RC0_000001_0 N0_000001 N0_000003 1.500000", "RC0_000001_2 N0_000001 N0_000002 1.000000",
+          "RC0_000002_0 N0_000002 N0_000003 1.500000"}},
         // Rectangular nodes: A (4 wide, 2 tall) and C below it, B (2 wide, 4 tall) to
         // their right. B is taller, so B counts in full: 1/2 * 4/2 + 1 * 2/4 = 1.5
         // (the other way round it would be 1 * 4/2 + 1/2 * 2/4 = 2.25).
-        BranchCase{"RectangularTallerNeighbour", 1, 6, 4, 1e-3f,
-                   {{0, 0, 4, 2, {0}}, {0, 2, 4, 2, {0}}, {4, 0, 2, 4, {0}}},
-                   {"RC0_000001_0 N0_000001 N0_000003 1.500000", "RC0_000001_2 N0_000001 N0_000002 0.500000",
-                    "RC0_000002_0 N0_000002 N0_000003 1.500000"}},
+        {"RectangularTallerNeighbour", 1, 6, 4, 1e-3f, {{0, 0, 4, 2, {0}}, {0, 2, 4, 2, {0}}, {4, 0, 2, 4, {0}}},
+         {"RC0_000001_0 N0_000001 N0_000003 1.500000", "RC0_000001_2 N0_000001 N0_000002 0.500000",
+          "RC0_000002_0 N0_000002 N0_000003 1.500000"}},
         // The same turned: A (2 wide, 4 tall) and C side by side above B (4 wide,
         // 2 tall). B is wider: 1/2 * 4/2 + 1 * 2/4 = 1.5.
-        BranchCase{"RectangularWiderNeighbour", 1, 4, 6, 1e-3f,
-                   {{0, 0, 2, 4, {0}}, {2, 0, 2, 4, {0}}, {0, 4, 4, 2, {0}}},
-                   {"RC0_000001_0 N0_000001 N0_000002 0.500000", "RC0_000001_2 N0_000001 N0_000003 1.500000",
-                    "RC0_000002_2 N0_000002 N0_000003 1.500000"}},
-        BranchCase{"TwoSmallerOnOneSide", 1, 3, 2, 1e-3f, {{0, 0, 2, 2, {0}}, {2, 0, 1, 1, {0}}, {2, 1, 1, 1, {0}}},
-                   {"RC0_000001_0 N0_000001 N0_000002 1.500000", "RC0_000001_1 N0_000001 N0_000003 1.500000",
-                    "RC0_000002_2 N0_000002 N0_000003 1.000000"}},
+        {"RectangularWiderNeighbour", 1, 4, 6, 1e-3f, {{0, 0, 2, 4, {0}}, {2, 0, 2, 4, {0}}, {0, 4, 4, 2, {0}}},
+         {"RC0_000001_0 N0_000001 N0_000002 0.500000", "RC0_000001_2 N0_000001 N0_000003 1.500000",
+          "RC0_000002_2 N0_000002 N0_000003 1.500000"}},
+        {"TwoSmallerOnOneSide", 1, 3, 2, 1e-3f, {{0, 0, 2, 2, {0}}, {2, 0, 1, 1, {0}}, {2, 1, 1, 1, {0}}},
+         {"RC0_000001_0 N0_000001 N0_000002 1.500000", "RC0_000001_1 N0_000001 N0_000003 1.500000",
+          "RC0_000002_2 N0_000002 N0_000003 1.000000"}},
         // No branch to a node without copper on the layer; each layer on its own.
-        BranchCase{"PerLayerCopper", 2, 3, 1, 1e-3f, {{0, 0, 1, 1, {0, 1}}, {1, 0, 1, 1, {1}}, {2, 0, 1, 1, {0, 1}}},
-                   {"RC1_000001_0 N1_000001 N1_000002 1.000000", "RC1_000002_0 N1_000002 N1_000003 1.000000"}},
+        {"PerLayerCopper", 2, 3, 1, 1e-3f, {{0, 0, 1, 1, {0, 1}}, {1, 0, 1, 1, {1}}, {2, 0, 1, 1, {0, 1}}},
+         {"RC1_000001_0 N1_000001 N1_000002 1.000000", "RC1_000002_0 N1_000002 N1_000003 1.000000"}},
         // dx = 2 dy: each direction its own pitch.
-        BranchCase{"NonSquarePixels", 1, 2, 2, 2e-3f,
-                   {{0, 0, 1, 1, {0}}, {1, 0, 1, 1, {0}}, {0, 1, 1, 1, {0}}, {1, 1, 1, 1, {0}}},
-                   {"RC0_000001_0 N0_000001 N0_000002 2.000000", "RC0_000001_2 N0_000001 N0_000003 0.500000",
-                    "RC0_000002_2 N0_000002 N0_000004 0.500000", "RC0_000003_0 N0_000003 N0_000004 2.000000"}},
+        {"NonSquarePixels", 1, 2, 2, 2e-3f,
+         {{0, 0, 1, 1, {0}}, {1, 0, 1, 1, {0}}, {0, 1, 1, 1, {0}}, {1, 1, 1, 1, {0}}},
+         {"RC0_000001_0 N0_000001 N0_000002 2.000000", "RC0_000001_2 N0_000001 N0_000003 0.500000",
+          "RC0_000002_2 N0_000002 N0_000004 0.500000", "RC0_000003_0 N0_000003 N0_000004 2.000000"}},
         // Node IDs of a million and more print in full.
-        BranchCase{"MillionNodeIds", 1, 2, 1, 1e-3f, {{0, 0, 1, 1, {0}}, {1, 0, 1, 1, {0}}},
-                   {"RC0_1000000_0 N0_1000000 N0_1000001 1.000000"}, 999999}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class ElectricalNetlist : public FreshCounters {};
+        {"MillionNodeIds", 1, 2, 1, 1e-3f, {{0, 0, 1, 1, {0}}, {1, 0, 1, 1, {0}}},
+         {"RC0_1000000_0 N0_1000000 N0_1000001 1.000000"}, 999999},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestBoard b(c.layers, c.pixelsX, c.pixelsY, c.pitchX);
+        UnitCopper(b);
+        b.mesh.LastID = c.lastId;
+        b.Nodes(c.nodes);
+        EXPECT_EQ(LinesStarting(Electrical(b), "RC"), c.branches);
+        // The per-pixel tables of the board at 20 degC: 1 ohm per square.
+        EXPECT_FLOAT_EQ(b.board.RdcX[0], c.pitchX / 1e-3f);
+        EXPECT_FLOAT_EQ(b.board.RdcY[0], 1e-3f / c.pitchX);
+    }
+}
 
 TEST_F(ElectricalNetlist, ViaBarrelsPerLayerPair)
 {
@@ -156,7 +148,7 @@ TEST_F(ElectricalNetlist, ResistorAndCurrentSourceNameFormsAndCounters)
     EXPECT_EQ(LinesStarting(second, "I5 ").size(), 1u);
 }
 
-TEST_F(ElectricalNetlist, SmallBoardMatchesGoldenFile)
+TEST_F(ElectricalNetlist, SmallBoardMatchesGoldenFileAndUnwritablePathsAreReported)
 {
     // 4 x 2 pixels on two layers: a 2x2 node and four 1x1 nodes; a gap on layer 1,
     // a via, a ground resistor and a current source; node 1 at 70 degC.
@@ -181,12 +173,6 @@ TEST_F(ElectricalNetlist, SmallBoardMatchesGoldenFile)
     ExpectGolden("electrical_small.cir", WrittenFile([&](const char* path) {
                      return CreateSpiceElectricalMesh(path, &b.board, &b.mesh);
                  }));
-}
-
-TEST_F(ElectricalNetlist, UnwritableFileIsReported)
-{
-    TestBoard b(1, 2, 1);
-    b.UniformMesh({0});
     DebugCapture log;
     EXPECT_EQ(CreateSpiceElectricalMesh("/nonexistent-korvex/spice_electrical.cir", &b.board, &b.mesh), -1);
     EXPECT_TRUE(log.Contains("Netlist /nonexistent-korvex/spice_electrical.cir could not be written"));

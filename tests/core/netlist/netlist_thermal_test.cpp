@@ -100,7 +100,7 @@ TEST_F(ThermalNetlist, NonSquarePixelsUseTheYValuesAlongY)
                                                                  "RT0_000001_2 N0_000001 N0_000003 0.999500"}));
 }
 
-TEST_F(ThermalNetlist, SurfacesRadiateFiniteAtAmbientTemperature)
+TEST_F(ThermalNetlist, SurfacesRadiateFiniteAtAmbientTemperatureOnEveryLayerCount)
 {
     TestBoard b(2, 1, 1);
     SimpleMaterials(b);
@@ -119,20 +119,18 @@ TEST_F(ThermalNetlist, SurfacesRadiateFiniteAtAmbientTemperature)
     b.board.Epsilon = 0;  // no radiation: convection alone, never "nan"
     ExpectValueLines(LinesStarting(Thermal(b, kNoHeating), "RR0"),
                      {{"RR0_000001 N0_000001 NAMB", 200000}});
-}
 
-TEST_F(ThermalNetlist, OneLayerBoardHasOneSurfaceResistorForBothFaces)
-{
-    TestBoard b(1, 2, 1);
-    SimpleMaterials(b);
-    b.board.Epsilon = 0;
-    b.UniformMesh({0});
-    const std::string text = Thermal(b, kNoHeating);
+    // One layer: one surface resistor for both faces, no through-board resistor.
+    TestBoard one(1, 2, 1);
+    SimpleMaterials(one);
+    one.board.Epsilon = 0;
+    one.UniformMesh({0});
+    const std::string text = Thermal(one, kNoHeating);
     ExpectValueLines(LinesStarting(text, "RR"),
                      {{"RR0_000001 N0_000001 NAMB", 100000}, {"RR0_000002 N0_000002 NAMB", 100000}});
     EXPECT_TRUE(LinesStarting(text, "RTZ").empty());
     // The whole board thickness is the material beside the copper: 1 / (0.5 * 2 mm).
-    EXPECT_FLOAT_EQ(b.board.RthDielectric[0], 1000.0f);
+    EXPECT_FLOAT_EQ(one.board.RthDielectric[0], 1000.0f);
 }
 
 TEST_F(ThermalNetlist, HeatSourceAndSinkLines)

@@ -56,42 +56,38 @@ double Value(const std::string& line, const std::string& key)
 
 }  // namespace
 
-struct DistanceCase {
-    int layers;
-    std::vector<int> copper;
-    int layer;
-    int upper, lower;
-    double distance;  // in units of 0.1 mm; SizeZ = 0.1, 0.2, 0.4 mm
-    int hasDielectric;
-};
-
-class PlaneDistance : public ::testing::TestWithParam<DistanceCase> {};
-
-TEST_P(PlaneDistance, FindsThePlanePairBelowTheLayer)
+TEST(PlaneModel, DistanceFindsThePlanePairBelowTheLayer)
 {
-    const DistanceCase& c = GetParam();
-    TestBoard b(c.layers, 1, 1);
-    b.board.SizeZ[0] = 1e-4f, b.board.SizeZ[1] = 2e-4f, b.board.SizeZ[2] = 4e-4f;
-    MeshNode* node = b.Node(0, 0, 1, 1, {});
-    for (int l : c.copper) node->bCopper[l] = 1;
-    const LayerPair pair = GetDistance(&b.board, node, c.layer);
-    EXPECT_EQ(pair.UpperLayer, c.upper);
-    EXPECT_EQ(pair.LowerLayer, c.lower);
-    EXPECT_EQ(pair.HasDielectric, c.hasDielectric);
-    if (c.lower >= 0) {
-        EXPECT_NEAR(pair.Distance, c.distance * 1e-4, 1e-10);
+    const struct {
+        int layers;
+        std::vector<int> copper;
+        int layer;
+        int upper, lower;
+        double distance;  // in units of 0.1 mm; SizeZ = 0.1, 0.2, 0.4 mm
+        int hasDielectric;
+    } cases[] = {
+        {2, {0, 1}, 0, 0, 1, 1, 1}, {2, {0}, 0, 0, -1, 0, 0}, {2, {1}, 0, -1, -1, 0, 0},
+        {4, {0, 1, 2, 3}, 0, 0, 1, 1, 1}, {4, {0, 1, 2, 3}, 1, 1, 2, 2, 1}, {4, {0, 1, 2, 3}, 2, 2, 3, 4, 1},
+        {4, {0, 3}, 0, 0, 3, 7, 0},  // the two outer reference planes facing each other carry nothing
+        {4, {0, 2, 3}, 0, 0, 2, 3, 1}, {4, {0, 1, 3}, 1, 1, 3, 6, 1}, {4, {0, 1}, 1, 1, -1, 0, 0},
+        {1, {0}, 0, 0, -1, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.layers << " layers, layer " << c.layer << ", " << c.copper.size()
+                                        << " with copper");
+        TestBoard b(c.layers, 1, 1);
+        b.board.SizeZ[0] = 1e-4f, b.board.SizeZ[1] = 2e-4f, b.board.SizeZ[2] = 4e-4f;
+        MeshNode* node = b.Node(0, 0, 1, 1, {});
+        for (int l : c.copper) node->bCopper[l] = 1;
+        const LayerPair pair = GetDistance(&b.board, node, c.layer);
+        EXPECT_EQ(pair.UpperLayer, c.upper);
+        EXPECT_EQ(pair.LowerLayer, c.lower);
+        EXPECT_EQ(pair.HasDielectric, c.hasDielectric);
+        if (c.lower >= 0) {
+            EXPECT_NEAR(pair.Distance, c.distance * 1e-4, 1e-10);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PlaneDistance,
-    ::testing::Values(DistanceCase{2, {0, 1}, 0, 0, 1, 1, 1}, DistanceCase{2, {0}, 0, 0, -1, 0, 0},
-                      DistanceCase{2, {1}, 0, -1, -1, 0, 0}, DistanceCase{4, {0, 1, 2, 3}, 0, 0, 1, 1, 1},
-                      DistanceCase{4, {0, 1, 2, 3}, 1, 1, 2, 2, 1}, DistanceCase{4, {0, 1, 2, 3}, 2, 2, 3, 4, 1},
-                      // the two outer reference planes facing each other carry nothing
-                      DistanceCase{4, {0, 3}, 0, 0, 3, 7, 0}, DistanceCase{4, {0, 2, 3}, 0, 0, 2, 3, 1},
-                      DistanceCase{4, {0, 1, 3}, 1, 1, 3, 6, 1}, DistanceCase{4, {0, 1}, 1, 1, -1, 0, 0},
-                      DistanceCase{1, {0}, 0, 0, -1, 0, 0}));
 
 // One branch of the plane model: the board, the branch from the node at `from`
 // towards the node at `to` (x < 0: towards the board edge), and what it shows.

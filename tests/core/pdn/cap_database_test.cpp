@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "../util/test_files.h"
 #include "pdn/cap_database.h"
 #include "pdn_test_support.h"
 #include "util/debug_log.h"
@@ -46,7 +47,7 @@ TEST(CapDatabase, InsertDeleteAndRenumber)
 // The built-in E6 table goes out as CapStd.csv text and reads back unchanged.
 TEST(CapDatabase, BuiltInTableRoundTripsThroughCsv)
 {
-    ScratchDir scratch;
+    test_files::TempFolder scratch("pdn_caps");
     const std::string path = scratch.Path("CapStd.csv");
     CapList db, back;
     ASSERT_EQ(InitCapDatabase(&db), 0);
@@ -76,7 +77,7 @@ TEST(CapDatabase, BuiltInTableRoundTripsThroughCsv)
 
 TEST(CapDatabase, BadFilesKeepTheListAndFailedSavesSayWhy)
 {
-    ScratchDir scratch;
+    test_files::TempFolder scratch("pdn_caps");
     const std::string path = scratch.Path("caps.csv");
     std::ofstream(path) << "Capacitance;ESR;ESL\r\n1e-6;0.01;1e-9\r\nnonsense\r\n2e-6;0.02\r\n 3e-6; 0.03;2e-9\r\n";
     CapList db;

@@ -154,7 +154,7 @@ TEST_F(OptiCapFixture, RefusalsChangeNothing)
     for (int i = 0; i < 9; ++i) EXPECT_EQ(diagram.Curve[i].PointCount, 0);
 }
 
-TEST_F(OptiCapFixture, AddCapacitorLeavesBankWhenNothingHelps)
+TEST_F(OptiCapFixture, AddingStopsWhenNothingHelpsAndPlacingWhenReferencesRunOut)
 {
     // One point where the port is a capacitive -j1 ohm; the only catalogue
     // part is inductive (+j2 ohm at w = 1e6), which would raise |Z| to 2 ohm.
@@ -165,12 +165,9 @@ TEST_F(OptiCapFixture, AddCapacitorLeavesBankWhenNothingHelps)
     EXPECT_EQ(add_capacitor(&bank), -1);
     EXPECT_EQ(bank.Count, 0u);
     EXPECT_EQ(bank.Error, before);
-}
 
-TEST_F(OptiCapFixture, PlacementStopsWhenReferencesRunOut)
-{
+    // Placement stops when the capacitor references run out.
     for (uint32_t ref = 0; ref < 199; ++ref) AddCapacitor(b.board, ref);
-    CapBank bank;
     bank.Count = 3;
     DebugCapture log;
     EXPECT_EQ(PlaceCapBank(&b.board, Port{}, &bank), 1u);  // only reference 199 is left

@@ -1,11 +1,7 @@
 #pragma once
 // Synthetic impedance curves, boards and capacitor records for the PDN tool tests.
-#include <unistd.h>
-
 #include <cmath>
-#include <filesystem>
 #include <initializer_list>
-#include <string>
 #include <vector>
 
 #include "board/sim_matrix.h"
@@ -87,14 +83,6 @@ inline void AddCapacitor(SimMatrix& board, uint32_t ref)
 struct Board {
     SimMatrix board;
     ~Board() { FreePartList(&board); }
-};
-
-// A scratch folder removed with its contents at the end of the test.
-struct ScratchDir {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("korvex_pdn_" + std::to_string(::getpid()));
-    ScratchDir() { std::filesystem::create_directories(dir); }
-    ~ScratchDir() { std::filesystem::remove_all(dir); }
-    std::string Path(const char* name) const { return (dir / name).string(); }
 };
 
 }  // namespace korvex::pdn_test

@@ -175,7 +175,7 @@ TEST(RawFile, HugeDeclaredCountsAreRefusedWithoutAllocating)
     }
 }
 
-TEST(RawToMeshZin, CurvesPerVariableAndRoundedRange)
+TEST(RawToMeshZin, CurvesPerVariableRoundedRangeAndRefusedSweeps)
 {
     Diagram diagram;
     Settings ac;
@@ -202,10 +202,7 @@ TEST(RawToMeshZin, CurvesPerVariableAndRoundedRange)
     EXPECT_EQ(im, 0);
     EXPECT_FALSE(raw.ComplexValue(2, 0, 3, &re, &im));
     EXPECT_FALSE(raw.ComplexValue(0, 3, 3, &re, &im));
-}
 
-TEST(RawToMeshZin, RefusesFrequencyNotFirstAndShortData)
-{
     DebugCapture log;
     ParseSweep(Sweep({"Zin(i000)", "frequency"}, {0, 0, 1, 0}, 1), -1);
     EXPECT_TRUE(log.Contains("frequency not at first\r\n"));

@@ -31,7 +31,7 @@ bool BlocksAreKept()
 }
 }  // namespace
 
-TEST(LargeBlocks, FreedBlocksComeBackClearedAndMergeWithTheirNeighbours)
+TEST(LargeBlocks, FreedBlocksComeBackClearedMergeAndAreKeptUpTo256MiB)
 {
     if (!BlocksAreKept()) GTEST_SKIP() << "large blocks are heap blocks in this build";
     // 9 MiB take five whole huge pages (10 MiB).
@@ -61,12 +61,8 @@ TEST(LargeBlocks, FreedBlocksComeBackClearedAndMergeWithTheirNeighbours)
     FreeLarge(whole);
     ReleaseKeptLargeBlocks();
     EXPECT_EQ(KeptLargeBlockBytes(), 0u);
-}
 
-TEST(LargeBlocks, KeepsAtMost256MiBAndFreesOtherMemoryAsMalloc)
-{
-    if (!BlocksAreKept()) GTEST_SKIP() << "large blocks are heap blocks in this build";
-    // Never touched, so only address space.
+    // At most 256 MiB are kept. Never touched, so only address space.
     void* big = AllocateLarge(200 * kMiB);
     void* more = AllocateLarge(100 * kMiB);
     ASSERT_NE(big, nullptr);
