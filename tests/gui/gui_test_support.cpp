@@ -32,13 +32,6 @@ void AddPort(SimMatrix* board, uint32_t id, uint32_t x, uint32_t y)
     AddPart(board, PART_PORT, &port);
 }
 
-void WriteSettingsNaming(const QString& folder, const char* simulator)
-{
-    Settings s = DefaultSettings();
-    CopyName(s.LTspicePath, simulator);
-    WriteSettingsFile(&s, folder.toStdString());
-}
-
 QString ExecutableScript(const QString& path, const char* body)
 {
     QFile script(path);
@@ -82,13 +75,15 @@ void SendWheel(QWidget* widget, QPoint at, int delta)
 
 void StartFrame(MainFrame* frame, const char* simulator)
 {
-    if (simulator != nullptr) WriteSettingsNaming(QDir::currentPath(), simulator);
     frame->SetConfirmations(false);
     frame->show();
     if (simulator == nullptr) {
         frame->Initialise();
         return;
     }
+    Settings settings = DefaultSettings();
+    CopyName(settings.LTspicePath, simulator);
+    WriteSettingsFile(&settings, QDir::currentPath().toStdString());
     ModalAnswers none({});
     frame->Initialise();
     QCOMPARE(none.Seen().size(), size_t(0));

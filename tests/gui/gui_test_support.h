@@ -25,8 +25,6 @@ namespace korvex::gui::test {
 std::unique_ptr<BoardDocument> NewDocument(int layers = 2);
 // Adds a port `id` at (x, y) on the first layer.
 void AddPort(SimMatrix* board, uint32_t id, uint32_t x, uint32_t y);
-// A Settings.set in `folder` naming `simulator`, so start-up asks nothing.
-void WriteSettingsNaming(const QString& folder, const char* simulator);
 // An executable shell script at `path` with `body` after the #! line.
 QString ExecutableScript(const QString& path, const char* body);
 
