@@ -20,11 +20,6 @@ namespace {
 bool Layer1(uint32_t x, uint32_t) { return x != 5; }
 bool Layer2(uint32_t x, uint32_t y) { return x != 0 || y != 0; }
 
-void Expect(const CliRun& r, const std::string& what)
-{
-    EXPECT_EQ(r.status, 0) << what << ": " << r.err;
-}
-
 // The board the commands in BuildWithCommands describe, written field by field.
 void WriteReference(const std::string& path)
 {
@@ -94,7 +89,10 @@ void BuildWithCommands(const TempFolder& t, const std::string& board)
         "part remove " + board + " 1",
         "part edit " + board + " 1 Current=3",
     };
-    for (const std::string& c : commands) Expect(RunCli(c, t.dir), c);
+    for (const std::string& c : commands) {
+        const CliRun r = RunCli(c, t.dir);
+        EXPECT_EQ(r.status, 0) << c << ": " << r.err;
+    }
 }
 
 // A folder with b.sav built by the commands above, once for all tests (they only read it).
@@ -121,21 +119,6 @@ TEST(BoardCommands, BoardBuiltWithCommandsEqualsBoardWrittenFieldByField)
     EXPECT_TRUE(built == expected) << "the project files differ";
 }
 
-TEST(BoardCommands, PartListShowsIndexKindAndFieldsAsJson)
-{
-    const std::string board = Built().Path("b.sav");
-    const CliRun r = RunCli("part list " + board + " --json");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const auto parts = nlohmann::json::parse(r.out);
-    ASSERT_EQ(parts.size(), 10u);
-    EXPECT_EQ(parts[0]["Index"], 1);
-    EXPECT_EQ(parts[0]["Kind"], "Current");
-    EXPECT_EQ(parts[0]["Current"], 3.0);
-    EXPECT_EQ(parts[5]["Kind"], "Port");
-    EXPECT_EQ(parts[5]["ID"], 1);  // the second port got the next free ID
-    EXPECT_EQ(parts[9]["Kind"], "Via");
-}
-
 TEST(BoardCommands, SettingsShowAndSetByFieldName)
 {
     TempFolder t("settings");
@@ -160,10 +143,22 @@ TEST(BoardCommands, SettingsShowAndSetByFieldName)
     EXPECT_EQ(nlohmann::json::parse(RunCli("settings show --json --settings other.cfg", t.dir).out)["Steps"], 3);
 }
 
-TEST(BoardCommands, BoardFromJsonRoundTripsWithInfo)
+// The part list as JSON, and the board's JSON read back by "board --from".
+TEST(BoardCommands, PartListAndBoardFromJsonRoundTrip)
 {
     const TempFolder& t = Built();
-    CliRun r = RunCli("info b.sav --json --bitmaps bm > board.json", t.dir);
+    CliRun r = RunCli("part list b.sav --json", t.dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto parts = nlohmann::json::parse(r.out);
+    ASSERT_EQ(parts.size(), 10u);
+    EXPECT_EQ(parts[0]["Index"], 1);
+    EXPECT_EQ(parts[0]["Kind"], "Current");
+    EXPECT_EQ(parts[0]["Current"], 3.0);
+    EXPECT_EQ(parts[5]["Kind"], "Port");
+    EXPECT_EQ(parts[5]["ID"], 1);  // the second port got the next free ID
+    EXPECT_EQ(parts[9]["Kind"], "Via");
+
+    r = RunCli("info b.sav --json --bitmaps bm > board.json", t.dir);
     ASSERT_EQ(r.status, 0) << r.err;
     r = RunCli("board c.sav --from board.json --plain", t.dir);
     ASSERT_EQ(r.status, 0) << r.err;

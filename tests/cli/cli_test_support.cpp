@@ -98,14 +98,6 @@ std::string LastLine(const std::string& text)
     return text.substr(from, end - from + 1);
 }
 
-void ExpectOneLineRefusal(const CliRun& r, const std::string& args)
-{
-    EXPECT_EQ(r.status, 1) << args;
-    EXPECT_TRUE(r.out.empty()) << args;
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
-    EXPECT_EQ(r.err.rfind("korvex-cli: ", 0), 0u) << args << ": " << r.err;
-}
-
 Project Stored(const fs::path& path)
 {
     Project project;

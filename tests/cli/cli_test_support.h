@@ -52,10 +52,6 @@ int PidIn(const std::filesystem::path& path);
 // The last non-empty line of TEXT, without its line end.
 std::string LastLine(const std::string& text);
 
-// A refusal as korvex-cli gives it: exit code 1, nothing on stdout, one line
-// "korvex-cli: REASON" on stderr.
-void ExpectOneLineRefusal(const CliRun& r, const std::string& args);
-
 // The project file at PATH as stored (a failure to open it fails the test).
 Project Stored(const std::filesystem::path& path);
 

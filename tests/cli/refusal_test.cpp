@@ -45,7 +45,11 @@ void ExpectRefusals(const RefusalBoard& f, const std::vector<RefusalCase>& cases
     for (const RefusalCase& c : cases) {
         const std::string before = ReadFile(f.board);
         const CliRun r = f.Run(c.args);
-        ExpectOneLineRefusal(r, c.args);
+        // Exit code 1, nothing on stdout, one line "korvex-cli: REASON" on stderr.
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_TRUE(r.out.empty()) << c.args;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << c.args << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("korvex-cli: ", 0), 0u) << c.args << ": " << r.err;
         EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.args << "\n  gave: " << r.err;
         EXPECT_EQ(ReadFile(f.board), before) << c.args << " changed the project";
         EXPECT_EQ(ReadFile(f.t.Path("notes.txt")), "keep me") << c.args;
@@ -128,7 +132,8 @@ TEST(Refusals, FilesAndArguments)
         {"citi none.D1 --csv x.csv", "none.D1: cannot open none.D1"},
         {"citi lf.D1 --csv x.csv", "lf.D1: no usable point count after VAR FREQ MAG"},
     });
-    for (const char* name : {"out.sav", "x.cir", "x.txt", "x.csv", "d.sav"}) EXPECT_FALSE(std::filesystem::exists(f.t.Path(name))) << name;
+    for (const char* name : {"out.sav", "x.cir", "x.txt", "x.csv", "d.sav"})
+        EXPECT_FALSE(std::filesystem::exists(f.t.Path(name))) << name;
 }
 
 TEST(Refusals, ChecksBeforeAJob)

@@ -169,7 +169,7 @@ private slots:
         QCOMPARE(view.ReadoutValue(), QString::fromUtf8("31.50 °C"));
     }
 
-    void currentArrowsOnlyInTheCurrentView()
+    void legendIsRememberedAndCurrentArrowsOnlyInTheCurrentView()
     {
         auto doc = test::NewDocument(2);
         const SimMatrix& b = doc->Board();
@@ -177,25 +177,6 @@ private slots:
         Fill(b, b.CurrentXMatrix, 3.0f);
         Fill(b, b.CurrentYMatrix, 4.0f);
         Fill(b, b.CurrentDensityMatrix, 5.0f);
-        Fill(b, b.VoltageMatrix, 1.0f);
-        ResultView view(doc.get());
-        view.resize(500, 400);
-        view.SetLegendVisible(false);
-        const BoardView& v = view.View();
-        const QRect inside(QPoint(v.X(1), v.Y(1)), QPoint(v.X(b.CountPixelX - 1), v.Y(b.CountPixelY - 1)));
-        QCOMPARE(CountColour(view.Picture(), inside, qRgb(255, 255, 255)), 0);
-        view.SetShow(kShowCurrentDensity);
-        // About one arrow every 20 pixels, each 0.6 of that long.
-        const int arrows = CountColour(view.Picture(), inside, qRgb(255, 255, 255));
-        const int expected = (inside.width() / 20) * (inside.height() / 20) * 10;
-        QVERIFY2(arrows > expected / 2 && arrows < expected * 2, qPrintable(QString::number(arrows)));
-    }
-
-    void legendIsRememberedAndDrawn()
-    {
-        auto doc = test::NewDocument(2);
-        const SimMatrix& b = doc->Board();
-        Fill(b, b.CopperMatrix, 1.0f);
         Fill(b, b.TemperatureMatrix, 20.0f);
         b.TemperatureMatrix[0][0][0] = 80.0f;
         {
@@ -207,6 +188,15 @@ private slots:
             QVERIFY(CountColour(view.Picture(), strip, kTop) > 10);
             view.SetLegendVisible(false);
             QVERIFY(CountColour(view.Picture(), strip, kTop) == 0);
+
+            const BoardView& v = view.View();
+            const QRect inside(QPoint(v.X(1), v.Y(1)), QPoint(v.X(b.CountPixelX - 1), v.Y(b.CountPixelY - 1)));
+            QCOMPARE(CountColour(view.Picture(), inside, qRgb(255, 255, 255)), 0);
+            view.SetShow(kShowCurrentDensity);
+            // About one arrow every 20 pixels, each 0.6 of that long.
+            const int arrows = CountColour(view.Picture(), inside, qRgb(255, 255, 255));
+            const int expected = (inside.width() / 20) * (inside.height() / 20) * 10;
+            QVERIFY2(arrows > expected / 2 && arrows < expected * 2, qPrintable(QString::number(arrows)));
         }
         QCOMPARE(QSettings().value("ResultWindow/ColourLegend").toBool(), false);
         ResultView again(doc.get());

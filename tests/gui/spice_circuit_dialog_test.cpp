@@ -43,13 +43,23 @@ class SpiceCircuitDialogTest : public QObject {
 
 private slots:
     // The step factors and radios are shared with the capacitor dialog, whose
-    // test goes through all three; here each field steps its own quantity.
-    void wheelStepsTheFocusedQuantityOfTheSelectedBranch()
+    // test goes through all three; here each field steps its own quantity of
+    // the selected branch. Then the list is edited, and OK writes the subcircuit.
+    void wheelAddDeleteAndTheSubcircuit()
     {
-        CapDatabase list = ListOf({Branch(100e-9f, 0.02f, 0.5e-9f)});
+        CapDatabase list = ListOf({Branch(1e-6f, 0.01f, 1e-9f)});
         SpiceCircuitDialog dialog(&list, JobEnvironment{}, nullptr);
+        auto* table = dialog.findChild<QTableWidget*>("3004");
+        QCOMPARE(table->item(0, 0)->text(), NumberText(1e-6) + "F");
+        {
+            DebugCapture log;
+            dialog.Wheel(true);
+            QVERIFY(log.Contains("Nothing selected\r\n"));
+            Control<QPushButton>(&dialog, 3006)->click();
+            QCOMPARE(list.Count, 1);
+        }
         Control<QRadioButton>(&dialog, 3015)->click();  // 10 %
-        dialog.findChild<QTableWidget*>("3004")->selectRow(0);
+        table->selectRow(0);
         for (const auto& c : WheelFields<CapRecord>()) {
             FocusField(&dialog, c.field);
             QCOMPARE(dialog.ScrollParam(), c.field < 3011 ? c.field - 3001 : c.field - 3008);
@@ -63,23 +73,9 @@ private slots:
             dialog.Wheel(false);
             QVERIFY(Near(c.changed(list.Caps[0]), c.changed(up) * 0.90909094, 1e-4));
         }
-        FreeCapDatabase(&list);
-    }
 
-    void editingAddingDeletingAndTheSubcircuit()
-    {
-        CapDatabase list = ListOf({Branch(1e-6f, 0.01f, 1e-9f)});
-        SpiceCircuitDialog dialog(&list, JobEnvironment{}, nullptr);
-        auto* table = dialog.findChild<QTableWidget*>("3004");
-        QCOMPARE(table->item(0, 0)->text(), NumberText(1e-6) + "F");
-        {
-            DebugCapture log;
-            dialog.Wheel(true);
-            QVERIFY(log.Contains("Nothing selected\r\n"));
-            Control<QPushButton>(&dialog, 3006)->click();
-            QCOMPARE(list.Count, 1);
-        }
         // Add without a selection appends the edit values.
+        table->clearSelection();
         Control<QLineEdit>(&dialog, 3001)->setText("1000");
         Control<QLineEdit>(&dialog, 3002)->setText("0.5");
         Control<QLineEdit>(&dialog, 3003)->setText("2n");
