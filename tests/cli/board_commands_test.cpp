@@ -19,7 +19,8 @@ namespace {
 
 // A 24-bit bottom-up BMP of W x H pixels, white where COPPER(x, y), black elsewhere;
 // written here independently of the code under test.
-void WriteTestBitmap(const std::string& path, uint32_t w, uint32_t h, const std::function<bool(uint32_t, uint32_t)>& copper)
+void WriteTestBitmap(const std::string& path, uint32_t w, uint32_t h,
+                     const std::function<bool(uint32_t, uint32_t)>& copper)
 {
     const uint32_t stride = (3 * w + 3) / 4 * 4;
     std::vector<uint8_t> file(54 + stride * h, 0);

@@ -410,15 +410,3 @@ TEST(SimulationJob, NodeIdsAboveOneMillionWorkEndToEnd)
         for (uint32_t y = 0; y < 100; y += 7)
             EXPECT_NEAR(big.board.VoltageMatrix[x][y][0], small.board.VoltageMatrix[x][y][0], 1e-9);
 }
-
-TEST(Cli, DcSavesAndWritesBitmaps)
-{
-    TempFolder s;
-    const std::string project = s.Path("board.sav");
-    ASSERT_EQ(RunCli("example " + project).status, 0);
-    const std::string common = project + " --workdir " + s.dir.string() + " --simulator " + KORVEX_SIM;
-    ASSERT_EQ(RunCli("dc " + common + " --bmps " + s.Path("maps") + " --save").status, 0);
-    EXPECT_TRUE(fs::exists(s.dir / "maps" / "Layer1_Voltage.bmp"));
-    Project saved = Stored(project);
-    EXPECT_GT(MaxOfMatrix(saved.Board().VoltageMatrix, 160, 100, 2), 0.001);  // stored by --save
-}

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "board/project_file.h"
+#include "board/raster.h"
 #include "board/voltage_noise_param.h"
 #include "cli_test_support.h"
 #include "pdn/cap_database.h"
@@ -84,17 +85,19 @@ TEST(WorkFolder, TwoJobsInOneFolderNeverSwapResults)
     std::printf("%d of 8 runs refused while the other job held the folder\n", refused);
 }
 
-// A simulator that exits 0 without writing a result: an old result file of another board in
-// the folder is not read.
+// A run that writes its bitmaps and saves its results; then a simulator that exits 0 without
+// writing a result: an old result file of another board in the folder is not read.
 TEST(WorkFolder, ResultNotWrittenByThisRunIsRefused)
 {
     TempFolder t("stale_result");
     SaveWithCurrent(t.Path("a.sav"), 2.0);
     const std::string keep = t.Script("keep.sh", std::string(KORVEX_SIM) + " \"$@\" && cp \"${2%.cir}.raw\" '" +
                                                      t.Path("kept.raw") + "'");
-    CliRun r = RunCli("dc a.sav --workdir . --simulator " + keep, t.dir);
+    CliRun r = RunCli("dc a.sav --workdir . --bmps maps --save --simulator " + keep, t.dir);
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_TRUE(fs::exists(t.dir / "kept.raw"));
+    EXPECT_TRUE(fs::exists(t.dir / "maps" / "Layer1_Voltage.bmp"));
+    EXPECT_GT(MaxOfMatrix(Stored(t.dir / "a.sav").Board().VoltageMatrix, 160, 100, 2), 0.001);  // stored by --save
     fs::copy_file(t.dir / "kept.raw", t.dir / "spice_electrical.raw");
     r = RunCli("dc a.sav --workdir . --simulator /bin/true", t.dir);
     EXPECT_EQ(r.status, 1);

@@ -81,23 +81,14 @@ QImage Picture()
     return image;
 }
 
-bool Copper(const SimMatrix& b, int x, int y)
-{
-    return b.CopperMatrix[x][y][1] > 0.5f;
-}
-
-bool IsColour(QRgb pixel, QColor colour)
-{
-    return (pixel & 0xFFFFFF) == (colour.rgb() & 0xFFFFFF);
-}
-
 // Highest and lowest row holding the colour inside the area.
 std::pair<int, int> RowsOf(const QImage& image, const QRect& area, QColor colour)
 {
     int top = image.height(), bottom = -1;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
-            if (IsColour(image.pixel(x, y), colour)) top = std::min(top, y), bottom = std::max(bottom, y);
+            if ((image.pixel(x, y) & 0xFFFFFF) == (colour.rgb() & 0xFFFFFF))
+                top = std::min(top, y), bottom = std::max(bottom, y);
     return {top, bottom};
 }
 
@@ -208,7 +199,7 @@ private slots:
                 for (int y = 0; y < 100; ++y) {
                     const QRgb pixel = c.backwards ? picture.pixel(159 - x, 99 - y) : picture.pixel(x, y);
                     const bool expected = c.colour == 0 ? (pixel & 0xFFFFFF) != 0 : (pixel & 0xFFFFFF) == p.colour;
-                    wrong += Copper(b, x, y) != expected;
+                    wrong += (b.CopperMatrix[x][y][1] > 0.5f) != expected;
                     QCOMPARE(b.CopperMatrix[x][y][0], 0.25f);  // the other layer is untouched
                 }
             QVERIFY2(wrong == 0, qPrintable(QString("%1 elements differ").arg(wrong)));
