@@ -21,7 +21,7 @@
 #include <thread>
 
 #include "board/raster.h"
-#include "job_bench.h"
+#include "cli_test_support.h"
 #include "jobs/job_runner.h"
 #include "jobs/pdn_commands.h"
 #include "jobs/simulator_process.h"

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "board/voltage_noise_param.h"
-#include "job_bench.h"
+#include "cli_test_support.h"
 #include "jobs/pdn_commands.h"
 #include "pdn/opti_cap.h"
 #include "pdn/port_zin_curve.h"

@@ -11,7 +11,7 @@
 
 #include "board/example_board.h"
 #include "board/project_file.h"
-#include "job_bench.h"
+#include "cli_test_support.h"
 
 using namespace korvex;
 

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFocusEvent>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,6 +47,21 @@ using namespace korvex::gui;
 using namespace korvex::gui::test;
 
 namespace {
+
+// Adds a port `id` at (x, y) on the first layer.
+void AddPort(SimMatrix* board, uint32_t id, uint32_t x, uint32_t y)
+{
+    Port port;
+    port.ID = id, port.x = x, port.y = y;
+    AddPart(board, PART_PORT, &port);
+}
+
+// Sends a focus-in to text field `number`, as clicking into it would.
+void FocusField(QWidget* dialog, int number)
+{
+    QFocusEvent in(QEvent::FocusIn);
+    if (auto* field = dialog->findChild<QLineEdit*>(QString::number(number))) QApplication::sendEvent(field, &in);
+}
 
 QLineEdit* Field(QWidget* w, int number)
 {

@@ -4,9 +4,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QFocusEvent>
 #include <QLineEdit>
-#include <QScreen>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -23,13 +21,6 @@ std::unique_ptr<BoardDocument> NewDocument(int layers)
     SetLayerCount(&stack, layers);
     std::string reason;
     return BoardDocument::CreateNew(stack, &reason);
-}
-
-void AddPort(SimMatrix* board, uint32_t id, uint32_t x, uint32_t y)
-{
-    Port port;
-    port.ID = id, port.x = x, port.y = y;
-    AddPart(board, PART_PORT, &port);
 }
 
 QString ExecutableScript(const QString& path, const char* body)
@@ -49,21 +40,6 @@ int CountColour(const QImage& image, const QRect& area, QColor colour)
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) == (colour.rgb() & 0xFFFFFF);
     return n;
-}
-
-QImage GrabFromScreen(QWidget* window, const QString& savePath)
-{
-    QScreen* screen = window->screen();
-    const QImage shot = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-    shot.save(savePath);
-    const QPoint origin = window->mapToGlobal(QPoint(0, 0)) - screen->geometry().topLeft();
-    return shot.copy(QRect(origin, window->size()));
-}
-
-void FocusField(QWidget* dialog, int number)
-{
-    QFocusEvent in(QEvent::FocusIn);
-    if (auto* field = dialog->findChild<QLineEdit*>(QString::number(number))) QApplication::sendEvent(field, &in);
 }
 
 void SendWheel(QWidget* widget, QPoint at, int delta)

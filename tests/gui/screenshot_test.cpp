@@ -45,6 +45,16 @@ using namespace korvex::gui::test;
 
 namespace {
 
+// Captures the whole screen, keeps it at `savePath` and returns `window`'s part of it.
+QImage GrabFromScreen(QWidget* window, const QString& savePath)
+{
+    QScreen* screen = window->screen();
+    const QImage shot = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    shot.save(savePath);
+    const QPoint origin = window->mapToGlobal(QPoint(0, 0)) - screen->geometry().topLeft();
+    return shot.copy(QRect(origin, window->size()));
+}
+
 QImage Capture(QWidget* window, const QString& name)
 {
     window->parentWidget()->showMaximized();
