@@ -17,11 +17,20 @@ using namespace korvex;
 
 namespace fs = std::filesystem;
 
-TEST(CliInfo, JsonUsesFieldNamesAndListsEveryPartAsTheTextDoes)
+// On the example board with a heat source's net and the file named in Latin-1 bytes (not
+// UTF-8): every --json output keeps them as their characters.
+TEST(CliInfo, JsonUsesFieldNamesListsEveryPartAsTheTextDoesAndKeepsLatin1Names)
 {
-    const CliRun r = RunCli("info " + kDemo + " --json");
+    TempFolder t("json_bytes");
+    const std::string path = t.Path("b\xE4rd.sav"), quoted = "'" + path + "'";
+    SaveEditedDemo(path, [](SimMatrix& board) {
+        for (Part* p = board.pFirstPart; p != nullptr; p = p->pNext)
+            if (p->Kind == PART_HEATSOURCE) CopyName(PartRecord<HeatSource>(p)->Net, "U\xE4");  // "Uä" in Latin-1
+    });
+    const CliRun r = RunCli("info " + quoted + " --json");
     ASSERT_EQ(r.status, 0) << r.err;
     const auto j = nlohmann::json::parse(r.out);
+    EXPECT_NE(j["File"].get<std::string>().find("b\xC3\xA4rd.sav"), std::string::npos);
     EXPECT_EQ(j["CountPixelX"], 160);
     EXPECT_EQ(j["CountPixelY"], 100);
     EXPECT_EQ(j["LayerCount"], 2);
@@ -32,8 +41,13 @@ TEST(CliInfo, JsonUsesFieldNamesAndListsEveryPartAsTheTextDoes)
     EXPECT_EQ(j["CopperPixels"][1], 16000);
     const auto& parts = j["Parts"];
     std::set<std::string> kinds;
-    for (const auto& p : parts) kinds.insert(p["Kind"].get<std::string>());
+    int named = 0;
+    for (const auto& p : parts) {
+        kinds.insert(p["Kind"].get<std::string>());
+        named += p["Kind"] == "HeatSource" && p["Net"] == "U\xC3\xA4";
+    }
     EXPECT_EQ(kinds, (std::set<std::string>{"Current", "Resistor", "Via", "HeatSource", "HeatSink", "Port", "Cap"}));
+    EXPECT_GT(named, 0);
     const auto ground = std::find_if(parts.begin(), parts.end(), [](const auto& p) { return p["Kind"] == "Resistor"; });
     ASSERT_NE(ground, parts.end());
     EXPECT_EQ((*ground)["Net2Name"], "0");
@@ -42,11 +56,15 @@ TEST(CliInfo, JsonUsesFieldNamesAndListsEveryPartAsTheTextDoes)
     EXPECT_EQ(j["Caps"].size(), 1u);
     EXPECT_EQ(j["VoltageNoiseTimeParam"]["nHarmonics"], 100);
 
-    const CliRun text = RunCli("info " + kDemo);
+    const CliRun text = RunCli("info " + quoted);  // the text form quotes names through the same path
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("160 x 100 pixels, 2 layers"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("Layer2: copper 35\xC2\xB5m, 16000 copper pixels"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("Port: x=140 y=55 ID=0 Layer=0"), std::string::npos) << text.out;
+
+    const CliRun mesh = RunCli("mesh " + quoted + " --json", t.dir);
+    ASSERT_EQ(mesh.status, 0) << mesh.err;
+    EXPECT_NE(nlohmann::json::parse(mesh.out)["Project"].get<std::string>().find("b\xC3\xA4rd.sav"), std::string::npos);
 }
 
 // Through a plain and back to a compressed file the board stays the one the generator makes.
@@ -66,34 +84,6 @@ TEST(CliConvert, RoundTripBetweenPlainAndCompressedKeepsTheGeneratedBoard)
     EXPECT_EQ(0, std::memcmp(generated.CopperMatrix[0][0], b.Board().CopperMatrix[0][0], 160 * 100 * 2 * 4));
     EXPECT_EQ(CountParts(&generated), CountParts(&b.Board()));
     freeSimulationMatrix(&generated);
-}
-
-// Names that are not UTF-8 (Latin-1 bytes in part and file names) in every --json output.
-TEST(CliJson, BytesThatAreNotUtf8AreKeptAsTheirLatin1Characters)
-{
-    TempFolder t("json_bytes");
-    const std::string path = t.Path("b\xE4rd.sav"), quoted = "'" + path + "'";
-    SaveEditedDemo(path, [](SimMatrix& board) {
-        for (Part* p = board.pFirstPart; p != nullptr; p = p->pNext)
-            if (p->Kind == PART_HEATSOURCE) CopyName(PartRecord<HeatSource>(p)->Net, "U\xE4");  // "Uä" in Latin-1
-    });
-
-    CliRun r = RunCli("info " + quoted + " --json");
-    ASSERT_EQ(r.status, 0) << r.err;
-    auto j = nlohmann::json::parse(r.out);
-    EXPECT_NE(j["File"].get<std::string>().find("b\xC3\xA4rd.sav"), std::string::npos);
-    int named = 0;
-    for (const auto& part : j["Parts"])
-        if (part["Kind"] == "HeatSource") named += part["Net"] == "U\xC3\xA4";
-    EXPECT_GT(named, 0);
-
-    r = RunCli("info " + quoted);  // the text form quotes names through the same path
-    ASSERT_EQ(r.status, 0) << r.err;
-
-    r = RunCli("mesh " + quoted + " --json", t.dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    j = nlohmann::json::parse(r.out);
-    EXPECT_NE(j["Project"].get<std::string>().find("b\xC3\xA4rd.sav"), std::string::npos);
 }
 
 TEST(CliCiti, WritesReferenceCurvesAsCsv)
