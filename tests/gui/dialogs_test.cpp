@@ -605,7 +605,7 @@ private slots:
         QCOMPARE(p.nHarmonics, 100);
     }
 
-    void textsThatDoNotReadChangeNothing()
+    void textsThatDoNotReadChangeNothingAndOkTakesTheRadios()
     {
         auto doc = NewDocument(2);
         AddPort(&doc->Board(), 4, 50, 10);
@@ -640,12 +640,8 @@ private slots:
         QVERIFY(log2.Contains("Error in retreiving Port Info\r\n"));
         QCOMPARE(p.NoiseCurve, 2);
         QVERIFY(highlighted == nullptr);
-    }
 
-    void okTakesTheRadiosAndBothButtonsEndWithZero()
-    {
-        auto doc = NewDocument(2);
-        VoltageNoiseTimeParam p;
+        // OK takes the radios; both buttons end with 0.
         {
             VoltageNoiseTimeDialog dialog(&p, doc->Environment(), nullptr);
             Control<QRadioButton>(&dialog, 3017)->click();
