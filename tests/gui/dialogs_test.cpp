@@ -272,7 +272,7 @@ private slots:
         FreeCapDatabase(&gCapDatabase);
     }
 
-    void s21TakesBothPortsOnOk()
+    void s21TakesBothPortsOnOkAndCurrentInjectedOnSelection()
     {
         auto doc = NewDocument(2);
         for (uint32_t id : {3u, 7u, 12u}) AddPort(&doc->Board(), id, 10 * id, 10);
@@ -299,6 +299,21 @@ private slots:
         QCOMPARE(again.Run(), 1);
         QCOMPARE(job.SourcePort, 3u);
         QCOMPARE(job.SourceIndex, 0u);
+
+        // Current injected: the port is taken on selection, and shown.
+        AcJob injected{AC_MODE_CURRENT_NOISE_TRANSFER, 5, 6, 1, 1};
+        std::vector<uint32_t> shown;
+        PortDialog third(doc->Board(), &injected, [&](const Part* part) {
+            shown.push_back(part != nullptr ? PartRecord<Port>(part)->ID : 0);
+        });
+        QCOMPARE(injected.TerminationPort, 0u);
+        QCOMPARE(injected.SourcePort, 7u);  // the preset entry counts as chosen
+        List(&third, "3000")->setCurrentIndex(0);
+        QCOMPARE(injected.SourcePort, 3u);
+        QCOMPARE(injected.SourceIndex, 0u);
+        QCOMPARE(shown, (std::vector<uint32_t>{7, 3}));
+        QTimer::singleShot(0, [&] { Press(&third, QDialogButtonBox::Ok); });
+        QCOMPARE(third.Run(), 0);
     }
 
     void unreadablePortCancelsWithLogLine()
@@ -330,25 +345,6 @@ private slots:
         uint32_t port = 99;
         QVERIFY(ParsePortText("PORT42", &port) && port == 42);
         QVERIFY(!ParsePortText("port42", &port) && port == 42);
-    }
-
-    void currentInjectedTakesThePortOnSelection()
-    {
-        auto doc = NewDocument(2);
-        for (uint32_t id : {2u, 9u}) AddPort(&doc->Board(), id, 10 * id, 10);
-        AcJob job{AC_MODE_CURRENT_NOISE_TRANSFER, 5, 6, 1, 1};
-        std::vector<uint32_t> shown;
-        PortDialog dialog(doc->Board(), &job, [&](const Part* part) {
-            shown.push_back(part != nullptr ? PartRecord<Port>(part)->ID : 0);
-        });
-        QCOMPARE(job.TerminationPort, 0u);
-        QCOMPARE(job.SourcePort, 9u);  // the preset entry counts as chosen
-        List(&dialog, "3000")->setCurrentIndex(0);
-        QCOMPARE(job.SourcePort, 2u);
-        QCOMPARE(job.SourceIndex, 0u);
-        QCOMPARE(shown, (std::vector<uint32_t>{9, 2}));
-        QTimer::singleShot(0, [&] { Press(&dialog, QDialogButtonBox::Ok); });
-        QCOMPARE(dialog.Run(), 0);
     }
 
     void openingListsPortsAndCapacitorsAndKeepsTheStep()
