@@ -14,6 +14,9 @@
 #include <sstream>
 #include <thread>
 
+#include "board/example_board.h"
+#include "mesh/mesh_generation.h"
+
 namespace korvex {
 
 namespace fs = std::filesystem;
@@ -98,14 +101,6 @@ std::string LastLine(const std::string& text)
     return text.substr(from, end - from + 1);
 }
 
-void ExpectOneLineRefusal(const CliRun& r, const std::string& args)
-{
-    EXPECT_EQ(r.status, 1) << args;
-    EXPECT_TRUE(r.out.empty()) << args;
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
-    EXPECT_EQ(r.err.rfind("korvex-cli: ", 0), 0u) << args << ": " << r.err;
-}
-
 Project Stored(const fs::path& path)
 {
     Project project;
@@ -159,6 +154,51 @@ Touchstone ReadTouchstone(const fs::path& path, size_t columns)
         }
     }
     return file;
+}
+
+
+void UseShortSweep(Settings* settings)
+{
+    settings->StartFrequency = 1e5;
+    settings->StopFrequency = 1e9;
+    settings->NumberOfPoints = 24;
+    settings->Steps = 2;
+}
+
+JobBench::JobBench()
+{
+    CreateExampleBoard(&board);
+    UseShortSweep(&settings);
+    EXPECT_EQ(CreateMesh(&board, &mesh, nullptr, &settings), 0);
+}
+
+JobBench::JobBench(uint32_t nx, uint32_t ny, int layers, float pitch)
+{
+    InitSimulationMatrix(&board);
+    SetLayerCount(&board, layers);
+    SetSize(&board, pitch * static_cast<float>(nx), pitch * static_cast<float>(ny), nx, ny, nullptr, nullptr);
+    MallocAllMatrices(&board);
+    settings.BatchMode = 0;
+}
+
+JobEnvironment JobBench::Env()
+{
+    JobEnvironment env = project.Environment();
+    env.WorkFolder = folder.dir.string();
+    env.Simulator = simulator;
+    return env;
+}
+
+void JobBench::FillLayer(int layer)
+{
+    for (uint32_t x = 0; x < board.CountPixelX; ++x)
+        for (uint32_t y = 0; y < board.CountPixelY; ++y) board.CopperMatrix[x][y][layer] = 1.0f;
+}
+
+void JobBench::BuildMesh()
+{
+    std::string reason;
+    ASSERT_EQ(CommandCreateMesh(Env(), nullptr, &reason), 0) << reason;
 }
 
 }  // namespace korvex

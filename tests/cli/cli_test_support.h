@@ -1,12 +1,19 @@
 #pragma once
-// Running korvex-cli as the real program from tests, scratch folders and files.
+// Running korvex-cli as the real program from tests, scratch folders and files,
+// and a project in a scratch folder with the real korvex-sim as the simulator.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "board/part_list.h"
+#include "board/settings_file.h"
 #include "board/sim_matrix.h"
+#include "diagram/diagram.h"
+#include "jobs/commands.h"
+#include "mesh/mesh_model.h"
+#include "pdn/simulate_s_capacitor.h"
 #include "project/project.h"
 
 namespace korvex {
@@ -52,10 +59,6 @@ int PidIn(const std::filesystem::path& path);
 // The last non-empty line of TEXT, without its line end.
 std::string LastLine(const std::string& text);
 
-// A refusal as korvex-cli gives it: exit code 1, nothing on stdout, one line
-// "korvex-cli: REASON" on stderr.
-void ExpectOneLineRefusal(const CliRun& r, const std::string& args);
-
 // The project file at PATH as stored (a failure to open it fails the test).
 Project Stored(const std::filesystem::path& path);
 
@@ -84,5 +87,32 @@ struct Touchstone {
     std::vector<std::vector<double>> rows;
 };
 Touchstone ReadTouchstone(const std::filesystem::path& path, size_t columns);
+
+
+// The records are a korvex::Project's; the members name them.
+struct JobBench {
+    TempFolder folder{"job"};
+    Project project;
+    SimMatrix& board = project.Board();
+    Mesh& mesh = project.MeshRecord();
+    Settings& settings = project.SettingsRecord();
+    Diagram& diagram = project.DiagramRecord();
+    SimulateSCapacitorData& sparams = project.SParameters();
+    std::string simulator = KORVEX_SIM;
+
+    // The example board, meshed, with a short AC sweep (24 points in two sub-bands).
+    JobBench();
+    // An empty board of NX x NY pixels of PITCH metres; BuildMesh once the parts are on.
+    JobBench(uint32_t nx, uint32_t ny, int layers, float pitch);
+    JobBench(const JobBench&) = delete;
+    JobBench& operator=(const JobBench&) = delete;
+
+    JobEnvironment Env();
+    void FillLayer(int layer);
+    void BuildMesh();
+};
+
+// The AC sweep the example benches and projects use: 1e5 .. 1e9 Hz, 24 points, two sub-bands.
+void UseShortSweep(Settings* settings);
 
 }  // namespace korvex

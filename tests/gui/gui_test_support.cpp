@@ -4,9 +4,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QFocusEvent>
 #include <QLineEdit>
-#include <QScreen>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -23,20 +21,6 @@ std::unique_ptr<BoardDocument> NewDocument(int layers)
     SetLayerCount(&stack, layers);
     std::string reason;
     return BoardDocument::CreateNew(stack, &reason);
-}
-
-void AddPort(SimMatrix* board, uint32_t id, uint32_t x, uint32_t y)
-{
-    Port port;
-    port.ID = id, port.x = x, port.y = y;
-    AddPart(board, PART_PORT, &port);
-}
-
-void WriteSettingsNaming(const QString& folder, const char* simulator)
-{
-    Settings s = DefaultSettings();
-    CopyName(s.LTspicePath, simulator);
-    WriteSettingsFile(&s, folder.toStdString());
 }
 
 QString ExecutableScript(const QString& path, const char* body)
@@ -58,21 +42,6 @@ int CountColour(const QImage& image, const QRect& area, QColor colour)
     return n;
 }
 
-QImage GrabFromScreen(QWidget* window, const QString& savePath)
-{
-    QScreen* screen = window->screen();
-    const QImage shot = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-    shot.save(savePath);
-    const QPoint origin = window->mapToGlobal(QPoint(0, 0)) - screen->geometry().topLeft();
-    return shot.copy(QRect(origin, window->size()));
-}
-
-void FocusField(QWidget* dialog, int number)
-{
-    QFocusEvent in(QEvent::FocusIn);
-    if (auto* field = dialog->findChild<QLineEdit*>(QString::number(number))) QApplication::sendEvent(field, &in);
-}
-
 void SendWheel(QWidget* widget, QPoint at, int delta)
 {
     QWheelEvent wheel(QPointF(at), widget->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
@@ -82,13 +51,15 @@ void SendWheel(QWidget* widget, QPoint at, int delta)
 
 void StartFrame(MainFrame* frame, const char* simulator)
 {
-    if (simulator != nullptr) WriteSettingsNaming(QDir::currentPath(), simulator);
     frame->SetConfirmations(false);
     frame->show();
     if (simulator == nullptr) {
         frame->Initialise();
         return;
     }
+    Settings settings = DefaultSettings();
+    CopyName(settings.LTspicePath, simulator);
+    WriteSettingsFile(&settings, QDir::currentPath().toStdString());
     ModalAnswers none({});
     frame->Initialise();
     QCOMPARE(none.Seen().size(), size_t(0));

@@ -1,7 +1,7 @@
 #pragma once
-// Helpers of the GUI tests: a board document of known size, ports, settings
-// and stand-in simulators, colour counts on pictures and screen captures, and answering
-// modal dialogs and message boxes as they appear.
+// Helpers of the GUI tests: a board document of known size, settings and
+// stand-in simulators, colour counts on pictures, and answering modal dialogs
+// and message boxes as they appear.
 #include <QApplication>
 #include <QImage>
 #include <QMessageBox>
@@ -23,19 +23,11 @@ namespace korvex::gui::test {
 
 // A new 160 x 100, 2-layer board with rasters (the new-board defaults).
 std::unique_ptr<BoardDocument> NewDocument(int layers = 2);
-// Adds a port `id` at (x, y) on the first layer.
-void AddPort(SimMatrix* board, uint32_t id, uint32_t x, uint32_t y);
-// A Settings.set in `folder` naming `simulator`, so start-up asks nothing.
-void WriteSettingsNaming(const QString& folder, const char* simulator);
 // An executable shell script at `path` with `body` after the #! line.
 QString ExecutableScript(const QString& path, const char* body);
 
 // Pixels of `colour` (alpha ignored) inside `area`, clipped to the image.
 int CountColour(const QImage& image, const QRect& area, QColor colour);
-// Captures the whole screen, keeps it at `savePath` and returns `window`'s part of it.
-QImage GrabFromScreen(QWidget* window, const QString& savePath);
-// Sends a focus-in to text field `number`, as clicking into it would.
-void FocusField(QWidget* dialog, int number);
 // A wheel turn of `delta` (120 a notch) at client point `at`.
 void SendWheel(QWidget* widget, QPoint at, int delta);
 // Shows and initialises `frame` without confirmation boxes. With `simulator`,

@@ -34,7 +34,7 @@ struct Board {
 
 }  // namespace
 
-TEST(ViewTransform, ClientPointsClampToTheBoard)
+TEST(ViewTransform, ClientPointsClampToTheBoardAndTheDefaultViewFits)
 {
     const ViewRect view{-16, -10, 176, 110};
     struct Case {
@@ -48,12 +48,8 @@ TEST(ViewTransform, ClientPointsClampToTheBoard)
     };
     for (const Case& c : cases) EXPECT_EQ(ClientPointToMatrixPoint(c.client, 4.0f, view, 160, 100), c.element);
     EXPECT_EQ(MatrixPointToClientPoint({4, 2}, 4.0f, view, 800, 600), QPoint(80, 48));
-}
-
-TEST(ViewTransform, DefaultViewAndFit)
-{
-    const ViewRect view = DefaultView(160, 100);
-    EXPECT_EQ(view, (ViewRect{-16, -10, 176, 110}));
+    // The default view: a tenth of the board's size around it.
+    EXPECT_EQ(DefaultView(160, 100), view);
     // 192 x 120 elements: wider than 600 x 600, so the width decides.
     EXPECT_FLOAT_EQ(FitPixelPerElement(view, {600, 600}), 600.0f / 192);
     EXPECT_FLOAT_EQ(FitPixelPerElement(view, {1000, 300}), 300.0f / 120);
