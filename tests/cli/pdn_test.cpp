@@ -41,7 +41,7 @@ void ExpectSameImpedance(const std::vector<DComplex>& a, const std::vector<DComp
 }  // namespace
 
 // Z11c with the capacitor's own or new values against the Zin of the board with
-// them: tests/cli/pdn_cli_test.cpp (cap-sim). Here the open end.
+// them: the cap-sim test below. Here the open end.
 TEST(PdnCommands, Z11cOfAnOpenEndIsThePortZinWithoutTheCapacitor)
 {
     JobBench t;
@@ -76,7 +76,7 @@ TEST(PdnCommands, NoiseSweepLandsOnTheHarmonicsAndGivesTheResponse)
     const DiagramCurve& zin = t.diagram.Curve[p.ZinCurve];
     ASSERT_EQ(zin.PointCount, p.nHarmonics);
     for (int k = 0; k < zin.PointCount; ++k) EXPECT_NEAR(zin.pX[k] * p.T, k + 1.0, 1e-4) << k;
-    EXPECT_EQ(time.Curve[kTimeVoltageCurve].PointCount, 30);  // its values: pdn_cli_test.cpp (noise-time)
+    EXPECT_EQ(time.Curve[kTimeVoltageCurve].PointCount, 30);  // its values: the noise-time test below
 }
 
 TEST(PdnCommands, RefusalsComeBeforeTheSimulatorAndChangeNothing)
@@ -133,7 +133,7 @@ TEST(PdnCommands, CatalogueBuiltInWithoutAFileAndRefusedWhenItDoesNotRead)
     EXPECT_EQ(db.Count, n_E6Init);
     EXPECT_FALSE(fs::exists(file));  // the built-in table is not written out
 
-    // A readable file in the folder is taken: pdn_cli_test.cpp (optimize-caps picks only from it).
+    // A readable file in the folder is taken: the optimize-caps test below picks only from it.
     for (const char* text : {"", "Capacitance;ESR;ESL\nno;numbers;here\n"}) {
         std::ofstream(file, std::ios::trunc) << text;
         reason.clear();
@@ -338,7 +338,7 @@ TEST(PdnCli, CapSimGivesTheZinTheBoardHasWithTheValuesItSetsOnSave)
 }
 
 // What the program checks itself before the commands (whose own refusals are in
-// pdn_commands_test.cpp), and the catalogue it hands them.
+// the PdnCommands tests above), and the catalogue it hands them.
 TEST(PdnCli, BadArgumentsAreRefusedInOneLineAndLeaveTheProject)
 {
     Workspace w;

@@ -68,7 +68,7 @@ private:
 
     // Starts the electrical job on a simulator that marks its start and then takes a minute; returns
     // once it runs. That the cancelled simulator's process group is killed and reaped is the job
-    // runner's to check (tests/cli/job_runner_test.cpp); here the frame's part of it.
+    // runner's to check (tests/cli/jobs_test.cpp); here the frame's part of it.
     bool StartSlowSimulation()
     {
         const QString started = folder_.filePath("started");
