@@ -157,6 +157,8 @@ JobEnvironment CliSession::Environment()
     env.WorkFolder = Options.WorkDir;
     env.Simulator = Options.Simulator;
     env.Observer = &Observer;
+    // Nothing shows the board while a job runs, and a failed job ends the command unsaved.
+    env.MapInPlace = true;
     return env;
 }
 

@@ -172,11 +172,11 @@ struct ElectricalRasters {
     bool Valid() const { return Voltage && CurrentX && CurrentY && Density; }
 };
 
-// The mesh copy to map into, every node with its record; null when out of memory.
-Mesh* CopyWithRecords(SimulationResults& results, const Mesh& mesh)
+// The mesh to map into, every node with its record; null when out of memory.
+Mesh* MeshWithRecords(SimulationResults& results)
 {
-    Mesh* copy = results.CopyOfMesh(mesh);
-    return copy != nullptr && MakeEveryNodeResults(copy) ? copy : nullptr;
+    Mesh* mesh = results.MeshToMap();
+    return mesh != nullptr && MakeEveryNodeResults(mesh) ? mesh : nullptr;
 }
 
 ElectricalRasters ZeroedElectricalRasters(SimulationResults& r)
@@ -236,19 +236,26 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     Say(env, "Read RAW Data...\r\n");
     Stage(env, kStageRead, -1);
     // Both cores are free once the simulator has ended: the result file is read on one while
-    // the mesh copy gets its node records on the other, and the results are mapped on one
-    // while the rasters are made on the other. Each side writes only its own records.
+    // the mesh to map into gets its node records on the other; then one core makes the rasters
+    // while the other maps the results, and both map once the rasters are made.
     RawFile raw;
-    auto results = std::make_shared<SimulationResults>(*env.Board);
+    auto results = std::make_shared<SimulationResults>(env);
     Mesh* mesh = nullptr;
-    if (!ReadBeside(env, kElectricalBase, raw, outcome, [&] { mesh = CopyWithRecords(*results, *env.Mesh); }))
+    if (!ReadBeside(env, kElectricalBase, raw, outcome, [&] { mesh = MeshWithRecords(*results); }))
         return outcome;
     if (Cancelled(env)) return CancelledOutcome();
     if (mesh == nullptr) return OutOfMemory();
     Stage(env, kStageMap, -1);
     ElectricalRasters rasters{};
-    RunSideBySide([&] { rasters = ZeroedElectricalRasters(*results); },
-                  [&] { MapElectricalResults(raw, mesh, &results->Parts()); });
+    // The variables are mapped in pieces by both cores, the other one making the rasters first.
+    constexpr size_t kVariablesPerPiece = size_t(1) << 15;
+    const size_t pieces = (raw.Variables.size() + kVariablesPerPiece - 1) / kVariablesPerPiece;
+    std::vector<std::vector<PartResult>> parts(pieces);
+    ShareOutSideBySide([&] { rasters = ZeroedElectricalRasters(*results); }, pieces, [&](size_t k) {
+        MapElectricalResults(raw, mesh, &parts[k], k * kVariablesPerPiece, (k + 1) * kVariablesPerPiece);
+    });
+    for (const std::vector<PartResult>& piece : parts)
+        results->Parts().insert(results->Parts().end(), piece.begin(), piece.end());
     raw = RawFile{};
     if (!rasters.Valid()) return OutOfMemory();
     if (Cancelled(env)) return CancelledOutcome();
@@ -264,12 +271,12 @@ JobOutcome ThreadSpiceThermalMesh(const JobEnvironment& env)
     Say(env, "Read Temperature RAW Data...\r\n");
     Stage(env, kStageRead, -1);
     RawFile raw;
-    auto results = std::make_shared<SimulationResults>(*env.Board);
+    auto results = std::make_shared<SimulationResults>(env);
     float*** temperature = nullptr;
     Mesh* mesh = nullptr;
     if (!ReadBeside(env, kThermalBase, raw, outcome, [&] {
-            temperature = results->CopiedRaster(*env.Board, &SimMatrix::TemperatureMatrix);
-            mesh = results->CopyOfMesh(*env.Mesh);
+            temperature = results->CopiedRaster(&SimMatrix::TemperatureMatrix);
+            mesh = results->MeshToMap();
         }))
         return outcome;
     if (Cancelled(env)) return CancelledOutcome();
@@ -294,7 +301,7 @@ JobOutcome ThreadSpiceZin(const JobEnvironment& env, const AcJob& job)
         return outcome;
     if (Cancelled(env)) return CancelledOutcome();
     Stage(env, kStageMap, -1);
-    auto results = std::make_shared<SimulationResults>(*env.Board);
+    auto results = std::make_shared<SimulationResults>(env);
     unsigned changes = 0;
     switch (job.Mode) {
     case AC_MODE_ZIN_OF_PORTS:
@@ -314,7 +321,7 @@ JobOutcome ThreadSpiceZin(const JobEnvironment& env, const AcJob& job)
         break;
     case AC_MODE_Z_AT_F: {
         float*** zin = results->ZeroedRaster(&SimMatrix::ZinMatrix);
-        Mesh* mesh = results->CopyOfMesh(*env.Mesh);
+        Mesh* mesh = results->MeshToMap();
         if (zin == nullptr || mesh == nullptr) return OutOfMemory();
         ClearMeshZin(env.Board, mesh);
         MapZDistribution(raw, mesh);
@@ -324,7 +331,7 @@ JobOutcome ThreadSpiceZin(const JobEnvironment& env, const AcJob& job)
     }
     case AC_MODE_CURRENT_DENSITY_AT_F: {
         const ElectricalRasters rasters = ZeroedElectricalRasters(*results);
-        Mesh* mesh = results->CopyOfMesh(*env.Mesh);
+        Mesh* mesh = results->MeshToMap();
         if (!rasters.Valid() || mesh == nullptr) return OutOfMemory();
         MapAcCurrentDensity(raw, env.Board, mesh);
         MeshToCurrentDensityRasters(env.Board, mesh, rasters.CurrentX, rasters.CurrentY, rasters.Density);
@@ -332,8 +339,8 @@ JobOutcome ThreadSpiceZin(const JobEnvironment& env, const AcJob& job)
         break;
     }
     case AC_MODE_VOLTAGE_NOISE_AT_F: {
-        float*** voltage = results->CopiedRaster(*env.Board, &SimMatrix::VoltageMatrix);
-        Mesh* mesh = results->CopyOfMesh(*env.Mesh);
+        float*** voltage = results->CopiedRaster(&SimMatrix::VoltageMatrix);
+        Mesh* mesh = results->MeshToMap();
         if (voltage == nullptr || mesh == nullptr) return OutOfMemory();
         MapVoltageNoise(raw, mesh);
         MeshToVoltageRaster(mesh, env.Board, voltage);

@@ -38,6 +38,10 @@ struct JobEnvironment {
     // False: the commands swap their results in before they return (the
     // synchronous road). True: they stay in JobOutcome::Results for the owner.
     bool DeferResults = false;
+    // True: nothing reads the board's result rasters or the mesh's node results while the job
+    // runs, and they are thrown away when it fails (a headless run). The job then maps straight
+    // into them instead of into copies of its own, which spares the memory of the copies.
+    bool MapInPlace = false;
 };
 
 // The program-wide records (gSimMatrix, gMesh, gSettings, gDiagram, gSimulateSCapacitor).

@@ -9,8 +9,9 @@
 
 namespace korvex {
 
-SimulationResults::SimulationResults(const SimMatrix& board)
-    : nx_(static_cast<int>(board.CountPixelX)), ny_(static_cast<int>(board.CountPixelY)), layers_(board.LayerCount)
+SimulationResults::SimulationResults(const JobEnvironment& env)
+    : board_(env.Board), mesh_(env.Mesh), inPlace_(env.MapInPlace), nx_(static_cast<int>(env.Board->CountPixelX)),
+      ny_(static_cast<int>(env.Board->CountPixelY)), layers_(env.Board->LayerCount)
 {
 }
 
@@ -19,8 +20,15 @@ SimulationResults::~SimulationResults()
     for (Raster& r : rasters_) free3D(r.Data, nx_, ny_);
 }
 
+size_t SimulationResults::RasterBytes() const
+{
+    return sizeof(float) * size_t(nx_) * size_t(ny_) * size_t(layers_);
+}
+
 float*** SimulationResults::Add(BoardRaster which)
 {
+    // In place the board's raster is used as it is: nothing to swap in or free later.
+    if (inPlace_ && board_->*which != nullptr) return board_->*which;
     float*** data = malloc3DFloat(nx_, ny_, static_cast<unsigned>(layers_));
     if (data != nullptr) rasters_.push_back({which, data});
     return data;
@@ -28,29 +36,30 @@ float*** SimulationResults::Add(BoardRaster which)
 
 float*** SimulationResults::ZeroedRaster(BoardRaster which)
 {
+    float*** data = Add(which);
+    if (data == nullptr) return nullptr;
     // malloc3D's elements start at zero. Their pages are faulted in now (by the kernel alone,
     // where it can), so that a caller running this beside other work spares the painting that.
-    float*** data = Add(which);
-    if (data != nullptr)
-        PrefaultPages(RasterData(data, nx_, ny_), sizeof(float) * size_t(nx_) * size_t(ny_) * size_t(layers_));
+    if (data == board_->*which) std::memset(RasterData(data, nx_, ny_), 0, RasterBytes());
+    else PrefaultPages(RasterData(data, nx_, ny_), RasterBytes());
     return data;
 }
 
-float*** SimulationResults::CopiedRaster(const SimMatrix& board, BoardRaster which)
+float*** SimulationResults::CopiedRaster(BoardRaster which)
 {
-    float*** source = board.*which;
+    float*** source = board_->*which;
     if (source == nullptr) return nullptr;
     float*** data = Add(which);
-    if (data != nullptr)
-        std::memcpy(RasterData(data, nx_, ny_), RasterData(source, nx_, ny_),
-                    sizeof(float) * size_t(nx_) * size_t(ny_) * size_t(layers_));
+    if (data != nullptr && data != source)
+        std::memcpy(RasterData(data, nx_, ny_), RasterData(source, nx_, ny_), RasterBytes());
     return data;
 }
 
-Mesh* SimulationResults::CopyOfMesh(const Mesh& mesh)
+Mesh* SimulationResults::MeshToMap()
 {
-    mesh_ = std::make_unique<MeshResultCopy>(mesh);
-    return mesh_->Valid() ? mesh_->Get() : nullptr;
+    if (inPlace_) return mesh_;
+    meshCopy_ = std::make_unique<MeshResultCopy>(*mesh_);
+    return meshCopy_->Valid() ? meshCopy_->Get() : nullptr;
 }
 
 Diagram* SimulationResults::NewDiagram()
@@ -73,7 +82,7 @@ int SimulationResults::Apply(const JobEnvironment& env)
         return -1;
     for (const Raster& r : rasters_)
         if (board->*r.Which == nullptr) return -1;
-    if (mesh_ != nullptr && mesh_->ApplyTo(env.Mesh) != 0) return -1;
+    if (meshCopy_ != nullptr && meshCopy_->ApplyTo(env.Mesh) != 0) return -1;
     // The board's former rasters go with this record.
     for (Raster& r : rasters_) std::swap(board->*r.Which, r.Data);
     ApplyPartResults(board, parts_);
@@ -92,7 +101,7 @@ int SimulationResults::Apply(const JobEnvironment& env)
         std::swap(live.S22, sparams_->S22);
         std::swap(live.Z11c, sparams_->Z11c);
     }
-    mesh_.reset();
+    meshCopy_.reset();
     applied_ = true;
     return 0;
 }

@@ -33,7 +33,7 @@ public:
 
 private:
     std::vector<MeshNode, LargeBlockAllocator<MeshNode>> nodes_;
-    std::vector<MeshNode*> byId_;
+    std::vector<MeshNode*, LargeBlockAllocator<MeshNode*>> byId_;
     Mesh mesh_;
     bool valid_ = false;
 };

@@ -1,5 +1,6 @@
 #include "raw/raw_reader_op.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 
@@ -93,7 +94,14 @@ void ApplyPartResults(SimMatrix* board, const std::vector<PartResult>& parts)
 
 void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts)
 {
-    for (const RawVariable& var : raw.Variables) {
+    MapElectricalResults(raw, mesh, parts, 0, raw.Variables.size());
+}
+
+void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts, size_t first, size_t last)
+{
+    last = std::min(last, raw.Variables.size());
+    for (size_t v = first; v < last; ++v) {
+        const RawVariable& var = raw.Variables[v];
         const std::string_view name = var.Name;
         double value = 0;
         raw.RealValue(var.Index, &value);

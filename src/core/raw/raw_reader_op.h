@@ -40,6 +40,11 @@ void MapThermalResults(const RawFile& raw, SimMatrix* board, Mesh* mesh);
 // so the board is only read; ApplyPartResults writes them later.
 void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts);
 void MapThermalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts);
+// MapElectricalResults for the variables from `first` to `last` - 1 alone. Calls for ranges that
+// do not overlap may run at the same time once every node of the mesh has its record
+// (MakeEveryNodeResults): each variable then writes a result of its own, except in a file that
+// names a variable twice, where either value may stay.
+void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult>* parts, size_t first, size_t last);
 void ApplyPartResults(SimMatrix* board, const std::vector<PartResult>& parts);
 
 }  // namespace korvex

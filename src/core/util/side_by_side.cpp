@@ -1,5 +1,6 @@
 #include "util/side_by_side.h"
 
+#include <atomic>
 #include <system_error>
 #include <thread>
 
@@ -41,6 +42,20 @@ void RunSideBySide(const std::function<void()>& aside, const std::function<void(
     SideTask task(aside);
     here();
     task.Wait();
+}
+
+void ShareOutSideBySide(const std::function<void()>& first, size_t count, const std::function<void(size_t)>& work)
+{
+    std::atomic<size_t> next{0};
+    const auto takePieces = [&] {
+        for (size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < count;) work(k);
+    };
+    RunSideBySide(
+        [&] {
+            first();
+            takePieces();
+        },
+        takePieces);
 }
 
 }  // namespace korvex
