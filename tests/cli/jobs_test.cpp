@@ -270,6 +270,30 @@ TEST(JobRunner, OwnerRepaintsWhileJobsRunAndSwapsInTheDirectMappingsResults)
         c.direct(&direct.board, &direct.mesh, (job.folder.dir / c.raw).c_str());
         EXPECT_NE(ResultBytes(job.board, job.mesh), before) << c.name;
         EXPECT_TRUE(ResultBytes(job.board, job.mesh) == ResultBytes(direct.board, direct.mesh)) << c.name;
+
+        // Mapped in place, as a headless run does: into the board's own rasters, with the same
+        // results. An earlier voltage off the copper is cleared by the DC job. The example
+        // board's DC file has variables for four pieces of the two-core mapping, the vias'
+        // currents in the second.
+        JobBench inPlace;
+        float* offCopper = nullptr;
+        for (uint32_t x = 0; x < inPlace.board.CountPixelX && offCopper == nullptr; ++x)
+            for (uint32_t y = 0; y < inPlace.board.CountPixelY && offCopper == nullptr; ++y)
+                if (inPlace.board.CopperMatrix[x][y][0] == 0) offCopper = &inPlace.board.VoltageMatrix[x][y][0];
+        ASSERT_NE(offCopper, nullptr);
+        *offCopper = 42.0f;
+        const std::string stale = ResultBytes(inPlace.board, inPlace.mesh);
+        float*** const voltage = inPlace.board.VoltageMatrix;
+        float*** const temperature = inPlace.board.TemperatureMatrix;
+        JobEnvironment env = inPlace.Env();
+        env.MapInPlace = true;
+        const JobOutcome mapped = c.command(env);
+        ASSERT_TRUE(mapped.Success) << c.name << ": " << mapped.Reason << mapped.LogTail;
+        EXPECT_EQ(inPlace.board.VoltageMatrix, voltage) << c.name;
+        EXPECT_EQ(inPlace.board.TemperatureMatrix, temperature) << c.name;
+        if (std::string_view(c.name) == "thermal") *offCopper = 0.0f;  // not its result
+        EXPECT_NE(ResultBytes(inPlace.board, inPlace.mesh), stale) << c.name;
+        EXPECT_TRUE(ResultBytes(inPlace.board, inPlace.mesh) == ResultBytes(direct.board, direct.mesh)) << c.name;
     }
 }
 

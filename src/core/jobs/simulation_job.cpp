@@ -247,12 +247,13 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     if (mesh == nullptr) return OutOfMemory();
     Stage(env, kStageMap, -1);
     ElectricalRasters rasters{};
-    // The variables are mapped in pieces by both cores, the other one making the rasters first.
-    constexpr size_t kVariablesPerPiece = size_t(1) << 15;
-    const size_t pieces = (raw.Variables.size() + kVariablesPerPiece - 1) / kVariablesPerPiece;
+    // The variables are mapped in pieces by both cores, the other one making the rasters first:
+    // enough pieces for the two to end together whichever takes longer to start.
+    const size_t perPiece = std::max<size_t>(1024, (raw.Variables.size() + 63) / 64);
+    const size_t pieces = (raw.Variables.size() + perPiece - 1) / perPiece;
     std::vector<std::vector<PartResult>> parts(pieces);
     ShareOutSideBySide([&] { rasters = ZeroedElectricalRasters(*results); }, pieces, [&](size_t k) {
-        MapElectricalResults(raw, mesh, &parts[k], k * kVariablesPerPiece, (k + 1) * kVariablesPerPiece);
+        MapElectricalResults(raw, mesh, &parts[k], k * perPiece, (k + 1) * perPiece);
     });
     for (const std::vector<PartResult>& piece : parts)
         results->Parts().insert(results->Parts().end(), piece.begin(), piece.end());

@@ -263,6 +263,23 @@ TEST(RawToMeshElectrical, MapsVoltagesBranchAndViaCurrentsPastForeignNets)
     EXPECT_EQ(PartRecord<Via>(GetFirstPart(&f.board))->Current[1], 0.75f);
     EXPECT_TRUE(log.Contains("Unknown Variable (Rc1_00x004_3) 3.000000\r\n"));
     EXPECT_TRUE(log.Contains("ViaCurrent Error\r\n"));  // key 9 names no part
+
+    // Mapped in ranges, the last reaching past the end and mapped first: the part results of the
+    // ranges joined in range order are those of the whole walk, and the nodes get their results.
+    OperatingPointBoard whole, pieces;
+    const RawFile raw = OperatingPointBoard::Raw(b);
+    std::vector<PartResult> all, joined;
+    MapElectricalResults(raw, &whole.mesh, &all);
+    for (const auto& [first, last] : {std::pair<size_t, size_t>{5, 100}, {3, 5}, {0, 3}}) {
+        std::vector<PartResult> piece;
+        MapElectricalResults(raw, &pieces.mesh, &piece, first, last);
+        joined.insert(joined.begin(), piece.begin(), piece.end());
+    }
+    ASSERT_EQ(all.size(), 2u);
+    ASSERT_EQ(joined.size(), 2u);
+    for (size_t k = 0; k < all.size(); ++k) EXPECT_TRUE(all[k].Key == joined[k].Key && all[k].Value == joined[k].Value);
+    EXPECT_EQ(pieces.Results(2).Voltage[1], 1.25);
+    EXPECT_EQ(pieces.Results(4).CurrentBR[1], -0.5);
 }
 
 TEST(RawToMeshThermal, NodesJunctionsAndSinksIgnoringCase)
