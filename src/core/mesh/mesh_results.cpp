@@ -21,16 +21,6 @@ int Layers(const SimMatrix* board)
     return std::clamp(board->LayerCount, 0, kMaxLayers);
 }
 
-// Calls paint(x, y) for every pixel of the node that lies on the board.
-template <class Paint>
-void ForEachPixel(const SimMatrix* board, const MeshNode* node, Paint paint)
-{
-    const int64_t x1 = std::min<int64_t>(int64_t(node->x) + node->OrderX, board->CountPixelX);
-    const int64_t y1 = std::min<int64_t>(int64_t(node->y) + node->OrderY, board->CountPixelY);
-    for (int64_t x = node->x; x < x1; ++x)
-        for (int64_t y = node->y; y < y1; ++y) paint(static_cast<int>(x), static_cast<int>(y));
-}
-
 // Pixels x layers from which painting runs on both cores: below it a thread costs more
 // than it saves.
 constexpr double kSideBySidePixels = 1 << 20;
@@ -59,29 +49,64 @@ void ForEachNodeOnTwoCores(const Mesh* mesh, const SimMatrix* board, Work work)
         });
 }
 
+// Where FillNode writes: a raster, and the first value of its pixels when malloc3D laid them
+// out one after another, x outermost (pixel (x, y) at pixels + (x * ny + y) * layers). A
+// node's column is then one run of memory, filled without reading the pointer tables.
+struct PaintTarget {
+    float*** raster = nullptr;
+    float* pixels = nullptr;
+};
+
+PaintTarget TargetOf(const SimMatrix* board, float*** raster)
+{
+    PaintTarget target{raster, nullptr};
+    const int64_t nx = board->CountPixelX, ny = board->CountPixelY, layers = Layers(board);
+    if (raster == nullptr || nx <= 0 || ny <= 0 || layers == 0) return target;
+    float* const first = raster[0][0];
+    // Each column's ends where the layout puts them; a raster put together otherwise is
+    // filled through its tables.
+    for (int64_t x = 0; x < nx; ++x)
+        if (raster[x][0] != first + x * ny * layers || raster[x][ny - 1] != first + (x * ny + ny - 1) * layers)
+            return target;
+    target.pixels = first;
+    return target;
+}
+
 // Fills the node's pixels of `count` rasters, each pixel with the `Layers` values of its
 // raster. The length is fixed so that a pixel's copy is a few moves, not a call.
 template <int Layers>
-void FillNode(const SimMatrix* board, const MeshNode* node, float*** const* rasters, const float* const* values,
+void FillNode(const SimMatrix* board, const MeshNode* node, const PaintTarget* targets, const float* const* values,
               int count)
 {
-    ForEachPixel(board, node, [&](int x, int y) {
-        for (int r = 0; r < count; ++r) std::memcpy(rasters[r][x][y], values[r], Layers * sizeof(float));
-    });
+    const int64_t ny = board->CountPixelY;
+    const int64_t x1 = std::min<int64_t>(int64_t(node->x) + node->OrderX, board->CountPixelX);
+    const int64_t y1 = std::min<int64_t>(int64_t(node->y) + node->OrderY, ny);
+    for (int r = 0; r < count; ++r) {
+        const float* value = values[r];
+        for (int64_t x = node->x; x < x1; ++x) {
+            if (targets[r].pixels != nullptr) {
+                float* const column = targets[r].pixels + x * ny * Layers;
+                for (float* pixel = column + node->y * Layers; pixel < column + y1 * Layers; pixel += Layers)
+                    std::memcpy(pixel, value, Layers * sizeof(float));
+            } else {
+                for (int64_t y = node->y; y < y1; ++y) std::memcpy(targets[r].raster[x][y], value, Layers * sizeof(float));
+            }
+        }
+    }
 }
 
-void FillNode(int layers, const SimMatrix* board, const MeshNode* node, float*** const* rasters,
+void FillNode(int layers, const SimMatrix* board, const MeshNode* node, const PaintTarget* targets,
               const float* const* values, int count)
 {
     switch (layers) {
-    case 1: return FillNode<1>(board, node, rasters, values, count);
-    case 2: return FillNode<2>(board, node, rasters, values, count);
-    case 3: return FillNode<3>(board, node, rasters, values, count);
-    case 4: return FillNode<4>(board, node, rasters, values, count);
-    case 5: return FillNode<5>(board, node, rasters, values, count);
-    case 6: return FillNode<6>(board, node, rasters, values, count);
-    case 7: return FillNode<7>(board, node, rasters, values, count);
-    case 8: return FillNode<8>(board, node, rasters, values, count);
+    case 1: return FillNode<1>(board, node, targets, values, count);
+    case 2: return FillNode<2>(board, node, targets, values, count);
+    case 3: return FillNode<3>(board, node, targets, values, count);
+    case 4: return FillNode<4>(board, node, targets, values, count);
+    case 5: return FillNode<5>(board, node, targets, values, count);
+    case 6: return FillNode<6>(board, node, targets, values, count);
+    case 7: return FillNode<7>(board, node, targets, values, count);
+    case 8: return FillNode<8>(board, node, targets, values, count);
     default: return;
     }
 }
@@ -93,11 +118,12 @@ int PaintNodes(const Mesh* mesh, const SimMatrix* board, float*** raster, Value 
 {
     if (mesh == nullptr || board == nullptr || raster == nullptr) return -1;
     const int layers = Layers(board);
+    const PaintTarget target = TargetOf(board, raster);
     ForEachNodeOnTwoCores(mesh, board, [&](const MeshNode* node) {
         float values[kMaxLayers];
         for (int l = 0; l < layers; ++l) values[l] = static_cast<float>(value(node, l));
         const float* painted = values;
-        FillNode(layers, board, node, &raster, &painted, 1);
+        FillNode(layers, board, node, &target, &painted, 1);
     });
     return 0;
 }
@@ -310,6 +336,8 @@ int PaintElectrical(const SimMatrix* board, Mesh* mesh, float*** voltage, float*
     const int layers = Layers(board);
     // Every node's record first: the nodes painted side by side must not make records.
     if (!MakeEveryNodeResults(mesh)) return -1;
+    const PaintTarget targets[] = {TargetOf(board, density), TargetOf(board, currentX), TargetOf(board, currentY),
+                                   TargetOf(board, voltage)};
     ForEachNodeOnTwoCores(mesh, board, [&](MeshNode* node) {
         const double width = node->OrderX, height = node->OrderY;
         MeshNodeResults* r = node->Results;
@@ -332,9 +360,8 @@ int PaintElectrical(const SimMatrix* board, Mesh* mesh, float*** voltage, float*
             fy[l] = static_cast<float>(jy);
             fv[l] = static_cast<float>(r->Voltage[l]);
         }
-        float*** const rasters[] = {density, currentX, currentY, voltage};
         const float* const values[] = {fj, fx, fy, fv};
-        FillNode(layers, board, node, rasters, values, voltage != nullptr ? 4 : 3);
+        FillNode(layers, board, node, targets, values, voltage != nullptr ? 4 : 3);
     });
     return 0;
 }
