@@ -38,8 +38,9 @@ float*** SimulationResults::ZeroedRaster(BoardRaster which)
 {
     float*** data = Add(which);
     if (data == nullptr) return nullptr;
-    // malloc3D's elements start at zero. Their pages are faulted in now (by the kernel alone,
-    // where it can), so that a caller running this beside other work spares the painting that.
+    // The board's own raster is cleared. A fresh one starts at zero (malloc3D); its pages are
+    // faulted in now (by the kernel alone, where it can), so that a caller running this beside
+    // other work spares the painting that.
     if (data == board_->*which) std::memset(RasterData(data, nx_, ny_), 0, RasterBytes());
     else PrefaultPages(RasterData(data, nx_, ny_), RasterBytes());
     return data;
