@@ -4,15 +4,6 @@
 
 namespace korvex {
 
-bool StartsWithNoCase(std::string_view name, std::string_view prefix)
-{
-    if (name.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(name[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
-
 bool ParseUnsigned(std::string_view text, size_t* pos, uint64_t* value)
 {
     size_t i = *pos;
@@ -51,7 +42,7 @@ bool ParseAcNode(std::string_view name, std::string_view prefix, unsigned* layer
     if (pos >= name.size() || !std::isdigit(static_cast<unsigned char>(name[pos]))) return false;
     *layer = static_cast<unsigned>(name[pos] - '0');
     pos += 1;
-    if (pos + 1 >= name.size() || name[pos] != '_' || std::tolower(static_cast<unsigned char>(name[pos + 1])) != 'n')
+    if (pos + 1 >= name.size() || name[pos] != '_' || LowerAscii(name[pos + 1]) != 'n')
         return false;
     pos += 2;
     if (!ParseUnsigned(name, &pos, id)) return false;

@@ -33,8 +33,21 @@ inline constexpr std::string_view kAcNodeVoltagePrefix = "V(n_l";    // V(n_l<la
 inline constexpr std::string_view kAcNodeZinPrefix = "Zin(i_l";      // Zin(i_l<layer>_n<id>)
 inline constexpr std::string_view kAcBranchCurrentPrefix = "I(R_l";  // I(R_l<layer>_n<id>_p<direction>)
 
-// True when `name` starts with `prefix`, ignoring case.
-bool StartsWithNoCase(std::string_view name, std::string_view prefix);
+// An ASCII letter in lower case, any other byte as it is: the names are ASCII, and the C
+// library's tolower() is a call per character that follows the process's locale.
+constexpr char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// True when `name` starts with `prefix`, ignoring the case of ASCII letters.
+inline bool StartsWithNoCase(std::string_view name, std::string_view prefix)
+{
+    if (name.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (LowerAscii(name[i]) != LowerAscii(prefix[i])) return false;
+    return true;
+}
 
 // Reads an unsigned decimal number at text[*pos], advancing *pos past its digits;
 // false when no digit stands there or the number does not fit 64 bits. Names of

@@ -167,7 +167,7 @@ void MapAcCurrentDensity(const RawFile& raw, const SimMatrix* board, Mesh* mesh)
         bool ok = ParseAcNode(name, kAcBranchCurrentPrefix, &layer, &id, &end);
         unsigned direction = 0;
         if (ok && end + 3 < name.size() + 0 && name[end] == '_' &&
-            std::tolower(static_cast<unsigned char>(name[end + 1])) == 'p' &&
+            LowerAscii(name[end + 1]) == 'p' &&
             std::isdigit(static_cast<unsigned char>(name[end + 2])) && name[end + 3] == ')')
             direction = static_cast<unsigned>(name[end + 2] - '0');
         else

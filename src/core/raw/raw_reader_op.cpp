@@ -115,7 +115,7 @@ void MapElectricalResults(const RawFile& raw, Mesh* mesh, std::vector<PartResult
         // A voltage of a net that is not a mesh node (a net named on a part):
         // skipped, its value slot passed over, so later variables still map.
         if (!StartsWithNoCase(name, "i") || name.size() < 4) continue;
-        const char kind = static_cast<char>(std::tolower(static_cast<unsigned char>(name[3])));
+        const char kind = LowerAscii(name[3]);
         if (kind == 'c') {
             if (ParseLayerId(name, 4, &layer, &id, &direction))
                 SetCurrent(mesh, NodeOf(mesh, id), static_cast<int>(direction), static_cast<int>(layer), value);

@@ -160,6 +160,31 @@ TEST(RawFile, RefusesFilesWithoutMarkersOrCounts)
     EXPECT_EQ(ParseRawFile(bytes, &raw, false, &error), -1);
 }
 
+// The variable list: a name ends at a tab, a carriage return or the line's end; the list ends at
+// the first line that is not "TAB index TAB ...".
+TEST(RawFile, VariableLinesOfEveryShape)
+{
+    const struct {
+        const char* list;
+        std::vector<std::string_view> names;
+    } cases[] = {
+        {"\t0\tV(a)\tvoltage\r\n\t1\tI(b)\r\n\t2\tV(c)\n", {"V(a)", "I(b)", "V(c)"}},
+        {"\t0\tV(a)\tvoltage\n\tno-second-tab\n\t2\tV(c)\tvoltage\n", {"V(a)"}},
+        {"\t0\tV(a)\tvoltage\nx\t1\tV(b)\tvoltage\n", {"V(a)"}},
+        {"\t0\t\tvoltage\n\t1\tV(b)", {"", "V(b)"}},
+        {"\n\t0\tV(a)\tvoltage\n", {}},
+    };
+    for (const auto& c : cases) {
+        const std::string text = std::string("Title: t\nVariables:\n") + c.list + "\nBinary:\n";
+        RawFile raw;
+        std::string error;
+        ASSERT_EQ(ParseRawFile({text.begin(), text.end()}, &raw, false, &error), 0) << c.list << error;
+        std::vector<std::string_view> names;
+        for (const RawVariable& v : raw.Variables) names.push_back(v.Name);
+        EXPECT_EQ(names, c.names) << c.list;
+    }
+}
+
 // Counts far beyond what the file holds are refused by the checks, never allocated first.
 TEST(RawFile, HugeDeclaredCountsAreRefusedWithoutAllocating)
 {
