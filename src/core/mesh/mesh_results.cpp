@@ -25,28 +25,49 @@ int Layers(const SimMatrix* board)
 // than it saves.
 constexpr double kSideBySidePixels = 1 << 20;
 
+// Calls work(node) for each node from `from` up to `to`, and ahead(node, 0) and ahead(node, 1)
+// for the nodes eight and four places further on: a work that reads other nodes' records at
+// random loads them in steps while the nodes before are worked on.
+template <class Work, class Ahead>
+void WalkNodes(MeshNode* from, const MeshNode* to, Work& work, Ahead& ahead)
+{
+    constexpr int kFar = 8, kNear = 4;
+    MeshNode *far = from, *near = from;
+    for (int k = 0; k < kFar && far != to; ++k, far = far->pNextNode) ahead(far, 0);
+    for (int k = 0; k < kNear && near != to; ++k, near = near->pNextNode) ahead(near, 1);
+    for (MeshNode* node = from; node != to; node = node->pNextNode) {
+        if (far != to) {
+            ahead(far, 0);
+            far = far->pNextNode;
+        }
+        if (near != to) {
+            ahead(near, 1);
+            near = near->pNextNode;
+        }
+        work(node);
+    }
+}
+
 // Calls work(node) for every node of the mesh. On a large board the list is cut where
 // half the board's area is reached and the two parts run side by side: nodes do not
 // overlap, so the parts paint different pixels. `work` must write only its node's pixels
-// and its node's own record.
-template <class Work>
-void ForEachNodeOnTwoCores(const Mesh* mesh, const SimMatrix* board, Work work)
+// and its node's own record; `ahead` (see WalkNodes) only loads.
+struct NoLookAhead {
+    void operator()(const MeshNode*, int) const {}
+};
+
+template <class Work, class Ahead = NoLookAhead>
+void ForEachNodeOnTwoCores(const Mesh* mesh, const SimMatrix* board, Work work, Ahead ahead = {})
 {
     const double pixels = double(board->CountPixelX) * board->CountPixelY;
     if (pixels * Layers(board) < kSideBySidePixels) {
-        for (MeshNode* node = mesh->FirstNode; node != nullptr; node = node->pNextNode) work(node);
+        WalkNodes(mesh->FirstNode, nullptr, work, ahead);
         return;
     }
     MeshNode* middle = mesh->FirstNode;
     for (double area = 0; middle != nullptr && area < pixels / 2; middle = middle->pNextNode)
         area += double(middle->OrderX) * middle->OrderY;
-    RunSideBySide(
-        [&] {
-            for (MeshNode* node = middle; node != nullptr; node = node->pNextNode) work(node);
-        },
-        [&] {
-            for (MeshNode* node = mesh->FirstNode; node != middle; node = node->pNextNode) work(node);
-        });
+    RunSideBySide([&] { WalkNodes(middle, nullptr, work, ahead); }, [&] { WalkNodes(mesh->FirstNode, middle, work, ahead); });
 }
 
 // Where FillNode writes: a raster, and the first value of its pixels when malloc3D laid them
@@ -338,6 +359,19 @@ int PaintElectrical(const SimMatrix* board, Mesh* mesh, float*** voltage, float*
     if (!MakeEveryNodeResults(mesh)) return -1;
     const PaintTarget targets[] = {TargetOf(board, density), TargetOf(board, currentX), TargetOf(board, currentY),
                                    TargetOf(board, voltage)};
+    // The neighbours lie anywhere in memory: first their nodes are loaded, then the lines of
+    // their records that the currents come from.
+    const auto ahead = [mesh](const MeshNode* node, int step) {
+        for (const uint32_t id : {node->IDLeftT, node->IDLeftB, node->IDTopL, node->IDTopR}) {
+            const MeshNode* neighbour = IDToAddress(mesh, id);
+            if (neighbour == nullptr) continue;
+            if (step == 0) {
+                __builtin_prefetch(&neighbour->Results);
+            } else if (const MeshNodeResults* r = neighbour->Results; r != nullptr) {
+                __builtin_prefetch(id == node->IDLeftT || id == node->IDLeftB ? r->CurrentRT : r->CurrentBL);
+            }
+        }
+    };
     ForEachNodeOnTwoCores(mesh, board, [&](MeshNode* node) {
         const double width = node->OrderX, height = node->OrderY;
         MeshNodeResults* r = node->Results;
@@ -362,7 +396,7 @@ int PaintElectrical(const SimMatrix* board, Mesh* mesh, float*** voltage, float*
         }
         const float* const values[] = {fj, fx, fy, fv};
         FillNode(layers, board, node, targets, values, voltage != nullptr ? 4 : 3);
-    });
+    }, ahead);
     return 0;
 }
 }  // namespace
