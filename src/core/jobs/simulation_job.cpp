@@ -237,22 +237,29 @@ JobOutcome ThreadSpiceElectricalMesh(const JobEnvironment& env)
     Stage(env, kStageRead, -1);
     // Both cores are free once the simulator has ended: the result file is read on one while
     // the mesh to map into gets its node records on the other; then one core makes the rasters
-    // while the other maps the results, and both map once the rasters are made.
+    // while the other maps the results, and both map once the rasters are made. Mapped in
+    // place, the rasters are only cleared, which is done beside the reading already.
     RawFile raw;
     auto results = std::make_shared<SimulationResults>(env);
     Mesh* mesh = nullptr;
-    if (!ReadBeside(env, kElectricalBase, raw, outcome, [&] { mesh = MeshWithRecords(*results); }))
+    ElectricalRasters rasters{};
+    if (!ReadBeside(env, kElectricalBase, raw, outcome, [&] {
+            mesh = MeshWithRecords(*results);
+            if (env.MapInPlace) rasters = ZeroedElectricalRasters(*results);
+        }))
         return outcome;
     if (Cancelled(env)) return CancelledOutcome();
     if (mesh == nullptr) return OutOfMemory();
     Stage(env, kStageMap, -1);
-    ElectricalRasters rasters{};
     // The variables are mapped in pieces by both cores, the other one making the rasters first:
     // enough pieces for the two to end together whichever takes longer to start.
     const size_t perPiece = std::max<size_t>(1024, (raw.Variables.size() + 63) / 64);
     const size_t pieces = (raw.Variables.size() + perPiece - 1) / perPiece;
     std::vector<std::vector<PartResult>> parts(pieces);
-    ShareOutSideBySide([&] { rasters = ZeroedElectricalRasters(*results); }, pieces, [&](size_t k) {
+    const auto makeRasters = [&] {
+        if (!env.MapInPlace) rasters = ZeroedElectricalRasters(*results);
+    };
+    ShareOutSideBySide(makeRasters, pieces, [&](size_t k) {
         MapElectricalResults(raw, mesh, &parts[k], k * perPiece, (k + 1) * perPiece);
     });
     for (const std::vector<PartResult>& piece : parts)
