@@ -48,14 +48,14 @@ void WalkNodes(MeshNode* from, const MeshNode* to, Work& work, Ahead& ahead)
     }
 }
 
-// Calls work(node) for every node of the mesh. On a large board the list is cut where
-// half the board's area is reached and the two parts run side by side: nodes do not
-// overlap, so the parts paint different pixels. `work` must write only its node's pixels
-// and its node's own record; `ahead` (see WalkNodes) only loads.
 struct NoLookAhead {
     void operator()(const MeshNode*, int) const {}
 };
 
+// Calls work(node) for every node of the mesh. On a large board the list is cut where
+// half the board's area is reached and the two parts run side by side: nodes do not
+// overlap, so the parts paint different pixels. `work` must write only its node's pixels
+// and its node's own record; `ahead` (see WalkNodes) only loads.
 template <class Work, class Ahead = NoLookAhead>
 void ForEachNodeOnTwoCores(const Mesh* mesh, const SimMatrix* board, Work work, Ahead ahead = {})
 {
